@@ -1,0 +1,16 @@
+// The process's ANSI code page and the lead-byte test of its double-byte characters.
+#pragma once
+
+#include "ltpadmin/platform/win32_types.h"
+
+// The process's ANSI code page: 1252 unless SetProcessACP chose another.
+UINT GetACP();
+// Stand-in only: picks the process's ANSI code page. Knows 1252 (single-byte) and the double-byte
+// pages 932, 936, 949 and 950; returns FALSE and changes nothing for any other.
+BOOL SetProcessACP(UINT codePage);
+// TRUE when the byte opens a double-byte character in the given (or the process's) code page.
+BOOL IsDBCSLeadByteEx(UINT codePage, BYTE testChar);
+BOOL IsDBCSLeadByte(BYTE testChar);
+// The lead-byte table of the process's code page: 256 entries, non-zero for lead bytes. Lets a
+// scanner test bytes without a call per byte.
+const BYTE* GetACPLeadByteTable();
