@@ -1,0 +1,57 @@
+// Reading a received LTP/1.0 response in place: status check, record count, record walk, the
+// twelve record decoders, value elements and the free-text body. Pure functions of the bytes given;
+// nothing here allocates or knows about sockets.
+#pragma once
+
+#include "ltpadmin/platform/cstring.h"
+#include "ltpadmin/platform/win32_types.h"
+#include "ltpadmin/protocol/records.h"
+
+namespace ltp {
+
+// 1 when the status code after the first blank is 200. On any other code the rest of the status
+// line (from the byte after the code's last digit to the line end) replaces errorText. An empty
+// response returns 0 and leaves errorText alone.
+int ParseResponse(const char* data, ULONG length, CString& errorText);
+
+// Number of "<" in the whole response (double-byte characters stepped over), halved.
+UINT GetParamCount(const char* data, ULONG length);
+
+// Cuts one record span after another out of a list response: from the "<" that opens a record
+// element up to, not including, the "<" of its closing tag.
+class CRecordWalk {
+public:
+    CRecordWalk(const char* data, ULONG length);
+    // The next record span; never reads past the response.
+    void Next(const char*& spanStart, UINT& spanLength);
+
+private:
+    const char* m_pCursor;
+    const char* m_pEnd;
+};
+
+// Record decoders: fill the record from the first element with the record's tag in the text.
+// Return 1 when such an element was found. Text fields longer than their array are cut to the
+// array's width less one byte; no terminating zero is written (records come zero-filled).
+int DecodeRecord(const char* text, UINT length, tagUser* record);
+int DecodeRecord(const char* text, UINT length, tagGroup* record);
+int DecodeRecord(const char* text, UINT length, tagProgram* record);
+int DecodeRecord(const char* text, UINT length, tagChannel* record);
+int DecodeRecord(const char* text, UINT length, tagSchedule* record);
+int DecodeRecord(const char* text, UINT length, tagGlobal* record);
+int DecodeRecord(const char* text, UINT length, tagLogEvent* record);
+int DecodeRecord(const char* text, UINT length, tagSysInfo* record);
+int DecodeRecord(const char* text, UINT length, tagTOPPrgoram* record);
+int DecodeRecord(const char* text, UINT length, PROGRAMSTATISTIC* record);
+int DecodeRecord(const char* text, UINT length, MTPSVR* record);
+int DecodeRecord(const char* text, UINT length, PROGRAMPATH* record);
+
+// Copies the text of the first element named tag into out when it is shorter than outSize.
+// Returns 1 when the element was found (also when its text did not fit).
+int GetParamIDValue(const char* text, UINT length, const char* tag, UINT tagLength, char* out,
+                    UINT outSize);
+
+// The body of an information response: past the status line, one header line and the blank line.
+const char* FindInformationBody(const char* data, ULONG length);
+
+} // namespace ltp
