@@ -6,6 +6,7 @@
 #include "ltpadmin/platform/cstring.h"
 #include "ltpadmin/platform/win32_types.h"
 #include "ltpadmin/protocol/records.h"
+#include "ltpadmin/protocol/text_scanner.h"
 
 namespace ltp {
 
@@ -26,8 +27,7 @@ public:
     void Next(const char*& spanStart, UINT& spanLength);
 
 private:
-    const char* m_pCursor;
-    const char* m_pEnd;
+    CTextScanner m_scanner; // kept across records: the walk only moves forward
 };
 
 // Record decoders: fill the record from the first element with the record's tag in the text.
