@@ -23,7 +23,8 @@ UINT GetParamCount(const char* data, ULONG length);
 class CRecordWalk {
 public:
     CRecordWalk(const char* data, ULONG length);
-    // The next record span; never reads past the response.
+    // The next record span; never reads past the response. Past the last "<" the span is empty
+    // (start at the end of the response, length 0), which every decoder reads as no element.
     void Next(const char*& spanStart, UINT& spanLength);
 
 private:
