@@ -11,9 +11,11 @@
 namespace {
 
 const int kPieceSize = 1024;
-// Notification sets: everything at creation; read, write and close while a request is under way.
+// Notification sets: everything at creation; read, write and close while a request is under way,
+// and connect too, so that an attempt still under way when the request is handed over reports its
+// failure.
 const long kAllEvents = FD_READ | FD_WRITE | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
-const long kRequestEvents = FD_READ | FD_WRITE | FD_CLOSE;
+const long kRequestEvents = FD_READ | FD_WRITE | FD_CLOSE | FD_CONNECT;
 
 const char kHeadEnd[] = "\r\n\r\n";
 const ULONG kHeadEndLength = 4;

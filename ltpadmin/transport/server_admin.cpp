@@ -162,13 +162,19 @@ int CServerAdmin::WaitResponseAndPumpMessage(ULONG nTimeout) {
     const int cyCaption = GetSystemMetrics(SM_CYCAPTION);
     for (;;) {
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!FilterMessage(msg, cyCaption)) {
-                m_nLastError = LTP_ERROR_NONE;
-                return 0;
-            }
+        bool closed = false;
+        while (!closed && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            closed = !FilterMessage(msg, cyCaption);
+        const bool ended = WaitForSingleObject(m_connection.m_hEvent, 0) == WAIT_OBJECT_0;
+        if (closed) {
+            // The server has closed the connection. A response that had already arrived whole
+            // stands; anything else fails with code 0.
+            if (ended && m_connection.m_nError == 0 && m_connection.m_bComplete)
+                break;
+            m_nLastError = LTP_ERROR_NONE;
+            return 0;
         }
-        if (WaitForSingleObject(m_connection.m_hEvent, 0) == WAIT_OBJECT_0)
+        if (ended)
             break;
         const DWORD now = GetTickCount();
         const DWORD elapsed = now >= start ? now - start : 0xFFFFFFFFu - start + now;
