@@ -319,20 +319,23 @@ HWND MakeWindow(int x, int y, int width, int height) {
 } // namespace
 
 TEST(ServerAdmin, AServerClosingMidResponseFailsTheRequest) {
-    // Whether the close notice reaches a window of the waiting thread or no window at all, a
-    // response cut short never counts as success.
+    // Whether the close notice reaches a window of the waiting thread or no window at all, and
+    // whether the server closes in order or aborts, a response cut short never counts as success.
     const std::string partial = "LTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly part";
     HWND window = MakeWindow(0, 0, 100, 100);
     ASSERT_NE(window, nullptr);
-    for (HWND notify : {window, reinterpret_cast<HWND>(0x7FFF1234)}) {
-        LoopbackPeer peer;
-        peer.ExpectRequest().Send(partial).Pause(Millis(30)).Close().Start();
-        Session s;
-        s.SetNotifyWnd(notify);
-        ASSERT_EQ(s.LogInTo(peer), 1);
-        EXPECT_EQ(s.Run(kUsers, 10000), 0);
-        EXPECT_EQ(s.GetLastError(), 0u);
-        ExpectPeerDone(peer);
+    for (bool reset : {false, true}) {
+        for (HWND notify : {window, reinterpret_cast<HWND>(0x7FFF1234)}) {
+            LoopbackPeer peer;
+            peer.ExpectRequest().Send(partial).Pause(Millis(30));
+            (reset ? peer.Reset() : peer.Close()).Start();
+            Session s;
+            s.SetNotifyWnd(notify);
+            ASSERT_EQ(s.LogInTo(peer), 1);
+            EXPECT_EQ(s.Run(kUsers, 10000), 0) << reset;
+            EXPECT_EQ(s.GetLastError(), 0u) << reset;
+            ExpectPeerDone(peer);
+        }
     }
     DestroyWindow(window);
     g_windowMessages.clear();
