@@ -59,7 +59,7 @@ TEST(ThreadTimer, FiresOnlyWhenTheQueueHoldsNothingElse) {
 
 TEST(ThreadTimer, WaitMessageWakesForTheTimer) {
     OnFreshThread([] {
-        UINT_PTR id = SetTimer(nullptr, 0, 30, Record);
+        UINT_PTR id = SetTimer(nullptr, 0, 100, Record);
         WaitMessage();
         MSG m;
         ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
