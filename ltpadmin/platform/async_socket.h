@@ -9,6 +9,7 @@
 //   Send that would block, once the socket can take data again;
 // - FD_READ only while received data is waiting; after one, the next comes after Receive;
 // - FD_CLOSE once, after every byte that came before it has been received.
+// Out-of-band data is not watched: OnOutOfBandData is never called. Only TCP over IPv4 is carried.
 // A socket is used on the thread that created it.
 #pragma once
 
