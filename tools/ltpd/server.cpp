@@ -115,7 +115,7 @@ void Server::Run(int stopFd) {
     std::vector<pollfd> fds;
     for (;;) {
         fds.clear();
-        const bool canAccept = m_connections.size() < m_options.maxConnections;
+        const bool canAccept = !m_acceptPaused && m_connections.size() < m_options.maxConnections;
         fds.push_back({stopFd, POLLIN, 0});
         fds.push_back({m_listenFd, static_cast<short>(canAccept ? POLLIN : 0), 0});
         for (auto& c : m_connections) {
@@ -166,8 +166,11 @@ void Server::Accept() {
         socklen_t len = sizeof addr;
         int fd = ::accept4(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len,
                            SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                m_acceptPaused = !m_connections.empty();
             return; // EAGAIN, or a connection that went away before it was taken
+        }
         auto c = std::make_unique<Connection>();
         c->fd = fd;
         c->peer = PeerName(addr);
@@ -262,6 +265,7 @@ void Server::Close(Connection& c) {
         return;
     ::close(c.fd);
     c.closed = true;
+    m_acceptPaused = false;
 }
 
 void Server::LogLine(const Connection& c, const Request* request, const Response& response) const {
