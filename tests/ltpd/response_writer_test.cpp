@@ -42,6 +42,9 @@ TEST(ResponseWriter, RecordFieldsNeverSplitOrEndTheElement) {
     out.clear();
     RecordWriter(out, "Group", sjis).Text("\x95|").Text("x").End();
     EXPECT_EQ(out, "<Group>\x95||x</Group>\r\n"); // the trail byte stays
+    out.clear();
+    RecordWriter(out, "Group", sjis).Text("ab\x95").Text("x").End();
+    EXPECT_EQ(out, "<Group>ab?|x</Group>\r\n"); // a lone lead byte would swallow the "|"
 }
 
 } // namespace

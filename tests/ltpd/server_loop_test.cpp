@@ -162,7 +162,8 @@ TEST_F(ServerLoop, BrokenRequestsCloseOnlyTheirOwnConnection) {
     EXPECT_TRUE(big.Closed());
 
     Client garbage(Port());
-    garbage.Send(std::string("\x01\x02\xff junk\r\n\r\n", 12));
+    // What follows an unreadable request is not taken for a request.
+    garbage.Send(std::string("\x01\x02\xff junk\r\n\r\n", 12) + kGetUsers);
     EXPECT_EQ(Client::StatusLine(garbage.Receive()), "LTP/1.0 400 malformed request line");
     EXPECT_TRUE(garbage.Closed());
 
@@ -180,10 +181,12 @@ TEST_F(ServerLoop, BrokenRequestsCloseOnlyTheirOwnConnection) {
 
 TEST_F(ServerLoop, AClientThatStopsSendingStillGetsItsAnswer) {
     Client c(Port());
-    c.Send(kGetUsers);
-    // Half-close: no more requests, but the answer is still wanted.
+    c.Send(kAddUser + kGetUsers);
+    // Half-close: no more requests, but the answers are still wanted.
     c.ShutdownWrite();
     EXPECT_EQ(Client::StatusLine(c.Receive()), "LTP/1.0 200 OK");
+    EXPECT_NE(c.Receive().find("<User>ann|"), std::string::npos);
+    EXPECT_TRUE(c.Closed());
 }
 
 TEST_F(ServerLoop, StopsWhenAskedAndClosesConnections) {

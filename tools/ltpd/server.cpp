@@ -54,6 +54,7 @@ struct Server::Connection {
     std::string out;
     size_t outOffset = 0;
     bool closeAfterWrite = false; // a framing error or the peer's end of sending
+    bool broken = false;          // a framing error: further input cannot be followed
     bool closed = false;
 
     size_t Pending() const { return out.size() - outOffset; }
@@ -197,6 +198,8 @@ void Server::Receive(Connection& c) {
             Close(c);
         return;
     }
+    if (c.broken)
+        return; // the rest of what the client sends after an unreadable request
     c.in.append(buf, static_cast<size_t>(n));
     Process(c);
     if (!c.closed && c.Pending() > 0)
@@ -204,7 +207,7 @@ void Server::Receive(Connection& c) {
 }
 
 void Server::Process(Connection& c) {
-    while (!c.in.empty() && c.Pending() < kMaxPendingOutput) {
+    while (!c.broken && !c.in.empty() && c.Pending() < kMaxPendingOutput) {
         ParseResult parsed = ParseRequest(c.in, m_options.limits);
         if (parsed.state == ParseState::Incomplete)
             break;
@@ -227,6 +230,7 @@ void Server::Process(Connection& c) {
         c.out += SerializeResponse(response);
         if (response.close) {
             c.closeAfterWrite = true;
+            c.broken = true;
             c.in.clear();
             break;
         }
@@ -247,16 +251,15 @@ void Server::Flush(Connection& c) {
         }
         c.out.clear();
         c.outOffset = 0;
-        if (c.closeAfterWrite) {
-            Close(c);
-            return;
-        }
         // Requests held back while output was pending.
-        if (c.in.empty())
-            return;
-        Process(c);
-        if (c.Pending() == 0)
-            return;
+        if (!c.broken && !c.in.empty()) {
+            Process(c);
+            if (c.Pending() > 0)
+                continue;
+        }
+        if (c.closeAfterWrite)
+            Close(c);
+        return;
     }
 }
 
