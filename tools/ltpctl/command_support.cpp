@@ -5,7 +5,7 @@
 namespace ltpctl {
 
 const char* const kDateHelp =
-    "Dates are ISO-8601 text in the server's local time: YYYY-MM-DD, YYYY-MM-DDTHH:MM or "
+    "Dates are ISO-8601 text in UTC: YYYY-MM-DD, YYYY-MM-DDTHH:MM or "
     "YYYY-MM-DDTHH:MM:SS. On the wire they travel as days since 1899-12-30 with the time of "
     "day as the fraction (2026-12-07T12:00 is 46363.5).";
 

@@ -95,8 +95,8 @@ template <> const std::vector<FieldInfo>& RecordFields<PROGRAMSTATISTIC>() {
                                              LTPCTL_FIELD(PROGRAMSTATISTIC, Text2, Text),
                                              LTPCTL_FIELD(PROGRAMSTATISTIC, Number3, Long),
                                              LTPCTL_FIELD(PROGRAMSTATISTIC, Number4, Long),
-                                             LTPCTL_FIELD(PROGRAMSTATISTIC, Real5, Real),
-                                             LTPCTL_FIELD(PROGRAMSTATISTIC, Real6, Real)};
+                                             LTPCTL_FIELD(PROGRAMSTATISTIC, Real5, Date),
+                                             LTPCTL_FIELD(PROGRAMSTATISTIC, Real6, Date)};
     return f;
 }
 
@@ -160,7 +160,12 @@ int CheckCarriable(const std::string& value, const std::string& optionName, std:
                     "', which the protocol cannot carry";
             return kExitUncarried;
         }
-        if (c == '\r' || c == '\n' || c == '\0') {
+        if (c == '\0') {
+            error =
+                "the text of " + optionName + " holds a zero byte, which the protocol cannot carry";
+            return kExitUncarried;
+        }
+        if (c == '\r' || c == '\n') {
             error = "the text of " + optionName +
                     " holds a line break, which the protocol cannot carry";
             return kExitUncarried;
