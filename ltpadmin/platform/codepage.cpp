@@ -41,7 +41,9 @@ std::atomic<UINT> g_acp{1252};
 
 } // namespace
 
-UINT GetACP() { return g_acp.load(std::memory_order_relaxed); }
+UINT GetACP() {
+    return g_acp.load(std::memory_order_relaxed);
+}
 
 BOOL SetProcessACP(UINT codePage) {
     if (!tableFor(codePage))
@@ -57,6 +59,10 @@ BOOL IsDBCSLeadByteEx(UINT codePage, BYTE testChar) {
     return t && t->lead[testChar] ? TRUE : FALSE;
 }
 
-BOOL IsDBCSLeadByte(BYTE testChar) { return GetACPLeadByteTable()[testChar] ? TRUE : FALSE; }
+BOOL IsDBCSLeadByte(BYTE testChar) {
+    return GetACPLeadByteTable()[testChar] ? TRUE : FALSE;
+}
 
-const BYTE* GetACPLeadByteTable() { return tableFor(GetACP())->lead; }
+const BYTE* GetACPLeadByteTable() {
+    return tableFor(GetACP())->lead;
+}

@@ -23,6 +23,11 @@ typedef const char* LPCSTR;
 typedef char* LPSTR;
 typedef void* LPVOID;
 typedef UINT_PTR SOCKET;
+typedef WORD ATOM;
+typedef struct HMENU__* HMENU;
+typedef struct HICON__* HICON;
+typedef struct HCURSOR__* HCURSOR;
+typedef struct HBRUSH__* HBRUSH;
 
 #ifndef TRUE
 #define TRUE 1
@@ -58,8 +63,53 @@ struct MSG {
     POINT pt;
 };
 
+typedef MSG* LPMSG;
+typedef RECT* LPRECT;
+typedef const RECT* LPCRECT;
+typedef POINT* LPPOINT;
+
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+
+struct WNDCLASSA {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
+};
+
+// What WM_CREATE carries in its lParam.
+struct CREATESTRUCTA {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+};
+
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
+typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+
+#define MAKELONG(a, b) ((LONG)(((WORD)((a)&0xffff)) | ((DWORD)((WORD)((b)&0xffff))) << 16))
+#define LOWORD(l) ((WORD)((l)&0xffff))
+#define HIWORD(l) ((WORD)(((l) >> 16) & 0xffff))
 
 // Window messages the session's filter and the tests use.
 #define WM_NULL 0x0000
@@ -90,6 +140,15 @@ typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 #define WM_USER 0x0400
 
 #define HWND_BROADCAST ((HWND)0xFFFF)
+#define HWND_MESSAGE ((HWND)-3)
+#define CW_USEDEFAULT ((int)0x80000000)
+#define WS_OVERLAPPED 0x00000000L
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_CAPTION 0x00C00000L
+#define WS_SYSMENU 0x00080000L
+#define WS_OVERLAPPEDWINDOW 0x00CF0000L
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 
@@ -98,7 +157,10 @@ typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 #define WAIT_TIMEOUT 0x00000102u
 #define WAIT_FAILED 0xFFFFFFFFu
 
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
 #define SM_CYCAPTION 4
+#define USER_TIMER_MINIMUM 0x0000000A
 
 // Socket notification bits and constants of the socket layer.
 #define FD_READ 0x01
@@ -107,9 +169,8 @@ typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 #define FD_ACCEPT 0x08
 #define FD_CONNECT 0x10
 #define FD_CLOSE 0x20
-#define INVALID_SOCKET ((SOCKET)(~0))
+#define INVALID_SOCKET ((SOCKET)(~(SOCKET)0))
 #define SOCKET_ERROR (-1)
 #define SD_RECEIVE 0
 #define SD_SEND 1
 #define SD_BOTH 2
-#define INADDR_NONE 0xFFFFFFFFu

@@ -44,7 +44,7 @@ struct CommandRow {
 
 constexpr int kCommandCount = 66;
 
-// The row with the given number (1 to 66).
+// The row with the given number (1 to 66); any other number gives an empty row numbered 0.
 const CommandRow& Command(int number);
 // The row whose verb and object match exactly, or nullptr. For servers that read requests.
 const CommandRow* FindCommand(const char* verb, size_t verbLength, const char* object,

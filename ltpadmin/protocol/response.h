@@ -6,6 +6,7 @@
 #include "ltpadmin/platform/cstring.h"
 #include "ltpadmin/platform/win32_types.h"
 #include "ltpadmin/protocol/records.h"
+#include "ltpadmin/protocol/text_scanner.h"
 
 namespace ltp {
 
@@ -22,12 +23,12 @@ UINT GetParamCount(const char* data, ULONG length);
 class CRecordWalk {
 public:
     CRecordWalk(const char* data, ULONG length);
-    // The next record span; never reads past the response.
+    // The next record span; never reads past the response. Past the last "<" the span is empty
+    // (start at the end of the response, length 0), which every decoder reads as no element.
     void Next(const char*& spanStart, UINT& spanLength);
 
 private:
-    const char* m_pCursor;
-    const char* m_pEnd;
+    CTextScanner m_scanner; // kept across records: the walk only moves forward
 };
 
 // Record decoders: fill the record from the first element with the record's tag in the text.

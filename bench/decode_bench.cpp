@@ -1,0 +1,95 @@
+// Decoding a large list response against the least any decoder must do over the same bytes:
+// find the "<" and allocate and zero-fill one record per element.
+#include "ltpadmin/protocol/response.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A "Get AllUsers" response with the given number of users, fields of typical lengths.
+std::string MakeUsersResponse(int users) {
+    std::string body;
+    body.reserve(static_cast<size_t>(users) * 200);
+    char record[512];
+    for (int i = 0; i < users; ++i) {
+        std::snprintf(record, sizeof record,
+                      "<User>user%06d|Firstname Lastname %d|Department %d|"
+                      "Member of the editorial staff, night shift, building %d|"
+                      "user%06d@newsroom.example.org|+1 555 %07d</User>\r\n",
+                      i, i, i % 40, i % 7, i, i);
+        body += record;
+    }
+    std::string response =
+        "LTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    return response + body;
+}
+
+const std::string& UsersResponse(int users) {
+    static std::string response;
+    static int made = -1;
+    if (made != users) {
+        response = MakeUsersResponse(users);
+        made = users;
+    }
+    return response;
+}
+
+void ReleaseAll(std::vector<tagUser*>& records) {
+    for (tagUser* r : records)
+        delete r;
+    records.clear();
+}
+
+void BM_Decode_Users(benchmark::State& state) {
+    const std::string& response = UsersResponse(static_cast<int>(state.range(0)));
+    const ULONG length = static_cast<ULONG>(response.size());
+    std::vector<tagUser*> records;
+    records.reserve(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        const UINT n = ltp::GetParamCount(response.data(), length);
+        ltp::CRecordWalk walk(response.data(), length);
+        for (UINT i = 0; i < n; ++i) {
+            tagUser* record = new tagUser();
+            const char* span;
+            UINT spanLength;
+            walk.Next(span, spanLength);
+            ltp::DecodeRecord(span, spanLength, record);
+            records.push_back(record);
+        }
+        benchmark::DoNotOptimize(records.data());
+        benchmark::ClobberMemory();
+        ReleaseAll(records);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(length));
+}
+
+void BM_Decode_Baseline(benchmark::State& state) {
+    const std::string& response = UsersResponse(static_cast<int>(state.range(0)));
+    const char* const end = response.data() + response.size();
+    std::vector<tagUser*> records;
+    records.reserve(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        UINT brackets = 0;
+        for (const char* p = response.data();
+             (p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)))); ++p)
+            ++brackets;
+        for (UINT i = 0; i < brackets / 2; ++i)
+            records.push_back(new tagUser());
+        benchmark::DoNotOptimize(records.data());
+        benchmark::ClobberMemory();
+        ReleaseAll(records);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(response.size()));
+}
+
+} // namespace
+
+BENCHMARK(BM_Decode_Users)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Decode_Baseline)->Arg(100000)->Unit(benchmark::kMillisecond);

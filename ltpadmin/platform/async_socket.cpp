@@ -1,0 +1,612 @@
+#include "ltpadmin/platform/async_socket.h"
+
+#include "ltpadmin/platform/thread_queue.h"
+#include "ltpadmin/platform/window.h"
+
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace ltpadmin_platform {
+
+namespace {
+
+thread_local int t_lastError = 0;
+
+// Read-ahead: one large read serves many small Receive calls.
+constexpr size_t kReadAhead = 64 * 1024;
+
+int WsaError(int e) {
+    switch (e) {
+        case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+        case EWOULDBLOCK:
+#endif
+            return WSAEWOULDBLOCK;
+        case EINPROGRESS:
+            return WSAEINPROGRESS;
+        case EALREADY:
+            return WSAEALREADY;
+        case EINTR:
+            return WSAEINTR;
+        case EBADF:
+        case ENOTSOCK:
+            return WSAENOTSOCK;
+        case EACCES:
+        case EPERM:
+            return WSAEACCES;
+        case EFAULT:
+            return WSAEFAULT;
+        case EMFILE:
+        case ENFILE:
+            return WSAEMFILE;
+        case ENOBUFS:
+        case ENOMEM:
+            return WSAENOBUFS;
+        case EMSGSIZE:
+            return WSAEMSGSIZE;
+        case EPROTOTYPE:
+        case EPROTONOSUPPORT:
+        case ESOCKTNOSUPPORT:
+            return WSAEPROTOTYPE;
+        case EOPNOTSUPP:
+            return WSAEOPNOTSUPP;
+        case EAFNOSUPPORT:
+            return WSAEAFNOSUPPORT;
+        case EADDRINUSE:
+            return WSAEADDRINUSE;
+        case EADDRNOTAVAIL:
+            return WSAEADDRNOTAVAIL;
+        case ENETDOWN:
+            return WSAENETDOWN;
+        case ENETUNREACH:
+            return WSAENETUNREACH;
+        case ECONNABORTED:
+            return WSAECONNABORTED;
+        case ECONNRESET:
+        case EPIPE:
+            return WSAECONNRESET;
+        case EISCONN:
+            return WSAEISCONN;
+        case ENOTCONN:
+            return WSAENOTCONN;
+        case ESHUTDOWN:
+            return WSAESHUTDOWN;
+        case ETIMEDOUT:
+            return WSAETIMEDOUT;
+        case ECONNREFUSED:
+            return WSAECONNREFUSED;
+        case EHOSTUNREACH:
+        case EHOSTDOWN:
+            return WSAEHOSTUNREACH;
+        default:
+            return WSAEINVAL;
+    }
+}
+
+int Fail(int wsaError) {
+    t_lastError = wsaError;
+    return SOCKET_ERROR;
+}
+
+LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+} // namespace
+
+// The notification state of one socket. Only the thread that created the socket touches it; the
+// queue's mutex is held while the queue looks at it.
+struct SocketWatch {
+    enum State { Idle, Connecting, Connected, Failed, Listening };
+
+    SocketWatch(CAsyncSocket* o, std::shared_ptr<ThreadQueue> q, int f)
+        : owner(o), queue(std::move(q)), fd(f) {}
+
+    CAsyncSocket* owner;
+    std::shared_ptr<ThreadQueue> queue;
+    int fd;
+    long events = 0; // the notifications selected
+    State state = Idle;
+
+    bool connectKnown = false; // the outcome of a connection attempt waits to be reported
+    int connectError = 0;
+
+    bool readEnabled = true;   // FD_READ may be posted (re-armed by Receive)
+    bool readPosted = false;   // an FD_READ is in the queue
+    bool writeEnabled = false; // an FD_WRITE is wanted
+    bool sendBlocked = false;  // the last send could not take everything: wait for POLLOUT
+    bool acceptEnabled = true;
+    bool acceptPosted = false;
+    bool eof = false;  // the peer has closed its side
+    int readError = 0; // a read failed (WSA code)
+    bool closePosted = false;
+
+    std::unique_ptr<char[]> buffer; // read-ahead, kReadAhead bytes once needed
+    size_t begin = 0;
+    size_t end = 0;
+
+    size_t Buffered() const { return end - begin; }
+
+    void Notify(ThreadQueue& q, int event, int error) {
+        PostLocked(q, q.socketWindow, WM_SOCKET_NOTIFY, static_cast<WPARAM>(fd),
+                   MAKELONG(event, error));
+    }
+
+    // Reads what has arrived into the empty read-ahead buffer; notes the end or an error.
+    void Fill() {
+        if (!buffer)
+            buffer.reset(new char[kReadAhead]);
+        begin = end = 0;
+        ssize_t n;
+        do
+            n = recv(fd, buffer.get(), kReadAhead, 0);
+        while (n < 0 && errno == EINTR);
+        if (n > 0)
+            end = static_cast<size_t>(n);
+        else if (n == 0)
+            eof = true;
+        else if (errno != EAGAIN && errno != EWOULDBLOCK)
+            readError = WsaError(errno);
+    }
+
+    void FinishConnect(ThreadQueue& q, int error) {
+        connectKnown = false;
+        if (error == 0) {
+            state = Connected;
+            writeEnabled = true; // a new connection can take data
+            sendBlocked = false;
+        } else {
+            state = Failed;
+        }
+        if (events & FD_CONNECT)
+            Notify(q, FD_CONNECT, error);
+    }
+
+    // Posts what is ready without asking the system.
+    void PostReady(ThreadQueue& q) {
+        if (state == Connecting && connectKnown)
+            FinishConnect(q, connectError);
+        if (state != Connected)
+            return;
+        if ((events & FD_WRITE) && writeEnabled && !sendBlocked) {
+            writeEnabled = false;
+            Notify(q, FD_WRITE, 0);
+        }
+        if ((events & FD_READ) && readEnabled && !readPosted && Buffered() > 0) {
+            readEnabled = false;
+            readPosted = true;
+            Notify(q, FD_READ, 0);
+        }
+        if ((events & FD_CLOSE) && !closePosted && (eof || readError) && Buffered() == 0) {
+            closePosted = true;
+            Notify(q, FD_CLOSE, readError);
+        }
+    }
+
+    short WantedPoll() const {
+        switch (state) {
+            case Connecting:
+                return connectKnown ? 0 : POLLOUT;
+            case Listening:
+                return (events & FD_ACCEPT) && acceptEnabled && !acceptPosted ? POLLIN : 0;
+            case Connected: {
+                short want = 0;
+                bool readWanted = ((events & FD_READ) && readEnabled && !readPosted) ||
+                                  ((events & FD_CLOSE) && !closePosted);
+                if (readWanted && Buffered() == 0 && !eof && !readError)
+                    want |= POLLIN;
+                if ((events & FD_WRITE) && writeEnabled && sendBlocked)
+                    want |= POLLOUT;
+                return want;
+            }
+            default:
+                return 0;
+        }
+    }
+
+    void Polled(ThreadQueue& q, short revents) {
+        const short trouble = POLLERR | POLLHUP;
+        switch (state) {
+            case Connecting:
+                if (revents & (POLLOUT | trouble)) {
+                    int error = 0;
+                    socklen_t len = sizeof error;
+                    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) < 0)
+                        error = errno;
+                    FinishConnect(q, error ? WsaError(error) : 0);
+                    PostReady(q);
+                }
+                break;
+            case Listening:
+                if ((revents & (POLLIN | trouble)) && (events & FD_ACCEPT)) {
+                    acceptEnabled = false;
+                    acceptPosted = true;
+                    Notify(q, FD_ACCEPT, 0);
+                }
+                break;
+            case Connected:
+                if ((revents & (POLLIN | trouble)) && Buffered() == 0 && !eof && !readError)
+                    Fill();
+                if (revents & (POLLOUT | trouble))
+                    sendBlocked = false;
+                PostReady(q);
+                break;
+            default:
+                break;
+        }
+    }
+
+    // Runs the notification on the owning thread, from its message dispatch.
+    void Deliver(int event, int error) {
+        CAsyncSocket* o = owner; // the callback may delete the socket, and this with it
+        switch (event) {
+            case FD_READ:
+                readPosted = false;
+                if (Buffered() == 0)
+                    return; // taken by a Receive since: nothing waits, Receive re-armed FD_READ
+                o->OnReceive(error);
+                break;
+            case FD_WRITE:
+                o->OnSend(error);
+                break;
+            case FD_OOB:
+                o->OnOutOfBandData(error);
+                break;
+            case FD_ACCEPT:
+                acceptPosted = false;
+                o->OnAccept(error);
+                break;
+            case FD_CONNECT:
+                o->OnConnect(error);
+                break;
+            case FD_CLOSE:
+                o->OnClose(error);
+                break;
+            default:
+                break;
+        }
+    }
+};
+
+void PostReadySockets(ThreadQueue& q) {
+    for (SocketWatch* s : q.sockets)
+        s->PostReady(q);
+}
+
+void AddSocketPolls(ThreadQueue& q, std::vector<pollfd>& fds, std::vector<SocketWatch*>& who) {
+    for (SocketWatch* s : q.sockets) {
+        short want = s->WantedPoll();
+        if (want) {
+            fds.push_back(pollfd{s->fd, want, 0});
+            who.push_back(s);
+        }
+    }
+}
+
+void HandleSocketPoll(ThreadQueue& q, SocketWatch* s, short revents) {
+    s->Polled(q, revents);
+}
+
+namespace {
+
+LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_SOCKET_NOTIFY)
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    ThreadQueue& q = CurrentQueue();
+    SocketWatch* target = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(q.mutex);
+        for (SocketWatch* s : q.sockets)
+            if (static_cast<WPARAM>(s->fd) == wParam)
+                target = s;
+    }
+    if (target)
+        target->Deliver(WSAGETSELECTEVENT(lParam), WSAGETSELECTERROR(lParam));
+    return 0;
+}
+
+// Puts a new socket under the calling thread's watch, with its hidden window made on first need.
+std::unique_ptr<SocketWatch> Watch(CAsyncSocket* owner, int fd) {
+    std::shared_ptr<ThreadQueue> q = CurrentQueueShared();
+    if (!q->socketWindow)
+        q->socketWindow = CreateHiddenWindow(SocketWindowProc);
+    auto watch = std::make_unique<SocketWatch>(owner, q, fd);
+    std::lock_guard<std::mutex> lock(q->mutex);
+    q->sockets.push_back(watch.get());
+    return watch;
+}
+
+// Takes the socket off its thread's watch and drops its notifications not yet dispatched, so that
+// none of them reaches a later socket that is given the same descriptor.
+void Unwatch(SocketWatch& s) {
+    ThreadQueue& q = *s.queue;
+    std::lock_guard<std::mutex> lock(q.mutex);
+    for (size_t i = 0; i < q.sockets.size(); ++i)
+        if (q.sockets[i] == &s) {
+            q.sockets.erase(q.sockets.begin() + static_cast<long>(i));
+            break;
+        }
+    for (auto it = q.messages.begin(); it != q.messages.end();)
+        if (it->message == WM_SOCKET_NOTIFY && it->hwnd == q.socketWindow &&
+            it->wParam == static_cast<WPARAM>(s.fd))
+            it = q.messages.erase(it);
+        else
+            ++it;
+}
+
+void NoDelay(int fd) {
+    int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+} // namespace
+
+} // namespace ltpadmin_platform
+
+using namespace ltpadmin_platform;
+
+BOOL AfxSocketInit(WSADATA* lpwsaData) {
+    if (lpwsaData) {
+        std::memset(lpwsaData, 0, sizeof *lpwsaData);
+        lpwsaData->wVersion = 0x0101;
+        lpwsaData->wHighVersion = 0x0202;
+        std::strcpy(lpwsaData->szDescription, "POSIX sockets");
+        std::strcpy(lpwsaData->szSystemStatus, "Running");
+        lpwsaData->iMaxSockets = 0x7FFF;
+    }
+    return TRUE;
+}
+
+int WSAGetLastError() {
+    return t_lastError;
+}
+
+CAsyncSocket::CAsyncSocket() : m_hSocket(INVALID_SOCKET) {}
+
+CAsyncSocket::~CAsyncSocket() {
+    if (m_hSocket != INVALID_SOCKET)
+        CAsyncSocket::Close();
+}
+
+int CAsyncSocket::GetLastError() {
+    return t_lastError;
+}
+
+BOOL CAsyncSocket::Create(UINT nSocketPort, int nSocketType, long lEvent,
+                          LPCSTR lpszSocketAddress) {
+    if (m_hSocket != INVALID_SOCKET)
+        return Fail(WSAEINVAL), FALSE;
+    if (nSocketType != SOCK_STREAM) // only TCP is carried here
+        return Fail(WSAEPROTOTYPE), FALSE;
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return Fail(WsaError(errno)), FALSE;
+    NoDelay(fd);
+    if (nSocketPort || lpszSocketAddress) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(static_cast<uint16_t>(nSocketPort));
+        local.sin_addr.s_addr = htonl(INADDR_ANY);
+        if (lpszSocketAddress &&
+            (local.sin_addr.s_addr = inet_addr(lpszSocketAddress)) == INADDR_NONE) {
+            close(fd);
+            return Fail(WSAEINVAL), FALSE;
+        }
+        if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0) {
+            int e = errno;
+            close(fd);
+            return Fail(WsaError(e)), FALSE;
+        }
+    }
+    m_hSocket = static_cast<SOCKET>(fd);
+    m_pWatch = Watch(this, fd);
+    return AsyncSelect(lEvent);
+}
+
+BOOL CAsyncSocket::Connect(LPCSTR lpszHostAddress, UINT nHostPort) {
+    if (!m_pWatch)
+        return Fail(WSAENOTSOCK), FALSE;
+    SocketWatch& s = *m_pWatch;
+    if (!lpszHostAddress)
+        return Fail(WSAEINVAL), FALSE;
+    if (s.state == SocketWatch::Connecting)
+        return Fail(WSAEALREADY), FALSE;
+    if (s.state != SocketWatch::Idle)
+        return Fail(WSAEISCONN), FALSE;
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(static_cast<uint16_t>(nHostPort));
+    in_addr numeric;
+    int error = 0;
+    if (inet_aton(lpszHostAddress, &numeric)) {
+        peer.sin_addr = numeric;
+    } else {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        if (getaddrinfo(lpszHostAddress, nullptr, &hints, &found) == 0 && found) {
+            peer.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
+            freeaddrinfo(found);
+        } else {
+            if (found)
+                freeaddrinfo(found);
+            error = WSAHOST_NOT_FOUND;
+        }
+    }
+    s.state = SocketWatch::Connecting;
+    if (!error) {
+        int r;
+        do
+            r = connect(s.fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer);
+        while (r < 0 && errno == EINTR);
+        if (r < 0 && errno == EINPROGRESS)
+            return Fail(WSAEWOULDBLOCK), FALSE;
+        if (r < 0)
+            error = WsaError(errno);
+    }
+    // Settled at once: still reported through FD_CONNECT, like every other outcome.
+    s.connectKnown = true;
+    s.connectError = error;
+    if (error)
+        return Fail(error), FALSE;
+    return TRUE;
+}
+
+BOOL CAsyncSocket::AsyncSelect(long lEvent) {
+    if (!m_pWatch)
+        return Fail(WSAENOTSOCK), FALSE;
+    SocketWatch& s = *m_pWatch;
+    s.events = lEvent;
+    if (lEvent & FD_WRITE)
+        s.writeEnabled = true;
+    if (lEvent & FD_READ)
+        s.readEnabled = true;
+    if (lEvent & FD_ACCEPT)
+        s.acceptEnabled = true;
+    return TRUE;
+}
+
+BOOL CAsyncSocket::Listen(int nConnectionBacklog) {
+    if (!m_pWatch)
+        return Fail(WSAENOTSOCK), FALSE;
+    if (m_pWatch->state != SocketWatch::Idle && m_pWatch->state != SocketWatch::Listening)
+        return Fail(WSAEISCONN), FALSE;
+    if (listen(m_pWatch->fd, nConnectionBacklog) < 0)
+        return Fail(WsaError(errno)), FALSE;
+    m_pWatch->state = SocketWatch::Listening;
+    return TRUE;
+}
+
+BOOL CAsyncSocket::Accept(CAsyncSocket& rConnectedSocket, sockaddr* lpSockAddr,
+                          int* lpSockAddrLen) {
+    if (!m_pWatch)
+        return Fail(WSAENOTSOCK), FALSE;
+    if (m_pWatch->state != SocketWatch::Listening || rConnectedSocket.m_hSocket != INVALID_SOCKET)
+        return Fail(WSAEINVAL), FALSE;
+    m_pWatch->acceptEnabled = true;
+    socklen_t len = lpSockAddrLen ? static_cast<socklen_t>(*lpSockAddrLen) : 0;
+    int fd;
+    do
+        fd = accept4(m_pWatch->fd, lpSockAddrLen ? lpSockAddr : nullptr,
+                     lpSockAddrLen ? &len : nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return Fail(WsaError(errno)), FALSE;
+    if (lpSockAddrLen)
+        *lpSockAddrLen = static_cast<int>(len);
+    NoDelay(fd);
+    rConnectedSocket.m_hSocket = static_cast<SOCKET>(fd);
+    rConnectedSocket.m_pWatch = Watch(&rConnectedSocket, fd);
+    SocketWatch& c = *rConnectedSocket.m_pWatch;
+    c.state = SocketWatch::Connected;
+    c.writeEnabled = true;
+    return rConnectedSocket.AsyncSelect(m_pWatch->events);
+}
+
+BOOL CAsyncSocket::GetSockName(CString& rSocketAddress, UINT& rSocketPort) {
+    if (!m_pWatch)
+        return Fail(WSAENOTSOCK), FALSE;
+    sockaddr_in local{};
+    socklen_t len = sizeof local;
+    if (getsockname(m_pWatch->fd, reinterpret_cast<sockaddr*>(&local), &len) < 0)
+        return Fail(WsaError(errno)), FALSE;
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+    rSocketAddress = text;
+    rSocketPort = ntohs(local.sin_port);
+    return TRUE;
+}
+
+BOOL CAsyncSocket::ShutDown(int nHow) {
+    if (!m_pWatch)
+        return Fail(WSAENOTSOCK), FALSE;
+    if (shutdown(m_pWatch->fd, nHow) < 0)
+        return Fail(WsaError(errno)), FALSE;
+    return TRUE;
+}
+
+int CAsyncSocket::Send(const void* lpBuf, int nBufLen, int nFlags) {
+    if (!m_pWatch)
+        return Fail(WSAENOTSOCK);
+    SocketWatch& s = *m_pWatch;
+    if (s.state != SocketWatch::Connected)
+        return Fail(WSAENOTCONN);
+    if (nBufLen < 0 || (nBufLen > 0 && !lpBuf))
+        return Fail(WSAEFAULT);
+    ssize_t n;
+    do
+        n = send(s.fd, lpBuf, static_cast<size_t>(nBufLen), nFlags | MSG_NOSIGNAL);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            s.sendBlocked = true;
+            s.writeEnabled = true; // FD_WRITE once it can take data again
+        }
+        return Fail(WsaError(errno));
+    }
+    if (n < nBufLen)
+        s.sendBlocked = true; // full for now: a later FD_WRITE waits until it drains
+    return static_cast<int>(n);
+}
+
+int CAsyncSocket::Receive(void* lpBuf, int nBufLen, int nFlags) {
+    if (!m_pWatch)
+        return Fail(WSAENOTSOCK);
+    SocketWatch& s = *m_pWatch;
+    if (s.state != SocketWatch::Connected)
+        return Fail(WSAENOTCONN);
+    if (nBufLen < 0 || (nBufLen > 0 && !lpBuf))
+        return Fail(WSAEFAULT);
+    s.readEnabled = true;
+    bool peek = (nFlags & MSG_PEEK) != 0;
+    size_t want = static_cast<size_t>(nBufLen);
+    if (s.Buffered() == 0 && !s.eof && !s.readError && want > 0) {
+        if (want >= kReadAhead) {
+            ssize_t n;
+            do
+                n = recv(s.fd, lpBuf, want, peek ? MSG_PEEK : 0);
+            while (n < 0 && errno == EINTR);
+            if (n > 0)
+                return static_cast<int>(n);
+            if (n == 0)
+                s.eof = true;
+            else if (errno == EAGAIN || errno == EWOULDBLOCK)
+                return Fail(WSAEWOULDBLOCK);
+            else
+                s.readError = WsaError(errno);
+        } else {
+            s.Fill();
+            if (s.Buffered() == 0 && !s.eof && !s.readError)
+                return Fail(WSAEWOULDBLOCK);
+        }
+    }
+    if (s.Buffered() > 0) {
+        size_t n = want < s.Buffered() ? want : s.Buffered();
+        std::memcpy(lpBuf, s.buffer.get() + s.begin, n);
+        if (!peek)
+            s.begin += n;
+        return static_cast<int>(n);
+    }
+    if (s.readError)
+        return Fail(s.readError);
+    return 0; // the peer has closed and everything has been received (or nothing was asked)
+}
+
+void CAsyncSocket::Close() {
+    if (m_pWatch) {
+        Unwatch(*m_pWatch);
+        close(m_pWatch->fd);
+        m_pWatch.reset();
+    }
+    m_hSocket = INVALID_SOCKET;
+}
+
+void CAsyncSocket::OnReceive(int) {}
+void CAsyncSocket::OnSend(int) {}
+void CAsyncSocket::OnOutOfBandData(int) {}
+void CAsyncSocket::OnAccept(int) {}
+void CAsyncSocket::OnConnect(int) {}
+void CAsyncSocket::OnClose(int) {}

@@ -1,0 +1,165 @@
+#include "ltpadmin/protocol/text_scanner.h"
+
+#include "ltpadmin/platform/codepage.h"
+
+#include <cstring>
+
+namespace ltp {
+namespace {
+
+constexpr bool IsNameByte(int b) {
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '-' || b == '_';
+}
+
+constexpr CCharSet MakeNameEndSet() {
+    CCharSet s{};
+    for (int b = 0; b < 256; ++b)
+        s.member[b] = IsNameByte(b) ? 0 : 1;
+    return s;
+}
+
+constexpr CCharSet MakeLineEndSet() {
+    CCharSet s{};
+    s.member['\r'] = 1;
+    s.member['\n'] = 1;
+    return s;
+}
+
+constexpr CCharSet MakeNonBlankSet() {
+    CCharSet s{};
+    for (int b = 0; b < 256; ++b)
+        s.member[b] = (b == ' ' || b == '\t') ? 0 : 1;
+    return s;
+}
+
+constexpr CFoldTable MakeFold() {
+    CFoldTable f{};
+    for (int b = 0; b < 128; ++b)
+        f.to[b] = static_cast<BYTE>((b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b);
+    return f;
+}
+
+bool HasNoLeadBytes(const BYTE* table) {
+    BYTE any = 0;
+    for (int b = 0; b < 256; ++b)
+        any |= table[b];
+    return any == 0;
+}
+
+} // namespace
+
+const CCharSet kNameEndSet = MakeNameEndSet();
+const CCharSet kLineEndSet = MakeLineEndSet();
+const CCharSet kNonBlankSet = MakeNonBlankSet();
+const CFoldTable kLowercaseFold = MakeFold();
+
+namespace {
+BYTE FoldByte(BYTE b) {
+    return b < 128 ? kLowercaseFold.to[b] : b;
+}
+} // namespace
+
+bool CTextSpan::EqualsNoCase(const char* text, UINT textLength) const {
+    if (textLength != length)
+        return false;
+    const BYTE* a = reinterpret_cast<const BYTE*>(start);
+    const BYTE* b = reinterpret_cast<const BYTE*>(text);
+    for (UINT i = 0; i < length; ++i)
+        if (FoldByte(a[i]) != FoldByte(b[i]))
+            return false;
+    return true;
+}
+
+CTextScanner::CTextScanner(const CTextSpan& span) : CTextScanner(span.start, span.length) {}
+
+CTextScanner::CTextScanner(const char* start, UINT length)
+    : m_pStart(start), m_pCursor(start), m_pEnd(start ? start + length : start),
+      m_pLeadBytes(GetACPLeadByteTable()), m_bSingleByte(HasNoLeadBytes(m_pLeadBytes)) {}
+
+CTextSpan CTextScanner::SkipTo(char wanted, CTextSpan* passed) {
+    const char* from = m_pCursor;
+    if (m_bSingleByte) {
+        const void* hit = m_pCursor < m_pEnd ? std::memchr(m_pCursor, wanted,
+                                                           static_cast<size_t>(m_pEnd - m_pCursor))
+                                             : nullptr;
+        m_pCursor = hit ? static_cast<const char*>(hit) : m_pEnd;
+    } else {
+        const BYTE w = static_cast<BYTE>(wanted);
+        while (m_pCursor < m_pEnd) {
+            const BYTE b = static_cast<BYTE>(*m_pCursor);
+            if (b == w)
+                break;
+            // A lead byte in the last position must not carry the cursor past end.
+            if (m_pLeadBytes[b] && m_pEnd - m_pCursor >= 2)
+                m_pCursor += 2;
+            else if (m_pLeadBytes[b])
+                m_pCursor = m_pEnd;
+            else
+                m_pCursor += 1;
+        }
+    }
+    CTextSpan span{from, static_cast<UINT>(m_pCursor - from)};
+    if (passed)
+        *passed = span;
+    return span;
+}
+
+CTextSpan CTextScanner::SkipUntil(const CCharSet& set, CTextSpan* passed) {
+    const char* from = m_pCursor;
+    while (m_pCursor < m_pEnd && !set.member[static_cast<BYTE>(*m_pCursor)])
+        ++m_pCursor;
+    CTextSpan span{from, static_cast<UINT>(m_pCursor - from)};
+    if (passed)
+        *passed = span;
+    return span;
+}
+
+UINT CTextScanner::ReadUnsigned() {
+    UINT value = 0;
+    while (m_pCursor < m_pEnd && *m_pCursor >= '0' && *m_pCursor <= '9') {
+        value = value * 10u + static_cast<UINT>(*m_pCursor - '0');
+        ++m_pCursor;
+    }
+    return value;
+}
+
+double CTextScanner::ReadDecimal() {
+    // One rounding per step, in this order: callers compare against values read exactly so,
+    // so no fused multiply-add and no correctly rounded conversion.
+    double sum = 0.0;
+    while (m_pCursor < m_pEnd && *m_pCursor >= '0' && *m_pCursor <= '9') {
+        sum = sum * 10.0;
+        sum = sum + static_cast<double>(*m_pCursor - '0');
+        ++m_pCursor;
+    }
+    if (m_pCursor < m_pEnd && *m_pCursor == '.')
+        ++m_pCursor;
+    double weight = 0.1;
+    while (m_pCursor < m_pEnd && *m_pCursor >= '0' && *m_pCursor <= '9') {
+        const double term = static_cast<double>(*m_pCursor - '0') * weight;
+        sum = sum + term;
+        weight = weight * 0.1;
+        ++m_pCursor;
+    }
+    return sum;
+}
+
+bool CTextScanner::Match(char wanted) {
+    if (m_pCursor < m_pEnd && *m_pCursor == wanted) {
+        ++m_pCursor;
+        return true;
+    }
+    return false;
+}
+
+bool CTextScanner::MatchLineEnd() {
+    if (m_pCursor >= m_pEnd || (*m_pCursor != '\r' && *m_pCursor != '\n'))
+        return false;
+    const bool cr = *m_pCursor == '\r';
+    ++m_pCursor;
+    if (cr && m_pCursor < m_pEnd && *m_pCursor == '\n')
+        ++m_pCursor;
+    return true;
+}
+
+} // namespace ltp

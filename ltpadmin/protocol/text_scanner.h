@@ -1,0 +1,72 @@
+// A forward-only cursor over response text, read in place. Nothing is copied: the scanner hands out
+// spans that point into the buffer it walks, which must stay unchanged while they are in use.
+#pragma once
+
+#include "ltpadmin/platform/win32_types.h"
+
+namespace ltp {
+
+// A counted piece of text owned elsewhere. start may be null when length is 0.
+struct CTextSpan {
+    const char* start = nullptr;
+    UINT length = 0;
+
+    // Same length and the same bytes, ASCII letters compared without case; bytes 0x80 to 0xFF
+    // compare as they are. text needs no terminating zero.
+    bool EqualsNoCase(const char* text, UINT textLength) const;
+};
+
+// A set of bytes: non-zero entries are members.
+struct CCharSet {
+    BYTE member[256];
+};
+
+// Bytes that end a tag name: all but ASCII letters, "-" and "_".
+extern const CCharSet kNameEndSet;
+// CR and LF.
+extern const CCharSet kLineEndSet;
+// All but space and tab.
+extern const CCharSet kNonBlankSet;
+// Maps "A" to "Z" to "a" to "z" and every other value of 0x00 to 0x7F to itself; bytes 0x80 to
+// 0xFF are not folded.
+struct CFoldTable {
+    BYTE to[128];
+};
+extern const CFoldTable kLowercaseFold;
+
+class CTextScanner {
+public:
+    explicit CTextScanner(const CTextSpan& span);
+    CTextScanner(const char* start, UINT length);
+
+    // The next byte to read.
+    const char* Cursor() const { return m_pCursor; }
+    const char* End() const { return m_pEnd; }
+    const char* SpanStart() const { return m_pStart; }
+    bool AtEnd() const { return m_pCursor == m_pEnd; }
+
+    // Advances to the next wanted byte (not consumed), stepping over whole double-byte characters
+    // of the process's ANSI code page so that a trail byte is never taken for the wanted byte.
+    // Stops at end when there is none. Returns the span passed over, also through passed.
+    CTextSpan SkipTo(char wanted, CTextSpan* passed = nullptr);
+    // Advances byte by byte to the next member of the set (not consumed), or to end.
+    CTextSpan SkipUntil(const CCharSet& set, CTextSpan* passed = nullptr);
+    // Consumes decimal digits; no sign, no blanks; wraps modulo 2^32.
+    UINT ReadUnsigned();
+    // Consumes digits, an optional ".", and fraction digits. Each digit is added in its own
+    // rounding step (0.3 reads as 3 * 0.1); no sign, no exponent.
+    double ReadDecimal();
+    // Consumes the wanted byte when it is next.
+    bool Match(char wanted);
+    // Consumes one line end: "\r\n", "\r" or "\n".
+    bool MatchLineEnd();
+
+private:
+    const char* m_pStart;
+    const char* m_pCursor;
+    const char* m_pEnd;
+    const BYTE* m_pLeadBytes; // lead-byte table of the code page at construction
+    bool m_bSingleByte;       // no lead bytes at all: a plain byte search will do
+};
+
+} // namespace ltp

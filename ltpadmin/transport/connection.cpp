@@ -1,0 +1,278 @@
+#include "ltpadmin/transport/connection.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "ltpadmin/platform/platform.h"
+#include "ltpadmin/transport/admin_socket.h"
+
+namespace {
+
+const int kPieceSize = 1024;
+// Notification sets: everything at creation; read, write and close while a request is under way,
+// and connect too, so that an attempt still under way when the request is handed over reports its
+// failure.
+const long kAllEvents = FD_READ | FD_WRITE | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
+const long kRequestEvents = FD_READ | FD_WRITE | FD_CLOSE | FD_CONNECT;
+
+const char kHeadEnd[] = "\r\n\r\n";
+const ULONG kHeadEndLength = 4;
+const char kContentLength[] = "Content-Length:";
+const size_t kContentLengthLength = 15;
+
+HANDLE NewEvent(BOOL bSignalled) {
+    return CreateEventA(nullptr, TRUE, bSignalled, nullptr);
+}
+
+BOOL IsSignalled(HANDLE hEvent) {
+    return WaitForSingleObject(hEvent, 0) == WAIT_OBJECT_0;
+}
+
+// The header's value by atoi's rules (blanks skipped, optional sign, digits up to the first other
+// byte, 0 when there are none), held within int's range instead of overflowing.
+int ParseLength(const char* text) {
+    const long value = std::strtol(text, nullptr, 10);
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+// ---- CConnection ----
+
+CConnection::CConnection() : m_pSocket(nullptr), m_hEvent(NewEvent(FALSE)) {}
+
+CConnection::CConnection(const CConnection& other)
+    : m_pSocket(nullptr), m_response(other.m_response), m_request(other.m_request),
+      m_hEvent(NewEvent(IsSignalled(other.m_hEvent))) {}
+
+CConnection& CConnection::operator=(const CConnection& other) {
+    if (this == &other)
+        return *this;
+    Disconnect();
+    m_response = other.m_response;
+    m_request = other.m_request;
+    if (IsSignalled(other.m_hEvent))
+        SetEvent(m_hEvent);
+    else
+        ResetEvent(m_hEvent);
+    return *this;
+}
+
+CConnection::~CConnection() {
+    CloseHandle(m_hEvent);
+    Disconnect();
+}
+
+int CConnection::Connect(const char* host, unsigned int port) {
+    ResetEvent(m_hEvent);
+    if (m_pSocket != nullptr)
+        Disconnect();
+    m_pSocket = new CAdminSocket(this);
+    if (!m_pSocket->Create(0, SOCK_STREAM, kAllEvents, nullptr)) {
+        delete m_pSocket;
+        m_pSocket = nullptr;
+        return 0;
+    }
+    // The outcome arrives through OnConnect.
+    m_pSocket->Connect(host != nullptr ? host : "", port & 0xFFFFu);
+    return 1;
+}
+
+void CConnection::Disconnect() {
+    if (m_pSocket == nullptr)
+        return;
+    shutdown(static_cast<int>(m_pSocket->m_hSocket), SD_BOTH);
+    m_pSocket->Close();
+    delete m_pSocket;
+    m_pSocket = nullptr;
+}
+
+int CConnection::SetRequest(const CMessage& request) {
+    m_request = request;
+    if (m_pSocket != nullptr)
+        m_pSocket->AsyncSelect(kRequestEvents);
+    return 1;
+}
+
+void CConnection::OnConnect(int) {}
+
+void CConnection::OnClose() {
+    OnMessage(m_response);
+}
+
+void CConnection::OnMessage(CMessage&) {}
+
+void CConnection::OnReceive(int nErrorCode) {
+    if (nErrorCode != 0 || m_pSocket == nullptr)
+        return;
+    char buffer[kPieceSize];
+    const int n = m_pSocket->Receive(buffer, kPieceSize, 0);
+    if (n > 0)
+        m_response.Append(buffer, static_cast<ULONG>(n));
+}
+
+void CConnection::OnSend(int) {}
+
+void CConnection::Signal() {}
+
+// ---- CLTPConnection ----
+
+CLTPConnection::CLTPConnection()
+    : m_bFirstRead(1), m_nError(0), m_nContentLength(0), m_hNotifyWnd(HWND_BROADCAST),
+      m_nSendOffset(0), m_nBodyOffset(0), m_bComplete(0) {}
+
+CLTPConnection::CLTPConnection(const CLTPConnection& other)
+    : CConnection(other), m_bFirstRead(other.m_bFirstRead), m_nError(other.m_nError),
+      m_nContentLength(other.m_nContentLength), m_hNotifyWnd(other.m_hNotifyWnd), m_nSendOffset(0),
+      m_nBodyOffset(other.m_nBodyOffset), m_bComplete(other.m_bComplete) {}
+
+CLTPConnection& CLTPConnection::operator=(const CLTPConnection& other) {
+    if (this == &other)
+        return *this;
+    CConnection::operator=(other);
+    m_bFirstRead = other.m_bFirstRead;
+    m_nError = other.m_nError;
+    m_nContentLength = other.m_nContentLength;
+    m_hNotifyWnd = other.m_hNotifyWnd;
+    m_nSendOffset = 0;
+    m_nBodyOffset = other.m_nBodyOffset;
+    m_bComplete = other.m_bComplete;
+    return *this;
+}
+
+void CLTPConnection::ResetResponse() {
+    ResetEvent(m_hEvent);
+    m_bFirstRead = 1;
+    m_response.Empty();
+    m_nContentLength = 0;
+    m_nBodyOffset = 0;
+    m_bComplete = 0;
+}
+
+int CLTPConnection::SetRequest(const CMessage& request) {
+    // A new request replaces whatever was under way, including a half-sent one.
+    m_nSendOffset = 0;
+    m_bFirstRead = 1;
+    m_nContentLength = 0;
+    m_nBodyOffset = 0;
+    m_bComplete = 0;
+    return CConnection::SetRequest(request);
+}
+
+void CLTPConnection::OnConnect(int nErrorCode) {
+    if (nErrorCode != 0) {
+        m_nError = -4;
+        Signal();
+    }
+}
+
+void CLTPConnection::OnClose() {
+    // A response that has not arrived whole stays incomplete, so the wait fails even when no
+    // window of the waiting thread receives WM_LTP_CLOSED.
+    m_nError = 0;
+    SetEvent(m_hEvent);
+    PostMessageA(m_hNotifyWnd, WM_LTP_CLOSED, 0, 0);
+}
+
+void CLTPConnection::OnMessage(CMessage&) {
+    m_nError = 0;
+    m_bComplete = 1;
+    SetEvent(m_hEvent);
+}
+
+void CLTPConnection::Signal() {
+    SetEvent(m_hEvent);
+}
+
+void CLTPConnection::OnSend(int nErrorCode) {
+    ResetResponse();
+    if (nErrorCode != 0) {
+        m_nError = -6;
+        Signal();
+        return;
+    }
+    const ULONG length = m_request.GetLength();
+    if (length == 0 || m_pSocket == nullptr)
+        return;
+    const ULONG rest = length - m_nSendOffset;
+    const int piece = rest < static_cast<ULONG>(kPieceSize) ? static_cast<int>(rest) : kPieceSize;
+    const int n = m_pSocket->Send(m_request.GetData() + m_nSendOffset, piece, 0);
+    if (n == SOCKET_ERROR && CAsyncSocket::GetLastError() == WSAEWOULDBLOCK)
+        return; // nothing taken now; the socket notifies again once it can take data
+    if (n == SOCKET_ERROR || n < 0) {
+        m_nSendOffset = 0;
+        m_request.Empty();
+        m_nError = -3;
+        Signal();
+        return;
+    }
+    m_nSendOffset += static_cast<ULONG>(n);
+    if (m_nSendOffset < length) {
+        // Close stays selected, so that a server that goes away mid-request is still noticed.
+        m_pSocket->AsyncSelect(kRequestEvents);
+    } else {
+        m_nSendOffset = 0;
+        m_request.Empty();
+    }
+}
+
+void CLTPConnection::ScanHead(ULONG nOldLength) {
+    const char* data = m_response.GetData();
+    const ULONG length = m_response.GetLength();
+    // Only the new bytes, plus three before them in case the blank line straddles two reads.
+    const ULONG from = nOldLength > kHeadEndLength - 1 ? nOldLength - (kHeadEndLength - 1) : 0;
+    if (data == nullptr || length - from < kHeadEndLength)
+        return;
+    const char* end = data + length;
+    const char* found = std::search(data + from, end, kHeadEnd, kHeadEnd + kHeadEndLength);
+    if (found == end)
+        return;
+    m_nBodyOffset = static_cast<ULONG>(found - data) + kHeadEndLength;
+    m_bFirstRead = 0;
+    // The header counts only in the head; the byte after its value is a line end, so atoi stops.
+    const char* headEnd = found + 2;
+    const char* header =
+        std::search(data, headEnd, kContentLength, kContentLength + kContentLengthLength);
+    m_nContentLength = header != headEnd ? ParseLength(header + kContentLengthLength) : 0;
+}
+
+void CLTPConnection::OnReceive(int nErrorCode) {
+    if (nErrorCode != 0) {
+        m_nError = -6;
+        Signal();
+        return;
+    }
+    if (m_pSocket == nullptr)
+        return;
+    char buffer[kPieceSize];
+    const int n = m_pSocket->Receive(buffer, kPieceSize, 0);
+    if (n == SOCKET_ERROR || n < 0) {
+        m_nError = -2;
+        Signal();
+        return;
+    }
+    const ULONG oldLength = m_response.GetLength();
+    if (!m_response.Append(buffer, static_cast<ULONG>(n))) {
+        // Out of memory: nothing of the response may be silently lost, so the request fails.
+        m_nError = -2;
+        Signal();
+        return;
+    }
+    if (m_bComplete)
+        return; // bytes after a complete response are kept but change nothing
+    if (m_bFirstRead)
+        ScanHead(oldLength);
+    if (m_bFirstRead)
+        return; // the head has not arrived whole yet
+    // A negative Content-Length never completes the response.
+    if (m_nContentLength < 0)
+        return;
+    if (m_response.GetLength() - m_nBodyOffset >= static_cast<ULONG>(m_nContentLength))
+        OnMessage(m_response);
+}

@@ -1,0 +1,85 @@
+// CConnection and CLTPConnection: the one TCP connection of a session. It sends the current request
+// in pieces of at most 1024 bytes, collects the response, frames it by its head and
+// "Content-Length:", and ends the session's wait by setting the request event after recording an
+// error code. Everything runs from socket notifications on the thread that connected.
+#pragma once
+
+#include "ltpadmin/platform/win32_types.h"
+#include "ltpadmin/transport/message.h"
+
+class CAdminSocket;
+class CServerAdmin;
+
+// Posted to the notification window when the server closes the connection.
+#define WM_LTP_CLOSED 1379
+
+class CConnection {
+public:
+    CConnection();
+    // A copy has its own event (in the source's state), the buffers' content and no socket.
+    CConnection(const CConnection& other);
+    // Closes this connection's own socket first; the event stays this connection's own.
+    CConnection& operator=(const CConnection& other);
+    virtual ~CConnection();
+
+    // Opens a socket and starts connecting to host:port (port cut to 16 bits). Returns 0 when no
+    // socket could be created; the outcome of the attempt arrives later through OnConnect.
+    int Connect(const char* host, unsigned int port);
+    // Shuts down, closes and deletes the socket, if any.
+    void Disconnect();
+    // Takes an own copy of the request and, with a socket, selects the notifications that start
+    // sending it. Always 1.
+    virtual int SetRequest(const CMessage& request);
+
+    // Notification hooks, called by the socket.
+    virtual void OnConnect(int nErrorCode);
+    virtual void OnClose();
+    virtual void OnMessage(CMessage& response);
+    virtual void OnReceive(int nErrorCode);
+    virtual void OnSend(int nErrorCode);
+    virtual void Signal();
+
+protected:
+    friend class CServerAdmin;
+
+    CAdminSocket* m_pSocket;
+    CMessage m_response;
+    CMessage m_request;
+    HANDLE m_hEvent;
+};
+
+class CLTPConnection : public CConnection {
+public:
+    CLTPConnection();
+    CLTPConnection(const CLTPConnection& other);
+    CLTPConnection& operator=(const CLTPConnection& other);
+
+    void SetNotifyWnd(HWND hWnd) { m_hNotifyWnd = hWnd; }
+
+    int SetRequest(const CMessage& request) override;
+    void OnConnect(int nErrorCode) override;
+    void OnClose() override;
+    void OnMessage(CMessage& response) override;
+    void OnReceive(int nErrorCode) override;
+    void OnSend(int nErrorCode) override;
+    void Signal() override;
+
+    // 1 once the current request's response has arrived whole (its event set by OnMessage).
+    int IsComplete() const { return m_bComplete; }
+
+protected:
+    friend class CServerAdmin;
+
+    // Clears what belongs to the response of the current request.
+    void ResetResponse();
+    // Looks for the blank line that ends the head, in the bytes that are new since the last read.
+    void ScanHead(ULONG nOldLength);
+
+    int m_bFirstRead;     // the head (and so Content-Length) has not been found yet
+    LONG m_nError;        // error code of the current request
+    int m_nContentLength; // Content-Length of the current response; 0 when absent or not read yet
+    HWND m_hNotifyWnd;    // receives WM_LTP_CLOSED
+    ULONG m_nSendOffset;  // bytes of m_request already sent, kept per connection
+    ULONG m_nBodyOffset;  // offset of the body in m_response once the head has arrived
+    int m_bComplete;      // the response arrived whole
+};

@@ -1,0 +1,28 @@
+// CMessage: the byte buffer that holds one whole protocol message (the request being sent, the
+// response being received). It counts its bytes and always keeps one zero byte after them, so the
+// content can also be read as a zero-terminated string.
+#pragma once
+
+#include "ltpadmin/platform/win32_types.h"
+
+class CMessage {
+public:
+    CMessage();
+    CMessage(const CMessage& other);
+    CMessage& operator=(const CMessage& other);
+    virtual ~CMessage();
+
+    // Adds count bytes at the end. Returns 1, or 0 (content unchanged) when no storage was had.
+    int Append(const void* bytes, ULONG count);
+    // The content followed by one zero byte; null while the buffer was never filled or was emptied.
+    char* GetData() const { return m_pData; }
+    ULONG GetLength() const { return m_nLength; }
+    // Frees the block: GetData returns null again.
+    void Empty();
+
+private:
+    // Spare room after the zero byte keeps a long series of small appends linear in the total.
+    char* m_pData;
+    ULONG m_nLength;
+    ULONG m_nCapacity; // bytes in the block, the zero byte included
+};

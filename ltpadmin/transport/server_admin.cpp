@@ -1,0 +1,211 @@
+#include "ltpadmin/transport/server_admin.h"
+
+#include <cstring>
+
+#include <arpa/inet.h>
+
+#include "ltpadmin/platform/platform.h"
+#include "ltpadmin/transport/library_init.h"
+
+namespace {
+
+const UINT_PTR kTimerID = 100;
+const UINT kTimerPeriod = 1000;
+
+CString DottedText(ULONG nAddress) {
+    in_addr address;
+    address.s_addr = nAddress;
+    return CString(inet_ntoa(address));
+}
+
+} // namespace
+
+CServerAdmin::CServerAdmin()
+    : m_pResultBuffer(nullptr), m_nLastError(0), m_nResultBufferSize(0), m_nPort(0), m_nTimerID(0),
+      m_hMainWnd(nullptr) {}
+
+CServerAdmin::CServerAdmin(const CServerAdmin& other)
+    : m_connection(other.m_connection), m_pResultBuffer(other.m_pResultBuffer),
+      m_nLastError(other.m_nLastError), m_strServerAddress(other.m_strServerAddress),
+      m_strPassword(other.m_strPassword), m_strUserName(other.m_strUserName),
+      m_nResultBufferSize(other.m_nResultBufferSize), m_nPort(other.m_nPort),
+      m_nTimerID(0), // the timer stays the source's; each session stops only its own
+      m_hMainWnd(other.m_hMainWnd) {}
+
+CServerAdmin& CServerAdmin::operator=(const CServerAdmin& other) {
+    if (this == &other)
+        return *this;
+    m_connection = other.m_connection; // closes this session's own connection first
+    if (m_nTimerID != 0)
+        KillTimer(nullptr, m_nTimerID);
+    m_nTimerID = 0;
+    m_pResultBuffer = other.m_pResultBuffer;
+    m_nLastError = other.m_nLastError;
+    m_strServerAddress = other.m_strServerAddress;
+    m_strPassword = other.m_strPassword;
+    m_strUserName = other.m_strUserName;
+    m_nResultBufferSize = other.m_nResultBufferSize;
+    m_nPort = other.m_nPort;
+    m_hMainWnd = other.m_hMainWnd;
+    return *this;
+}
+
+CServerAdmin::~CServerAdmin() {
+    m_connection.Disconnect();
+    if (m_nTimerID != 0)
+        KillTimer(nullptr, m_nTimerID);
+}
+
+void CServerAdmin::SetServerAddressPort(unsigned int nAddress, unsigned int nPort) {
+    m_strServerAddress = DottedText(nAddress);
+    m_nPort = nPort;
+}
+
+void CServerAdmin::SetMainWnd(HWND hWnd) {
+    m_hMainWnd = hWnd;
+}
+
+void CServerAdmin::SetNotifyWnd(HWND hWnd) {
+    m_connection.SetNotifyWnd(hWnd);
+}
+
+int CServerAdmin::LogIn(const char* pszAddress, const char* pszUserName, const char* pszPassword) {
+    ltp::EnsureSocketLayer();
+    if (pszAddress == nullptr)
+        pszAddress = "";
+    if (m_nPort == 0)
+        SetServerAddressPort(inet_addr(pszAddress), LTP_DEFAULT_PORT);
+    m_strUserName = pszUserName;
+    m_strPassword = pszPassword;
+    if (!m_connection.Connect(pszAddress, m_nPort & 0xFFFFu)) {
+        m_connection.m_nError = LTP_ERROR_CONNECT;
+        SetEvent(m_connection.m_hEvent);
+        return 0;
+    }
+    return 1;
+}
+
+int CServerAdmin::LogIn(ULONG nAddress, const char* pszUserName, const char* pszPassword) {
+    ltp::EnsureSocketLayer();
+    if (m_nPort == 0)
+        SetServerAddressPort(nAddress, LTP_DEFAULT_PORT);
+    m_strUserName = pszUserName;
+    m_strPassword = pszPassword;
+    char szAddress[50];
+    std::memset(szAddress, 0, sizeof szAddress);
+    std::strncpy(szAddress, DottedText(nAddress), sizeof szAddress - 1);
+    if (!m_connection.Connect(szAddress, m_nPort & 0xFFFFu)) {
+        m_connection.m_nError = LTP_ERROR_CONNECT;
+        SetEvent(m_connection.m_hEvent);
+        return 0;
+    }
+    return 1;
+}
+
+int CServerAdmin::LogOut() {
+    // A wait that is still running ends with -4.
+    m_connection.m_nError = LTP_ERROR_CONNECT;
+    SetEvent(m_connection.m_hEvent);
+    m_connection.Disconnect();
+    return 1;
+}
+
+int CServerAdmin::AsyncRequest(int /*nReserved*/, void* pRequest, ULONG nRequestLength,
+                               void* pResultBuffer, ULONG& nResultBufferSize) {
+    if (m_nTimerID != 0)
+        KillTimer(nullptr, m_nTimerID);
+    m_nTimerID = SetTimer(nullptr, kTimerID, kTimerPeriod, TimeCallback);
+    ResetEvent(m_connection.m_hEvent);
+    CMessage request;
+    const int bCopied = request.Append(pRequest, pRequest != nullptr ? nRequestLength : 0);
+    m_connection.m_request.Empty();
+    m_connection.m_response.Empty();
+    if (bCopied) {
+        m_connection.SetRequest(request);
+    } else {
+        // No room for the request: it fails at once instead of going out cut short.
+        m_connection.m_nError = LTP_ERROR_SEND;
+        SetEvent(m_connection.m_hEvent);
+    }
+    m_pResultBuffer = pResultBuffer;
+    m_nResultBufferSize = nResultBufferSize;
+    return 1;
+}
+
+int CServerAdmin::FilterMessage(const MSG& msg, int cyCaption) {
+    const UINT message = msg.message;
+    if (message == WM_LTP_CLOSED)
+        return 0;
+    // User input, menu commands and close requests are held back while a request runs.
+    if ((message >= WM_MOUSEFIRST && message <= WM_MBUTTONDBLCLK) || message == WM_COMMAND ||
+        message == WM_DESTROY || message == WM_CLOSE ||
+        (message >= WM_KEYFIRST && message <= WM_KEYLAST))
+        return 1;
+    if (message == WM_NCLBUTTONDOWN && msg.hwnd == m_hMainWnd && m_hMainWnd != nullptr) {
+        // Clicks on the caption buttons (right) and the system menu icon (left) are dropped; the
+        // rest of the caption still drags the window.
+        RECT window = {0, 0, 0, 0};
+        if (GetWindowRect(m_hMainWnd, &window)) {
+            const RECT right = {window.right - cyCaption, window.top, window.right, window.bottom};
+            const RECT left = {window.left, window.top, window.left + cyCaption, window.bottom};
+            if (PtInRect(&right, msg.pt) || PtInRect(&left, msg.pt))
+                return 1;
+        }
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return 1;
+}
+
+int CServerAdmin::WaitResponseAndPumpMessage(ULONG nTimeout) {
+    const DWORD start = GetTickCount();
+    const int cyCaption = GetSystemMetrics(SM_CYCAPTION);
+    for (;;) {
+        MSG msg;
+        bool closed = false;
+        while (!closed && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            closed = !FilterMessage(msg, cyCaption);
+        const bool ended = WaitForSingleObject(m_connection.m_hEvent, 0) == WAIT_OBJECT_0;
+        if (closed) {
+            // The server has closed the connection. A response that had already arrived whole
+            // stands; anything else fails with code 0.
+            if (ended && m_connection.m_nError == 0 && m_connection.m_bComplete)
+                break;
+            m_nLastError = LTP_ERROR_NONE;
+            return 0;
+        }
+        if (ended)
+            break;
+        const DWORD now = GetTickCount();
+        const DWORD elapsed = now >= start ? now - start : 0xFFFFFFFFu - start + now;
+        if (elapsed > nTimeout) {
+            m_nLastError = LTP_ERROR_TIMEOUT;
+            return 0;
+        }
+        WaitMessage();
+    }
+    m_nLastError = m_connection.m_nError;
+    if (m_pResultBuffer != nullptr) {
+        const CMessage& response = m_connection.m_response;
+        const ULONG count =
+            response.GetLength() < m_nResultBufferSize ? response.GetLength() : m_nResultBufferSize;
+        if (count != 0)
+            std::memcpy(m_pResultBuffer, response.GetData(), count);
+    }
+    // A connection closed before the whole response arrived fails the request (code 0).
+    return m_connection.m_nError == 0 && m_connection.m_bComplete ? 1 : 0;
+}
+
+void* CServerAdmin::GetRequestHandle() const {
+    return m_connection.m_hEvent;
+}
+
+DWORD CServerAdmin::GetLastError() const {
+    return static_cast<DWORD>(m_nLastError);
+}
+
+CMessage& CServerAdmin::GetReadMessage() {
+    return m_connection.m_response;
+}
+
+void CALLBACK CServerAdmin::TimeCallback(HWND, UINT, UINT_PTR, DWORD) {}

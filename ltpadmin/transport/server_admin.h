@@ -1,0 +1,75 @@
+// CServerAdmin: the session with an administration server. It logs in (opens the one connection),
+// then carries one request at a time: AsyncRequest hands over the request's bytes,
+// WaitResponseAndPumpMessage waits for the whole response while the thread's window messages are
+// pumped (user input held back), GetReadMessage gives the response and GetLastError the outcome.
+#pragma once
+
+#include "ltpadmin/platform/win32_types.h"
+#include "ltpadmin/platform/cstring.h"
+#include "ltpadmin/transport/message.h"
+#include "ltpadmin/transport/connection.h"
+
+// Outcome codes of GetLastError (as LONG; read as DWORD, -7 is 0xFFFFFFF9).
+#define LTP_ERROR_NONE 0
+#define LTP_ERROR_RECEIVE (-2)
+#define LTP_ERROR_SEND (-3)
+#define LTP_ERROR_CONNECT (-4)
+#define LTP_ERROR_NOTIFY (-6)
+#define LTP_ERROR_TIMEOUT (-7)
+
+#define LTP_DEFAULT_PORT 120
+
+class CServerAdmin {
+public:
+    CServerAdmin();
+    // A copy takes the settings, the last outcome and the buffers' content; it gets an event of its
+    // own and no connection (log in again to use it). Assignment first closes this session's own
+    // connection and stops its timer.
+    CServerAdmin(const CServerAdmin& other);
+    CServerAdmin& operator=(const CServerAdmin& other);
+    virtual ~CServerAdmin();
+
+    // Address in network byte order (as inet_addr gives it); port 0 means "not set" (120 is used).
+    void SetServerAddressPort(unsigned int nAddress, unsigned int nPort);
+    void SetMainWnd(HWND hWnd);
+
+    // Opens the connection; returns 1 once the attempt has started. A failed attempt ends the next
+    // wait with -4. Nothing is sent until the first request.
+    int LogIn(const char* pszAddress, const char* pszUserName, const char* pszPassword);
+    int LogIn(ULONG nAddress, const char* pszUserName, const char* pszPassword);
+    // Closes the connection; a running or following wait ends with -4. Always 1.
+    int LogOut();
+
+    // Starts one request (the first argument is not used). With a result buffer, the wait copies
+    // up to nResultBufferSize bytes of the response into it. Always 1.
+    int AsyncRequest(int nReserved, void* pRequest, ULONG nRequestLength, void* pResultBuffer,
+                     ULONG& nResultBufferSize);
+    // Waits up to nTimeout ms for the request to end, pumping the thread's messages. 1 when the
+    // whole response arrived; 0 otherwise, with the reason in GetLastError.
+    int WaitResponseAndPumpMessage(ULONG nTimeout);
+
+    void* GetRequestHandle() const;
+    DWORD GetLastError() const;
+    CMessage& GetReadMessage();
+
+    // Where WM_LTP_CLOSED goes when the server closes the connection (HWND_BROADCAST by default).
+    void SetNotifyWnd(HWND hWnd);
+
+    // Timer procedure of the one-second timer; it only makes the wait wake up.
+    static void CALLBACK TimeCallback(HWND hWnd, UINT nMsg, UINT_PTR nIDEvent, DWORD dwTime);
+
+protected:
+    // Applies the message filter of the wait. Returns 0 when the message ends the wait.
+    int FilterMessage(const MSG& msg, int cyCaption);
+
+    CLTPConnection m_connection;
+    void* m_pResultBuffer;
+    LONG m_nLastError;
+    CString m_strServerAddress;
+    CString m_strPassword;
+    CString m_strUserName;
+    ULONG m_nResultBufferSize;
+    unsigned int m_nPort;
+    UINT_PTR m_nTimerID;
+    HWND m_hMainWnd;
+};

@@ -1,0 +1,276 @@
+// The connection's sending and framing, driven notification by notification through a socket
+// double, so that every split of the bytes is exact.
+#include "ltpadmin/platform/platform.h"
+#include "ltpadmin/transport/admin_socket.h"
+#include "ltpadmin/transport/connection.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Hands out scripted reads and records what is sent, without a real socket behind it.
+class ScriptedSocket : public CAdminSocket {
+public:
+    explicit ScriptedSocket(CConnection* owner) : CAdminSocket(owner) {}
+
+    int Send(const void* buffer, int length, int) override {
+        if (failSends)
+            return SOCKET_ERROR;
+        const int taken = std::min(length, acceptAtMost);
+        sent.emplace_back(static_cast<const char*>(buffer), static_cast<size_t>(taken));
+        return taken;
+    }
+    int Receive(void* buffer, int length, int) override {
+        if (failReceives)
+            return SOCKET_ERROR;
+        if (incoming.empty())
+            return 0;
+        std::string& front = incoming.front();
+        const size_t n = std::min(front.size(), static_cast<size_t>(length));
+        front.copy(static_cast<char*>(buffer), n);
+        front.erase(0, n);
+        if (front.empty())
+            incoming.pop_front();
+        return static_cast<int>(n);
+    }
+
+    std::deque<std::string> incoming;
+    std::vector<std::string> sent;
+    int acceptAtMost = 1 << 30;
+    bool failSends = false;
+    bool failReceives = false;
+};
+
+class Probe : public CLTPConnection {
+public:
+    Probe() {
+        socket = new ScriptedSocket(this);
+        m_pSocket = socket;
+    }
+    using CLTPConnection::m_hEvent;
+    using CLTPConnection::m_nContentLength;
+    using CLTPConnection::m_nError;
+    using CLTPConnection::m_request;
+    using CLTPConnection::m_response;
+
+    bool Signalled() const { return WaitForSingleObject(m_hEvent, 0) == WAIT_OBJECT_0; }
+    void Request(const std::string& bytes) {
+        CMessage m;
+        m.Append(bytes.data(), static_cast<ULONG>(bytes.size()));
+        SetRequest(m);
+    }
+    std::string Sent() const {
+        std::string all;
+        for (const std::string& piece : socket->sent)
+            all += piece;
+        return all;
+    }
+
+    ScriptedSocket* socket; // owned by the connection
+};
+
+std::string Bytes(size_t n, char seed) {
+    std::string s(n, ' ');
+    for (size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>(seed + i % 23);
+    return s;
+}
+
+} // namespace
+
+TEST(LTPConnectionSending, GoesOutInPiecesOfAtMost1024Bytes) {
+    struct Case {
+        size_t length;
+        std::vector<size_t> pieces;
+    };
+    const Case cases[] = {{1, {1}}, {1024, {1024}}, {1025, {1024, 1}}, {3000, {1024, 1024, 952}}};
+    for (const Case& k : cases) {
+        Probe c;
+        const std::string request = Bytes(k.length, 'a');
+        c.Request(request);
+        for (size_t i = 0; i < k.pieces.size() + 2; ++i)
+            c.OnSend(0); // extra notifications find nothing left to send
+        ASSERT_EQ(c.socket->sent.size(), k.pieces.size()) << k.length;
+        for (size_t i = 0; i < k.pieces.size(); ++i)
+            EXPECT_EQ(c.socket->sent[i].size(), k.pieces[i]) << k.length;
+        EXPECT_EQ(c.Sent(), request);
+        EXPECT_EQ(c.m_request.GetLength(), 0u) << "sent requests are dropped";
+        EXPECT_FALSE(c.Signalled());
+    }
+}
+
+TEST(LTPConnectionSending, APartlyTakenPieceContinuesFromTheNewOffset) {
+    Probe c;
+    const std::string request = Bytes(2500, 'k');
+    c.Request(request);
+    c.socket->acceptAtMost = 300;
+    for (int i = 0; i < 20; ++i)
+        c.OnSend(0);
+    EXPECT_EQ(c.Sent(), request);
+    EXPECT_EQ(c.socket->sent.size(), 9u);
+}
+
+TEST(LTPConnectionSending, AFailedSendDropsTheRequestWithMinus3) {
+    Probe c;
+    c.Request(Bytes(5000, 'x'));
+    c.socket->failSends = true;
+    c.OnSend(0);
+    EXPECT_EQ(c.m_nError, -3);
+    EXPECT_TRUE(c.Signalled());
+    EXPECT_EQ(c.m_request.GetLength(), 0u);
+    c.socket->failSends = false;
+    c.OnSend(0);
+    EXPECT_TRUE(c.socket->sent.empty()) << "nothing more goes out";
+}
+
+TEST(LTPConnectionSending, EachConnectionKeepsItsOwnOffset) {
+    // Two connections sending at once, their write notifications interleaved.
+    Probe a, b;
+    const std::string ra = Bytes(4000, 'A'), rb = Bytes(3100, 'a');
+    a.Request(ra);
+    b.Request(rb);
+    for (int i = 0; i < 6; ++i) {
+        a.OnSend(0);
+        b.OnSend(0);
+    }
+    EXPECT_EQ(a.Sent(), ra);
+    EXPECT_EQ(b.Sent(), rb);
+}
+
+TEST(LTPConnectionSending, NotificationErrorsEndTheRequestWithMinus6) {
+    Probe sending, receiving;
+    sending.Request("Get  AllUsers  LTP/1.0\r\n\r\n");
+    sending.OnSend(WSAECONNRESET);
+    EXPECT_EQ(sending.m_nError, -6);
+    EXPECT_TRUE(sending.Signalled());
+    receiving.OnReceive(WSAECONNRESET);
+    EXPECT_EQ(receiving.m_nError, -6);
+    EXPECT_TRUE(receiving.Signalled());
+}
+
+TEST(LTPConnectionReceiving, AFailedReceiveEndsTheRequestWithMinus2) {
+    Probe c;
+    c.socket->failReceives = true;
+    c.OnReceive(0);
+    EXPECT_EQ(c.m_nError, -2);
+    EXPECT_TRUE(c.Signalled());
+    EXPECT_FALSE(c.IsComplete());
+}
+
+TEST(LTPConnectionReceiving, AFailedConnectionAttemptEndsWithMinus4) {
+    Probe c;
+    c.OnConnect(0);
+    EXPECT_FALSE(c.Signalled()) << "success is not signalled";
+    c.OnConnect(WSAECONNREFUSED);
+    EXPECT_EQ(c.m_nError, -4);
+    EXPECT_TRUE(c.Signalled());
+}
+
+// Each case feeds reads one after another; complete names the read (1-based) after which the
+// response is whole, 0 for never.
+TEST(LTPConnectionReceiving, FramesTheResponseByItsHeadAndContentLength) {
+    const std::string ok = "LTP/1.0 200 OK\r\n";
+    struct Case {
+        const char* what;
+        std::vector<std::string> reads;
+        size_t complete;
+        int contentLength;
+    };
+    const Case cases[] = {
+        {"length 10 arriving 6 + 4", {ok + "Content-Length: 10\r\n\r\n012345", "6789"}, 2, 10},
+        {"head split inside the header name",
+         {ok + "Content-", "Length: 5\r\n\r\nab", "cde"},
+         3,
+         5},
+        {"header without the blank line yet", {ok + "Content-Length: 1\r\n", "\r\n", "x"}, 3, 1},
+        {"blank line split across reads", {ok + "Content-Length: 3\r\n\r", "\nabc"}, 2, 3},
+        {"zero length", {ok + "Content-Length: 0\r\n", "\r\n"}, 2, 0},
+        {"absent header", {ok, "Server: x\r\n\r\n"}, 2, 0},
+        {"negative length never completes",
+         {ok + "Content-Length: -5\r\n\r\n", "abcdefgh", "more"},
+         0,
+         -5},
+        {"other letter case is not the header", {ok + "content-length: 50\r\n\r\n"}, 1, 0},
+        {"blanks before the digits", {ok + "Content-Length:    3\r\n\r\nab", "c"}, 2, 3},
+        {"digits followed by letters", {ok + "Content-Length: 3xyz\r\n\r\nab", "c"}, 2, 3},
+        {"header text inside the body does not count",
+         {ok + "\r\nContent-Length: 99\r\n\r\n"},
+         1,
+         0},
+        {"body byte by byte", {ok + "Content-Length: 3\r\n\r\n", "a", "b", "c"}, 4, 3},
+        {"huge value stays within int",
+         {ok + "Content-Length: 99999999999\r\n\r\n", "abc"},
+         0,
+         2147483647},
+    };
+    for (const Case& k : cases) {
+        Probe c;
+        size_t completedAt = 0;
+        for (size_t i = 0; i < k.reads.size(); ++i) {
+            c.socket->incoming.push_back(k.reads[i]);
+            c.OnReceive(0);
+            if (completedAt == 0 && c.Signalled())
+                completedAt = i + 1;
+        }
+        EXPECT_EQ(completedAt, k.complete) << k.what;
+        EXPECT_EQ(c.IsComplete() != 0, k.complete != 0) << k.what;
+        EXPECT_EQ(c.m_nError, 0) << k.what;
+        EXPECT_EQ(c.m_nContentLength, k.contentLength) << k.what;
+        std::string all;
+        for (const std::string& r : k.reads)
+            all += r;
+        EXPECT_EQ(std::string(c.m_response.GetData(), c.m_response.GetLength()), all) << k.what;
+    }
+}
+
+TEST(LTPConnectionReceiving, ReadsAtMost1024BytesPerNotification) {
+    Probe c;
+    const std::string body = Bytes(3000, '0');
+    const std::string response = "LTP/1.0 200 OK\r\nContent-Length: 3000\r\n\r\n" + body;
+    c.socket->incoming.push_back(response);
+    int reads = 0;
+    while (!c.Signalled() && reads < 10) {
+        c.OnReceive(0);
+        ++reads;
+        EXPECT_LE(c.m_response.GetLength(), static_cast<ULONG>(1024 * reads));
+    }
+    EXPECT_EQ(reads, 3);
+    EXPECT_EQ(std::string(c.m_response.GetData(), c.m_response.GetLength()), response);
+}
+
+TEST(LTPConnectionReceiving, AWriteNotificationStartsTheResponseAfresh) {
+    Probe c;
+    c.socket->incoming.push_back("LTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+    c.OnReceive(0);
+    ASSERT_TRUE(c.Signalled());
+    c.Request("Get  AllUsers  LTP/1.0\r\n\r\n");
+    c.OnSend(0);
+    EXPECT_FALSE(c.Signalled());
+    EXPECT_EQ(c.m_response.GetData(), nullptr);
+    EXPECT_FALSE(c.IsComplete());
+    // The next response is framed on its own.
+    c.socket->incoming.push_back("LTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nx");
+    c.OnReceive(0);
+    EXPECT_FALSE(c.Signalled());
+}
+
+TEST(LTPConnectionClosing, CloseSignalsWithCodeZeroAndPostsTheNotice) {
+    Probe c;
+    c.SetNotifyWnd(nullptr); // a thread message to this thread
+    c.socket->incoming.push_back("LTP/1.0 200 OK\r\nContent-Length: 50\r\n\r\npart");
+    c.OnReceive(0);
+    c.OnClose();
+    EXPECT_TRUE(c.Signalled());
+    EXPECT_EQ(c.m_nError, 0);
+    EXPECT_FALSE(c.IsComplete()) << "a cut-off response never counts as whole";
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_LTP_CLOSED));
+    EXPECT_EQ(msg.wParam, 0u);
+    EXPECT_EQ(msg.lParam, 0);
+}
