@@ -167,6 +167,11 @@ private:
     int Refuse();
     bool CredentialsSendable() const;
 
+protected:
+    // The complete text of the most recent request; derived classes may read it (a tool that
+    // shows the wire, for one).
     CString m_strRequest;
+
+private:
     CString m_strErrorText;
 };
