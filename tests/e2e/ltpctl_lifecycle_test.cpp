@@ -36,8 +36,8 @@ const Family kFamilies[] = {
      false,
      "auditors",
      {"--text2", "Read the books"},
-     "Text2",
-     "Read the books",
+     "GroupID",
+     "auditors",
      {"--text2", "Audit everything"},
      "Text2",
      "Audit everything"},
@@ -93,6 +93,11 @@ const Family kFamilies[] = {
      "Real5",
      "2026-12-07T21:30:00"},
 };
+
+// Names the case by its family in test output.
+void PrintTo(const Family& f, std::ostream* os) {
+    *os << f.command;
+}
 
 class Lifecycle : public e2e::WithServer, public ::testing::WithParamInterface<Family> {};
 
