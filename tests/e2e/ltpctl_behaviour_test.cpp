@@ -73,6 +73,11 @@ TEST_F(Behaviour, ThePasswordComesFromTheEnvironmentOrStandardInput) {
                                  "--user", "admin", "--password-stdin", "groups", "list"},
                                 {{"LTP_PORT", "1"}}, "secret\r\n");
     EXPECT_EQ(flags.exitCode, 0) << flags.err;
+    // With a batch on standard input, the password is its first line.
+    const e2e::ProcessResult batch = e2e::CtlWithEnvironment(
+        {"--password-stdin", "batch", "-"}, noPassword, "secret\nusers find alice\n");
+    EXPECT_EQ(batch.exitCode, 0) << batch.err;
+    EXPECT_NE(batch.out.find("alice"), std::string::npos);
     const e2e::ProcessResult none = e2e::CtlWithEnvironment({"users", "list"}, noPassword);
     EXPECT_EQ(none.exitCode, 1) << none.err;
 }

@@ -88,7 +88,9 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                     return rc;
                 };
             });
-        find->add_option(Cat::kKeyName, key->text, "the key")->required();
+        find->add_option(Cat::kKeyName, key->text, "the key")
+            ->type_name(Cat::kNumericKey ? "INT" : "TEXT")
+            ->required();
     }
 
     {
@@ -96,7 +98,9 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
         CLI::App* add = AddLeaf(family, "add", std::string("add a ") + Cat::kNoun, slot, {});
         std::shared_ptr<FieldOptions> fields = AddFieldOptions<T>(add);
         if constexpr (!Cat::kNumericKey)
-            add->add_option(Cat::kKeyName, key->text, "the key")->required();
+            add->add_option(Cat::kKeyName, key->text, "the key")
+                ->type_name(Cat::kNumericKey ? "INT" : "TEXT")
+                ->required();
         add->callback([&slot, key, fields] {
             slot.action = [key, fields](RunContext& ctx) {
                 T record = ZeroRecord<T>();
@@ -128,7 +132,9 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                                    std::string("change fields of a ") + Cat::kNoun +
                                        "; fields not given keep their values",
                                    slot, {});
-        modify->add_option(Cat::kKeyName, key->text, "the key")->required();
+        modify->add_option(Cat::kKeyName, key->text, "the key")
+            ->type_name(Cat::kNumericKey ? "INT" : "TEXT")
+            ->required();
         std::shared_ptr<FieldOptions> fields = AddFieldOptions<T>(modify);
         modify->callback([&slot, key, fields] {
             slot.action = [key, fields](RunContext& ctx) {
@@ -157,7 +163,9 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                     return rc;
                 };
             });
-        del->add_option(Cat::kKeyName, key->text, "the key")->required();
+        del->add_option(Cat::kKeyName, key->text, "the key")
+            ->type_name(Cat::kNumericKey ? "INT" : "TEXT")
+            ->required();
     }
 }
 

@@ -41,6 +41,20 @@ int CheckText(RunContext& ctx, const std::string& value, const std::string& name
     return rc == kExitOk ? rc : Refuse(ctx, rc, error);
 }
 
+const char* FieldTypeName(const FieldInfo& field) {
+    switch (field.kind) {
+        case FieldKind::Text:
+            return "TEXT";
+        case FieldKind::Long:
+            return "INT";
+        case FieldKind::Real:
+            return "NUMBER";
+        case FieldKind::Date:
+            return "DATE";
+    }
+    return "TEXT";
+}
+
 std::string FieldHelp(const FieldInfo& field) {
     switch (field.kind) {
         case FieldKind::Text:

@@ -50,6 +50,8 @@ int CheckText(RunContext& ctx, const std::string& value, const std::string& name
 
 // Option help for a record field: its kind and, for texts, how many bytes fit.
 std::string FieldHelp(const FieldInfo& field);
+// TEXT, INT, NUMBER or DATE, as the help shows the option's value.
+const char* FieldTypeName(const FieldInfo& field);
 
 // Named options for the fields of a record (all but the key), remembered to fill a record later.
 struct FieldOptions {
@@ -66,7 +68,8 @@ std::shared_ptr<FieldOptions> AddFieldOptions(CLI::App* command, bool skipKey = 
         if (!fields[i].sent)
             continue;
         CLI::Option* o =
-            command->add_option(OptionName(fields[i]), fo->values[i], FieldHelp(fields[i]));
+            command->add_option(OptionName(fields[i]), fo->values[i], FieldHelp(fields[i]))
+                ->type_name(FieldTypeName(fields[i]));
         fo->options.push_back({&fields[i], o});
     }
     return fo;

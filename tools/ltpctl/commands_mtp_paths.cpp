@@ -39,7 +39,7 @@ void AddPaths(CLI::App& app, ActionSlot& slot) {
     {
         auto args = std::make_shared<PathArgs>();
         CLI::App* leaf = AddLeaf(family, "add", "attach a path to a program", slot, {});
-        leaf->add_option("PROGRAMID", args->program, "the program")->required();
+        leaf->add_option("PROGRAMID", args->program, "the program")->type_name("INT")->required();
         leaf->add_option("PATH", args->path, "the path")->required();
         // Real3 and Real4 travel with the path; ProgramID and ProgramPath are the positionals.
         std::shared_ptr<FieldOptions> fields = AddFieldOptions<PROGRAMPATH>(leaf, true);
@@ -79,6 +79,7 @@ void AddPaths(CLI::App& app, ActionSlot& slot) {
                     };
                 })
             ->add_option("PROGRAMID", args->program, "the program")
+            ->type_name("INT")
             ->required();
     }
 
@@ -94,7 +95,7 @@ void AddPaths(CLI::App& app, ActionSlot& slot) {
                 return rc;
             };
         });
-        leaf->add_option("PROGRAMID", args->program, "the program")->required();
+        leaf->add_option("PROGRAMID", args->program, "the program")->type_name("INT")->required();
         leaf->add_option("PATH", args->path, "the path")->required();
     }
 }

@@ -123,6 +123,7 @@ void AddChannelSchedules(CLI::App& app, ActionSlot& slot) {
                 };
             })
         ->add_option("SCHEDULEID", *schedule, "the schedule")
+        ->type_name("INT")
         ->required();
 }
 

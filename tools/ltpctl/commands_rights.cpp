@@ -35,9 +35,11 @@ void AddGrantArgs(CLI::App* leaf, Grant& g, bool withRights) {
         ->required()
         ->check(CLI::IsMember({"user", "group"}));
     leaf->add_option("ID", g.id, "the user's or the group's identifier")->required();
-    leaf->add_option("PROGRAMID", g.program, "the program")->required();
+    leaf->add_option("PROGRAMID", g.program, "the program")->type_name("INT")->required();
     if (withRights)
-        leaf->add_option("RIGHTS", g.rights, "the rights value (a whole number)")->required();
+        leaf->add_option("RIGHTS", g.rights, "the rights value (a whole number)")
+            ->type_name("INT")
+            ->required();
 }
 
 void AddRights(CLI::App& app, ActionSlot& slot) {
@@ -139,6 +141,7 @@ void AddRights(CLI::App& app, ActionSlot& slot) {
                 })
             ->alias(users ? "granted-users" : "granted-groups")
             ->add_option("PROGRAMID", *program, "the program")
+            ->type_name("INT")
             ->required();
     }
 }
@@ -161,7 +164,7 @@ void AddPermission(CLI::App& app, ActionSlot& slot) {
             };
         });
     leaf->add_option("USERID", g->id, "the user")->required();
-    leaf->add_option("PROGRAMID", g->program, "the program")->required();
+    leaf->add_option("PROGRAMID", g->program, "the program")->type_name("INT")->required();
 }
 
 struct TreeArgs {
@@ -190,8 +193,12 @@ void AddProgramTree(CLI::App& app, ActionSlot& slot) {
                             });
                         };
                     });
-        leaf->add_option("PROGRAMID", args->first, "the program to move or copy")->required();
-        leaf->add_option("PARENTID", args->second, "the program to put it under")->required();
+        leaf->add_option("PROGRAMID", args->first, "the program to move or copy")
+            ->type_name("INT")
+            ->required();
+        leaf->add_option("PARENTID", args->second, "the program to put it under (0: the top level)")
+            ->type_name("INT")
+            ->required();
     }
 
     auto program = std::make_shared<std::string>();
@@ -208,6 +215,7 @@ void AddProgramTree(CLI::App& app, ActionSlot& slot) {
                 };
             })
         ->add_option("PROGRAMID", *program, "the program")
+        ->type_name("INT")
         ->required();
 }
 

@@ -25,8 +25,10 @@ struct Period {
 };
 
 void AddPeriodOptions(CLI::App* leaf, Period& p) {
-    leaf->add_option("--from", p.from, "start of the period, ISO-8601 date (default: all time)");
-    leaf->add_option("--to", p.to, "end of the period, ISO-8601 date (default: all time)");
+    leaf->add_option("--from", p.from, "start of the period, ISO-8601 date (default: all time)")
+        ->type_name("DATE");
+    leaf->add_option("--to", p.to, "end of the period, ISO-8601 date (default: all time)")
+        ->type_name("DATE");
     leaf->footer(kDateHelp);
 }
 
@@ -79,7 +81,7 @@ void AddStatsCommands(CLI::App& app, ActionSlot& slot) {
                     return rc;
                 };
             });
-        leaf->add_option("PROGRAMID", p->subject, "the program")->required();
+        leaf->add_option("PROGRAMID", p->subject, "the program")->type_name("INT")->required();
         AddPeriodOptions(leaf, *p);
     }
 

@@ -76,11 +76,16 @@ int Connection::Call(const std::function<int(CLTPCreater&)>& op) {
             return rc;
     }
     const int result = op(*m_creater);
-    if (m_settings.verbose)
-        PrintExchange(*m_creater, m_err);
+    const long lastError = result ? 0 : static_cast<LONG>(m_creater->GetLastError());
+    if (m_settings.verbose) {
+        // A request the library refused to send leaves the previous one in the request text.
+        if (lastError == LTP_ERROR_UNSENDABLE)
+            m_err << "* not sent" << std::endl;
+        else
+            PrintExchange(*m_creater, m_err);
+    }
     if (result)
         return kExitOk;
-    const long lastError = static_cast<LONG>(m_creater->GetLastError());
     CMessage& response = m_creater->GetReadMessage();
     const CString reason = m_creater->GetErrorDescription();
     const Failure failure =

@@ -67,30 +67,30 @@ void PrintCsv(const ResultTable& t, std::ostream& out) {
     }
 }
 
-nlohmann::json JsonCell(const Column& c, const std::string& cell) {
+nlohmann::ordered_json JsonCell(const Column& c, const std::string& cell) {
     if (c.numeric) {
         char* end = nullptr;
         const double v = std::strtod(cell.c_str(), &end);
         if (!cell.empty() && *end == '\0') {
             if (cell.find_first_of(".eE") == std::string::npos)
-                return nlohmann::json(std::strtoll(cell.c_str(), nullptr, 10));
-            return nlohmann::json(v);
+                return nlohmann::ordered_json(std::strtoll(cell.c_str(), nullptr, 10));
+            return nlohmann::ordered_json(v);
         }
     }
-    return nlohmann::json(cell);
+    return nlohmann::ordered_json(cell);
 }
 
 void PrintJson(const ResultTable& t, std::ostream& out) {
-    nlohmann::json rows = nlohmann::json::array();
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (const auto& row : t.rows) {
-        nlohmann::json obj = nlohmann::json::object();
+        nlohmann::ordered_json obj = nlohmann::ordered_json::object();
         for (size_t i = 0; i < row.size() && i < t.columns.size(); ++i)
             obj[t.columns[i].name] = JsonCell(t.columns[i], row[i]);
         rows.push_back(std::move(obj));
     }
-    const nlohmann::json& doc = t.single && rows.size() == 1 ? rows[0] : rows;
+    const nlohmann::ordered_json& doc = t.single && rows.size() == 1 ? rows[0] : rows;
     // Texts are in the server's code page and need not be UTF-8: replace what is not.
-    out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    out << doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 } // namespace
