@@ -112,7 +112,7 @@ bool SplitElements(std::string_view body, const CodePage& cp, std::vector<RawEle
         if (pos >= body.size() || body[pos] != '>' || !SameNameNoCase(name, closeName)) {
             // Also what a "<" inside a value looks like: the value cannot be carried.
             error = "element " + Printable(name) +
-                    " is not closed by its own tag (a value may not hold '<')";
+                    " is not closed by its own tag (a value may not hold a less-than sign)";
             return false;
         }
         ++pos;

@@ -21,7 +21,7 @@ const char kUsage[] =
     "usage: ltpd [options]\n"
     "Serves LTP/1.0 administration requests.\n"
     "\n"
-    "  --address ADDR        IP address to listen on (default 127.0.0.1)\n"
+    "  --address ADDR        address or host name to listen on (default 127.0.0.1)\n"
     "  --port N              TCP port (default 120; 0 picks a free one)\n"
     "  --port-file PATH      write the port listened on to PATH once listening\n"
     "  --user NAME           user name every request must carry (default admin)\n"
@@ -69,6 +69,14 @@ int ParseArgs(int argc, char** argv, Options& o, bool& help) {
             o.server.quiet = true;
             continue;
         }
+        static const char* const kTakesValue[] = {"--address", "--port",          "--port-file",
+                                                  "--user",    "--password-file", "--db",
+                                                  "--seed",    "--stats-csv",     "--codepage"};
+        bool known = false;
+        for (const char* name : kTakesValue)
+            known = known || a == name;
+        if (!known)
+            return Usage(("unknown option " + a).c_str());
         if (i + 1 >= argc)
             return Usage(("missing value after " + a).c_str());
         const char* v = argv[++i];
@@ -97,8 +105,7 @@ int ParseArgs(int argc, char** argv, Options& o, bool& help) {
             if (!ParseUnsigned(v, 65535, n))
                 return Usage("--codepage takes a number");
             o.codePage = static_cast<unsigned>(n);
-        } else
-            return Usage(("unknown option " + a).c_str());
+        }
     }
     return 0;
 }

@@ -57,7 +57,7 @@ bool ParseIsoDate(std::string_view text, double& oleDate) {
             return false;
         }
     }
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || sec > 60 || y < 1900)
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || sec > 60 || y < 1000)
         return false;
     long days = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
     double unixSeconds = static_cast<double>(days) * kSecondsPerDay + h * 3600.0 + mi * 60.0 + sec;

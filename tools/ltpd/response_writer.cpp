@@ -62,7 +62,12 @@ RecordWriter& RecordWriter::Text(std::string_view text) {
     // way must still not split or end the element, so it goes out as "?".
     for (size_t i = 0; i < text.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
-        if (m_codePage.IsLead(c) && i + 1 < text.size()) {
+        if (m_codePage.IsLead(c)) {
+            // A lead byte at the end would take the separator after it for its second byte.
+            if (i + 1 == text.size()) {
+                m_out += '?';
+                continue;
+            }
             m_out += text[i];
             m_out += text[++i];
             continue;

@@ -197,7 +197,7 @@ long LoadUsageCsvText(Database& db, const std::string& text, std::string& error)
         int32_t program = 0;
         double started = 0, stopped = 0;
         bool ok = f.size() == 4 && ParseNumber(f[1], program);
-        if (!ok && loaded == 0 && lineNo == 1)
+        if (!ok && lineNo == 1 && f.size() == 4)
             continue; // a header line
         ok = ok && ReadDate(f[2], started) && ReadDate(f[3], stopped);
         if (!ok) {

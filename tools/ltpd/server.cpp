@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -54,6 +55,7 @@ struct Server::Connection {
     std::string out;
     size_t outOffset = 0;
     bool closeAfterWrite = false; // a framing error or the peer's end of sending
+    bool broken = false;          // a framing error: further input cannot be followed
     bool closed = false;
 
     size_t Pending() const { return out.size() - outOffset; }
@@ -71,22 +73,21 @@ Server::~Server() {
 }
 
 bool Server::Listen(std::string& error) {
-    sockaddr_storage addr{};
-    socklen_t len = 0;
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&addr);
-    auto* v6 = reinterpret_cast<sockaddr_in6*>(&addr);
-    if (inet_pton(AF_INET, m_options.address.c_str(), &v4->sin_addr) == 1) {
-        v4->sin_family = AF_INET;
-        v4->sin_port = htons(m_options.port);
-        len = sizeof *v4;
-    } else if (inet_pton(AF_INET6, m_options.address.c_str(), &v6->sin6_addr) == 1) {
-        v6->sin6_family = AF_INET6;
-        v6->sin6_port = htons(m_options.port);
-        len = sizeof *v6;
-    } else {
-        error = "not an IP address: " + m_options.address;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(m_options.port);
+    int rc = getaddrinfo(m_options.address.c_str(), port.c_str(), &hints, &found);
+    if (rc != 0 || !found) {
+        error = "cannot listen on " + m_options.address + ": " + gai_strerror(rc);
         return false;
     }
+    sockaddr_storage addr{};
+    socklen_t len = static_cast<socklen_t>(found->ai_addrlen);
+    std::memcpy(&addr, found->ai_addr, found->ai_addrlen);
+    freeaddrinfo(found);
     m_listenFd = ::socket(addr.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (m_listenFd < 0) {
         error = std::string("socket: ") + std::strerror(errno);
@@ -115,7 +116,7 @@ void Server::Run(int stopFd) {
     std::vector<pollfd> fds;
     for (;;) {
         fds.clear();
-        const bool canAccept = m_connections.size() < m_options.maxConnections;
+        const bool canAccept = !m_acceptPaused && m_connections.size() < m_options.maxConnections;
         fds.push_back({stopFd, POLLIN, 0});
         fds.push_back({m_listenFd, static_cast<short>(canAccept ? POLLIN : 0), 0});
         for (auto& c : m_connections) {
@@ -166,8 +167,11 @@ void Server::Accept() {
         socklen_t len = sizeof addr;
         int fd = ::accept4(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len,
                            SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                m_acceptPaused = !m_connections.empty();
             return; // EAGAIN, or a connection that went away before it was taken
+        }
         auto c = std::make_unique<Connection>();
         c->fd = fd;
         c->peer = PeerName(addr);
@@ -194,6 +198,8 @@ void Server::Receive(Connection& c) {
             Close(c);
         return;
     }
+    if (c.broken)
+        return; // the rest of what the client sends after an unreadable request
     c.in.append(buf, static_cast<size_t>(n));
     Process(c);
     if (!c.closed && c.Pending() > 0)
@@ -201,7 +207,7 @@ void Server::Receive(Connection& c) {
 }
 
 void Server::Process(Connection& c) {
-    while (!c.in.empty() && c.Pending() < kMaxPendingOutput) {
+    while (!c.broken && !c.in.empty() && c.Pending() < kMaxPendingOutput) {
         ParseResult parsed = ParseRequest(c.in, m_options.limits);
         if (parsed.state == ParseState::Incomplete)
             break;
@@ -224,6 +230,7 @@ void Server::Process(Connection& c) {
         c.out += SerializeResponse(response);
         if (response.close) {
             c.closeAfterWrite = true;
+            c.broken = true;
             c.in.clear();
             break;
         }
@@ -244,16 +251,15 @@ void Server::Flush(Connection& c) {
         }
         c.out.clear();
         c.outOffset = 0;
-        if (c.closeAfterWrite) {
-            Close(c);
-            return;
-        }
         // Requests held back while output was pending.
-        if (c.in.empty())
-            return;
-        Process(c);
-        if (c.Pending() == 0)
-            return;
+        if (!c.broken && !c.in.empty()) {
+            Process(c);
+            if (c.Pending() > 0)
+                continue;
+        }
+        if (c.closeAfterWrite)
+            Close(c);
+        return;
     }
 }
 
@@ -262,6 +268,7 @@ void Server::Close(Connection& c) {
         return;
     ::close(c.fd);
     c.closed = true;
+    m_acceptPaused = false;
 }
 
 void Server::LogLine(const Connection& c, const Request* request, const Response& response) const {

@@ -49,6 +49,9 @@ private:
     ServerOptions m_options;
     int m_listenFd = -1;
     uint16_t m_port = 0;
+    // Out of file descriptors: accepting waits until a connection has closed, rather than
+    // spinning on a listening socket that stays readable.
+    bool m_acceptPaused = false;
     std::vector<std::unique_ptr<Connection>> m_connections;
 };
 
