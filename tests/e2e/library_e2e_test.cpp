@@ -2,6 +2,7 @@
 // records and numbers as the server keeps them.
 #include "support/fixture.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -271,6 +272,30 @@ TEST_F(Library, AWrongPasswordIsRefusedWithStatusAndReason) {
     EXPECT_FALSE(std::string(wrong.GetErrorDescription().GetString()).empty());
     EXPECT_EQ(groups.list.GetCount(), 0);
     wrong.LogOut();
+}
+
+TEST_F(Library, SeveralSessionsOpenAtOnce) {
+    // Each session keeps its own connection; the server sees them all open and serves them in
+    // any order.
+    CLTPCreater sessions[3];
+    for (CLTPCreater& s : sessions) {
+        s.SetServerAddressPort(inet_addr("127.0.0.1"), static_cast<unsigned>(server.Port()));
+        ASSERT_TRUE(s.LogIn("127.0.0.1", "admin", "secret"));
+    }
+    for (int round = 0; round < 3; ++round)
+        for (int i = 0; i < 3; ++i) {
+            tagGroup g{};
+            std::snprintf(g.GroupID, sizeof g.GroupID, "s%d-r%d", i, round);
+            ASSERT_TRUE(sessions[i].AddGroup(&g)) << i << "/" << round;
+        }
+    tagSysInfo sys{};
+    ASSERT_TRUE(sessions[1].GetSysInfo(&sys));
+    EXPECT_GE(sys.Number2, 4) << "three sessions and the fixture's";
+    Owned<tagGroup> groups;
+    ASSERT_TRUE(admin.GetGroups(&groups.list));
+    EXPECT_EQ(groups.list.GetCount(), 3 + 9);
+    for (CLTPCreater& s : sessions)
+        s.LogOut();
 }
 
 } // namespace
