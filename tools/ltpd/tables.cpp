@@ -12,7 +12,7 @@ constexpr FieldKind D = FieldKind::Decimal;
 // Widths are those of the record arrays clients decode into.
 
 const RecordTable& UsersTable() {
-    static const RecordTable t(TableSpec{"users",
+    static const RecordTable t(TableLayout{"users",
                                          "User",
                                          "user",
                                          {{"id", "UserID", T, 50},
@@ -27,7 +27,7 @@ const RecordTable& UsersTable() {
 }
 
 const RecordTable& GroupsTable() {
-    static const RecordTable t(TableSpec{"user_groups",
+    static const RecordTable t(TableLayout{"user_groups",
                                          "Group",
                                          "group",
                                          {{"id", "GroupID", T, 50}, {"text2", "Text2", T, 255}},
@@ -37,7 +37,7 @@ const RecordTable& GroupsTable() {
 }
 
 const RecordTable& ProgramsTable() {
-    static const RecordTable t(TableSpec{"programs",
+    static const RecordTable t(TableLayout{"programs",
                                          "Program",
                                          "program",
                                          {{"id", "ProgramID", N, 0},
@@ -59,7 +59,7 @@ const RecordTable& ProgramsTable() {
 }
 
 const RecordTable& ChannelsTable() {
-    static const RecordTable t(TableSpec{
+    static const RecordTable t(TableLayout{
         "channels",
         "Channel",
         "channel",
@@ -70,7 +70,7 @@ const RecordTable& ChannelsTable() {
 }
 
 const RecordTable& SchedulesTable() {
-    static const RecordTable t(TableSpec{"schedules",
+    static const RecordTable t(TableLayout{"schedules",
                                          "Schedule",
                                          "schedule",
                                          {{"id", "ScheduleID", N, 0},
@@ -85,7 +85,7 @@ const RecordTable& SchedulesTable() {
 }
 
 const RecordTable& GlobalsTable() {
-    static const RecordTable t(TableSpec{"globals",
+    static const RecordTable t(TableLayout{"globals",
                                          "Global",
                                          "global",
                                          {{"key", "Key", T, 50},
@@ -98,7 +98,7 @@ const RecordTable& GlobalsTable() {
 }
 
 const RecordTable& MtpServersTable() {
-    static const RecordTable t(TableSpec{"mtp_servers",
+    static const RecordTable t(TableLayout{"mtp_servers",
                                          "MTPSvr",
                                          "MTP server",
                                          {{"name", "MTPSvrName", T, 50},
