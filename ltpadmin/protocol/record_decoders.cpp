@@ -34,8 +34,9 @@ struct RecordLayout {
 #define LAYOUT(tag, fields)                                                                        \
     { tag, sizeof(tag) - 1, fields, sizeof(fields) / sizeof(fields[0]) }
 
-const FieldLayout kUserFields[] = {TEXT(tagUser, UserID), TEXT(tagUser, Text2), TEXT(tagUser, Text3),
-                                 TEXT(tagUser, Text4),  TEXT(tagUser, Text5), TEXT(tagUser, Text6)};
+const FieldLayout kUserFields[] = {TEXT(tagUser, UserID), TEXT(tagUser, Text2),
+                                   TEXT(tagUser, Text3),  TEXT(tagUser, Text4),
+                                   TEXT(tagUser, Text5),  TEXT(tagUser, Text6)};
 const FieldLayout kGroupFields[] = {TEXT(tagGroup, GroupID), TEXT(tagGroup, Text2)};
 const FieldLayout kProgramFields[] = {
     WHOLE(tagProgram, ProgramID), TEXT(tagProgram, Text2),    TEXT(tagProgram, Text3),
@@ -44,29 +45,29 @@ const FieldLayout kProgramFields[] = {
     TEXT(tagProgram, Text10),     TEXT(tagProgram, Text11),   TEXT(tagProgram, Text12),
     TEXT(tagProgram, Text13)};
 const FieldLayout kChannelFields[] = {TEXT(tagChannel, ChannelID), TEXT(tagChannel, Text2),
-                                    TEXT(tagChannel, Text3)};
+                                      TEXT(tagChannel, Text3)};
 const FieldLayout kScheduleFields[] = {WHOLE(tagSchedule, ScheduleID), TEXT(tagSchedule, Text2),
-                                     WHOLE(tagSchedule, Number3),    DECIMAL(tagSchedule, Real4),
-                                     DECIMAL(tagSchedule, Real5),    WHOLE(tagSchedule, Number6)};
+                                       WHOLE(tagSchedule, Number3),    DECIMAL(tagSchedule, Real4),
+                                       DECIMAL(tagSchedule, Real5),    WHOLE(tagSchedule, Number6)};
 const FieldLayout kGlobalFields[] = {TEXT(tagGlobal, Key), WHOLE(tagGlobal, Number2),
-                                   TEXT(tagGlobal, Text3), TEXT(tagGlobal, Text4)};
+                                     TEXT(tagGlobal, Text3), TEXT(tagGlobal, Text4)};
 const FieldLayout kLogEventFields[] = {WHOLE(tagLogEvent, Number1), DECIMAL(tagLogEvent, Real2),
-                                     TEXT(tagLogEvent, Text3), TEXT(tagLogEvent, Text4)};
+                                       TEXT(tagLogEvent, Text3), TEXT(tagLogEvent, Text4)};
 const FieldLayout kSysInfoFields[] = {WHOLE(tagSysInfo, Number1), WHOLE(tagSysInfo, Number2),
-                                    WHOLE(tagSysInfo, Number3), DECIMAL(tagSysInfo, Real4),
-                                    WHOLE(tagSysInfo, Number5)};
+                                      WHOLE(tagSysInfo, Number3), DECIMAL(tagSysInfo, Real4),
+                                      WHOLE(tagSysInfo, Number5)};
 const FieldLayout kTOPProgramFields[] = {WHOLE(tagTOPPrgoram, Number1),
-                                       WHOLE(tagTOPPrgoram, Number2)};
+                                         WHOLE(tagTOPPrgoram, Number2)};
 const FieldLayout kProgramStatisticFields[] = {
     WHOLE(PROGRAMSTATISTIC, Number1), WHOLE(PROGRAMSTATISTIC, Number3),
     TEXT(PROGRAMSTATISTIC, Text2),    DECIMAL(PROGRAMSTATISTIC, Real5),
     DECIMAL(PROGRAMSTATISTIC, Real6), WHOLE(PROGRAMSTATISTIC, Number4)};
 const FieldLayout kMTPSvrFields[] = {TEXT(MTPSVR, MTPSvrName), TEXT(MTPSVR, Text2),
-                                   TEXT(MTPSVR, Text3),      WHOLE(MTPSVR, Number5),
-                                   WHOLE(MTPSVR, Number6),   WHOLE(MTPSVR, Number4)};
+                                     TEXT(MTPSVR, Text3),      WHOLE(MTPSVR, Number5),
+                                     WHOLE(MTPSVR, Number6),   WHOLE(MTPSVR, Number4)};
 const FieldLayout kProgramPathFields[] = {WHOLE(PROGRAMPATH, ProgramID),
-                                        TEXT(PROGRAMPATH, ProgramPath), DECIMAL(PROGRAMPATH, Real3),
-                                        DECIMAL(PROGRAMPATH, Real4)};
+                                          TEXT(PROGRAMPATH, ProgramPath),
+                                          DECIMAL(PROGRAMPATH, Real3), DECIMAL(PROGRAMPATH, Real4)};
 
 const RecordLayout kUser = LAYOUT("User", kUserFields);
 const RecordLayout kGroup = LAYOUT("Group", kGroupFields);

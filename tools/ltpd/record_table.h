@@ -21,11 +21,12 @@ struct ColumnLayout {
 
 struct TableLayout {
     const char* table;
-    const char* tag;                  // record element tag
-    const char* noun;                 // "user", for messages and the log
-    std::vector<ColumnLayout> columns;  // request wire order; the first is the key
-    bool assignedKey;                 // the server numbers new rows
-    std::vector<ColumnLayout> readOnly; // answered after the request fields, never taken from clients
+    const char* tag;                   // record element tag
+    const char* noun;                  // "user", for messages and the log
+    std::vector<ColumnLayout> columns; // request wire order; the first is the key
+    bool assignedKey;                  // the server numbers new rows
+    std::vector<ColumnLayout>
+        readOnly; // answered after the request fields, never taken from clients
 };
 
 class RecordTable {
