@@ -87,7 +87,8 @@ int CConnection::Connect(const char* host, unsigned int port) {
 void CConnection::Disconnect() {
     if (m_pSocket == nullptr)
         return;
-    shutdown(static_cast<int>(m_pSocket->m_hSocket), SD_BOTH);
+    // Through the socket, so that bytes it still holds back go out before the end.
+    m_pSocket->ShutDown(CAsyncSocket::both);
     m_pSocket->Close();
     delete m_pSocket;
     m_pSocket = nullptr;

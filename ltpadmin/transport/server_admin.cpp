@@ -116,11 +116,12 @@ int CServerAdmin::AsyncRequest(int /*nReserved*/, void* pRequest, ULONG nRequest
         KillTimer(nullptr, m_nTimerID);
     m_nTimerID = SetTimer(nullptr, kTimerID, kTimerPeriod, TimeCallback);
     ResetEvent(m_connection.m_hEvent);
-    CMessage request;
-    const int bCopied = request.Append(pRequest, pRequest != nullptr ? nRequestLength : 0);
     m_connection.m_request.Empty();
     m_connection.m_response.Empty();
-    if (bCopied) {
+    // The bytes are copied once, straight into the request buffer; SetRequest then finds its own
+    // buffer and only starts the sending.
+    CMessage& request = m_connection.m_request;
+    if (request.Append(pRequest, pRequest != nullptr ? nRequestLength : 0)) {
         m_connection.SetRequest(request);
     } else {
         // No room for the request: it fails at once instead of going out cut short.
