@@ -20,7 +20,7 @@ thread_local int t_lastError = 0;
 thread_local std::uint64_t t_lastSerial = 0;
 
 // Read-ahead: one large read serves many small Receive calls.
-constexpr size_t kReadAhead = 64 * 1024;
+constexpr size_t kReadAhead = 256 * 1024;
 // Write-behind: small sends are gathered and go to the system together, when the buffer is full
 // or the thread next finds its queue empty (before it could sleep), so that a request sent in
 // 1024-byte pieces costs a few system calls instead of one per piece.

@@ -251,20 +251,25 @@ void CLTPConnection::OnReceive(int nErrorCode) {
     }
     if (m_pSocket == nullptr)
         return;
-    char buffer[kPieceSize];
-    const int n = m_pSocket->Receive(buffer, kPieceSize, 0);
-    if (n == SOCKET_ERROR || n < 0) {
-        m_nError = -2;
-        Signal();
-        return;
-    }
+    // Read straight into the response buffer: one copy less per byte of a long response.
     const ULONG oldLength = m_response.GetLength();
-    if (!m_response.Append(buffer, static_cast<ULONG>(n))) {
+    const bool bWasEmpty = m_response.GetData() == nullptr;
+    char* room = m_response.Reserve(kPieceSize);
+    if (room == nullptr) {
         // Out of memory: nothing of the response may be silently lost, so the request fails.
         m_nError = -2;
         Signal();
         return;
     }
+    const int n = m_pSocket->Receive(room, kPieceSize, 0);
+    if (n == SOCKET_ERROR || n < 0) {
+        if (bWasEmpty)
+            m_response.Empty(); // as if nothing had been tried
+        m_nError = -2;
+        Signal();
+        return;
+    }
+    m_response.Extend(static_cast<ULONG>(n));
     if (m_bComplete)
         return; // bytes after a complete response are kept but change nothing
     if (m_bFirstRead)
