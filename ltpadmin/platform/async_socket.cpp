@@ -174,34 +174,38 @@ struct SocketWatch {
         return true;
     }
 
-    // Holds a small send back; false when it does not fit even after flushing.
+    // Holds a small send back; false when it does not fit even after flushing. A full buffer
+    // goes to the system at once, so that the peer can start on it, and the next one is larger,
+    // up to kWriteBehind: a long request goes out early and then in few large sends.
     bool Hold(const void* bytes, size_t length) {
-        if (outEnd + length > outCapacity && outCapacity < kWriteBehind) {
-            size_t capacity = outCapacity ? 2 * outCapacity : kWriteBehindFirst;
-            while (capacity < kWriteBehind && Held() + length > capacity)
-                capacity *= 2;
-            if (capacity > kWriteBehind)
-                capacity = kWriteBehind;
-            // Without room for a larger buffer the send goes to the system at once.
-            std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
-            if (!grown)
+        if (outEnd + length <= outCapacity)
+            return Put(bytes, length);
+        if (Held() > 0 && !Flush()) {
+            if (sendError || Held() + length > outCapacity)
                 return false;
-            if (Held() > 0)
-                std::memcpy(grown.get(), output.get() + outBegin, Held());
+            std::memmove(output.get(), output.get() + outBegin, Held()); // the rest to the front
             outEnd -= outBegin;
             outBegin = 0;
-            output = std::move(grown);
-            outCapacity = capacity;
+            return Put(bytes, length);
         }
-        if (outEnd + length > outCapacity) {
-            if (!Flush() && Held() + length > outCapacity)
-                return false;
-            if (outBegin > 0) { // partly sent: the rest moves to the front
-                std::memmove(output.get(), output.get() + outBegin, Held());
-                outEnd -= outBegin;
-                outBegin = 0;
+        // Empty now: the next buffer may be larger.
+        if (outCapacity < kWriteBehind) {
+            size_t capacity = outCapacity ? 2 * outCapacity : kWriteBehindFirst;
+            if (capacity > kWriteBehind)
+                capacity = kWriteBehind;
+            // Without room for a larger buffer the old one serves on.
+            std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
+            if (grown) {
+                output = std::move(grown);
+                outCapacity = capacity;
             }
         }
+        if (length > outCapacity)
+            return false;
+        return Put(bytes, length);
+    }
+
+    bool Put(const void* bytes, size_t length) {
         std::memcpy(output.get() + outEnd, bytes, length);
         outEnd += length;
         return true;

@@ -244,8 +244,8 @@ BOOL GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax)
 
 BOOL WaitMessage() {
     ThreadQueue& q = CurrentQueue();
-    std::vector<pollfd> fds;
-    std::vector<SocketWatch*> who;
+    thread_local std::vector<pollfd> fds; // kept: no allocation per sleep
+    thread_local std::vector<SocketWatch*> who;
     std::unique_lock<std::mutex> lock(q.mutex);
     for (;;) {
         PostReadySockets(q);
