@@ -11,6 +11,8 @@
 namespace {
 
 const int kPieceSize = 1024;
+// Most of a response body that is made room for in advance.
+const ULONG kMaxReservation = 64u * 1024 * 1024;
 // Notification sets: everything at creation; read, write and close while a request is under way,
 // and connect too, so that an attempt still under way when the request is handed over reports its
 // failure.
@@ -241,6 +243,15 @@ void CLTPConnection::ScanHead(ULONG nOldLength) {
     const char* header =
         std::search(data, headEnd, kContentLength, kContentLength + kContentLengthLength);
     m_nContentLength = header != headEnd ? ParseLength(header + kContentLengthLength) : 0;
+    // Room for the rest of the body at once (and for the last read), so that a long response is
+    // not copied again at every doubling of its buffer. Only up to a bound: the length is the
+    // server's word, and the buffer still grows as bytes arrive beyond it.
+    const ULONG body = length - m_nBodyOffset;
+    if (m_nContentLength > 0 && static_cast<ULONG>(m_nContentLength) > body) {
+        const ULONG missing = static_cast<ULONG>(m_nContentLength) - body;
+        if (missing <= kMaxReservation)
+            m_response.Reserve(missing + kPieceSize); // without room, growth does it piecemeal
+    }
 }
 
 void CLTPConnection::OnReceive(int nErrorCode) {
