@@ -1,39 +1,21 @@
 // Decoding a large list response against the least any decoder must do over the same bytes:
 // find the "<" and allocate and zero-fill one record per element.
 #include "ltpadmin/protocol/response.h"
+#include "support/responses.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
-// A "Get AllUsers" response with the given number of users, fields of typical lengths.
-std::string MakeUsersResponse(int users) {
-    std::string body;
-    body.reserve(static_cast<size_t>(users) * 200);
-    char record[512];
-    for (int i = 0; i < users; ++i) {
-        std::snprintf(record, sizeof record,
-                      "<User>user%06d|Firstname Lastname %d|Department %d|"
-                      "Member of the editorial staff, night shift, building %d|"
-                      "user%06d@newsroom.example.org|+1 555 %07d</User>\r\n",
-                      i, i, i % 40, i % 7, i, i);
-        body += record;
-    }
-    std::string response =
-        "LTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
-    return response + body;
-}
-
 const std::string& UsersResponse(int users) {
     static std::string response;
     static int made = -1;
     if (made != users) {
-        response = MakeUsersResponse(users);
+        response = ltpbench::MakeUsersResponse(users);
         made = users;
     }
     return response;

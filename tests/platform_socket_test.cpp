@@ -433,3 +433,140 @@ TEST(AsyncSocket, ListensAndAccepts) {
         EXPECT_STREQ(inet_ntoa(a), "10.1.2.3");
     });
 }
+
+namespace {
+
+// Reads everything the peer end receives until the other side shuts down its sending.
+std::string ReadToEnd(int fd) {
+    std::string got;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = recv(fd, buf, sizeof buf, 0);
+        if (n <= 0)
+            return got;
+        got.append(buf, static_cast<size_t>(n));
+    }
+}
+
+std::vector<std::string>* g_order = nullptr; // what the order window and the socket saw
+
+LRESULT CALLBACK OrderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_USER && g_order)
+        g_order->push_back("posted");
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+} // namespace
+
+// Small sends may be held back and gathered; they still reach the peer whole and in order, ahead
+// of a large send and of the end of sending, without the thread ever pumping its queue.
+TEST(AsyncSocket, GatheredSendsKeepTheirOrderAndGoOutBeforeALargeSendAndTheEnd) {
+    OnFreshThread([] {
+        Listener l;
+        RecordingSocket s;
+        int peer = ConnectPair(s, l);
+        const std::string stream = Pattern(700 * 1000 + 50000 + 30);
+        std::string peerGot;
+        std::thread reader([&] { peerGot = ReadToEnd(peer); });
+        size_t at = 0;
+        auto send = [&](size_t n) {
+            while (n > 0) {
+                int k = s.Send(stream.data() + at, static_cast<int>(n));
+                if (k == SOCKET_ERROR) {
+                    ASSERT_EQ(CAsyncSocket::GetLastError(), WSAEWOULDBLOCK);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    continue;
+                }
+                at += static_cast<size_t>(k);
+                n -= static_cast<size_t>(k);
+            }
+        };
+        for (int i = 0; i < 700; ++i)
+            send(1000);
+        send(50000); // large: the gathered bytes go first
+        for (int i = 0; i < 3; ++i)
+            send(10);
+        ASSERT_EQ(at, stream.size());
+        EXPECT_TRUE(s.ShutDown(CAsyncSocket::sends));
+        reader.join();
+        EXPECT_EQ(peerGot.size(), stream.size());
+        EXPECT_TRUE(peerGot == stream);
+        close(peer);
+    });
+}
+
+// A held send goes out as soon as the thread finds its queue empty, and a caller that sends and
+// then only polls Receive gets its answer too.
+TEST(AsyncSocket, HeldSendsGoOutOnAnEmptyQueueOrAReceive) {
+    OnFreshThread([] {
+        Listener l;
+        RecordingSocket s;
+        int peer = ConnectPair(s, l);
+        std::thread echo([&] {
+            char buf[64];
+            for (int i = 0; i < 2; ++i) {
+                ssize_t n = recv(peer, buf, sizeof buf, 0);
+                if (n <= 0)
+                    return;
+                WriteAll(peer, std::string(buf, static_cast<size_t>(n)));
+            }
+        });
+        s.readOnNotify = false;
+        ASSERT_EQ(s.Send("ping", 4), 4);
+        EXPECT_TRUE(Pump([&] { return s.Count(FD_READ) > 0; })) << "sent when the queue was empty";
+        char buf[16];
+        EXPECT_EQ(s.Receive(buf, sizeof buf), 4);
+        ASSERT_EQ(s.Send("pong", 4), 4);
+        int n = SOCKET_ERROR;
+        for (int i = 0; i < 2000 && n == SOCKET_ERROR; ++i) {
+            n = s.Receive(buf, sizeof buf);
+            if (n == SOCKET_ERROR)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_EQ(n, 4) << "sent by the Receive";
+        EXPECT_EQ(std::string(buf, 4), "pong");
+        echo.join();
+        close(peer);
+    });
+}
+
+// Read notifications that follow each other at once are delivered in a run, but a message posted
+// meanwhile still comes before the next one.
+TEST(AsyncSocket, RunsOfNotificationsLetPostedMessagesIn) {
+    OnFreshThread([] {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = OrderProc;
+        wc.lpszClassName = "SocketOrderTest";
+        RegisterClassA(&wc);
+        HWND w = CreateWindowExA(0, "SocketOrderTest", "o", 0, 0, 0, 1, 1, nullptr, nullptr,
+                                 nullptr, nullptr);
+        ASSERT_NE(w, nullptr);
+        std::vector<std::string> order;
+        g_order = &order;
+
+        class OrderSocket : public RecordingSocket {
+        public:
+            HWND window = nullptr;
+            void OnReceive(int e) override {
+                RecordingSocket::OnReceive(e);
+                g_order->push_back("read");
+                if (Count(FD_READ) == 1)
+                    PostMessageA(window, WM_USER, 0, 0);
+            }
+        };
+        Listener l;
+        OrderSocket s;
+        s.window = w;
+        s.readSize = 100;
+        int peer = ConnectPair(s, l);
+        WriteAll(peer, Pattern(1000));
+        ASSERT_TRUE(Pump([&] { return s.received.size() == 1000; }));
+        ASSERT_GE(order.size(), 3u);
+        EXPECT_EQ(order[0], "read");
+        EXPECT_EQ(order[1], "posted");
+        EXPECT_EQ(s.Count(FD_READ), 10);
+        g_order = nullptr;
+        DestroyWindow(w);
+        close(peer);
+    });
+}

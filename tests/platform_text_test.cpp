@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
 #include <string>
 
 TEST(CString, FormatsLikePrintf) {
@@ -29,6 +31,65 @@ TEST(CString, FormatsTextsLongerThanItsFirstBuffer) {
     s.Format("<%s>", big.c_str());
     ASSERT_EQ(s.GetLength(), 100002);
     EXPECT_EQ(std::string(s), "<" + big + ">");
+}
+
+// Whatever way Format takes (plain texts and numbers, a guessed length, a second pass when the
+// guess was short), the text is the one printf writes.
+TEST(CString, FormatsAsSnprintfOnEveryPath) {
+    const std::string big(3000, 'b');
+    const char unterminated[3] = {'x', 'y', 'z'}; // read only up to the precision
+    auto reference = [](const char* format, auto... args) {
+        const int n = std::snprintf(nullptr, 0, format, args...);
+        std::string out(static_cast<size_t>(n), '\0');
+        std::snprintf(&out[0], out.size() + 1, format, args...);
+        return out;
+    };
+    struct Case {
+        const char* what;
+        CString got;
+        std::string want;
+    };
+    CString s[10];
+    s[0].Format("%s%%%d|%d", big.c_str(), INT_MIN, INT_MAX);
+    s[1].Format("%.3s|%5s|%-4d|", unterminated, "ab", 7);
+    s[2].Format("%*d|%.*s|%s", 6, 42, 2, "abcdef", big.c_str());
+    s[3].Format("%ld|%lu|%lld|%x|%c|%s", LONG_MIN, ULONG_MAX, LLONG_MAX, 255u, 'q', big.c_str());
+    s[4].Format("%.9f|%s", 1e300, big.c_str()); // the guess falls short: a second pass
+    s[5].Format("%s|%.9f|%f", "t", -1.25, 0.5);
+    s[6].Format("%s", "");
+    s[7].Format("plain text, no conversion");
+    s[8].Format("%zu|%hd|%s", static_cast<size_t>(123456789), static_cast<short>(-3), big.c_str());
+    s[9].Format("%5.1f%%|%+d|%03d", 99.95, 5, 7);
+    const Case cases[] = {
+        {"plain", s[0], reference("%s%%%d|%d", big.c_str(), INT_MIN, INT_MAX)},
+        {"precision, width, flags", s[1], "xyz|   ab|7   |"},
+        {"star width and precision", s[2],
+         reference("%*d|%.*s|%s", 6, 42, 2, "abcdef", big.c_str())},
+        {"long sizes", s[3],
+         reference("%ld|%lu|%lld|%x|%c|%s", LONG_MIN, ULONG_MAX, LLONG_MAX, 255u, 'q',
+                   big.c_str())},
+        {"short guess", s[4], reference("%.9f|%s", 1e300, big.c_str())},
+        {"small with doubles", s[5], "t|-1.250000000|0.500000"},
+        {"empty", s[6], ""},
+        {"no conversion", s[7], "plain text, no conversion"},
+        {"size modifiers", s[8],
+         reference("%zu|%hd|%s", static_cast<size_t>(123456789), static_cast<short>(-3),
+                   big.c_str())},
+        {"flags with percent", s[9], reference("%5.1f%%|%+d|%03d", 99.95, 5, 7)},
+    };
+    for (const Case& k : cases) {
+        EXPECT_EQ(k.got.GetLength(), static_cast<int>(k.want.size())) << k.what;
+        EXPECT_TRUE(std::string(k.got) == k.want) << k.what;
+    }
+}
+
+TEST(CString, FormatsItsOwnTextIntoItself) {
+    for (size_t length : {5u, 2000u}) {
+        const std::string text(length, 'r');
+        CString s(text.c_str());
+        s.Format("%s-%s", static_cast<const char*>(s), static_cast<const char*>(s));
+        EXPECT_TRUE(std::string(s) == text + "-" + text) << length;
+    }
 }
 
 TEST(CString, AppendsCountsAndEmpties) {
@@ -62,6 +123,37 @@ TEST(CList, KeepsAppendOrderAndWalksByPosition) {
     list.RemoveAll();
     EXPECT_TRUE(list.IsEmpty());
     EXPECT_EQ(list.GetHeadPosition(), nullptr);
+}
+
+// Nodes come from blocks: many of them, added at both ends, removed from both ends down to none
+// and added again, keep their order and their values (ASan sees a node used after its block went).
+TEST(CList, NodesFromBlocksKeepOrderThroughGrowthAndEmptying) {
+    for (int blockSize : {1, 3, 10}) {
+        CList<std::string, const std::string&> list(blockSize);
+        for (int round = 0; round < 2; ++round) {
+            for (int i = 0; i < 25; ++i) {
+                list.AddTail("tail" + std::to_string(i));
+                list.AddHead("head" + std::to_string(i));
+            }
+            ASSERT_EQ(list.GetCount(), 50);
+            int i = 24;
+            for (POSITION pos = list.GetHeadPosition(); i >= 0; --i)
+                EXPECT_EQ(list.GetNext(pos), "head" + std::to_string(i)) << blockSize;
+            EXPECT_EQ(list.GetTail(), "tail24");
+            for (int k = 0; k < 24; ++k) {
+                list.RemoveHead();
+                list.RemoveTail();
+            }
+            list.AddTail("again");
+            ASSERT_EQ(list.GetCount(), 3);
+            EXPECT_EQ(list.RemoveHead(), "head0");
+            EXPECT_EQ(list.RemoveHead(), "tail0");
+            EXPECT_EQ(list.RemoveHead(), "again");
+            EXPECT_TRUE(list.IsEmpty());
+            EXPECT_EQ(list.GetHeadPosition(), nullptr);
+        }
+        list.AddTail("left for the destructor");
+    }
 }
 
 TEST(CodePage, LeadBytesFollowTheProcessCodePage) {

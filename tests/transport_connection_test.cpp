@@ -228,6 +228,25 @@ TEST(LTPConnectionReceiving, FramesTheResponseByItsHeadAndContentLength) {
     }
 }
 
+// The buffer makes room for the announced body when the head arrives, within a bound; either way
+// the response is the bytes that came, complete only when the body is.
+TEST(LTPConnectionReceiving, AnnouncedBodiesArriveIntactWhateverTheirLength) {
+    for (unsigned long announced : {5000ul, 200000000ul}) {
+        Probe c;
+        const std::string head =
+            "LTP/1.0 200 OK\r\nContent-Length: " + std::to_string(announced) + "\r\n\r\n";
+        const std::string body = Bytes(5000, 'q');
+        c.socket->incoming.push_back(head + body.substr(0, 100));
+        c.OnReceive(0);
+        EXPECT_FALSE(c.Signalled()) << announced;
+        c.socket->incoming.push_back(body.substr(100));
+        for (int i = 0; i < 10; ++i)
+            c.OnReceive(0);
+        EXPECT_EQ(c.Signalled(), announced == 5000) << announced;
+        EXPECT_EQ(std::string(c.m_response.GetData(), c.m_response.GetLength()), head + body);
+    }
+}
+
 TEST(LTPConnectionReceiving, ReadsAtMost1024BytesPerNotification) {
     Probe c;
     const std::string body = Bytes(3000, '0');

@@ -66,6 +66,31 @@ TEST(CMessage, AppendBeyondThirtyTwoBitsFailsAndKeepsTheContent) {
     EXPECT_EQ(Content(m), "abc");
 }
 
+// Filling in place: what was not counted by Extend is not content, and the zero byte follows
+// what was.
+TEST(CMessage, FillsInPlaceThroughReserveAndExtend) {
+    CMessage m;
+    char* room = m.Reserve(1024);
+    ASSERT_NE(room, nullptr);
+    ASSERT_NE(m.GetData(), nullptr) << "a block, as after appending nothing";
+    EXPECT_EQ(m.GetLength(), 0u);
+    EXPECT_EQ(m.GetData()[0], '\0');
+    std::memcpy(room, "abcdef", 6);
+    m.Extend(4);
+    EXPECT_EQ(Content(m), "abcd");
+    EXPECT_EQ(m.GetData()[4], '\0');
+    room = m.Reserve(3000); // grows: the content moves along
+    ASSERT_NE(room, nullptr);
+    EXPECT_EQ(Content(m), "abcd");
+    std::memcpy(room, "xyz", 3);
+    m.Extend(3);
+    EXPECT_EQ(Content(m), "abcdxyz");
+    m.Extend(0);
+    EXPECT_EQ(Content(m), "abcdxyz");
+    EXPECT_EQ(m.Reserve(0xFFFFFFFFu), nullptr);
+    EXPECT_EQ(Content(m), "abcdxyz");
+}
+
 TEST(CMessage, CopiesAreIndependent) {
     CMessage source;
     source.Append("hello", 5);

@@ -99,6 +99,21 @@ TEST(ServerAdmin, RunsRequestsOneAfterAnotherOnOneConnection) {
     EXPECT_EQ(peer.Connections(), 1);
 }
 
+// The request bytes may come from the session's own buffers, which the request empties.
+TEST(ServerAdmin, SendsARequestTakenFromItsOwnResponse) {
+    const std::string first = MakeResponse(200, " OK", "");
+    LoopbackPeer peer;
+    peer.Respond(first).Expect(first).Send(MakeResponse(200, " OK", "")).Start();
+    Session s;
+    ASSERT_EQ(s.LogInTo(peer), 1);
+    ASSERT_EQ(s.Run(kUsers), 1);
+    CMessage& response = s.GetReadMessage();
+    ULONG capacity = 0;
+    s.AsyncRequest(0, response.GetData(), response.GetLength(), nullptr, capacity);
+    ASSERT_EQ(s.WaitResponseAndPumpMessage(10000), 1);
+    ExpectPeerDone(peer);
+}
+
 TEST(ServerAdmin, CopiesTheResponseIntoTheResultBufferUpToItsCapacity) {
     const std::string response = MakeResponse(200, " OK", "0123456789");
     for (ULONG capacity : {5ul, static_cast<unsigned long>(response.size()), 200ul}) {

@@ -4,8 +4,10 @@
 #include "ltpadmin/platform/window.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <netdb.h>
+#include <new>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <unistd.h>
@@ -15,9 +17,20 @@ namespace ltpadmin_platform {
 namespace {
 
 thread_local int t_lastError = 0;
+thread_local std::uint64_t t_lastSerial = 0;
 
 // Read-ahead: one large read serves many small Receive calls.
-constexpr size_t kReadAhead = 64 * 1024;
+constexpr size_t kReadAhead = 256 * 1024;
+// Write-behind: small sends are gathered and go to the system together, when the buffer is full
+// or the thread next finds its queue empty (before it could sleep), so that a request sent in
+// 1024-byte pieces costs a few system calls instead of one per piece.
+constexpr size_t kWriteBehindFirst = 16 * 1024;
+// The buffer grows while sends keep coming, up to this: a long request goes out in few large sends.
+constexpr size_t kWriteBehind = 256 * 1024;
+// Sends up to this size may be held back; larger ones go to the system at once.
+constexpr size_t kHoldAtMost = 4 * 1024;
+// Read or write notifications delivered in a row by one dispatch, at most.
+constexpr int kNotificationRun = 64;
 
 int WsaError(int e) {
     switch (e) {
@@ -102,12 +115,13 @@ struct SocketWatch {
     enum State { Idle, Connecting, Connected, Failed, Listening };
 
     SocketWatch(CAsyncSocket* o, std::shared_ptr<ThreadQueue> q, int f)
-        : owner(o), queue(std::move(q)), fd(f) {}
+        : owner(o), queue(std::move(q)), fd(f), serial(++t_lastSerial) {}
 
     CAsyncSocket* owner;
     std::shared_ptr<ThreadQueue> queue;
     int fd;
-    long events = 0; // the notifications selected
+    const std::uint64_t serial; // tells this socket from a later one that gets the same descriptor
+    long events = 0;            // the notifications selected
     State state = Idle;
 
     bool connectKnown = false; // the outcome of a connection attempt waits to be reported
@@ -127,7 +141,75 @@ struct SocketWatch {
     size_t begin = 0;
     size_t end = 0;
 
+    std::unique_ptr<char[]> output; // write-behind, outCapacity bytes once needed
+    size_t outCapacity = 0;
+    size_t outBegin = 0;
+    size_t outEnd = 0;
+    int sendError = 0; // held bytes could not be sent (WSA code): the next Send reports it
+
     size_t Buffered() const { return end - begin; }
+    size_t Held() const { return outEnd - outBegin; }
+
+    // Hands the held bytes to the system. False while some are left: the system is full
+    // (sendBlocked) or failed (sendError, the bytes dropped).
+    bool Flush() {
+        while (Held() > 0) {
+            ssize_t n;
+            do
+                n = send(fd, output.get() + outBegin, Held(), MSG_NOSIGNAL);
+            while (n < 0 && errno == EINTR);
+            if (n > 0) {
+                outBegin += static_cast<size_t>(n);
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                sendBlocked = true;
+                return false;
+            }
+            sendError = n < 0 ? WsaError(errno) : WSAECONNRESET;
+            outBegin = outEnd = 0;
+            return false;
+        }
+        outBegin = outEnd = 0;
+        return true;
+    }
+
+    // Holds a small send back; false when it does not fit even after flushing. A full buffer
+    // goes to the system at once, so that the peer can start on it, and the next one is larger,
+    // up to kWriteBehind: a long request goes out early and then in few large sends.
+    bool Hold(const void* bytes, size_t length) {
+        if (outEnd + length <= outCapacity)
+            return Put(bytes, length);
+        if (Held() > 0 && !Flush()) {
+            if (sendError || Held() + length > outCapacity)
+                return false;
+            std::memmove(output.get(), output.get() + outBegin, Held()); // the rest to the front
+            outEnd -= outBegin;
+            outBegin = 0;
+            return Put(bytes, length);
+        }
+        // Empty now: the next buffer may be larger.
+        if (outCapacity < kWriteBehind) {
+            size_t capacity = outCapacity ? 2 * outCapacity : kWriteBehindFirst;
+            if (capacity > kWriteBehind)
+                capacity = kWriteBehind;
+            // Without room for a larger buffer the old one serves on.
+            std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
+            if (grown) {
+                output = std::move(grown);
+                outCapacity = capacity;
+            }
+        }
+        if (length > outCapacity)
+            return false;
+        return Put(bytes, length);
+    }
+
+    bool Put(const void* bytes, size_t length) {
+        std::memcpy(output.get() + outEnd, bytes, length);
+        outEnd += length;
+        return true;
+    }
 
     void Notify(ThreadQueue& q, int event, int error) {
         PostLocked(q, q.socketWindow, WM_SOCKET_NOTIFY, static_cast<WPARAM>(fd),
@@ -197,7 +279,7 @@ struct SocketWatch {
                                   ((events & FD_CLOSE) && !closePosted);
                 if (readWanted && Buffered() == 0 && !eof && !readError)
                     want |= POLLIN;
-                if ((events & FD_WRITE) && writeEnabled && sendBlocked)
+                if (sendBlocked && (((events & FD_WRITE) && writeEnabled) || Held() > 0))
                     want |= POLLOUT;
                 return want;
             }
@@ -229,13 +311,32 @@ struct SocketWatch {
             case Connected:
                 if ((revents & (POLLIN | trouble)) && Buffered() == 0 && !eof && !readError)
                     Fill();
-                if (revents & (POLLOUT | trouble))
+                if (revents & (POLLOUT | trouble)) {
                     sendBlocked = false;
+                    Flush(); // blocks again when the system still cannot take it all
+                }
                 PostReady(q);
                 break;
             default:
                 break;
         }
+    }
+
+    // Takes the next read or write notification for delivery right away, when it is due now:
+    // as PostReady would post it, but without a trip through the queue.
+    bool TakeAgain(int event) {
+        if (state != Connected)
+            return false;
+        if (event == FD_WRITE && (events & FD_WRITE) && writeEnabled && !sendBlocked) {
+            writeEnabled = false;
+            return true;
+        }
+        if (event == FD_READ && (events & FD_READ) && readEnabled && !readPosted &&
+            Buffered() > 0) {
+            readEnabled = false;
+            return true;
+        }
+        return false;
     }
 
     // Runs the notification on the owning thread, from its message dispatch.
@@ -275,6 +376,12 @@ void PostReadySockets(ThreadQueue& q) {
         s->PostReady(q);
 }
 
+void FlushSockets(ThreadQueue& q) {
+    for (SocketWatch* s : q.sockets)
+        if (s->Held() > 0 && !s->sendBlocked)
+            s->Flush();
+}
+
 void AddSocketPolls(ThreadQueue& q, std::vector<pollfd>& fds, std::vector<SocketWatch*>& who) {
     for (SocketWatch* s : q.sockets) {
         short want = s->WantedPoll();
@@ -291,19 +398,36 @@ void HandleSocketPoll(ThreadQueue& q, SocketWatch* s, short revents) {
 
 namespace {
 
+// Delivers one notification. A read or write notification that is due again as soon as its handler
+// returns (a request going out piece by piece, a response read piece by piece) is delivered again
+// at once while nothing else waits in the queue, up to kNotificationRun in a row: the same
+// notifications, in the same order, without a post, a look at the queue and a dispatch each.
 LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_SOCKET_NOTIFY)
         return DefWindowProcA(hwnd, message, wParam, lParam);
     ThreadQueue& q = CurrentQueue();
-    SocketWatch* target = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(q.mutex);
-        for (SocketWatch* s : q.sockets)
-            if (static_cast<WPARAM>(s->fd) == wParam)
-                target = s;
+    const int event = WSAGETSELECTEVENT(lParam);
+    int error = WSAGETSELECTERROR(lParam);
+    std::uint64_t serial = 0;
+    for (int run = 0; run < kNotificationRun; ++run) {
+        SocketWatch* target = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(q.mutex);
+            for (SocketWatch* s : q.sockets)
+                if (static_cast<WPARAM>(s->fd) == wParam && (run == 0 || s->serial == serial))
+                    target = s;
+            // The handler may have closed the socket, or something else may wait its turn.
+            if (run > 0 && (!target || !q.messages.empty() || !target->TakeAgain(event)))
+                break;
+        }
+        if (!target)
+            break;
+        serial = target->serial;
+        target->Deliver(event, error); // may delete the socket
+        if (event != FD_READ && event != FD_WRITE)
+            break;
+        error = 0;
     }
-    if (target)
-        target->Deliver(WSAGETSELECTEVENT(lParam), WSAGETSELECTERROR(lParam));
     return 0;
 }
 
@@ -523,6 +647,8 @@ BOOL CAsyncSocket::GetSockName(CString& rSocketAddress, UINT& rSocketPort) {
 BOOL CAsyncSocket::ShutDown(int nHow) {
     if (!m_pWatch)
         return Fail(WSAENOTSOCK), FALSE;
+    if (nHow != receives)
+        m_pWatch->Flush(); // what was sent goes out before the end
     if (shutdown(m_pWatch->fd, nHow) < 0)
         return Fail(WsaError(errno)), FALSE;
     return TRUE;
@@ -536,9 +662,30 @@ int CAsyncSocket::Send(const void* lpBuf, int nBufLen, int nFlags) {
         return Fail(WSAENOTCONN);
     if (nBufLen < 0 || (nBufLen > 0 && !lpBuf))
         return Fail(WSAEFAULT);
+    if (s.sendError) {
+        const int error = s.sendError;
+        s.sendError = 0;
+        return Fail(error);
+    }
+    const size_t length = static_cast<size_t>(nBufLen);
+    // A peer known to be gone gets the send at once, so that its failure shows here.
+    const bool mayHold = nFlags == 0 && length <= kHoldAtMost && !s.eof && !s.readError;
+    if (mayHold && !s.sendBlocked) {
+        if (s.Hold(lpBuf, length))
+            return nBufLen;
+        if (s.sendError)
+            return Send(lpBuf, nBufLen, nFlags);
+    }
+    // Held bytes go first, to keep the order.
+    if (s.Held() > 0 && !s.Flush()) {
+        if (s.sendError)
+            return Send(lpBuf, nBufLen, nFlags);
+        s.writeEnabled = true; // FD_WRITE once it can take data again
+        return Fail(WSAEWOULDBLOCK);
+    }
     ssize_t n;
     do
-        n = send(s.fd, lpBuf, static_cast<size_t>(nBufLen), nFlags | MSG_NOSIGNAL);
+        n = send(s.fd, lpBuf, length, nFlags | MSG_NOSIGNAL);
     while (n < 0 && errno == EINTR);
     if (n < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
@@ -561,6 +708,8 @@ int CAsyncSocket::Receive(void* lpBuf, int nBufLen, int nFlags) {
     if (nBufLen < 0 || (nBufLen > 0 && !lpBuf))
         return Fail(WSAEFAULT);
     s.readEnabled = true;
+    if (s.Held() > 0 && !s.sendBlocked)
+        s.Flush(); // a caller that reads without pumping its queue still gets its bytes out
     bool peek = (nFlags & MSG_PEEK) != 0;
     size_t want = static_cast<size_t>(nBufLen);
     if (s.Buffered() == 0 && !s.eof && !s.readError && want > 0) {
@@ -597,6 +746,8 @@ int CAsyncSocket::Receive(void* lpBuf, int nBufLen, int nFlags) {
 
 void CAsyncSocket::Close() {
     if (m_pWatch) {
+        if (m_pWatch->state == SocketWatch::Connected)
+            m_pWatch->Flush(); // as far as the system takes it now
         Unwatch(*m_pWatch);
         close(m_pWatch->fd);
         m_pWatch.reset();

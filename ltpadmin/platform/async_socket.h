@@ -9,6 +9,12 @@
 //   Send that would block, once the socket can take data again;
 // - FD_READ only while received data is waiting; after one, the next comes after Receive;
 // - FD_CLOSE once, after every byte that came before it has been received.
+// Reads go through a read-ahead buffer of the socket's own. Small sends (up to 4 KiB) may be held
+// back and gathered: they go to the system, in order, when the buffer fills, before any larger
+// send, when the thread next finds its queue empty or goes to sleep, and on Receive, ShutDown and
+// Close. A failure to send held bytes is reported by the next Send (and the peer's reset, by the
+// read side). Read and write notifications that are due again as soon as their handler returns
+// are delivered in runs while nothing else waits in the queue.
 // Out-of-band data is not watched: OnOutOfBandData is never called. Only TCP over IPv4 is carried.
 // A socket is used on the thread that created it.
 #pragma once

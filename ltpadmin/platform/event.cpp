@@ -79,7 +79,12 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
         return WAIT_FAILED;
     std::unique_lock<std::mutex> lock(e->mutex);
     auto isSet = [&] { return e->state; };
-    if (dwMilliseconds == INFINITE)
+    if (dwMilliseconds == 0) {
+        // A look, not a wait: a timed wait of zero would still sleep in the kernel for the
+        // timer's slack, and the session's wait looks at its event once per pass.
+        if (!e->state)
+            return WAIT_TIMEOUT;
+    } else if (dwMilliseconds == INFINITE)
         e->signalled.wait(lock, isSet);
     else if (!e->signalled.wait_for(lock, std::chrono::milliseconds(dwMilliseconds), isSet))
         return WAIT_TIMEOUT;

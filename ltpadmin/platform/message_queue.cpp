@@ -52,6 +52,11 @@ constexpr int kFallbackWakeMs = 10;
 // PeekMessageA asks the system about the sockets at least this often even while messages keep
 // coming, so that socket notifications are not held back behind a busy queue.
 constexpr auto kSocketPollInterval = std::chrono::milliseconds(10);
+// With nothing in the queue, PeekMessageA asks the system again only when the sockets were last
+// looked at (by it or by WaitMessage) longer ago than this. A wait loop's look right before
+// WaitMessage, or right after a notification it just woke for, would find nothing new and costs
+// a system call per pass; a caller that only ever peeks still sees its sockets within this gap.
+constexpr auto kIdleSocketPollGap = std::chrono::microseconds(500);
 
 bool Matches(const MSG& m, HWND filter, UINT lo, UINT hi) {
     if (filter == reinterpret_cast<HWND>(-1)) {
@@ -201,7 +206,12 @@ BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax
         std::lock_guard<std::mutex> lock(q.mutex);
         PostReadySockets(q);
         long at = FindMatching(q, hWnd, wMsgFilterMin, wMsgFilterMax);
-        if (at < 0 || now - q.lastSocketPoll >= kSocketPollInterval) {
+        const bool pollDue =
+            now - q.lastSocketPoll >=
+            (at < 0 ? Clock::duration(kIdleSocketPollGap) : Clock::duration(kSocketPollInterval));
+        if (at < 0 || pollDue)
+            FlushSockets(q); // nothing more to do now: what was sent goes out
+        if (pollDue) {
             PollSocketsNow(q);
             q.lastSocketPoll = now;
             if (at < 0)
@@ -211,7 +221,9 @@ BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax
         q.changed = false;
         if (at >= 0) {
             *lpMsg = q.messages[static_cast<size_t>(at)];
-            if (wRemoveMsg & PM_REMOVE)
+            if ((wRemoveMsg & PM_REMOVE) && at == 0)
+                q.messages.pop_front(); // the usual case, without erase's general shuffle
+            else if (wRemoveMsg & PM_REMOVE)
                 q.messages.erase(q.messages.begin() + at);
             return TRUE;
         }
@@ -232,8 +244,8 @@ BOOL GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax)
 
 BOOL WaitMessage() {
     ThreadQueue& q = CurrentQueue();
-    std::vector<pollfd> fds;
-    std::vector<SocketWatch*> who;
+    thread_local std::vector<pollfd> fds; // kept: no allocation per sleep
+    thread_local std::vector<SocketWatch*> who;
     std::unique_lock<std::mutex> lock(q.mutex);
     for (;;) {
         PostReadySockets(q);
@@ -250,6 +262,7 @@ BOOL WaitMessage() {
         }
         if (q.wakeFd < 0 && (timeout < 0 || timeout > kFallbackWakeMs))
             timeout = kFallbackWakeMs;
+        FlushSockets(q);
         fds.clear();
         who.clear();
         fds.push_back(pollfd{q.wakeFd, POLLIN, 0});
@@ -260,6 +273,7 @@ BOOL WaitMessage() {
         int ready = poll(fds.data(), fds.size(), timeout);
         lock.lock();
         q.sleeping = false;
+        q.lastSocketPoll = Clock::now();
         if (q.wakeSignalled) {
             std::uint64_t count;
             if (read(q.wakeFd, &count, sizeof count) < 0 && errno != EAGAIN)

@@ -79,6 +79,8 @@ void KillWindowTimers(ThreadQueue& q, HWND hwnd);
 // Sockets (async_socket.cpp), with q.mutex held.
 // Posts the notifications that are known without asking the system.
 void PostReadySockets(ThreadQueue& q);
+// Hands the bytes the sockets hold back to the system (before the thread could sleep).
+void FlushSockets(ThreadQueue& q);
 // Adds the sockets whose next notification needs a poll; `who` gets the socket of each entry.
 void AddSocketPolls(ThreadQueue& q, std::vector<pollfd>& fds, std::vector<SocketWatch*>& who);
 // Takes a poll result of one socket and posts what it made ready.

@@ -11,6 +11,8 @@
 namespace {
 
 const int kPieceSize = 1024;
+// Most of a response body that is made room for in advance.
+const ULONG kMaxReservation = 64u * 1024 * 1024;
 // Notification sets: everything at creation; read, write and close while a request is under way,
 // and connect too, so that an attempt still under way when the request is handed over reports its
 // failure.
@@ -87,7 +89,8 @@ int CConnection::Connect(const char* host, unsigned int port) {
 void CConnection::Disconnect() {
     if (m_pSocket == nullptr)
         return;
-    shutdown(static_cast<int>(m_pSocket->m_hSocket), SD_BOTH);
+    // Through the socket, so that bytes it still holds back go out before the end.
+    m_pSocket->ShutDown(CAsyncSocket::both);
     m_pSocket->Close();
     delete m_pSocket;
     m_pSocket = nullptr;
@@ -240,6 +243,15 @@ void CLTPConnection::ScanHead(ULONG nOldLength) {
     const char* header =
         std::search(data, headEnd, kContentLength, kContentLength + kContentLengthLength);
     m_nContentLength = header != headEnd ? ParseLength(header + kContentLengthLength) : 0;
+    // Room for the rest of the body at once (and for the last read), so that a long response is
+    // not copied again at every doubling of its buffer. Only up to a bound: the length is the
+    // server's word, and the buffer still grows as bytes arrive beyond it.
+    const ULONG body = length - m_nBodyOffset;
+    if (m_nContentLength > 0 && static_cast<ULONG>(m_nContentLength) > body) {
+        const ULONG missing = static_cast<ULONG>(m_nContentLength) - body;
+        if (missing <= kMaxReservation)
+            m_response.Reserve(missing + kPieceSize); // without room, growth does it piecemeal
+    }
 }
 
 void CLTPConnection::OnReceive(int nErrorCode) {
@@ -250,20 +262,25 @@ void CLTPConnection::OnReceive(int nErrorCode) {
     }
     if (m_pSocket == nullptr)
         return;
-    char buffer[kPieceSize];
-    const int n = m_pSocket->Receive(buffer, kPieceSize, 0);
-    if (n == SOCKET_ERROR || n < 0) {
-        m_nError = -2;
-        Signal();
-        return;
-    }
+    // Read straight into the response buffer: one copy less per byte of a long response.
     const ULONG oldLength = m_response.GetLength();
-    if (!m_response.Append(buffer, static_cast<ULONG>(n))) {
+    const bool bWasEmpty = m_response.GetData() == nullptr;
+    char* room = m_response.Reserve(kPieceSize);
+    if (room == nullptr) {
         // Out of memory: nothing of the response may be silently lost, so the request fails.
         m_nError = -2;
         Signal();
         return;
     }
+    const int n = m_pSocket->Receive(room, kPieceSize, 0);
+    if (n == SOCKET_ERROR || n < 0) {
+        if (bWasEmpty)
+            m_response.Empty(); // as if nothing had been tried
+        m_nError = -2;
+        Signal();
+        return;
+    }
+    m_response.Extend(static_cast<ULONG>(n));
     if (m_bComplete)
         return; // bytes after a complete response are kept but change nothing
     if (m_bFirstRead)

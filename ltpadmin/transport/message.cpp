@@ -42,8 +42,18 @@ CMessage::~CMessage() {
 }
 
 int CMessage::Append(const void* bytes, ULONG count) {
-    if (count > kMaxBlock - 1 - m_nLength)
+    char* room = Reserve(count);
+    if (room == nullptr)
         return 0;
+    if (count != 0)
+        std::memcpy(room, bytes, count);
+    Extend(count);
+    return 1;
+}
+
+char* CMessage::Reserve(ULONG count) {
+    if (count > kMaxBlock - 1 - m_nLength)
+        return nullptr;
     const ULONG need = m_nLength + count + 1;
     if (m_pData == nullptr || need > m_nCapacity) {
         // Grow geometrically so that receiving a long response stays linear in its size.
@@ -58,15 +68,18 @@ int CMessage::Append(const void* bytes, ULONG count) {
             block = static_cast<char*>(std::realloc(m_pData, capacity));
         }
         if (block == nullptr)
-            return 0;
+            return nullptr;
+        if (m_pData == nullptr)
+            block[0] = '\0';
         m_pData = block;
         m_nCapacity = capacity;
     }
-    if (count != 0)
-        std::memcpy(m_pData + m_nLength, bytes, count);
+    return m_pData + m_nLength;
+}
+
+void CMessage::Extend(ULONG count) {
     m_nLength += count;
     m_pData[m_nLength] = '\0';
-    return 1;
 }
 
 void CMessage::Empty() {

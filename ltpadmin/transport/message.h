@@ -20,6 +20,14 @@ public:
     // Frees the block: GetData returns null again.
     void Empty();
 
+    // For a reader that fills the buffer in place: room for count more bytes after the content
+    // (the buffer then holds a block even if nothing is added), or null when no storage was had.
+    // The content is unchanged until Extend counts what was written there.
+    char* Reserve(ULONG count);
+    // Counts count bytes written after the content (at most what Reserve made room for), and puts
+    // the zero byte after them.
+    void Extend(ULONG count);
+
 private:
     // Spare room after the zero byte keeps a long series of small appends linear in the total.
     char* m_pData;

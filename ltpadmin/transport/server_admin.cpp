@@ -1,6 +1,7 @@
 #include "ltpadmin/transport/server_admin.h"
 
 #include <cstring>
+#include <functional>
 
 #include <arpa/inet.h>
 
@@ -11,6 +12,13 @@ namespace {
 
 const UINT_PTR kTimerID = 100;
 const UINT kTimerPeriod = 1000;
+
+bool IsInside(const CMessage& message, const void* p) {
+    const char* data = message.GetData();
+    const char* byte = static_cast<const char*>(p);
+    return data != nullptr && byte != nullptr && std::less_equal<const char*>()(data, byte) &&
+           std::less_equal<const char*>()(byte, data + message.GetLength());
+}
 
 CString DottedText(ULONG nAddress) {
     in_addr address;
@@ -116,11 +124,21 @@ int CServerAdmin::AsyncRequest(int /*nReserved*/, void* pRequest, ULONG nRequest
         KillTimer(nullptr, m_nTimerID);
     m_nTimerID = SetTimer(nullptr, kTimerID, kTimerPeriod, TimeCallback);
     ResetEvent(m_connection.m_hEvent);
-    CMessage request;
-    const int bCopied = request.Append(pRequest, pRequest != nullptr ? nRequestLength : 0);
+    const ULONG nLength = pRequest != nullptr ? nRequestLength : 0;
+    // Bytes that lie in the connection's own buffers (a response sent back, say) are saved before
+    // those are emptied.
+    CMessage saved;
+    bool bCopied = true;
+    if (IsInside(m_connection.m_request, pRequest) || IsInside(m_connection.m_response, pRequest)) {
+        bCopied = saved.Append(pRequest, nLength) != 0;
+        pRequest = saved.GetData();
+    }
     m_connection.m_request.Empty();
     m_connection.m_response.Empty();
-    if (bCopied) {
+    // Otherwise the bytes are copied once, straight into the request buffer; SetRequest then
+    // finds its own buffer and only starts the sending.
+    CMessage& request = m_connection.m_request;
+    if (bCopied && request.Append(pRequest, nLength)) {
         m_connection.SetRequest(request);
     } else {
         // No room for the request: it fails at once instead of going out cut short.

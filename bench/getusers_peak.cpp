@@ -1,0 +1,78 @@
+// ltpadmin-peakmem: the peak memory of one GetUsers of N users (default 100,000), measured with
+// getrusage around the call. The peer runs in a child process, so that its copy of the response
+// does not count. Prints one line of figures:
+//   users=N response_bytes=R record_bytes=B peak_bytes=P
+// and exits 0 when the call succeeded (whatever the figures).
+#include "support/bench_peer.h"
+#include "support/responses.h"
+#include "support/session.h"
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+long MaxRssKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int users = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listenFd < 0 || bind(listenFd, reinterpret_cast<sockaddr*>(&address), length) < 0 ||
+        listen(listenFd, 4) < 0 ||
+        getsockname(listenFd, reinterpret_cast<sockaddr*>(&address), &length) < 0) {
+        std::perror("ltpadmin-peakmem");
+        return 2;
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        std::perror("ltpadmin-peakmem");
+        return 2;
+    }
+    if (child == 0) {
+        ltpbench::ServeForever(listenFd, ltpbench::MakeUsersResponse(users));
+        _exit(0);
+    }
+    close(listenFd);
+
+    int status = 1;
+    {
+        CLTPCreater admin;
+        CList<tagUser*, tagUser*> list;
+        if (ltpbench::StartSession(admin, ntohs(address.sin_port))) {
+            const long before = MaxRssKiB();
+            const int ok = admin.GetUsers(&list);
+            const long after = MaxRssKiB();
+            if (ok && list.GetCount() == users) {
+                std::printf("users=%d response_bytes=%lu record_bytes=%lu peak_bytes=%ld\n", users,
+                            static_cast<unsigned long>(admin.GetReadMessage().GetLength()),
+                            static_cast<unsigned long>(users) * sizeof(tagUser),
+                            (after - before) * 1024);
+                status = 0;
+            } else {
+                std::fprintf(stderr, "ltpadmin-peakmem: GetUsers failed (%d)\n",
+                             static_cast<int>(admin.GetLastError()));
+            }
+        }
+        ltpbench::ReleaseRecords(list);
+    }
+    kill(child, SIGTERM);
+    waitpid(child, nullptr, 0);
+    return status;
+}
