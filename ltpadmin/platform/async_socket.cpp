@@ -18,12 +18,16 @@ namespace {
 
 thread_local int t_lastError = 0;
 thread_local std::uint64_t t_lastSerial = 0;
+// Set while the thread delivers socket notifications: only sends made by notification handlers
+// are held back, and they go out before the dispatch returns.
+thread_local int t_notificationDepth = 0;
 
 // Read-ahead: one large read serves many small Receive calls.
 constexpr size_t kReadAhead = 256 * 1024;
-// Write-behind: small sends are gathered and go to the system together, when the buffer is full
-// or the thread next finds its queue empty (before it could sleep), so that a request sent in
-// 1024-byte pieces costs a few system calls instead of one per piece.
+// Write-behind: small sends made by notification handlers are gathered and go to the system
+// together, when the buffer is full or at the latest when the dispatch that ran the handlers
+// ends, so that a request sent in 1024-byte pieces costs a few system calls instead of one per
+// piece. A send made anywhere else goes to the system at once, as with a plain socket.
 constexpr size_t kWriteBehindFirst = 16 * 1024;
 // The buffer grows while sends keep coming, up to this: a long request goes out in few large sends.
 constexpr size_t kWriteBehind = 256 * 1024;
@@ -409,6 +413,17 @@ LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     const int event = WSAGETSELECTEVENT(lParam);
     int error = WSAGETSELECTERROR(lParam);
     std::uint64_t serial = 0;
+    struct Delivering { // also when a handler throws
+        ThreadQueue& q;
+        explicit Delivering(ThreadQueue& queue) : q(queue) { ++t_notificationDepth; }
+        ~Delivering() {
+            if (--t_notificationDepth == 0) {
+                // What the handlers sent leaves before the dispatch returns.
+                std::lock_guard<std::mutex> lock(q.mutex);
+                FlushSockets(q);
+            }
+        }
+    } delivering(q);
     for (int run = 0; run < kNotificationRun; ++run) {
         SocketWatch* target = nullptr;
         {
@@ -669,7 +684,8 @@ int CAsyncSocket::Send(const void* lpBuf, int nBufLen, int nFlags) {
     }
     const size_t length = static_cast<size_t>(nBufLen);
     // A peer known to be gone gets the send at once, so that its failure shows here.
-    const bool mayHold = nFlags == 0 && length <= kHoldAtMost && !s.eof && !s.readError;
+    const bool mayHold =
+        t_notificationDepth > 0 && nFlags == 0 && length <= kHoldAtMost && !s.eof && !s.readError;
     if (mayHold && !s.sendBlocked) {
         if (s.Hold(lpBuf, length))
             return nBufLen;
