@@ -195,36 +195,37 @@ std::string HalfOf(const std::string& bytes) {
     return bytes.substr(0, bytes.size() / 2);
 }
 
-const DWORD kClosed = 0, kConnectFailed = 0xFFFFFFFCu, kTimedOut = 0xFFFFFFF9u;
+// 0: no transport error, also when the server closed the connection or refused the request.
+const DWORD kNoError = 0, kConnectFailed = 0xFFFFFFFCu, kTimedOut = 0xFFFFFFF9u;
 
 // Faults the operation gets over, or fails at, quickly.
 std::vector<Fault> QuickFaults() {
     return {
         {"connection refused", nullptr, 0, kConnectFailed, 0},
-        {"close right after accept", [](LoopbackPeer& p, Form) { p.Accept().Close(); }, 0, kClosed,
+        {"close right after accept", [](LoopbackPeer& p, Form) { p.Accept().Close(); }, 0, kNoError,
          0},
         {"close inside the head",
          [](LoopbackPeer& p, Form) { p.ExpectRequest().Send(HalfOf(Head("20"))).Close(); }, 0,
-         kClosed, 0},
+         kNoError, 0},
         {"close inside the body",
          [](LoopbackPeer& p, Form f) {
              const std::string body = Body(f, 40);
              p.ExpectRequest().Send(Head(std::to_string(body.size())) + HalfOf(body)).Close();
          },
-         0, kClosed, 0},
+         0, kNoError, 0},
         {"reset inside the body",
          [](LoopbackPeer& p, Form f) {
              const std::string body = Body(f, 40);
              p.ExpectRequest().Send(Head(std::to_string(body.size())) + HalfOf(body)).Reset();
          },
-         0, kClosed, 0},
+         0, kNoError, 0},
         {"one byte per millisecond",
          [](LoopbackPeer& p, Form f) {
              const std::string response = Ok(Body(f));
              p.ExpectRequest().SendPieces(response, std::vector<size_t>(response.size(), 1),
                                           Millis(1));
          },
-         1, kClosed, 0},
+         1, kNoError, 0},
         {"garbage status line",
          [](LoopbackPeer& p, Form f) {
              const std::string body = Body(f);
@@ -232,15 +233,15 @@ std::vector<Fault> QuickFaults() {
                                     "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
                                     body);
          },
-         0, kClosed, 0},
+         0, kNoError, 0},
         {"Content-Length far larger than the body, then close",
          [](LoopbackPeer& p, Form f) {
              p.ExpectRequest().Send(Head("100000000") + Body(f)).Close();
          },
-         0, kClosed, 0},
+         0, kNoError, 0},
         {"negative Content-Length, then close",
          [](LoopbackPeer& p, Form f) { p.ExpectRequest().Send(Head("-5") + Body(f)).Close(); }, 0,
-         kClosed, 0},
+         kNoError, 0},
         {"no blank line, then close",
          [](LoopbackPeer& p, Form f) {
              const std::string body = Body(f);
@@ -249,7 +250,7 @@ std::vector<Fault> QuickFaults() {
                        body)
                  .Close();
          },
-         0, kClosed, 0},
+         0, kNoError, 0},
     };
 }
 
@@ -374,7 +375,7 @@ TEST(FaultMatrix, StalledResponsesTimeOutAndTouchNothing) {
 TEST(FaultMatrix, AFiftyMegabyteBodyArrivesWhole) {
     const Fault fault = {"50 MB body",
                          [](LoopbackPeer& p, Form f) { p.Respond(Ok(Body(f, kHugeBody))); }, 1,
-                         kClosed, kHugeBody};
+                         kNoError, kHugeBody};
     for (Form form : kForms)
         Check(fault, RunCase(fault, form));
 }
