@@ -86,7 +86,11 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
             return WAIT_TIMEOUT;
     } else if (dwMilliseconds == INFINITE)
         e->signalled.wait(lock, isSet);
-    else if (!e->signalled.wait_for(lock, std::chrono::milliseconds(dwMilliseconds), isSet))
+    else if (dwMilliseconds == 0) {
+        // A poll: a timed wait that has already expired would still give up the processor.
+        if (!isSet())
+            return WAIT_TIMEOUT;
+    } else if (!e->signalled.wait_for(lock, std::chrono::milliseconds(dwMilliseconds), isSet))
         return WAIT_TIMEOUT;
     if (!e->manualReset)
         e->state = false;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 
 #include "ltpadmin/platform/platform.h"
@@ -33,14 +32,21 @@ BOOL IsSignalled(HANDLE hEvent) {
 }
 
 // The header's value by atoi's rules (blanks skipped, optional sign, digits up to the first other
-// byte, 0 when there are none), held within int's range instead of overflowing.
-int ParseLength(const char* text) {
-    const long value = std::strtol(text, nullptr, 10);
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
+// byte, 0 when there are none), read within its own line, so that an empty value never takes
+// digits from the body, and held within int's range instead of overflowing.
+int ParseLength(const char* p, const char* end) {
+    while (p != end && (*p == ' ' || *p == '\t' || *p == '\v' || *p == '\f'))
+        ++p;
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-'))
+        negative = *p++ == '-';
+    const long long limit = static_cast<long long>(INT_MAX) + 1;
+    long long value = 0;
+    for (; p != end && *p >= '0' && *p <= '9'; ++p)
+        value = std::min(value * 10 + (*p - '0'), limit);
+    if (negative)
+        return static_cast<int>(-value);
+    return static_cast<int>(std::min(value, static_cast<long long>(INT_MAX)));
 }
 
 } // namespace
@@ -238,11 +244,11 @@ void CLTPConnection::ScanHead(ULONG nOldLength) {
         return;
     m_nBodyOffset = static_cast<ULONG>(found - data) + kHeadEndLength;
     m_bFirstRead = 0;
-    // The header counts only in the head; the byte after its value is a line end, so atoi stops.
+    // The header counts only in the head.
     const char* headEnd = found + 2;
     const char* header =
         std::search(data, headEnd, kContentLength, kContentLength + kContentLengthLength);
-    m_nContentLength = header != headEnd ? ParseLength(header + kContentLengthLength) : 0;
+    m_nContentLength = header != headEnd ? ParseLength(header + kContentLengthLength, headEnd) : 0;
     // Room for the rest of the body at once (and for the last read), so that a long response is
     // not copied again at every doubling of its buffer. Only up to a bound: the length is the
     // server's word, and the buffer still grows as bytes arrive beyond it.

@@ -326,8 +326,8 @@ bool LoopbackPeer::Sleep(Millis duration) {
     pollfd fd = {m_wake[0], POLLIN, 0};
     const auto end = std::chrono::steady_clock::now() + duration;
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<Millis>(end - std::chrono::steady_clock::now());
+        // Rounded up: a pause shorter than what is left of a millisecond still waits.
+        const auto left = std::chrono::ceil<Millis>(end - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return true;
         const int ready = poll(&fd, 1, static_cast<int>(left.count()));
