@@ -1,0 +1,59 @@
+// The non-template half of the operation cycle: the wire check of texts, sending and waiting.
+#include "ltpadmin/admin/cycle.h"
+
+namespace ltp::form {
+
+namespace {
+
+bool HasLineEnd(const char* pszText) {
+    return std::strpbrk(pszText, "\r\n") != nullptr;
+}
+
+} // namespace
+
+bool IsSendableHeader(const char* pszValue) {
+    return pszValue && !HasLineEnd(pszValue);
+}
+
+bool IsSendable(const char* pszText, bool bFreeText) {
+    if (!pszText)
+        return false;
+    if (bFreeText)
+        return true;
+    if (HasLineEnd(pszText))
+        return false;
+    // Walk characters as the response scanner does, so that a trail byte equal to "|" passes.
+    const BYTE* pLeadBytes = GetACPLeadByteTable();
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pszText); *p; ++p) {
+        if (*p == '|' || *p == '<')
+            return false;
+        if (pLeadBytes[*p]) {
+            // A lead byte with nothing after it would take the next delimiter of the request
+            // as its trail byte.
+            if (p[1] == 0)
+                return false;
+            ++p;
+        }
+    }
+    return true;
+}
+
+} // namespace ltp::form
+
+int CLTPCreater::Refuse() {
+    m_nLastError = LTP_ERROR_UNSENDABLE;
+    return 0;
+}
+
+bool CLTPCreater::CredentialsSendable() const {
+    return ltp::form::IsSendableHeader(m_strUserName) && ltp::form::IsSendableHeader(m_strPassword);
+}
+
+int CLTPCreater::Exchange() {
+    ULONG nCapacity = 0;
+    AsyncRequest(0, const_cast<char*>(m_strRequest.GetString()),
+                 static_cast<ULONG>(m_strRequest.GetLength()), nullptr, nCapacity);
+    if (!WaitResponseAndPumpMessage(ltp::form::kResponseTimeout))
+        return 0;
+    return ParseResponse(GetReadMessage());
+}

@@ -1,0 +1,149 @@
+// The operation cycle of CLTPCreater, shared by every family of operations: the check of what a
+// request would put on the wire, the request forms, and the result forms that take what the caller
+// gets from a successful response. Included only by the admin sources.
+#pragma once
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "ltpadmin/admin/ltp_creater.h"
+#include "ltpadmin/admin/record_texts.h"
+#include "ltpadmin/protocol/catalogue.h"
+#include "ltpadmin/protocol/response.h"
+
+namespace ltp::form {
+
+// Time the cycle waits for a whole response.
+constexpr ULONG kResponseTimeout = 10000;
+// Buffer through which a value element is read; a longer value reads as 0.
+constexpr UINT kValueBufferSize = 60;
+
+// Whether a key or a field text can be carried inside an element: present, no line end, and no
+// "|" or "<" where a character starts (the trail byte of a double-byte character may be either).
+// A free text (the body of row 1) only has to be present.
+bool IsSendable(const char* pszText, bool bFreeText);
+inline bool IsSendable(LONG, bool) {
+    return true;
+}
+inline bool IsSendable(double, bool) {
+    return true;
+}
+// Whether a header value (user name, password) keeps to its line.
+bool IsSendableHeader(const char* pszValue);
+
+// Result forms. IsReady: the caller gave somewhere to put the result. Take: the response had
+// status 200; returns the operation's result.
+
+// The status is the whole answer.
+struct Command {
+    bool IsReady() const { return true; }
+    int Take(const CommandRow&, const char*, ULONG) const { return 1; }
+};
+
+// One new zero-filled record per counted record, appended in the order of the response.
+template <class T> struct List {
+    CList<T*, T*>* pList;
+    bool IsReady() const { return pList != nullptr; }
+    int Take(const CommandRow&, const char* data, ULONG length) const {
+        const UINT count = GetParamCount(data, length);
+        CRecordWalk walk(data, length);
+        for (UINT i = 0; i < count; ++i) {
+            std::unique_ptr<T> record(new T);
+            std::memset(record.get(), 0, sizeof(T));
+            const char* span = nullptr;
+            UINT spanLength = 0;
+            walk.Next(span, spanLength);
+            DecodeRecord(span, spanLength, record.get());
+            pList->AddTail(record.get());
+            record.release();
+        }
+        return 1;
+    }
+};
+
+// The caller's record, filled from the first element of its tag anywhere in the response.
+template <class T> struct Lookup {
+    T* pRecord;
+    bool IsReady() const { return pRecord != nullptr; }
+    int Take(const CommandRow&, const char* data, ULONG length) const {
+        DecodeRecord(data, length, pRecord);
+        return 1;
+    }
+};
+
+// The caller's record, filled from the first record of the response only; no record is a failure.
+template <class T> struct FirstRecord {
+    T* pRecord;
+    bool IsReady() const { return pRecord != nullptr; }
+    int Take(const CommandRow&, const char* data, ULONG length) const {
+        if (GetParamCount(data, length) == 0)
+            return 0;
+        CRecordWalk walk(data, length);
+        const char* span = nullptr;
+        UINT spanLength = 0;
+        walk.Next(span, spanLength);
+        DecodeRecord(span, spanLength, pRecord);
+        return 1;
+    }
+};
+
+// The number in the row's value element; 0 when it is missing or too long.
+struct Value {
+    LONG* pnValue;
+    bool IsReady() const { return pnValue != nullptr; }
+    int Take(const CommandRow& row, const char* data, ULONG length) const {
+        char buffer[kValueBufferSize] = {};
+        GetParamIDValue(data, length, row.responseTag,
+                        static_cast<UINT>(std::strlen(row.responseTag)), buffer, sizeof buffer);
+        *pnValue = static_cast<LONG>(std::atol(buffer));
+        return 1;
+    }
+};
+
+// A pointer to the body, which stays in the receive buffer until the next request.
+struct BodyText {
+    char** ppszText;
+    bool IsReady() const { return ppszText != nullptr; }
+    int Take(const CommandRow&, const char* data, ULONG length) const {
+        *ppszText = const_cast<char*>(FindInformationBody(data, length));
+        return 1;
+    }
+};
+
+template <class T> List(CList<T*, T*>*) -> List<T>;
+template <class T> Lookup(T*) -> Lookup<T>;
+template <class T> FirstRecord(T*) -> FirstRecord<T>;
+
+} // namespace ltp::form
+
+template <class Form, class... Args>
+int CLTPCreater::Run(int nRow, Form form, const Args&... args) {
+    const ltp::CommandRow& row = ltp::Command(nRow);
+    [[maybe_unused]] const bool bFreeText = row.body == ltp::BodyKind::Text;
+    if (!form.IsReady() || !CredentialsSendable() ||
+        !(ltp::form::IsSendable(args, bFreeText) && ...))
+        return Refuse();
+    const char* pszUser = m_strUserName;
+    const char* pszPassword = m_strPassword;
+    if constexpr (sizeof...(Args) > 0) {
+        if (row.hasContentLength) {
+            CString strBody;
+            strBody.Format(row.bodyTemplate, args...);
+            m_strRequest.Format(row.headTemplate, pszUser, pszPassword, strBody.GetLength());
+            m_strRequest += strBody;
+        } else {
+            m_strRequest.Format(row.headTemplate, pszUser, pszPassword, args...);
+        }
+    } else {
+        m_strRequest.Format(row.headTemplate, pszUser, pszPassword);
+    }
+    if (!Exchange())
+        return 0;
+    CMessage& response = GetReadMessage();
+    return form.Take(row, response.GetData(), response.GetLength());
+}
+
+template <class Record> bool CLTPCreater::IsSendableRecord(const Record* pRecord) {
+    return (pRecord && ltp::form::TextsEndInside(*pRecord)) || Refuse();
+}
