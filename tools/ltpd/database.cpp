@@ -1,0 +1,129 @@
+#include "tools/ltpd/database.h"
+
+#include <sqlite3.h>
+
+namespace ltpd {
+namespace {
+
+[[noreturn]] void Throw(sqlite3* db, const char* what) {
+    throw DatabaseError(std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+}
+
+} // namespace
+
+Statement::Statement(sqlite3* db, std::string_view sql) : m_db(db) {
+    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &m_stmt, nullptr) !=
+        SQLITE_OK)
+        Throw(db, "prepare");
+}
+
+Statement::~Statement() {
+    sqlite3_finalize(m_stmt);
+}
+
+Statement& Statement::Bind(int index, std::string_view text) {
+    // Bytes are stored as they came: the server carries texts in the clients' code page.
+    if (sqlite3_bind_text(m_stmt, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT) != SQLITE_OK)
+        Throw(m_db, "bind");
+    return *this;
+}
+
+Statement& Statement::Bind(int index, int64_t number) {
+    if (sqlite3_bind_int64(m_stmt, index, number) != SQLITE_OK)
+        Throw(m_db, "bind");
+    return *this;
+}
+
+Statement& Statement::Bind(int index, double decimal) {
+    if (sqlite3_bind_double(m_stmt, index, decimal) != SQLITE_OK)
+        Throw(m_db, "bind");
+    return *this;
+}
+
+bool Statement::Step() {
+    int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    Throw(m_db, "step");
+}
+
+void Statement::Run() {
+    while (Step()) {
+    }
+}
+
+std::string Statement::Text(int column) const {
+    const unsigned char* p = sqlite3_column_text(m_stmt, column);
+    int n = sqlite3_column_bytes(m_stmt, column);
+    return p ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(n))
+             : std::string();
+}
+
+int64_t Statement::Integer(int column) const {
+    return sqlite3_column_int64(m_stmt, column);
+}
+
+double Statement::Decimal(int column) const {
+    return sqlite3_column_double(m_stmt, column);
+}
+
+bool Statement::IsNull(int column) const {
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+Database::Database(const std::string& path) {
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
+        std::string msg = m_db ? sqlite3_errmsg(m_db) : "out of memory";
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw DatabaseError("cannot open " + path + ": " + msg);
+    }
+    sqlite3_busy_timeout(m_db, 2000);
+}
+
+Database::~Database() {
+    sqlite3_close(m_db);
+}
+
+void Database::Exec(std::string_view sql) {
+    std::string text(sql);
+    char* err = nullptr;
+    if (sqlite3_exec(m_db, text.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        std::string msg = err ? err : "unknown error";
+        sqlite3_free(err);
+        throw DatabaseError(msg);
+    }
+}
+
+int64_t Database::LastInsertId() const {
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+int Database::Changes() const {
+    return sqlite3_changes(m_db);
+}
+
+Transaction::Transaction(Database& db) : m_db(db) {
+    m_db.Exec("BEGIN IMMEDIATE");
+}
+
+Transaction::~Transaction() {
+    if (!m_done) {
+        try {
+            m_db.Exec("ROLLBACK");
+        } catch (const DatabaseError&) {
+            // Nothing more can be done; the transaction is gone either way.
+        }
+    }
+}
+
+void Transaction::Commit() {
+    m_db.Exec("COMMIT");
+    m_done = true;
+}
+
+} // namespace ltpd

@@ -1,0 +1,232 @@
+// Rows 40-43 and 46-55: rights of users and groups on programs, a user's permission, applying a
+// program's grants below it, and moving and copying programs.
+#include "tools/ltpd/handlers.h"
+#include "tools/ltpd/program_tree.h"
+#include "tools/ltpd/tables.h"
+
+namespace ltpd {
+namespace {
+
+// The two kinds of grantee share every rule; only their tables differ.
+struct Grantee {
+    const RecordTable& (*table)();
+    const char* rightsTable; // user_rights or group_rights
+    const char* keyColumn;   // user_id or group_id
+};
+
+constexpr Grantee kUser{UsersTable, "user_rights", "user_id"};
+constexpr Grantee kGroup{GroupsTable, "group_rights", "group_id"};
+
+Response CheckGrant(Context& ctx, const Grantee& g, const FieldValue& who,
+                    const FieldValue& program) {
+    if (!g.table().Exists(ctx.db, who))
+        return NotFound(g.table().Describe(who));
+    if (!ProgramExists(ctx.db, program.number))
+        return NotFound(ProgramsTable().Describe(program));
+    return Ok();
+}
+
+// The grant's rights, or false when there is none.
+bool ReadGrant(Context& ctx, const Grantee& g, const std::string& who, int32_t program,
+               int32_t& rights) {
+    Statement s = ctx.db.Prepare(std::string("SELECT rights FROM ") + g.rightsTable + " WHERE " +
+                                 g.keyColumn + " = ?1 AND program_id = ?2");
+    s.Bind(1, who).Bind(2, static_cast<int64_t>(program));
+    if (!s.Step())
+        return false;
+    rights = static_cast<int32_t>(s.Integer(0));
+    return true;
+}
+
+std::string GrantName(const Grantee& g, const FieldValue& who, const FieldValue& program) {
+    return "rights of " + g.table().Describe(who) + " on program " + std::to_string(program.number);
+}
+
+template <const Grantee& G> Response GetRights(Context& ctx, const BodyValues& body) {
+    Response check = CheckGrant(ctx, G, body[0][0], body[1][0]);
+    if (check.status != 200)
+        return check;
+    int32_t rights = 0; // no grant: no rights
+    ReadGrant(ctx, G, body[0][0].text, body[1][0].number, rights);
+    Response r = Ok();
+    r.body = ValueElement(&G == &kUser ? "UserRights" : "GroupRights", rights);
+    return r;
+}
+
+template <const Grantee& G> Response Granted(Context& ctx, const BodyValues& body) {
+    const FieldValue& program = body[0][0];
+    if (!ProgramExists(ctx.db, program.number))
+        return NotFound(ProgramsTable().Describe(program));
+    Response r = Ok();
+    G.table().ListWhere(ctx.db, ctx.codePage,
+                        std::string("id IN (SELECT ") + G.keyColumn + " FROM " + G.rightsTable +
+                            " WHERE program_id = CAST(?1 AS INTEGER))",
+                        std::to_string(program.number), r.body);
+    return r;
+}
+
+template <const Grantee& G> Response AddRights(Context& ctx, const BodyValues& body) {
+    const FieldValue &who = body[0][0], &program = body[1][0];
+    Response check = CheckGrant(ctx, G, who, program);
+    if (check.status != 200)
+        return check;
+    int32_t old = 0;
+    if (ReadGrant(ctx, G, who.text, program.number, old))
+        return Duplicate(GrantName(G, who, program));
+    ctx.db
+        .Prepare(std::string("INSERT INTO ") + G.rightsTable + " (" + G.keyColumn +
+                 ", program_id, rights) VALUES (?1, ?2, ?3)")
+        .Bind(1, who.text)
+        .Bind(2, static_cast<int64_t>(program.number))
+        .Bind(3, static_cast<int64_t>(body[2][0].number))
+        .Run();
+    ctx.Log("Add " + GrantName(G, who, program) + ": " + std::to_string(body[2][0].number));
+    return Ok();
+}
+
+template <const Grantee& G> Response ModifyRights(Context& ctx, const BodyValues& body) {
+    const FieldValue &who = body[0][0], &program = body[1][0];
+    Response check = CheckGrant(ctx, G, who, program);
+    if (check.status != 200)
+        return check;
+    int32_t old = 0;
+    if (!ReadGrant(ctx, G, who.text, program.number, old))
+        return NotFound(GrantName(G, who, program));
+    ctx.db
+        .Prepare(std::string("UPDATE ") + G.rightsTable + " SET rights = ?3 WHERE " + G.keyColumn +
+                 " = ?1 AND program_id = ?2")
+        .Bind(1, who.text)
+        .Bind(2, static_cast<int64_t>(program.number))
+        .Bind(3, static_cast<int64_t>(body[2][0].number))
+        .Run();
+    ctx.Log("Modify " + GrantName(G, who, program) + ": " + std::to_string(body[2][0].number));
+    return Ok();
+}
+
+template <const Grantee& G> Response DeleteRights(Context& ctx, const BodyValues& body) {
+    const FieldValue &who = body[0][0], &program = body[1][0];
+    Response check = CheckGrant(ctx, G, who, program);
+    if (check.status != 200)
+        return check;
+    int32_t old = 0;
+    if (!ReadGrant(ctx, G, who.text, program.number, old))
+        return NotFound(GrantName(G, who, program));
+    ctx.db
+        .Prepare(std::string("DELETE FROM ") + G.rightsTable + " WHERE " + G.keyColumn +
+                 " = ?1 AND program_id = ?2")
+        .Bind(1, who.text)
+        .Bind(2, static_cast<int64_t>(program.number))
+        .Run();
+    ctx.Log("Delete " + GrantName(G, who, program));
+    return Ok();
+}
+
+// The user's own rights on the program, OR-ed with the rights of every group he belongs to.
+Response UserPermission(Context& ctx, const BodyValues& body) {
+    const FieldValue &user = body[0][0], &program = body[1][0];
+    Response check = CheckGrant(ctx, kUser, user, program);
+    if (check.status != 200)
+        return check;
+    Statement s = ctx.db.Prepare(R"sql(
+SELECT rights FROM user_rights WHERE user_id = ?1 AND program_id = ?2
+UNION ALL
+SELECT g.rights FROM group_rights g JOIN memberships m ON m.group_id = g.group_id
+WHERE m.user_id = ?1 AND g.program_id = ?2)sql");
+    s.Bind(1, user.text).Bind(2, static_cast<int64_t>(program.number));
+    uint32_t permission = 0;
+    while (s.Step())
+        permission |= static_cast<uint32_t>(static_cast<int32_t>(s.Integer(0)));
+    Response r = Ok();
+    r.body = ValueElement("UserPermission", static_cast<int32_t>(permission));
+    return r;
+}
+
+// Every program below gets exactly the grants of this one: its own grants are replaced.
+Response ApplyToDescendants(Context& ctx, const BodyValues& body) {
+    const FieldValue& program = body[0][0];
+    if (!ProgramExists(ctx.db, program.number))
+        return NotFound(ProgramsTable().Describe(program));
+    std::vector<int64_t> ids = Subtree(ctx.db, program.number);
+    for (size_t i = 1; i < ids.size(); ++i) {
+        for (const char* table : {"user_rights", "group_rights"})
+            ctx.db.Prepare(std::string("DELETE FROM ") + table + " WHERE program_id = ?1")
+                .Bind(1, ids[i])
+                .Run();
+        ctx.db
+            .Prepare("INSERT INTO user_rights (user_id, program_id, rights) "
+                     "SELECT user_id, ?2, rights FROM user_rights WHERE program_id = ?1")
+            .Bind(1, static_cast<int64_t>(program.number))
+            .Bind(2, ids[i])
+            .Run();
+        ctx.db
+            .Prepare("INSERT INTO group_rights (group_id, program_id, rights) "
+                     "SELECT group_id, ?2, rights FROM group_rights WHERE program_id = ?1")
+            .Bind(1, static_cast<int64_t>(program.number))
+            .Bind(2, ids[i])
+            .Run();
+    }
+    ctx.Log("Apply rights of program " + std::to_string(program.number) + " to " +
+            std::to_string(ids.size() - 1) + " program(s) below it");
+    return Ok();
+}
+
+// First id: the program that moves or is copied; second id: the program it goes below (0: the
+// top level).
+Response CheckTreeArguments(Context& ctx, const BodyValues& body) {
+    const FieldValue &source = body[0][0], &target = body[1][0];
+    if (!ProgramExists(ctx.db, source.number))
+        return NotFound(ProgramsTable().Describe(source));
+    if (target.number != 0 && !ProgramExists(ctx.db, target.number))
+        return NotFound("target " + ProgramsTable().Describe(target));
+    return Ok();
+}
+
+Response MoveProgram(Context& ctx, const BodyValues& body) {
+    Response check = CheckTreeArguments(ctx, body);
+    if (check.status != 200)
+        return check;
+    int32_t source = body[0][0].number, target = body[1][0].number;
+    if (target != 0 && InSubtree(ctx.db, target, source))
+        return Refuse(409, "program " + std::to_string(target) + " lies below program " +
+                               std::to_string(source) + "; a program cannot move below itself");
+    ctx.db.Prepare("UPDATE programs SET number6 = ?2 WHERE id = ?1")
+        .Bind(1, static_cast<int64_t>(source))
+        .Bind(2, static_cast<int64_t>(target))
+        .Run();
+    ctx.Log("Move program " + std::to_string(source) + " below " +
+            (target ? "program " + std::to_string(target) : std::string("the top level")));
+    return Ok();
+}
+
+Response CopyProgram(Context& ctx, const BodyValues& body) {
+    Response check = CheckTreeArguments(ctx, body);
+    if (check.status != 200)
+        return check;
+    int32_t source = body[0][0].number, target = body[1][0].number;
+    int64_t copy = CopySubtree(ctx.db, source, target);
+    ctx.Log("Copy program " + std::to_string(source) + " below " +
+            (target ? "program " + std::to_string(target) : std::string("the top level")) +
+            " as program " + std::to_string(copy));
+    return Ok();
+}
+
+} // namespace
+
+void AddRightsHandlers(HandlerTable& t) {
+    t[40] = GetRights<kUser>;
+    t[41] = GetRights<kGroup>;
+    t[42] = Granted<kGroup>;
+    t[43] = Granted<kUser>;
+    t[46] = AddRights<kUser>;
+    t[47] = ModifyRights<kUser>;
+    t[48] = DeleteRights<kUser>;
+    t[49] = AddRights<kGroup>;
+    t[50] = ModifyRights<kGroup>;
+    t[51] = DeleteRights<kGroup>;
+    t[52] = UserPermission;
+    t[53] = ApplyToDescendants;
+    t[54] = MoveProgram;
+    t[55] = CopyProgram;
+}
+
+} // namespace ltpd
