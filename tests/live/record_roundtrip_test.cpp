@@ -2,9 +2,6 @@
 // operation and must come back through the matching find and list operations field for field;
 // a record with a text the protocol cannot carry must be refused with -8 before anything is sent,
 // and the server must not change. Runs under a single-byte and a double-byte code page.
-//
-// The seed is fixed so that CI is repeatable; LTPADMIN_ROUNDTRIP_SEED picks another and
-// LTPADMIN_ROUNDTRIP_CASES the number of cases per test, for exploring locally.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,46 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "ltpd_thread.h"
 #include "owned_list.h"
-#include "random_fields.h"
 #include "record_match.h"
+#include "roundtrip_fixture.h"
 
 using namespace ltptest;
 
 namespace {
 
-constexpr uint64_t kDefaultSeed = 20261207;
-constexpr size_t kDefaultCases = 150;
 // Share of records sent with one text the protocol cannot carry.
 constexpr double kUncarriableShare = 0.12;
-
-uint64_t EnvNumber(const char* name, uint64_t fallback) {
-    const char* text = std::getenv(name);
-    return text && *text ? std::strtoull(text, nullptr, 10) : fallback;
-}
-
-uint64_t BaseSeed() {
-    return EnvNumber("LTPADMIN_ROUNDTRIP_SEED", kDefaultSeed);
-}
-
-size_t CasesPerTest() {
-    return static_cast<size_t>(EnvNumber("LTPADMIN_ROUNDTRIP_CASES", kDefaultCases));
-}
-
-// FNV-1a: the same on every platform, unlike std::hash.
-uint64_t Mix(uint64_t seed, const std::string& text) {
-    uint64_t h = 1469598103934665603ull ^ seed;
-    for (unsigned char c : text)
-        h = (h ^ c) * 1099511628211ull;
-    return h;
-}
-
-void Put(char* field, size_t width, const std::string& text) {
-    ASSERT_LT(text.size(), width);
-    std::memset(field, 0, width);
-    std::memcpy(field, text.data(), text.size());
-}
 
 // What a text field of a record stands for when a test fills it.
 enum class Role { Key, Free, Channel };
@@ -71,6 +38,7 @@ template <class R> struct Family;
 
 template <> struct Family<tagUser> {
     static constexpr const char* kName = "user";
+    static constexpr bool kTextKey = true;
     template <class F> static void Texts(tagUser& r, F f) {
         f(r.UserID, sizeof r.UserID, Role::Key);
         f(r.Text2, sizeof r.Text2, Role::Free);
@@ -92,6 +60,7 @@ template <> struct Family<tagUser> {
 
 template <> struct Family<tagGroup> {
     static constexpr const char* kName = "group";
+    static constexpr bool kTextKey = true;
     template <class F> static void Texts(tagGroup& r, F f) {
         f(r.GroupID, sizeof r.GroupID, Role::Key);
         f(r.Text2, sizeof r.Text2, Role::Free);
@@ -109,6 +78,7 @@ template <> struct Family<tagGroup> {
 
 template <> struct Family<tagProgram> {
     static constexpr const char* kName = "program";
+    static constexpr bool kTextKey = false;
     template <class F> static void Texts(tagProgram& r, F f) {
         f(r.Text2, sizeof r.Text2, Role::Free);
         f(r.Text3, sizeof r.Text3, Role::Free);
@@ -142,6 +112,7 @@ template <> struct Family<tagProgram> {
 
 template <> struct Family<tagChannel> {
     static constexpr const char* kName = "channel";
+    static constexpr bool kTextKey = true;
     template <class F> static void Texts(tagChannel& r, F f) {
         f(r.ChannelID, sizeof r.ChannelID, Role::Key);
         f(r.Text2, sizeof r.Text2, Role::Free);
@@ -160,6 +131,7 @@ template <> struct Family<tagChannel> {
 
 template <> struct Family<tagSchedule> {
     static constexpr const char* kName = "schedule";
+    static constexpr bool kTextKey = false;
     // Text2 names the schedule's channel in ltpd: an existing one or none.
     template <class F> static void Texts(tagSchedule& r, F f) {
         f(r.Text2, sizeof r.Text2, Role::Channel);
@@ -188,6 +160,7 @@ template <> struct Family<tagSchedule> {
 
 template <> struct Family<tagGlobal> {
     static constexpr const char* kName = "global";
+    static constexpr bool kTextKey = true;
     template <class F> static void Texts(tagGlobal& r, F f) {
         f(r.Key, sizeof r.Key, Role::Key);
         f(r.Text3, sizeof r.Text3, Role::Free);
@@ -208,6 +181,7 @@ template <> struct Family<tagGlobal> {
 
 template <> struct Family<MTPSVR> {
     static constexpr const char* kName = "MTP server";
+    static constexpr bool kTextKey = true;
     template <class F> static void Texts(MTPSVR& r, F f) {
         f(r.MTPSvrName, sizeof r.MTPSvrName, Role::Key);
         f(r.Text2, sizeof r.Text2, Role::Free);
@@ -229,76 +203,8 @@ template <> struct Family<MTPSVR> {
     static std::string Key(const MTPSVR& r) { return r.MTPSvrName; }
 };
 
-class RoundTrip : public ::testing::TestWithParam<unsigned> {
+class RecordRoundTrip : public RoundTripFixture {
 protected:
-    void SetUp() override {
-        m_previousCodePage = GetACP();
-        ASSERT_TRUE(SetProcessACP(CodePage()));
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_seed = Mix(BaseSeed(), std::string(info->name()) + "/" + std::to_string(CodePage()));
-        m_fields = std::make_unique<RandomFields>(m_seed, CodePage());
-        std::printf("[   SEED   ] LTPADMIN_ROUNDTRIP_SEED=%llu (this test: %llu), %zu cases\n",
-                    static_cast<unsigned long long>(BaseSeed()),
-                    static_cast<unsigned long long>(m_seed), CasesPerTest());
-        m_server = std::make_unique<LtpdThread>(CodePage());
-        std::string error;
-        ASSERT_TRUE(m_server->Start(error)) << error;
-        ASSERT_TRUE(m_server->LogIn(m_admin));
-    }
-    void TearDown() override {
-        m_admin.LogOut();
-        if (m_server)
-            m_server->Stop();
-        SetProcessACP(m_previousCodePage);
-    }
-
-    unsigned CodePage() const { return GetParam(); }
-    RandomFields& Fields() { return *m_fields; }
-
-    // Requests the server has answered so far, this one included.
-    LONG Served() {
-        tagSysInfo info{};
-        EXPECT_EQ(m_admin.GetSysInfo(&info), 1) << "GetLastError " << LastError();
-        return info.Number3;
-    }
-    LONG LastError() const { return static_cast<LONG>(m_admin.GetLastError()); }
-
-    // The operation gave up with -8 and the server saw nothing of it.
-    ::testing::AssertionResult RefusedUnsent(int result, LONG servedBefore) {
-        if (result != 0)
-            return ::testing::AssertionFailure() << "an uncarriable text was accepted";
-        if (LastError() != LTP_ERROR_UNSENDABLE)
-            return ::testing::AssertionFailure() << "GetLastError " << LastError() << ", not -8";
-        const LONG served = Served();
-        if (served != servedBefore + 1)
-            return ::testing::AssertionFailure()
-                   << "the server answered " << served - servedBefore - 1 << " requests meanwhile";
-        return ::testing::AssertionSuccess();
-    }
-    ::testing::AssertionResult Succeeded(int result) {
-        if (result == 1)
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure()
-               << "returned " << result << ", GetLastError " << LastError() << ", reason \""
-               << static_cast<const char*>(m_admin.GetErrorDescription()) << "\"";
-    }
-    // The server refused the request: it was sent and answered with a status other than 200.
-    ::testing::AssertionResult RefusedByServer(int result) {
-        if (result == 0 && LastError() == LTP_ERROR_NONE)
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure()
-               << "returned " << result << ", GetLastError " << LastError();
-    }
-
-    // A key no live record has: keys compare as bytes on both sides.
-    std::string FreshKey(size_t width, std::set<std::string>& live) {
-        for (;;) {
-            std::string key = Fields().Key(width);
-            if (!live.count(key))
-                return key;
-        }
-    }
-
     // Fills every field of r with random values (keepKey: all but its key). Now and then one
     // text is one the protocol cannot carry. Returns whether the record can be carried.
     template <class R>
@@ -388,17 +294,21 @@ protected:
             ASSERT_TRUE(Succeeded(F::List(m_admin, list.List())));
             others = list.Items().size();
         }
-        for (size_t n = 0; n < CasesPerTest(); ++n) {
+        for (size_t n = 0; n < Cases(); ++n) {
             SCOPED_TRACE(std::string(F::kName) + " case " + std::to_string(n) + ", seed " +
-                         std::to_string(m_seed));
-            ++m_cases;
+                         std::to_string(Seed()));
             R sent{};
             const bool carriable = Fill(sent, world, liveKeys, false);
             ASSERT_EQ(carriable, Carriable(sent));
+            Count(!carriable);
             if (!carriable) {
                 const LONG before = Served();
                 EXPECT_TRUE(RefusedUnsent(F::Add(m_admin, sent), before));
-                ++m_refused;
+                R none{};
+                if (F::kTextKey && IsCarriable(F::Key(sent), CodePage())) {
+                    EXPECT_TRUE(RefusedByServer(F::Find(m_admin, sent, none)))
+                        << " (find after a refused add)";
+                }
                 continue;
             }
             ASSERT_TRUE(Succeeded(F::Add(m_admin, sent))) << " (add)";
@@ -410,15 +320,15 @@ protected:
             liveKeys.insert(key);
 
             R changed = sent;
-            ++m_cases;
-            if (Fill(changed, world, liveKeys, true)) {
+            const bool changeCarriable = Fill(changed, world, liveKeys, true);
+            Count(!changeCarriable);
+            if (changeCarriable) {
                 ASSERT_TRUE(Succeeded(F::Modify(m_admin, changed))) << " (modify)";
                 KeepAssigned(changed, sent);
                 sent = changed;
             } else {
                 const LONG before = Served();
                 EXPECT_TRUE(RefusedUnsent(F::Modify(m_admin, changed), before));
-                ++m_refused;
             }
             EXPECT_TRUE(FoundAs(sent)) << " (after modify)";
             live[key] = sent;
@@ -439,8 +349,6 @@ protected:
             }
         }
         EXPECT_TRUE(ListedAs(live, others));
-        std::printf("[  CASES   ] %zu %s cases, %zu refused before sending\n", m_cases, F::kName,
-                    m_refused);
     }
 
     // What the server assigns on an add: a fresh identifier for programs and schedules, a
@@ -484,41 +392,30 @@ protected:
         }
         return world;
     }
-
-    CLTPCreater m_admin;
-    std::unique_ptr<LtpdThread> m_server;
-    std::unique_ptr<RandomFields> m_fields;
-    uint64_t m_seed = 0;
-    UINT m_previousCodePage = 1252;
-    size_t m_cases = 0;
-    size_t m_refused = 0;
 };
 
-TEST_P(RoundTrip, Users) {
+TEST_P(RecordRoundTrip, Users) {
     RunFamily<tagUser>(World());
 }
-TEST_P(RoundTrip, Groups) {
+TEST_P(RecordRoundTrip, Groups) {
     RunFamily<tagGroup>(World());
 }
-TEST_P(RoundTrip, Programs) {
+TEST_P(RecordRoundTrip, Programs) {
     RunFamily<tagProgram>(MakeWorld());
 }
-TEST_P(RoundTrip, Channels) {
+TEST_P(RecordRoundTrip, Channels) {
     RunFamily<tagChannel>(World());
 }
-TEST_P(RoundTrip, Schedules) {
+TEST_P(RecordRoundTrip, Schedules) {
     RunFamily<tagSchedule>(MakeWorld());
 }
-TEST_P(RoundTrip, Globals) {
+TEST_P(RecordRoundTrip, Globals) {
     RunFamily<tagGlobal>(World());
 }
-TEST_P(RoundTrip, MTPServers) {
+TEST_P(RecordRoundTrip, MTPServers) {
     RunFamily<MTPSVR>(World());
 }
 
-INSTANTIATE_TEST_SUITE_P(CodePages, RoundTrip, ::testing::Values(1252u, 936u),
-                         [](const ::testing::TestParamInfo<unsigned>& info) {
-                             return "cp" + std::to_string(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(CodePages, RecordRoundTrip, ::testing::Values(1252u, 936u), CodePageName);
 
 } // namespace
