@@ -22,6 +22,8 @@ namespace {
 
 // Share of records sent with one text the protocol cannot carry.
 constexpr double kUncarriableShare = 0.12;
+// Share of carriable records the server must refuse (and then hold nothing of).
+constexpr double kServerRefusedShare = 0.05;
 
 // What a text field of a record stands for when a test fills it.
 enum class Role { Key, Free, Channel };
@@ -309,6 +311,11 @@ protected:
                 }
                 continue;
             }
+            if (Fields().Chance(kServerRefusedShare) && Spoil(sent, false)) {
+                EXPECT_TRUE(RefusedByServer(F::Add(m_admin, sent))) << " (add of a bad record)";
+                EXPECT_TRUE(ListedAs(live, others)) << " (after a refused add)";
+                continue;
+            }
             ASSERT_TRUE(Succeeded(F::Add(m_admin, sent))) << " (add)";
             AfterAdd(sent, issued);
             if (::testing::Test::HasFatalFailure())
@@ -320,7 +327,10 @@ protected:
             R changed = sent;
             const bool changeCarriable = Fill(changed, world, liveKeys, true);
             Count(!changeCarriable);
-            if (changeCarriable) {
+            if (changeCarriable && Fields().Chance(kServerRefusedShare) && Spoil(changed, true)) {
+                EXPECT_TRUE(RefusedByServer(F::Modify(m_admin, changed)))
+                    << " (modify to a bad record)";
+            } else if (changeCarriable) {
                 ASSERT_TRUE(Succeeded(F::Modify(m_admin, changed))) << " (modify)";
                 KeepAssigned(changed, sent);
                 sent = changed;
@@ -346,6 +356,30 @@ protected:
             }
         }
         EXPECT_TRUE(ListedAs(live, others));
+    }
+
+    // Makes a carriable record one the server refuses, where its type allows: a negative
+    // decimal (decimals are read back without a sign), a parent program that does not exist,
+    // an empty key.
+    bool Spoil(tagProgram& r, bool) {
+        if (Fields().Chance(0.5))
+            r.Real5 = -(1.0 + Fields().Decimal());
+        else
+            r.Number6 = 0x7FFFFFF0;
+        return true;
+    }
+    bool Spoil(tagSchedule& r, bool) {
+        (Fields().Chance(0.5) ? r.Real4 : r.Real5) = -(1.0 + Fields().Decimal());
+        return true;
+    }
+    template <class R> bool Spoil(R& r, bool keepKey) {
+        if (keepKey)
+            return false;
+        Family<R>::Texts(r, [](char* field, size_t width, Role role) {
+            if (role == Role::Key)
+                std::memset(field, 0, width);
+        });
+        return true;
     }
 
     // A find of r's key is refused: the server holds no such record.
