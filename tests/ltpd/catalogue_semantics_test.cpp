@@ -122,7 +122,16 @@ TEST_F(Catalogue, SchedulesBelongToTheChannelTheirText2Names) {
     // The schedule key is sent with a closing tag that has no slash.
     EXPECT_EQ(Answer(16, "<ScheduleID>1<ScheduleID>\r\n"),
               "200 " + Rec("Schedule", "1|main|3|45658.250000000|45658.500000000|31"));
+    EXPECT_EQ(Answer(38, "<ChannelID>main</ChannelID>\r\n"),
+              "200 " + Rec("Schedule", "1|main|3|45658.250000000|45658.500000000|31"));
+    EXPECT_EQ(Answer(39, "<ScheduleID>1<ScheduleID>\r\n"), "200 " + Rec("Channel", "main|Main|HD"));
+    EXPECT_EQ(Call(39, "<ScheduleID>2<ScheduleID>\r\n").status, 404); // no channel
+    EXPECT_EQ(Call(39, "<ScheduleID>7<ScheduleID>\r\n").status, 404);
+    EXPECT_EQ(Call(38, "<ChannelID>none</ChannelID>\r\n").status, 404);
+    // Moving a schedule to another channel is a modify of its Text2.
     ASSERT_EQ(Call(28, Rec("Schedule", "2|main|4|1.000000|2.000000|1")).status, 200);
+    EXPECT_EQ(Count(Call(38, "<ChannelID>main</ChannelID>\r\n").body, "Schedule"), 2u);
+    EXPECT_EQ(Count(Call(10).body, "Schedule"), 2u);
     EXPECT_EQ(Call(28, Rec("Schedule", "9|main|4|1.000000|2.000000|1")).status, 404);
     // A channel with schedules stays until they go.
     EXPECT_EQ(Call(33, "<ChannelID>main</ChannelID>\r\n").status, 409);

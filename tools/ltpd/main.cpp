@@ -21,7 +21,7 @@ const char kUsage[] =
     "usage: ltpd [options]\n"
     "Serves LTP/1.0 administration requests.\n"
     "\n"
-    "  --address ADDR        IP address to listen on (default 127.0.0.1)\n"
+    "  --address ADDR        address or host name to listen on (default 127.0.0.1)\n"
     "  --port N              TCP port (default 120; 0 picks a free one)\n"
     "  --port-file PATH      write the port listened on to PATH once listening\n"
     "  --user NAME           user name every request must carry (default admin)\n"

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -72,22 +73,21 @@ Server::~Server() {
 }
 
 bool Server::Listen(std::string& error) {
-    sockaddr_storage addr{};
-    socklen_t len = 0;
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&addr);
-    auto* v6 = reinterpret_cast<sockaddr_in6*>(&addr);
-    if (inet_pton(AF_INET, m_options.address.c_str(), &v4->sin_addr) == 1) {
-        v4->sin_family = AF_INET;
-        v4->sin_port = htons(m_options.port);
-        len = sizeof *v4;
-    } else if (inet_pton(AF_INET6, m_options.address.c_str(), &v6->sin6_addr) == 1) {
-        v6->sin6_family = AF_INET6;
-        v6->sin6_port = htons(m_options.port);
-        len = sizeof *v6;
-    } else {
-        error = "not an IP address: " + m_options.address;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(m_options.port);
+    int rc = getaddrinfo(m_options.address.c_str(), port.c_str(), &hints, &found);
+    if (rc != 0 || !found) {
+        error = "cannot listen on " + m_options.address + ": " + gai_strerror(rc);
         return false;
     }
+    sockaddr_storage addr{};
+    socklen_t len = static_cast<socklen_t>(found->ai_addrlen);
+    std::memcpy(&addr, found->ai_addr, found->ai_addrlen);
+    freeaddrinfo(found);
     m_listenFd = ::socket(addr.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (m_listenFd < 0) {
         error = std::string("socket: ") + std::strerror(errno);
