@@ -154,6 +154,10 @@ protected:
     int GetParamMTPSvrValue(char* pszText, int nLength, MTPSVR* pMTPSvr);
     int GetParamProgramPathValue(char* pszText, int nLength, PROGRAMPATH* pProgramPath);
 
+    // The text of the most recent request, and the reason of the most recent refusal.
+    CString m_strRequest;
+    CString m_strErrorText;
+
 private:
     // The operation cycle: check what would go on the wire, format the request of catalogue row
     // nRow from args, send it, wait, check the status, then let the result form take its part.
@@ -166,7 +170,4 @@ private:
     // Gives up before sending: GetLastError reads LTP_ERROR_UNSENDABLE.
     int Refuse();
     bool CredentialsSendable() const;
-
-    CString m_strRequest;
-    CString m_strErrorText;
 };

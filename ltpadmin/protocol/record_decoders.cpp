@@ -12,7 +12,7 @@ namespace {
 
 enum class FieldKind : BYTE { Text, Whole, Decimal };
 
-struct FieldSpec {
+struct FieldLayout {
     FieldKind kind;
     size_t offset;
     size_t width; // bytes of the field in the record
@@ -21,7 +21,7 @@ struct FieldSpec {
 struct RecordLayout {
     const char* tag;
     UINT tagLength;
-    const FieldSpec* fields;
+    const FieldLayout* fields;
     size_t count;
 };
 
@@ -34,39 +34,40 @@ struct RecordLayout {
 #define LAYOUT(tag, fields)                                                                        \
     { tag, sizeof(tag) - 1, fields, sizeof(fields) / sizeof(fields[0]) }
 
-const FieldSpec kUserFields[] = {TEXT(tagUser, UserID), TEXT(tagUser, Text2), TEXT(tagUser, Text3),
-                                 TEXT(tagUser, Text4),  TEXT(tagUser, Text5), TEXT(tagUser, Text6)};
-const FieldSpec kGroupFields[] = {TEXT(tagGroup, GroupID), TEXT(tagGroup, Text2)};
-const FieldSpec kProgramFields[] = {
+const FieldLayout kUserFields[] = {TEXT(tagUser, UserID), TEXT(tagUser, Text2),
+                                   TEXT(tagUser, Text3),  TEXT(tagUser, Text4),
+                                   TEXT(tagUser, Text5),  TEXT(tagUser, Text6)};
+const FieldLayout kGroupFields[] = {TEXT(tagGroup, GroupID), TEXT(tagGroup, Text2)};
+const FieldLayout kProgramFields[] = {
     WHOLE(tagProgram, ProgramID), TEXT(tagProgram, Text2),    TEXT(tagProgram, Text3),
     TEXT(tagProgram, Text4),      DECIMAL(tagProgram, Real5), WHOLE(tagProgram, Number6),
     WHOLE(tagProgram, Number7),   TEXT(tagProgram, Text8),    TEXT(tagProgram, Text9),
     TEXT(tagProgram, Text10),     TEXT(tagProgram, Text11),   TEXT(tagProgram, Text12),
     TEXT(tagProgram, Text13)};
-const FieldSpec kChannelFields[] = {TEXT(tagChannel, ChannelID), TEXT(tagChannel, Text2),
-                                    TEXT(tagChannel, Text3)};
-const FieldSpec kScheduleFields[] = {WHOLE(tagSchedule, ScheduleID), TEXT(tagSchedule, Text2),
-                                     WHOLE(tagSchedule, Number3),    DECIMAL(tagSchedule, Real4),
-                                     DECIMAL(tagSchedule, Real5),    WHOLE(tagSchedule, Number6)};
-const FieldSpec kGlobalFields[] = {TEXT(tagGlobal, Key), WHOLE(tagGlobal, Number2),
-                                   TEXT(tagGlobal, Text3), TEXT(tagGlobal, Text4)};
-const FieldSpec kLogEventFields[] = {WHOLE(tagLogEvent, Number1), DECIMAL(tagLogEvent, Real2),
-                                     TEXT(tagLogEvent, Text3), TEXT(tagLogEvent, Text4)};
-const FieldSpec kSysInfoFields[] = {WHOLE(tagSysInfo, Number1), WHOLE(tagSysInfo, Number2),
-                                    WHOLE(tagSysInfo, Number3), DECIMAL(tagSysInfo, Real4),
-                                    WHOLE(tagSysInfo, Number5)};
-const FieldSpec kTOPProgramFields[] = {WHOLE(tagTOPPrgoram, Number1),
-                                       WHOLE(tagTOPPrgoram, Number2)};
-const FieldSpec kProgramStatisticFields[] = {
+const FieldLayout kChannelFields[] = {TEXT(tagChannel, ChannelID), TEXT(tagChannel, Text2),
+                                      TEXT(tagChannel, Text3)};
+const FieldLayout kScheduleFields[] = {WHOLE(tagSchedule, ScheduleID), TEXT(tagSchedule, Text2),
+                                       WHOLE(tagSchedule, Number3),    DECIMAL(tagSchedule, Real4),
+                                       DECIMAL(tagSchedule, Real5),    WHOLE(tagSchedule, Number6)};
+const FieldLayout kGlobalFields[] = {TEXT(tagGlobal, Key), WHOLE(tagGlobal, Number2),
+                                     TEXT(tagGlobal, Text3), TEXT(tagGlobal, Text4)};
+const FieldLayout kLogEventFields[] = {WHOLE(tagLogEvent, Number1), DECIMAL(tagLogEvent, Real2),
+                                       TEXT(tagLogEvent, Text3), TEXT(tagLogEvent, Text4)};
+const FieldLayout kSysInfoFields[] = {WHOLE(tagSysInfo, Number1), WHOLE(tagSysInfo, Number2),
+                                      WHOLE(tagSysInfo, Number3), DECIMAL(tagSysInfo, Real4),
+                                      WHOLE(tagSysInfo, Number5)};
+const FieldLayout kTOPProgramFields[] = {WHOLE(tagTOPPrgoram, Number1),
+                                         WHOLE(tagTOPPrgoram, Number2)};
+const FieldLayout kProgramStatisticFields[] = {
     WHOLE(PROGRAMSTATISTIC, Number1), WHOLE(PROGRAMSTATISTIC, Number3),
     TEXT(PROGRAMSTATISTIC, Text2),    DECIMAL(PROGRAMSTATISTIC, Real5),
     DECIMAL(PROGRAMSTATISTIC, Real6), WHOLE(PROGRAMSTATISTIC, Number4)};
-const FieldSpec kMTPSvrFields[] = {TEXT(MTPSVR, MTPSvrName), TEXT(MTPSVR, Text2),
-                                   TEXT(MTPSVR, Text3),      WHOLE(MTPSVR, Number5),
-                                   WHOLE(MTPSVR, Number6),   WHOLE(MTPSVR, Number4)};
-const FieldSpec kProgramPathFields[] = {WHOLE(PROGRAMPATH, ProgramID),
-                                        TEXT(PROGRAMPATH, ProgramPath), DECIMAL(PROGRAMPATH, Real3),
-                                        DECIMAL(PROGRAMPATH, Real4)};
+const FieldLayout kMTPSvrFields[] = {TEXT(MTPSVR, MTPSvrName), TEXT(MTPSVR, Text2),
+                                     TEXT(MTPSVR, Text3),      WHOLE(MTPSVR, Number5),
+                                     WHOLE(MTPSVR, Number6),   WHOLE(MTPSVR, Number4)};
+const FieldLayout kProgramPathFields[] = {WHOLE(PROGRAMPATH, ProgramID),
+                                          TEXT(PROGRAMPATH, ProgramPath),
+                                          DECIMAL(PROGRAMPATH, Real3), DECIMAL(PROGRAMPATH, Real4)};
 
 const RecordLayout kUser = LAYOUT("User", kUserFields);
 const RecordLayout kGroup = LAYOUT("Group", kGroupFields);
@@ -100,7 +101,7 @@ int Decode(const char* text, UINT length, const RecordLayout& layout, void* reco
         return 0;
     char* base = static_cast<char*>(record);
     for (size_t i = 0; i < layout.count; ++i) {
-        const FieldSpec& field = layout.fields[i];
+        const FieldLayout& field = layout.fields[i];
         const bool last = i + 1 == layout.count;
         char* target = base + field.offset;
         switch (field.kind) {

@@ -53,9 +53,11 @@ const CCharSet kLineEndSet = MakeLineEndSet();
 const CCharSet kNonBlankSet = MakeNonBlankSet();
 const CFoldTable kLowercaseFold = MakeFold();
 
+} // namespace ltp
+
 namespace {
 BYTE FoldByte(BYTE b) {
-    return b < 128 ? kLowercaseFold.to[b] : b;
+    return b < 128 ? ltp::kLowercaseFold.to[b] : b;
 }
 } // namespace
 
@@ -74,7 +76,7 @@ CTextScanner::CTextScanner(const CTextSpan& span) : CTextScanner(span.start, spa
 
 CTextScanner::CTextScanner(const char* start, UINT length)
     : m_pStart(start), m_pCursor(start), m_pEnd(start ? start + length : start),
-      m_pLeadBytes(GetACPLeadByteTable()), m_bSingleByte(HasNoLeadBytes(m_pLeadBytes)) {}
+      m_pLeadBytes(GetACPLeadByteTable()), m_bSingleByte(ltp::HasNoLeadBytes(m_pLeadBytes)) {}
 
 CTextSpan CTextScanner::SkipTo(char wanted, CTextSpan* passed) {
     const char* from = m_pCursor;
@@ -161,5 +163,3 @@ bool CTextScanner::MatchLineEnd() {
         ++m_pCursor;
     return true;
 }
-
-} // namespace ltp

@@ -4,8 +4,6 @@
 
 #include "ltpadmin/platform/win32_types.h"
 
-namespace ltp {
-
 // A counted piece of text owned elsewhere. start may be null when length is 0.
 struct CTextSpan {
     const char* start = nullptr;
@@ -21,18 +19,11 @@ struct CCharSet {
     BYTE member[256];
 };
 
-// Bytes that end a tag name: all but ASCII letters, "-" and "_".
-extern const CCharSet kNameEndSet;
-// CR and LF.
-extern const CCharSet kLineEndSet;
-// All but space and tab.
-extern const CCharSet kNonBlankSet;
 // Maps "A" to "Z" to "a" to "z" and every other value of 0x00 to 0x7F to itself; bytes 0x80 to
 // 0xFF are not folded.
 struct CFoldTable {
     BYTE to[128];
 };
-extern const CFoldTable kLowercaseFold;
 
 class CTextScanner {
 public:
@@ -68,5 +59,21 @@ private:
     const BYTE* m_pLeadBytes; // lead-byte table of the code page at construction
     bool m_bSingleByte;       // no lead bytes at all: a plain byte search will do
 };
+
+namespace ltp {
+
+// Bytes that end a tag name: all but ASCII letters, "-" and "_".
+extern const CCharSet kNameEndSet;
+// CR and LF.
+extern const CCharSet kLineEndSet;
+// All but space and tab.
+extern const CCharSet kNonBlankSet;
+// The lowercase fold of ASCII letters.
+extern const CFoldTable kLowercaseFold;
+
+using ::CCharSet;
+using ::CFoldTable;
+using ::CTextScanner;
+using ::CTextSpan;
 
 } // namespace ltp

@@ -132,6 +132,13 @@ int CServerAdmin::AsyncRequest(int /*nReserved*/, void* pRequest, ULONG nRequest
     return 1;
 }
 
+int CServerAdmin::AsyncRequest(int nReserved, void* pRequest, ULONG nRequestLength,
+                               void* pResultBuffer, unsigned long& nResultBufferSize) {
+    // Capacities beyond 32 bits exceed any response the session can hold.
+    ULONG nCapacity = nResultBufferSize > 0xFFFFFFFFul ? 0xFFFFFFFFu : ULONG(nResultBufferSize);
+    return AsyncRequest(nReserved, pRequest, nRequestLength, pResultBuffer, nCapacity);
+}
+
 int CServerAdmin::FilterMessage(const MSG& msg, int cyCaption) {
     const UINT message = msg.message;
     if (message == WM_LTP_CLOSED)

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "ltpadmin/protocol/catalogue.h"
+#include <ltpadmin/ltpadmin.h>
 #include "tools/ltpd/database.h"
 #include "tools/ltpd/request_parser.h"
 #include "tools/ltpd/schema.h"

@@ -1,6 +1,6 @@
 #include "tools/ltpd/code_page.h"
 
-#include "ltpadmin/platform/codepage.h"
+#include <ltpadmin/ltpadmin.h>
 
 namespace ltpd {
 

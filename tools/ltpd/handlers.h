@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ltpadmin/protocol/catalogue.h"
+#include <ltpadmin/ltpadmin.h>
 #include "tools/ltpd/body_reader.h"
 #include "tools/ltpd/code_page.h"
 #include "tools/ltpd/database.h"

@@ -14,7 +14,7 @@ bool CheckRecord(const RecordTable& table, const std::vector<FieldValue>& fields
                  std::string& error) {
     if (!table.CheckWidths(fields, error))
         return false;
-    const ColumnSpec& key = table.Spec().columns[0];
+    const ColumnLayout& key = table.Layout().columns[0];
     if (key.kind == FieldKind::Text && fields[0].text.empty()) {
         error = std::string(key.field) + " is empty";
         return false;
@@ -56,19 +56,19 @@ template <TableFn T> Response AddOne(Context& ctx, const BodyValues& body) {
     std::string error;
     if (!CheckRecord(table, fields, error))
         return BadRequest(error);
-    if (!table.Spec().assignedKey && table.Exists(ctx.db, fields[0]))
+    if (!table.Layout().assignedKey && table.Exists(ctx.db, fields[0]))
         return Duplicate(table.Describe(fields[0]));
     Response refs = CheckReferences(ctx, table, fields);
     if (refs.status != 200)
         return refs;
     int64_t id = table.Insert(ctx.db, fields);
     Response r = Ok();
-    if (table.Spec().assignedKey) {
+    if (table.Layout().assignedKey) {
         FieldValue key;
         key.kind = FieldKind::Number;
         key.number = static_cast<int32_t>(id);
         ctx.Log("Add " + table.Describe(key));
-        r.body = ValueElement(table.Spec().columns[0].field, key.number);
+        r.body = ValueElement(table.Layout().columns[0].field, key.number);
     } else {
         ctx.Log("Add " + table.Describe(fields[0]));
     }

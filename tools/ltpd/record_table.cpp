@@ -4,10 +4,10 @@
 
 namespace ltpd {
 
-RecordTable::RecordTable(TableSpec spec) : m_spec(std::move(spec)) {}
+RecordTable::RecordTable(TableLayout layout) : m_layout(std::move(layout)) {}
 
 std::string RecordTable::Describe(const FieldValue& key) const {
-    std::string s = m_spec.noun;
+    std::string s = m_layout.noun;
     s += ' ';
     if (key.kind == FieldKind::Number)
         s += std::to_string(key.number);
@@ -17,8 +17,8 @@ std::string RecordTable::Describe(const FieldValue& key) const {
 }
 
 bool RecordTable::CheckWidths(const std::vector<FieldValue>& fields, std::string& error) const {
-    for (size_t i = 0; i < m_spec.columns.size() && i < fields.size(); ++i) {
-        const ColumnSpec& c = m_spec.columns[i];
+    for (size_t i = 0; i < m_layout.columns.size() && i < fields.size(); ++i) {
+        const ColumnLayout& c = m_layout.columns[i];
         if (c.kind != FieldKind::Text)
             continue;
         if (fields[i].text.size() > static_cast<size_t>(c.width - 1)) {
@@ -31,20 +31,20 @@ bool RecordTable::CheckWidths(const std::vector<FieldValue>& fields, std::string
 
 std::string RecordTable::SelectColumns() const {
     std::string cols;
-    for (const ColumnSpec& c : m_spec.columns) {
+    for (const ColumnLayout& c : m_layout.columns) {
         if (!cols.empty())
             cols += ", ";
         cols += c.column;
     }
-    for (const ColumnSpec& c : m_spec.readOnly)
+    for (const ColumnLayout& c : m_layout.readOnly)
         cols += std::string(", ") + c.column;
-    return "SELECT " + cols + " FROM " + m_spec.table;
+    return "SELECT " + cols + " FROM " + m_layout.table;
 }
 
 void RecordTable::WriteRow(Statement& s, const CodePage& cp, std::string& out) const {
-    RecordWriter w(out, m_spec.tag, cp);
+    RecordWriter w(out, m_layout.tag, cp);
     int col = 0;
-    auto put = [&](const ColumnSpec& c) {
+    auto put = [&](const ColumnLayout& c) {
         switch (c.kind) {
             case FieldKind::Text:
                 w.Text(s.Text(col));
@@ -58,9 +58,9 @@ void RecordTable::WriteRow(Statement& s, const CodePage& cp, std::string& out) c
         }
         ++col;
     };
-    for (const ColumnSpec& c : m_spec.columns)
+    for (const ColumnLayout& c : m_layout.columns)
         put(c);
-    for (const ColumnSpec& c : m_spec.readOnly)
+    for (const ColumnLayout& c : m_layout.readOnly)
         put(c);
     w.End();
 }
@@ -80,14 +80,14 @@ void RecordTable::BindValue(Statement& s, int index, const FieldValue& v) {
 }
 
 bool RecordTable::Exists(Database& db, const FieldValue& key) const {
-    Statement s = db.Prepare(std::string("SELECT 1 FROM ") + m_spec.table + " WHERE " +
-                             m_spec.columns[0].column + " = ?1");
+    Statement s = db.Prepare(std::string("SELECT 1 FROM ") + m_layout.table + " WHERE " +
+                             m_layout.columns[0].column + " = ?1");
     BindValue(s, 1, key);
     return s.Step();
 }
 
 void RecordTable::List(Database& db, const CodePage& cp, std::string& out) const {
-    Statement s = db.Prepare(SelectColumns() + " ORDER BY " + m_spec.columns[0].column);
+    Statement s = db.Prepare(SelectColumns() + " ORDER BY " + m_layout.columns[0].column);
     while (s.Step())
         WriteRow(s, cp, out);
 }
@@ -95,7 +95,7 @@ void RecordTable::List(Database& db, const CodePage& cp, std::string& out) const
 void RecordTable::ListWhere(Database& db, const CodePage& cp, const std::string& where,
                             const std::string& arg, std::string& out) const {
     Statement s =
-        db.Prepare(SelectColumns() + " WHERE " + where + " ORDER BY " + m_spec.columns[0].column);
+        db.Prepare(SelectColumns() + " WHERE " + where + " ORDER BY " + m_layout.columns[0].column);
     s.Bind(1, arg);
     while (s.Step())
         WriteRow(s, cp, out);
@@ -103,7 +103,7 @@ void RecordTable::ListWhere(Database& db, const CodePage& cp, const std::string&
 
 bool RecordTable::Find(Database& db, const CodePage& cp, const FieldValue& key,
                        std::string& out) const {
-    Statement s = db.Prepare(SelectColumns() + " WHERE " + m_spec.columns[0].column + " = ?1");
+    Statement s = db.Prepare(SelectColumns() + " WHERE " + m_layout.columns[0].column + " = ?1");
     BindValue(s, 1, key);
     if (!s.Step())
         return false;
@@ -115,23 +115,23 @@ int64_t RecordTable::Insert(Database& db, const std::vector<FieldValue>& fields,
                             const std::vector<int64_t>& readOnlyValues) const {
     std::string cols, params;
     int n = 0;
-    size_t first = m_spec.assignedKey ? 1 : 0;
-    for (size_t i = first; i < m_spec.columns.size(); ++i) {
-        cols += (n ? ", " : "") + std::string(m_spec.columns[i].column);
+    size_t first = m_layout.assignedKey ? 1 : 0;
+    for (size_t i = first; i < m_layout.columns.size(); ++i) {
+        cols += (n ? ", " : "") + std::string(m_layout.columns[i].column);
         params += (n ? ", ?" : "?") + std::to_string(n + 1);
         ++n;
     }
-    for (size_t i = 0; i < m_spec.readOnly.size(); ++i) {
-        cols += ", " + std::string(m_spec.readOnly[i].column);
+    for (size_t i = 0; i < m_layout.readOnly.size(); ++i) {
+        cols += ", " + std::string(m_layout.readOnly[i].column);
         params += ", ?" + std::to_string(n + 1);
         ++n;
     }
-    Statement s = db.Prepare(std::string("INSERT INTO ") + m_spec.table + " (" + cols +
+    Statement s = db.Prepare(std::string("INSERT INTO ") + m_layout.table + " (" + cols +
                              ") VALUES (" + params + ")");
     int index = 1;
-    for (size_t i = first; i < m_spec.columns.size(); ++i)
+    for (size_t i = first; i < m_layout.columns.size(); ++i)
         BindValue(s, index++, fields[i]);
-    for (size_t i = 0; i < m_spec.readOnly.size(); ++i)
+    for (size_t i = 0; i < m_layout.readOnly.size(); ++i)
         s.Bind(index++, i < readOnlyValues.size() ? readOnlyValues[i] : int64_t{0});
     s.Run();
     return db.LastInsertId();
@@ -139,22 +139,22 @@ int64_t RecordTable::Insert(Database& db, const std::vector<FieldValue>& fields,
 
 bool RecordTable::Update(Database& db, const std::vector<FieldValue>& fields) const {
     std::string sets;
-    for (size_t i = 1; i < m_spec.columns.size(); ++i)
-        sets += (i > 1 ? ", " : "") + std::string(m_spec.columns[i].column) + " = ?" +
+    for (size_t i = 1; i < m_layout.columns.size(); ++i)
+        sets += (i > 1 ? ", " : "") + std::string(m_layout.columns[i].column) + " = ?" +
                 std::to_string(i);
-    std::string sql = std::string("UPDATE ") + m_spec.table + " SET " + sets + " WHERE " +
-                      m_spec.columns[0].column + " = ?" + std::to_string(m_spec.columns.size());
+    std::string sql = std::string("UPDATE ") + m_layout.table + " SET " + sets + " WHERE " +
+                      m_layout.columns[0].column + " = ?" + std::to_string(m_layout.columns.size());
     Statement s = db.Prepare(sql);
-    for (size_t i = 1; i < m_spec.columns.size(); ++i)
+    for (size_t i = 1; i < m_layout.columns.size(); ++i)
         BindValue(s, static_cast<int>(i), fields[i]);
-    BindValue(s, static_cast<int>(m_spec.columns.size()), fields[0]);
+    BindValue(s, static_cast<int>(m_layout.columns.size()), fields[0]);
     s.Run();
     return db.Changes() > 0;
 }
 
 bool RecordTable::Delete(Database& db, const FieldValue& key) const {
-    Statement s = db.Prepare(std::string("DELETE FROM ") + m_spec.table + " WHERE " +
-                             m_spec.columns[0].column + " = ?1");
+    Statement s = db.Prepare(std::string("DELETE FROM ") + m_layout.table + " WHERE " +
+                             m_layout.columns[0].column + " = ?1");
     BindValue(s, 1, key);
     s.Run();
     return db.Changes() > 0;

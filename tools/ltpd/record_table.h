@@ -12,27 +12,28 @@
 
 namespace ltpd {
 
-struct ColumnSpec {
+struct ColumnLayout {
     const char* column;
     const char* field; // the record field, for messages
     FieldKind kind;
     int width; // text: the record array's size in bytes
 };
 
-struct TableSpec {
+struct TableLayout {
     const char* table;
-    const char* tag;                  // record element tag
-    const char* noun;                 // "user", for messages and the log
-    std::vector<ColumnSpec> columns;  // request wire order; the first is the key
-    bool assignedKey;                 // the server numbers new rows
-    std::vector<ColumnSpec> readOnly; // answered after the request fields, never taken from clients
+    const char* tag;                   // record element tag
+    const char* noun;                  // "user", for messages and the log
+    std::vector<ColumnLayout> columns; // request wire order; the first is the key
+    bool assignedKey;                  // the server numbers new rows
+    std::vector<ColumnLayout>
+        readOnly; // answered after the request fields, never taken from clients
 };
 
 class RecordTable {
 public:
-    explicit RecordTable(TableSpec spec);
+    explicit RecordTable(TableLayout layout);
 
-    const TableSpec& Spec() const { return m_spec; }
+    const TableLayout& Layout() const { return m_layout; }
     // The key as clients see it, for messages: "user alice", "program 7".
     std::string Describe(const FieldValue& key) const;
 
@@ -58,7 +59,7 @@ private:
     void WriteRow(Statement& s, const CodePage& cp, std::string& out) const;
     static void BindValue(Statement& s, int index, const FieldValue& v);
 
-    TableSpec m_spec;
+    TableLayout m_layout;
 };
 
 } // namespace ltpd

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ltpadmin/protocol/catalogue.h"
+#include <ltpadmin/ltpadmin.h>
 
 namespace ltpd {
 

@@ -1,0 +1,289 @@
+// ltpctl's own pieces, without a server: date conversion, batch line splitting, the checks made
+// before sending, the wording of failures, password masking and the three output formats.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "tools/ltpctl/batch.h"
+#include "tools/ltpctl/dates.h"
+#include "tools/ltpctl/exit_codes.h"
+#include "tools/ltpctl/failure_text.h"
+#include "tools/ltpctl/output.h"
+#include "tools/ltpctl/record_fields.h"
+#include "tools/ltpctl/wire_trace.h"
+
+namespace {
+
+using namespace ltpctl;
+
+struct DateCase {
+    const char* text;
+    double days;
+};
+
+TEST(LtpctlDates, IsoTextBecomesDaysSince18991230) {
+    const DateCase cases[] = {
+        {"1899-12-30", 0.0},
+        {"1900-01-01", 2.0},
+        {"1970-01-01", 25569.0},
+        {"2000-02-29", 36585.0},
+        {"2025-01-01T12:00", 45658.5},
+        {"2025-01-01 12:00:00Z", 45658.5},
+        {"2025-01-01t06:00:00", 45658.25},
+        {"2026-12-07T12:00:00.000", 46363.5},
+        {"1899-12-29T18:00", -0.25},
+    };
+    for (const DateCase& c : cases) {
+        double days = -1e9;
+        std::string error;
+        ASSERT_TRUE(ParseIsoDate(c.text, days, error)) << c.text << ": " << error;
+        EXPECT_NEAR(days, c.days, 1e-9) << c.text;
+    }
+}
+
+TEST(LtpctlDates, TextThatIsNoDateIsRefusedWithAReason) {
+    const char* bad[] = {"",
+                         "2026-12-7",
+                         "07.12.2026",
+                         "2026-13-01",
+                         "2026-02-29",
+                         "2026-12-07T24:00",
+                         "2026-12-07T12",
+                         "2026-12-07T12:60",
+                         "2026-12-07+01:00",
+                         "0000-01-01",
+                         "2026-12-07T12:00:00.",
+                         "2026-12-07x"};
+    for (const char* text : bad) {
+        double days = 7;
+        std::string error;
+        EXPECT_FALSE(ParseIsoDate(text, days, error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
+        EXPECT_EQ(days, 7) << "untouched on failure: " << text;
+    }
+}
+
+TEST(LtpctlDates, DaysAreWrittenBackAsIsoText) {
+    EXPECT_EQ(FormatIsoDate(0.0), "1899-12-30");
+    EXPECT_EQ(FormatIsoDate(46363.5), "2026-12-07T12:00:00");
+    EXPECT_EQ(FormatIsoDate(46363.0), "2026-12-07");
+    EXPECT_EQ(FormatIsoDate(-0.25), "1899-12-29T18:00:00");
+    // Half a second before midnight rounds into the next day, not to 24:00:00.
+    EXPECT_EQ(FormatIsoDate(46363.0 + 86399.6 / 86400.0), "2026-12-08");
+    // Out of the calendar's range: the number itself.
+    EXPECT_EQ(FormatIsoDate(1e12), "1000000000000.000000000");
+    for (const char* text : {"2000-02-29T23:59:59", "2026-12-07T08:15:30", "1901-03-01"}) {
+        double days = 0;
+        std::string error;
+        ASSERT_TRUE(ParseIsoDate(text, days, error));
+        EXPECT_EQ(FormatIsoDate(days), text);
+    }
+}
+
+struct SplitCase {
+    const char* line;
+    std::vector<std::string> words;
+};
+
+TEST(LtpctlBatch, LinesSplitLikeAShell) {
+    const SplitCase cases[] = {
+        {"users list", {"users", "list"}},
+        {"  users   add bob\t--text2 \"Bob Brown\"  ",
+         {"users", "add", "bob", "--text2", "Bob Brown"}},
+        {"info set 'a \"quoted\" text'", {"info", "set", "a \"quoted\" text"}},
+        {"x \"say \\\"hi\\\" \\\\ now\"", {"x", "say \"hi\" \\ now"}},
+        {"a\\ b c", {"a b", "c"}},
+        {"users add ''", {"users", "add", ""}},
+        {"# a comment", {}},
+        {"users list # the rest is a comment", {"users", "list"}},
+        {"users add a#b", {"users", "add", "a#b"}},
+        {"", {}},
+        {"line\r", {"line"}},
+    };
+    for (const SplitCase& c : cases) {
+        std::vector<std::string> words;
+        std::string error;
+        ASSERT_TRUE(SplitCommandLine(c.line, words, error)) << c.line << ": " << error;
+        EXPECT_EQ(words, c.words) << c.line;
+    }
+    for (const char* bad : {"users add \"bob", "users add 'bob", "users add bob\\"}) {
+        std::vector<std::string> words;
+        std::string error;
+        EXPECT_FALSE(SplitCommandLine(bad, words, error)) << bad;
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+struct CarryCase {
+    std::string text;
+    size_t width;
+    int exitCode;
+    const char* message;
+};
+
+TEST(LtpctlChecks, TextsThatCannotTravelAreNamedBeforeSending) {
+    const CarryCase cases[] = {
+        {"plain text", 50, kExitOk, ""},
+        {std::string(49, 'x'), 50, kExitOk, ""},
+        {"a|b", 50, kExitUncarried,
+         "the text of --text2 holds '|', which the protocol cannot carry"},
+        {"a<b", 50, kExitUncarried,
+         "the text of --text2 holds '<', which the protocol cannot carry"},
+        {"a\nb", 50, kExitUncarried,
+         "the text of --text2 holds a line break, which the protocol cannot carry"},
+        {std::string("a\0b", 3), 50, kExitUncarried,
+         "the text of --text2 holds a zero byte, which the protocol cannot carry"},
+        {std::string(50, 'x'), 50, kExitUncarried,
+         "the text of --text2 is 50 bytes long; the protocol carries at most 49"},
+        {"a>b", 50, kExitOk, ""},
+    };
+    for (const CarryCase& c : cases) {
+        std::string error;
+        EXPECT_EQ(CheckCarriable(c.text, "--text2", c.width, error), c.exitCode) << c.text;
+        EXPECT_EQ(error, c.message) << c.text;
+    }
+}
+
+TEST(LtpctlChecks, NumbersMustBe32BitWholeNumbers) {
+    const std::pair<const char*, bool> cases[] = {
+        {"0", true},           {"-5", true},   {"2147483647", true}, {"-2147483648", true},
+        {"2147483648", false}, {"12x", false}, {"", false},          {" 1", false},
+        {"1.5", false},        {"0x10", false}};
+    for (const auto& [text, ok] : cases) {
+        LONG value = 99;
+        std::string error;
+        EXPECT_EQ(ParseLong(text, "PROGRAMID", value, error) == kExitOk, ok) << text;
+        if (!ok) {
+            EXPECT_NE(error.find("PROGRAMID"), std::string::npos);
+            EXPECT_EQ(value, 99);
+        }
+    }
+}
+
+TEST(LtpctlChecks, FieldsAreFilledByKindAndReadBack) {
+    tagSchedule s{};
+    const auto& fields = RecordFields<tagSchedule>();
+    std::string error;
+    ASSERT_EQ(SetField(&s, fields[3], "2026-12-07T12:00", "--real4", error), kExitOk);
+    EXPECT_DOUBLE_EQ(s.Real4, 46363.5);
+    EXPECT_EQ(FieldText(&s, fields[3]), "2026-12-07T12:00:00");
+    EXPECT_EQ(SetField(&s, fields[3], "tomorrow", "--real4", error), kExitUsage);
+    EXPECT_NE(error.find("--real4"), std::string::npos);
+    ASSERT_EQ(SetField(&s, fields[2], "-42", "--number3", error), kExitOk);
+    EXPECT_EQ(s.Number3, -42);
+    EXPECT_EQ(FieldText(&s, fields[2]), "-42");
+
+    tagProgram p{};
+    const auto& pf = RecordFields<tagProgram>();
+    ASSERT_EQ(SetField(&p, pf[4], "1.5", "--real5", error), kExitOk);
+    EXPECT_EQ(p.Real5, 1.5);
+    EXPECT_EQ(SetField(&p, pf[4], "nan", "--real5", error), kExitUsage);
+    ASSERT_EQ(SetField(&p, pf[12], std::string(1023, 'z'), "--text13", error), kExitOk);
+    EXPECT_EQ(FieldText(&p, pf[12]).size(), 1023u);
+
+    // Every record names its fields as the records declare them; MTPSVR's Number4 is not sent.
+    EXPECT_EQ(OptionName(RecordFields<tagUser>()[1]), "--text2");
+    EXPECT_FALSE(RecordFields<MTPSVR>()[3].sent);
+    EXPECT_STREQ(RecordFields<MTPSVR>()[3].name, "Number4");
+    EXPECT_EQ(RecordFields<tagProgram>().size(), 13u);
+}
+
+struct FailureCase {
+    long lastError;
+    std::string response;
+    std::string reason;
+    int exitCode;
+    std::string message;
+};
+
+TEST(LtpctlFailures, OutcomesAreToldInWords) {
+    const FailureCase cases[] = {
+        {-4, "", "", kExitTransport, "connection refused by h:7"},
+        {-7, "", "", kExitTransport, "no answer within 10 s from h:7"},
+        {-2, "", "", kExitTransport, "receiving the answer from h:7 failed"},
+        {-3, "", "", kExitTransport, "sending the request to h:7 failed"},
+        {-6, "", "", kExitTransport, "the connection to h:7 reported an error"},
+        {-8, "", "", kExitUncarried, "the request holds input the protocol cannot carry"},
+        {0, "", "", kExitTransport, "the server closed the connection"},
+        {0, "LTP/1.0 40", "", kExitRefused, "the server refused the request with status 40"},
+        {0, "LTP/1.0 404 no user 'bob'\r\nContent-Length: 0\r\n\r\n", " no user 'bob'",
+         kExitRefused, "the server refused the request: 404 no user 'bob'"},
+        {0, "LTP/1.0  \t401 Unauthorized\r\n", " Unauthorized", kExitRefused,
+         "the server refused the request: 401 Unauthorized"},
+        {0, "LTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n", "", kExitRefused,
+         "the server's answer held no record"},
+        {0, "garbage", "", kExitTransport, "the server closed the connection"},
+    };
+    for (const FailureCase& c : cases) {
+        const Failure f =
+            ExplainFailure(c.lastError, c.response.data(), c.response.size(), c.reason, "h:7");
+        EXPECT_EQ(f.exitCode, c.exitCode) << c.message;
+        EXPECT_EQ(f.message, c.message);
+    }
+}
+
+TEST(LtpctlTrace, ThePasswordNeverShows) {
+    EXPECT_EQ(MaskPassword("Get  AllUsers  LTP/1.0\r\nUser-Name: admin\r\nAuthorization: basic "
+                           "s3cr3t\r\n\r\n"),
+              "Get  AllUsers  LTP/1.0\r\nUser-Name: admin\r\nAuthorization: basic ****\r\n\r\n");
+    EXPECT_EQ(MaskPassword("Authorization: basic \r\n"), "Authorization: basic ****\r\n");
+    EXPECT_EQ(MaskPassword("Authorization: basic cut"), "Authorization: basic ****");
+    EXPECT_EQ(MaskPassword("no header"), "no header");
+
+    std::ostringstream out;
+    PrintPrefixed("a\r\nb\nc\rd\r\n\r\ne", "> ", out);
+    EXPECT_EQ(out.str(), "> a\n> b\n> c\n> d\n> \n> e\n");
+}
+
+ResultTable Sample() {
+    ResultTable t;
+    t.columns = {{"UserID", false}, {"Number", true}, {"Text", false}};
+    t.rows = {{"al", "7", "x,y"}, {"bobby", "-12", "say \"hi\""}, {"c", "1.5", ""}};
+    return t;
+}
+
+TEST(LtpctlOutput, TableIsAlignedUnderTheFieldNames) {
+    std::ostringstream out;
+    PrintResult(Sample(), OutputFormat::Table, out);
+    EXPECT_EQ(out.str(), "UserID  Number  Text\n"
+                         "al           7  x,y\n"
+                         "bobby      -12  say \"hi\"\n"
+                         "c          1.5\n");
+}
+
+TEST(LtpctlOutput, CsvQuotesWhatNeedsIt) {
+    std::ostringstream out;
+    PrintResult(Sample(), OutputFormat::Csv, out);
+    EXPECT_EQ(out.str(), "UserID,Number,Text\r\n"
+                         "al,7,\"x,y\"\r\n"
+                         "bobby,-12,\"say \"\"hi\"\"\"\r\n"
+                         "c,1.5,\r\n");
+}
+
+TEST(LtpctlOutput, JsonKeepsNumbersAsNumbers) {
+    std::ostringstream out;
+    PrintResult(Sample(), OutputFormat::Json, out);
+    const auto doc = nlohmann::json::parse(out.str());
+    ASSERT_TRUE(doc.is_array());
+    ASSERT_EQ(doc.size(), 3u);
+    EXPECT_EQ(doc[0]["UserID"], "al");
+    EXPECT_EQ(doc[0]["Number"], 7);
+    EXPECT_EQ(doc[1]["Number"], -12);
+    EXPECT_EQ(doc[2]["Number"], 1.5);
+    EXPECT_EQ(doc[1]["Text"], "say \"hi\"");
+
+    ResultTable one = ValueTable("ProgramID", "17", true);
+    std::ostringstream single;
+    PrintResult(one, OutputFormat::Json, single);
+    EXPECT_EQ(nlohmann::json::parse(single.str()), nlohmann::json({{"ProgramID", 17}}));
+
+    // Texts in a code page other than UTF-8 still make valid JSON.
+    ResultTable bytes = ValueTable("Text2", "caf\xe9", false);
+    std::ostringstream replaced;
+    PrintResult(bytes, OutputFormat::Json, replaced);
+    EXPECT_NO_THROW(nlohmann::json::parse(replaced.str()));
+}
+
+} // namespace

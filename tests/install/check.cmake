@@ -1,0 +1,39 @@
+# Installs the built library into a scratch prefix, then configures, builds and runs a consumer
+# that finds it with find_package(ltpadmin CONFIG), and compiles it once more through pkg-config.
+file(REMOVE_RECURSE ${WORK})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${WORK}/prefix
+                RESULT_VARIABLE rc OUTPUT_QUIET)
+if(rc)
+  message(FATAL_ERROR "install failed")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${WORK}/build
+                        -DCMAKE_PREFIX_PATH=${WORK}/prefix -DCMAKE_CXX_COMPILER=${CXX}
+                RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "find_package(ltpadmin CONFIG) failed")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK}/build RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "the consumer did not build")
+endif()
+execute_process(COMMAND ${WORK}/build/consumer RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "the consumer failed")
+endif()
+find_program(PKG_CONFIG pkg-config)
+if(PKG_CONFIG)
+  file(GLOB_RECURSE pc_file ${WORK}/prefix/*/ltpadmin.pc)
+  get_filename_component(pc_dir "${pc_file}" DIRECTORY)
+  set(ENV{PKG_CONFIG_PATH} ${pc_dir})
+  execute_process(COMMAND ${PKG_CONFIG} --cflags --libs ltpadmin
+                  OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE rc)
+  if(rc)
+    message(FATAL_ERROR "pkg-config does not know ltpadmin")
+  endif()
+  separate_arguments(flags)
+  execute_process(COMMAND ${CXX} ${SOURCE}/main.cpp ${flags} -o ${WORK}/consumer-pc
+                  RESULT_VARIABLE rc)
+  if(rc)
+    message(FATAL_ERROR "the consumer did not build through pkg-config")
+  endif()
+endif()

@@ -1,0 +1,22 @@
+// ltpctl batch: one command per line over one login.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "tools/ltpctl/command_support.h"
+
+namespace ltpctl {
+
+// Splits a line into words as a shell would for simple cases: blanks separate words, '...'
+// keeps everything literally, "..." keeps everything but \" and \\, a backslash outside quotes
+// takes the next character literally, and a word starting with # begins a comment.
+bool SplitCommandLine(const std::string& line, std::vector<std::string>& words, std::string& error);
+
+// Runs every line of in as an ltpctl command (without the global options). Blank lines and
+// comment lines are skipped. Stops at the first failing line unless keepGoing; returns 0 when
+// every line succeeded, else the exit code of the first failure.
+int RunBatch(std::istream& in, RunContext& ctx, bool keepGoing);
+
+} // namespace ltpctl

@@ -1,0 +1,172 @@
+// The five commands of a keyed catalogue (list, find, add, modify, delete), written once for
+// every record type that has them. Catalogue<T> names the library calls of one record type.
+#pragma once
+
+#include "tools/ltpctl/command_support.h"
+
+namespace ltpctl {
+
+// Specialised per record type: kFamily, kAlias, kNoun, kKeyName, kNumericKey and the static
+// calls List, Find, Add, Modify and Delete.
+template <class T> struct Catalogue;
+
+// The key as typed, checked and converted for the library call.
+template <class T> struct KeyArg {
+    std::string text;
+    LONG number = 0;
+
+    int Check(RunContext& ctx) {
+        const FieldInfo& key = RecordFields<T>().front();
+        if constexpr (Catalogue<T>::kNumericKey) {
+            std::string error;
+            const int rc = ParseLong(text, Catalogue<T>::kKeyName, number, error);
+            return rc == kExitOk ? rc : Refuse(ctx, rc, error);
+        } else {
+            return CheckText(ctx, text, Catalogue<T>::kKeyName, key.width);
+        }
+    }
+    int Find(CLTPCreater& c, T* record) const {
+        if constexpr (Catalogue<T>::kNumericKey)
+            return Catalogue<T>::Find(c, number, record);
+        else
+            return Catalogue<T>::Find(c, text.c_str(), record);
+    }
+    int Delete(CLTPCreater& c) const {
+        if constexpr (Catalogue<T>::kNumericKey)
+            return Catalogue<T>::Delete(c, number);
+        else
+            return Catalogue<T>::Delete(c, text.c_str());
+    }
+    void Store(T& record) const {
+        const FieldInfo& key = RecordFields<T>().front();
+        std::string error;
+        SetField(&record, key, text, Catalogue<T>::kKeyName, error);
+    }
+};
+
+// Finds the record of the key; a success without a record means the server has none.
+template <class T> int FindRecord(RunContext& ctx, const KeyArg<T>& key, T& record) {
+    record = ZeroRecord<T>();
+    const int rc = ctx.connection.Call([&](CLTPCreater& c) { return key.Find(c, &record); });
+    if (rc != kExitOk)
+        return rc;
+    if (IsZero(record))
+        return Refuse(ctx, kExitRefused,
+                      std::string("the server has no ") + Catalogue<T>::kNoun + " '" + key.text +
+                          "'");
+    return kExitOk;
+}
+
+template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
+    using Cat = Catalogue<T>;
+    CLI::App* family = FamilyCommand(
+        app, Cat::kFamily, std::string("list, find, add, modify and delete ") + Cat::kNoun + "s");
+    family->alias(Cat::kAlias);
+
+    AddLeaf(family, "list", std::string("list every ") + Cat::kNoun, slot, [] {
+        return [](RunContext& ctx) {
+            OwnedList<T> list;
+            const int rc =
+                ctx.connection.Call([&](CLTPCreater& c) { return Cat::List(c, list.get()); });
+            if (rc == kExitOk)
+                PrintTable(ctx, ListTable(list.list()));
+            return rc;
+        };
+    });
+
+    {
+        auto key = std::make_shared<KeyArg<T>>();
+        CLI::App* find =
+            AddLeaf(family, "find", std::string("show one ") + Cat::kNoun, slot, [key] {
+                return [key](RunContext& ctx) {
+                    int rc = key->Check(ctx);
+                    T record;
+                    if (rc == kExitOk)
+                        rc = FindRecord(ctx, *key, record);
+                    if (rc == kExitOk)
+                        PrintTable(ctx, RecordTable(record));
+                    return rc;
+                };
+            });
+        find->add_option(Cat::kKeyName, key->text, "the key")
+            ->type_name(Cat::kNumericKey ? "INT" : "TEXT")
+            ->required();
+    }
+
+    {
+        auto key = std::make_shared<KeyArg<T>>();
+        CLI::App* add = AddLeaf(family, "add", std::string("add a ") + Cat::kNoun, slot, {});
+        std::shared_ptr<FieldOptions> fields = AddFieldOptions<T>(add);
+        if constexpr (!Cat::kNumericKey)
+            add->add_option(Cat::kKeyName, key->text, "the key")
+                ->type_name(Cat::kNumericKey ? "INT" : "TEXT")
+                ->required();
+        add->callback([&slot, key, fields] {
+            slot.action = [key, fields](RunContext& ctx) {
+                T record = ZeroRecord<T>();
+                int rc = kExitOk;
+                if constexpr (!Cat::kNumericKey) {
+                    rc = key->Check(ctx);
+                    if (rc == kExitOk)
+                        key->Store(record);
+                }
+                if (rc == kExitOk)
+                    rc = ApplyFieldOptions(ctx, *fields, record);
+                if (rc == kExitOk)
+                    rc = ctx.connection.Call([&](CLTPCreater& c) { return Cat::Add(c, &record); });
+                if constexpr (Cat::kNumericKey) {
+                    // The server numbers new programs and schedules; show the number it chose.
+                    if (rc == kExitOk)
+                        PrintTable(ctx,
+                                   ValueTable(RecordFields<T>().front().name,
+                                              FieldText(&record, RecordFields<T>().front()), true));
+                }
+                return rc;
+            };
+        });
+    }
+
+    {
+        auto key = std::make_shared<KeyArg<T>>();
+        CLI::App* modify = AddLeaf(family, "modify",
+                                   std::string("change fields of a ") + Cat::kNoun +
+                                       "; fields not given keep their values",
+                                   slot, {});
+        modify->add_option(Cat::kKeyName, key->text, "the key")
+            ->type_name(Cat::kNumericKey ? "INT" : "TEXT")
+            ->required();
+        std::shared_ptr<FieldOptions> fields = AddFieldOptions<T>(modify);
+        modify->callback([&slot, key, fields] {
+            slot.action = [key, fields](RunContext& ctx) {
+                T record;
+                int rc = key->Check(ctx);
+                if (rc == kExitOk)
+                    rc = FindRecord(ctx, *key, record);
+                if (rc == kExitOk)
+                    rc = ApplyFieldOptions(ctx, *fields, record);
+                if (rc == kExitOk)
+                    rc = ctx.connection.Call(
+                        [&](CLTPCreater& c) { return Cat::Modify(c, &record); });
+                return rc;
+            };
+        });
+    }
+
+    {
+        auto key = std::make_shared<KeyArg<T>>();
+        CLI::App* del =
+            AddLeaf(family, "delete", std::string("delete a ") + Cat::kNoun, slot, [key] {
+                return [key](RunContext& ctx) {
+                    int rc = key->Check(ctx);
+                    if (rc == kExitOk)
+                        rc = ctx.connection.Call([&](CLTPCreater& c) { return key->Delete(c); });
+                    return rc;
+                };
+            });
+        del->add_option(Cat::kKeyName, key->text, "the key")
+            ->type_name(Cat::kNumericKey ? "INT" : "TEXT")
+            ->required();
+    }
+}
+
+} // namespace ltpctl

@@ -1,0 +1,73 @@
+#include "tools/ltpctl/command_support.h"
+
+#include <ostream>
+
+namespace ltpctl {
+
+const char* const kDateHelp =
+    "Dates are ISO-8601 text in UTC: YYYY-MM-DD, YYYY-MM-DDTHH:MM or "
+    "YYYY-MM-DDTHH:MM:SS. On the wire they travel as days since 1899-12-30 with the time of "
+    "day as the fraction (2026-12-07T12:00 is 46363.5).";
+
+CLI::App* AddLeaf(CLI::App* parent, const std::string& name, const std::string& description,
+                  ActionSlot& slot, std::function<Action()> makeAction) {
+    CLI::App* leaf = parent->add_subcommand(name, description);
+    leaf->callback([&slot, makeAction]() { slot.action = makeAction(); });
+    return leaf;
+}
+
+CLI::App* FamilyCommand(CLI::App& parent, const std::string& name, const std::string& description) {
+    for (CLI::App* sub : parent.get_subcommands({}))
+        if (sub->get_name() == name)
+            return sub;
+    CLI::App* family = parent.add_subcommand(name, description);
+    family->require_subcommand(1);
+    return family;
+}
+
+void PrintTable(RunContext& ctx, const ResultTable& table) {
+    PrintResult(table, ctx.format, ctx.out);
+}
+
+int Refuse(RunContext& ctx, int rc, const std::string& message) {
+    ctx.connection.Report(message);
+    return rc;
+}
+
+int CheckText(RunContext& ctx, const std::string& value, const std::string& name,
+              std::size_t width) {
+    std::string error;
+    const int rc = CheckCarriable(value, name, width, error);
+    return rc == kExitOk ? rc : Refuse(ctx, rc, error);
+}
+
+const char* FieldTypeName(const FieldInfo& field) {
+    switch (field.kind) {
+        case FieldKind::Text:
+            return "TEXT";
+        case FieldKind::Long:
+            return "INT";
+        case FieldKind::Real:
+            return "NUMBER";
+        case FieldKind::Date:
+            return "DATE";
+    }
+    return "TEXT";
+}
+
+std::string FieldHelp(const FieldInfo& field) {
+    switch (field.kind) {
+        case FieldKind::Text:
+            return std::string(field.name) + ": text of at most " +
+                   std::to_string(field.width - 1) + " bytes, without '|' or '<'";
+        case FieldKind::Long:
+            return std::string(field.name) + ": whole number";
+        case FieldKind::Real:
+            return std::string(field.name) + ": number";
+        case FieldKind::Date:
+            return std::string(field.name) + ": date, ISO-8601 (YYYY-MM-DD[THH:MM[:SS]])";
+    }
+    return field.name;
+}
+
+} // namespace ltpctl

@@ -1,0 +1,108 @@
+// What every command family shares: the run context an action gets, the slot the parsed
+// subcommand leaves its action in, and helpers for keys, record options and results.
+#pragma once
+
+#include <cstring>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "tools/ltpctl/connection.h"
+#include "tools/ltpctl/exit_codes.h"
+#include "tools/ltpctl/output.h"
+#include "tools/ltpctl/record_fields.h"
+
+namespace ltpctl {
+
+struct RunContext {
+    Connection& connection;
+    OutputFormat format;
+    std::ostream& out;
+};
+
+using Action = std::function<int(RunContext&)>;
+
+// The parsed subcommand stores what it will do here; it runs after parsing succeeded, so that a
+// usage mistake never sends anything.
+struct ActionSlot {
+    Action action;
+};
+
+// Registers one leaf command whose action is made when it is parsed.
+CLI::App* AddLeaf(CLI::App* parent, const std::string& name, const std::string& description,
+                  ActionSlot& slot, std::function<Action()> makeAction);
+
+// The subcommand of parent with that name; creates it (needing a subcommand) when missing.
+CLI::App* FamilyCommand(CLI::App& parent, const std::string& name, const std::string& description);
+
+void PrintTable(RunContext& ctx, const ResultTable& table);
+
+// Reports a problem with the input found before anything was sent; returns rc.
+int Refuse(RunContext& ctx, int rc, const std::string& message);
+
+// Text given for an element: checked before sending so that the message names the argument.
+int CheckText(RunContext& ctx, const std::string& value, const std::string& name,
+              std::size_t width);
+
+// Option help for a record field: its kind and, for texts, how many bytes fit.
+std::string FieldHelp(const FieldInfo& field);
+// TEXT, INT, NUMBER or DATE, as the help shows the option's value.
+const char* FieldTypeName(const FieldInfo& field);
+
+// Named options for the fields of a record (all but the key), remembered to fill a record later.
+struct FieldOptions {
+    std::vector<std::pair<const FieldInfo*, CLI::Option*>> options;
+    std::vector<std::string> values;
+};
+
+template <class T>
+std::shared_ptr<FieldOptions> AddFieldOptions(CLI::App* command, bool skipKey = true) {
+    auto fo = std::make_shared<FieldOptions>();
+    const auto& fields = RecordFields<T>();
+    fo->values.resize(fields.size());
+    for (size_t i = skipKey ? 1 : 0; i < fields.size(); ++i) {
+        if (!fields[i].sent)
+            continue;
+        CLI::Option* o =
+            command->add_option(OptionName(fields[i]), fo->values[i], FieldHelp(fields[i]))
+                ->type_name(FieldTypeName(fields[i]));
+        fo->options.push_back({&fields[i], o});
+    }
+    return fo;
+}
+
+// Copies the given options into the record; fields whose option was not given keep their value.
+template <class T> int ApplyFieldOptions(RunContext& ctx, const FieldOptions& fo, T& record) {
+    const auto& fields = RecordFields<T>();
+    for (const auto& [field, option] : fo.options) {
+        if (option->count() == 0)
+            continue;
+        const size_t index = static_cast<size_t>(field - fields.data());
+        std::string error;
+        const int rc = SetField(&record, *field, fo.values[index], OptionName(*field), error);
+        if (rc != kExitOk)
+            return Refuse(ctx, rc, error);
+    }
+    return kExitOk;
+}
+
+// A record zero-filled, as the library's own records are.
+template <class T> T ZeroRecord() {
+    T record;
+    std::memset(&record, 0, sizeof record);
+    return record;
+}
+
+template <class T> bool IsZero(const T& record) {
+    const T zero = ZeroRecord<T>();
+    return std::memcmp(&record, &zero, sizeof record) == 0;
+}
+
+// Footer of the help: how dates are given.
+extern const char* const kDateHelp;
+
+} // namespace ltpctl

@@ -1,0 +1,19 @@
+// The command families of ltpctl. Each adds its subcommands to the application; the one that is
+// parsed leaves its action in the slot.
+#pragma once
+
+#include "tools/ltpctl/command_support.h"
+
+namespace ltpctl {
+
+void AddCatalogueCommands(CLI::App& app, ActionSlot& slot); // users ... globals
+void AddRelationCommands(CLI::App& app, ActionSlot& slot);  // members, channel <-> schedules
+void AddRightsCommands(CLI::App& app, ActionSlot& slot);    // rights, permission, program tree
+void AddStatsCommands(CLI::App& app, ActionSlot& slot);     // stats
+void AddMtpPathCommands(CLI::App& app, ActionSlot& slot);   // mtp, paths
+void AddServerCommands(CLI::App& app, ActionSlot& slot);    // info, sysinfo, log
+
+// Every family, in the order the help lists them.
+void AddAllCommands(CLI::App& app, ActionSlot& slot);
+
+} // namespace ltpctl

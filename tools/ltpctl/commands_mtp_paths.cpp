@@ -1,0 +1,110 @@
+// mtp (the register of MTP servers) and paths (the paths attached to programs).
+#include "tools/ltpctl/catalogue_commands.h"
+#include "tools/ltpctl/commands.h"
+
+namespace ltpctl {
+
+template <> struct Catalogue<MTPSVR> {
+    static constexpr const char* kFamily = "mtp";
+    static constexpr const char* kAlias = "mtpsvr";
+    static constexpr const char* kNoun = "MTP server";
+    static constexpr const char* kKeyName = "MTPSVRNAME";
+    static constexpr bool kNumericKey = false;
+    static int List(CLTPCreater& c, CList<MTPSVR*, MTPSVR*>* l) { return c.GetMTPSvrs(l); }
+    static int Find(CLTPCreater& c, const char* k, MTPSVR* r) { return c.FindMTPSvr(k, r); }
+    static int Add(CLTPCreater& c, MTPSVR* r) { return c.AddMTPSvr(r); }
+    static int Modify(CLTPCreater& c, MTPSVR* r) { return c.ModifyMTPSvr(r); }
+    static int Delete(CLTPCreater& c, const char* k) { return c.DeleteMTPSvr(k); }
+};
+
+namespace {
+
+struct PathArgs {
+    std::string program;
+    std::string path;
+    LONG programID = 0;
+
+    int Check(RunContext& ctx, bool withPath) {
+        std::string error;
+        if (ParseLong(program, "PROGRAMID", programID, error) != kExitOk)
+            return Refuse(ctx, kExitUsage, error);
+        return withPath ? CheckText(ctx, path, "PATH", sizeof(PROGRAMPATH::ProgramPath)) : kExitOk;
+    }
+};
+
+void AddPaths(CLI::App& app, ActionSlot& slot) {
+    CLI::App* family = FamilyCommand(app, "paths", "add, list and delete the paths of programs");
+    family->alias("path");
+
+    {
+        auto args = std::make_shared<PathArgs>();
+        CLI::App* leaf = AddLeaf(family, "add", "attach a path to a program", slot, {});
+        leaf->add_option("PROGRAMID", args->program, "the program")->type_name("INT")->required();
+        leaf->add_option("PATH", args->path, "the path")->required();
+        // Real3 and Real4 travel with the path; ProgramID and ProgramPath are the positionals.
+        std::shared_ptr<FieldOptions> fields = AddFieldOptions<PROGRAMPATH>(leaf, true);
+        fields->options.erase(fields->options.begin());
+        leaf->footer(kDateHelp);
+        leaf->callback([&slot, args, fields] {
+            slot.action = [args, fields](RunContext& ctx) {
+                int rc = args->Check(ctx, true);
+                PROGRAMPATH record = ZeroRecord<PROGRAMPATH>();
+                if (rc == kExitOk) {
+                    record.ProgramID = args->programID;
+                    std::memcpy(record.ProgramPath, args->path.data(), args->path.size());
+                    rc = ApplyFieldOptions(ctx, *fields, record);
+                }
+                if (rc == kExitOk)
+                    rc = ctx.connection.Call(
+                        [&](CLTPCreater& c) { return c.AddPathToProgram(&record); });
+                return rc;
+            };
+        });
+    }
+
+    {
+        auto args = std::make_shared<PathArgs>();
+        AddLeaf(family, "list", "list the paths of a program", slot,
+                [args] {
+                    return [args](RunContext& ctx) {
+                        int rc = args->Check(ctx, false);
+                        OwnedList<PROGRAMPATH> list;
+                        if (rc == kExitOk)
+                            rc = ctx.connection.Call([&](CLTPCreater& c) {
+                                return c.GetProgramPath(args->programID, list.get());
+                            });
+                        if (rc == kExitOk)
+                            PrintTable(ctx, ListTable(list.list()));
+                        return rc;
+                    };
+                })
+            ->add_option("PROGRAMID", args->program, "the program")
+            ->type_name("INT")
+            ->required();
+    }
+
+    {
+        auto args = std::make_shared<PathArgs>();
+        CLI::App* leaf = AddLeaf(family, "delete", "remove a path from a program", slot, [args] {
+            return [args](RunContext& ctx) {
+                int rc = args->Check(ctx, true);
+                if (rc == kExitOk)
+                    rc = ctx.connection.Call([&](CLTPCreater& c) {
+                        return c.DelPathFromProgram(args->programID, args->path.c_str());
+                    });
+                return rc;
+            };
+        });
+        leaf->add_option("PROGRAMID", args->program, "the program")->type_name("INT")->required();
+        leaf->add_option("PATH", args->path, "the path")->required();
+    }
+}
+
+} // namespace
+
+void AddMtpPathCommands(CLI::App& app, ActionSlot& slot) {
+    AddCatalogue<MTPSVR>(app, slot);
+    AddPaths(app, slot);
+}
+
+} // namespace ltpctl

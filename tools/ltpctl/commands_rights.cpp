@@ -1,0 +1,230 @@
+// rights of users and groups on programs, a user's permission, and the program tree (move, copy,
+// apply-permission).
+#include "tools/ltpctl/commands.h"
+
+namespace ltpctl {
+namespace {
+
+// "user" or "group", its identifier, the program and (for add and modify) the rights value.
+struct Grant {
+    std::string holder = "user";
+    std::string id;
+    std::string program;
+    std::string rights;
+    LONG programID = 0;
+    LONG rightsValue = 0;
+
+    bool IsUser() const { return holder == "user"; }
+
+    int Check(RunContext& ctx, bool withRights) {
+        const size_t width = IsUser() ? sizeof(tagUser::UserID) : sizeof(tagGroup::GroupID);
+        int rc = CheckText(ctx, id, IsUser() ? "USERID" : "GROUPID", width);
+        std::string error;
+        if (rc == kExitOk)
+            rc = ParseLong(program, "PROGRAMID", programID, error);
+        if (rc == kExitOk && withRights)
+            rc = ParseLong(rights, "RIGHTS", rightsValue, error);
+        if (rc != kExitOk && !error.empty())
+            return Refuse(ctx, rc, error);
+        return rc;
+    }
+};
+
+void AddGrantArgs(CLI::App* leaf, Grant& g, bool withRights) {
+    leaf->add_option("KIND", g.holder, "user or group")
+        ->required()
+        ->check(CLI::IsMember({"user", "group"}));
+    leaf->add_option("ID", g.id, "the user's or the group's identifier")->required();
+    leaf->add_option("PROGRAMID", g.program, "the program")->type_name("INT")->required();
+    if (withRights)
+        leaf->add_option("RIGHTS", g.rights, "the rights value (a whole number)")
+            ->type_name("INT")
+            ->required();
+}
+
+void AddRights(CLI::App& app, ActionSlot& slot) {
+    CLI::App* family =
+        FamilyCommand(app, "rights", "read, grant, change and revoke rights on programs");
+    family->alias("right");
+
+    {
+        auto g = std::make_shared<Grant>();
+        CLI::App* leaf =
+            AddLeaf(family, "get", "show the rights of a user or group on a program", slot, [g] {
+                return [g](RunContext& ctx) {
+                    int rc = g->Check(ctx, false);
+                    LONG value = 0;
+                    if (rc == kExitOk)
+                        rc = ctx.connection.Call([&](CLTPCreater& c) {
+                            return g->IsUser()
+                                       ? c.GetUserRights(g->id.c_str(), g->programID, &value)
+                                       : c.GetGroupRights(g->id.c_str(), g->programID, &value);
+                        });
+                    if (rc == kExitOk)
+                        PrintTable(ctx, ValueTable(g->IsUser() ? "UserRights" : "GroupRights",
+                                                   std::to_string(value), true));
+                    return rc;
+                };
+            });
+        AddGrantArgs(leaf, *g, false);
+    }
+
+    // add and modify take the same arguments and differ only in the call.
+    for (const bool adding : {true, false}) {
+        auto g = std::make_shared<Grant>();
+        CLI::App* leaf = AddLeaf(
+            family, adding ? "add" : "modify",
+            adding ? "grant rights on a program" : "change granted rights on a program", slot,
+            [g, adding] {
+                return [g, adding](RunContext& ctx) {
+                    int rc = g->Check(ctx, true);
+                    if (rc == kExitOk)
+                        rc = ctx.connection.Call([&](CLTPCreater& c) {
+                            const char* id = g->id.c_str();
+                            if (g->IsUser())
+                                return adding
+                                           ? c.AddUserRights(id, g->programID, g->rightsValue)
+                                           : c.ModifyUserRights(id, g->programID, g->rightsValue);
+                            return adding ? c.AddGroupRights(id, g->programID, g->rightsValue)
+                                          : c.ModifyGroupRights(id, g->programID, g->rightsValue);
+                        });
+                    return rc;
+                };
+            });
+        AddGrantArgs(leaf, *g, true);
+    }
+
+    {
+        auto g = std::make_shared<Grant>();
+        CLI::App* leaf = AddLeaf(family, "delete", "revoke the rights on a program", slot, [g] {
+            return [g](RunContext& ctx) {
+                int rc = g->Check(ctx, false);
+                if (rc == kExitOk)
+                    rc = ctx.connection.Call([&](CLTPCreater& c) {
+                        return g->IsUser() ? c.DeleteUserRights(g->id.c_str(), g->programID)
+                                           : c.DeleteGroupRights(g->id.c_str(), g->programID);
+                    });
+                return rc;
+            };
+        });
+        AddGrantArgs(leaf, *g, false);
+    }
+
+    // The holders of grants on a program.
+    for (const bool users : {true, false}) {
+        auto program = std::make_shared<std::string>();
+        AddLeaf(family, users ? "users" : "groups",
+                users ? "list the users granted rights on a program"
+                      : "list the groups granted rights on a program",
+                slot,
+                [program, users] {
+                    return [program, users](RunContext& ctx) {
+                        LONG id = 0;
+                        std::string error;
+                        if (ParseLong(*program, "PROGRAMID", id, error) != kExitOk)
+                            return Refuse(ctx, kExitUsage, error);
+                        if (users) {
+                            OwnedList<tagUser> list;
+                            const int rc = ctx.connection.Call(
+                                [&](CLTPCreater& c) { return c.GetGrantedUsers(id, list.get()); });
+                            if (rc == kExitOk)
+                                PrintTable(ctx, ListTable(list.list()));
+                            return rc;
+                        }
+                        OwnedList<tagGroup> list;
+                        const int rc = ctx.connection.Call(
+                            [&](CLTPCreater& c) { return c.GetGrantedGroups(id, list.get()); });
+                        if (rc == kExitOk)
+                            PrintTable(ctx, ListTable(list.list()));
+                        return rc;
+                    };
+                })
+            ->alias(users ? "granted-users" : "granted-groups")
+            ->add_option("PROGRAMID", *program, "the program")
+            ->type_name("INT")
+            ->required();
+    }
+}
+
+void AddPermission(CLI::App& app, ActionSlot& slot) {
+    auto g = std::make_shared<Grant>();
+    CLI::App* leaf = AddLeaf(
+        &app, "permission",
+        "show a user's permission on a program, from his own rights and his groups'", slot, [g] {
+            return [g](RunContext& ctx) {
+                int rc = g->Check(ctx, false);
+                LONG value = 0;
+                if (rc == kExitOk)
+                    rc = ctx.connection.Call([&](CLTPCreater& c) {
+                        return c.GetUserPermission(g->id.c_str(), g->programID, &value);
+                    });
+                if (rc == kExitOk)
+                    PrintTable(ctx, ValueTable("UserPermission", std::to_string(value), true));
+                return rc;
+            };
+        });
+    leaf->add_option("USERID", g->id, "the user")->required();
+    leaf->add_option("PROGRAMID", g->program, "the program")->type_name("INT")->required();
+}
+
+struct TreeArgs {
+    std::string first;
+    std::string second;
+};
+
+void AddProgramTree(CLI::App& app, ActionSlot& slot) {
+    CLI::App* programs = FamilyCommand(app, "programs", "programs");
+    for (const bool moving : {true, false}) {
+        auto args = std::make_shared<TreeArgs>();
+        CLI::App* leaf =
+            AddLeaf(programs, moving ? "move" : "copy",
+                    moving ? "move a program (with its descendants) below another program"
+                           : "copy a program (with its descendants) below another program",
+                    slot, [args, moving] {
+                        return [args, moving](RunContext& ctx) {
+                            LONG program = 0, parent = 0;
+                            std::string error;
+                            if (ParseLong(args->first, "PROGRAMID", program, error) != kExitOk ||
+                                ParseLong(args->second, "PARENTID", parent, error) != kExitOk)
+                                return Refuse(ctx, kExitUsage, error);
+                            return ctx.connection.Call([&](CLTPCreater& c) {
+                                return moving ? c.MoveProgram(program, parent)
+                                              : c.CopyProgram(program, parent);
+                            });
+                        };
+                    });
+        leaf->add_option("PROGRAMID", args->first, "the program to move or copy")
+            ->type_name("INT")
+            ->required();
+        leaf->add_option("PARENTID", args->second, "the program to put it under (0: the top level)")
+            ->type_name("INT")
+            ->required();
+    }
+
+    auto program = std::make_shared<std::string>();
+    AddLeaf(programs, "apply-permission",
+            "give the programs below a program the grants of that program", slot,
+            [program] {
+                return [program](RunContext& ctx) {
+                    LONG id = 0;
+                    std::string error;
+                    if (ParseLong(*program, "PROGRAMID", id, error) != kExitOk)
+                        return Refuse(ctx, kExitUsage, error);
+                    return ctx.connection.Call(
+                        [&](CLTPCreater& c) { return c.ApplyPermissionToDescendants(id); });
+                };
+            })
+        ->add_option("PROGRAMID", *program, "the program")
+        ->type_name("INT")
+        ->required();
+}
+
+} // namespace
+
+void AddRightsCommands(CLI::App& app, ActionSlot& slot) {
+    AddRights(app, slot);
+    AddPermission(app, slot);
+    AddProgramTree(app, slot);
+}
+
+} // namespace ltpctl

@@ -1,0 +1,113 @@
+// The server as a whole: its information text, its system information and its log.
+#include "tools/ltpctl/commands.h"
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <ostream>
+
+namespace ltpctl {
+namespace {
+
+struct InfoArgs {
+    std::string text;
+    std::string file;
+};
+
+void AddInfo(CLI::App& app, ActionSlot& slot) {
+    CLI::App* family = FamilyCommand(app, "info", "read and send the server's information text");
+
+    AddLeaf(family, "get", "print the server's information text", slot, [] {
+        return [](RunContext& ctx) {
+            std::string text;
+            const int rc = ctx.connection.Call([&](CLTPCreater& c) {
+                char* body = nullptr;
+                const int ok = c.GetInfomation(&body);
+                // The text lives in the response buffer only until the next request: copy it.
+                if (ok && body)
+                    text = body;
+                return ok;
+            });
+            if (rc != kExitOk)
+                return rc;
+            if (ctx.format == OutputFormat::Table) {
+                ctx.out << text;
+                if (!text.empty() && text.back() != '\n')
+                    ctx.out << '\n';
+            } else {
+                PrintTable(ctx, ValueTable("Information", text, false));
+            }
+            return rc;
+        };
+    });
+
+    auto args = std::make_shared<InfoArgs>();
+    CLI::App* set = AddLeaf(family, "set", "send an information text to the server", slot, [args] {
+        return [args](RunContext& ctx) {
+            std::string text = args->text;
+            if (!args->file.empty()) {
+                if (args->file == "-") {
+                    text.assign(std::istreambuf_iterator<char>(std::cin),
+                                std::istreambuf_iterator<char>());
+                } else {
+                    std::ifstream in(args->file, std::ios::binary);
+                    if (!in)
+                        return Refuse(ctx, kExitUsage, "cannot read '" + args->file + "'");
+                    text.assign(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
+                }
+            }
+            if (text.find('\0') != std::string::npos)
+                return Refuse(ctx, kExitUncarried,
+                              "the information text holds a zero byte, which the protocol "
+                              "cannot carry");
+            return ctx.connection.Call([&](CLTPCreater& c) { return c.AddInfomation(&text[0]); });
+        };
+    });
+    CLI::Option* text = set->add_option("TEXT", args->text, "the text");
+    CLI::Option* file =
+        set->add_option("--file,-f", args->file, "read the text from a file ('-': standard input)");
+    text->excludes(file);
+    set->require_option(1);
+}
+
+void AddSysInfo(CLI::App& app, ActionSlot& slot) {
+    AddLeaf(&app, "sysinfo", "show the server's system information", slot, [] {
+        return [](RunContext& ctx) {
+            tagSysInfo info = ZeroRecord<tagSysInfo>();
+            const int rc = ctx.connection.Call([&](CLTPCreater& c) { return c.GetSysInfo(&info); });
+            if (rc == kExitOk)
+                PrintTable(ctx, RecordTable(info));
+            return rc;
+        };
+    });
+}
+
+void AddLog(CLI::App& app, ActionSlot& slot) {
+    CLI::App* family = FamilyCommand(app, "log", "list and clear the server's log");
+    AddLeaf(family, "list", "list the server's log events", slot, [] {
+        return [](RunContext& ctx) {
+            OwnedList<tagLogEvent> list;
+            const int rc =
+                ctx.connection.Call([&](CLTPCreater& c) { return c.GetAllLogEvents(list.get()); });
+            if (rc == kExitOk)
+                PrintTable(ctx, ListTable(list.list()));
+            return rc;
+        };
+    });
+    AddLeaf(family, "clear", "empty the server's log", slot, [] {
+        return [](RunContext& ctx) {
+            return ctx.connection.Call([](CLTPCreater& c) { return c.ClearLogEvents(); });
+        };
+    });
+}
+
+} // namespace
+
+void AddServerCommands(CLI::App& app, ActionSlot& slot) {
+    AddInfo(app, slot);
+    AddSysInfo(app, slot);
+    AddLog(app, slot);
+}
+
+} // namespace ltpctl

@@ -1,0 +1,58 @@
+#include "tools/ltpctl/failure_text.h"
+
+#include "tools/ltpctl/exit_codes.h"
+
+namespace ltpctl {
+
+int ResponseStatus(const char* response, std::size_t length) {
+    if (!response)
+        return -1;
+    std::size_t i = 0;
+    while (i < length && response[i] != ' ' && response[i] != '\r' && response[i] != '\n')
+        ++i;
+    if (i == length || response[i] != ' ')
+        return -1;
+    while (i < length && (response[i] == ' ' || response[i] == '\t'))
+        ++i;
+    int code = -1;
+    while (i < length && response[i] >= '0' && response[i] <= '9' && code < 100000)
+        code = (code < 0 ? 0 : code * 10) + (response[i++] - '0');
+    return code;
+}
+
+Failure ExplainFailure(long lastError, const char* response, std::size_t responseLength,
+                       const std::string& reason, const std::string& where) {
+    switch (lastError) {
+        case 0:
+            break;
+        case -2:
+            return {kExitTransport, "receiving the answer from " + where + " failed"};
+        case -3:
+            return {kExitTransport, "sending the request to " + where + " failed"};
+        case -4:
+            return {kExitTransport, "connection refused by " + where};
+        case -6:
+            return {kExitTransport, "the connection to " + where + " reported an error"};
+        case -7:
+            return {kExitTransport, "no answer within 10 s from " + where};
+        case -8:
+            return {kExitUncarried, "the request holds input the protocol cannot carry"};
+        default:
+            return {kExitTransport, "the connection to " + where + " failed (code " +
+                                        std::to_string(lastError) + ")"};
+    }
+    const int status = ResponseStatus(response, responseLength);
+    if (status < 0)
+        return {kExitTransport, "the server closed the connection"};
+    if (status == 200)
+        return {kExitRefused, "the server's answer held no record"};
+    std::string text = reason;
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.erase(0, 1);
+    if (text.empty())
+        return {kExitRefused,
+                "the server refused the request with status " + std::to_string(status)};
+    return {kExitRefused, "the server refused the request: " + std::to_string(status) + " " + text};
+}
+
+} // namespace ltpctl

@@ -1,0 +1,24 @@
+// Turns the outcome of a failed library call into words and an exit code: the server's reason
+// for a refusal, or what went wrong with the connection.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace ltpctl {
+
+struct Failure {
+    int exitCode;
+    std::string message;
+};
+
+// lastError is the session's outcome code (GetLastError, as a signed value); response the bytes
+// received for the call; reason the server's reason text (GetErrorDescription); where the
+// server's "HOST:PORT".
+Failure ExplainFailure(long lastError, const char* response, std::size_t responseLength,
+                       const std::string& reason, const std::string& where);
+
+// The status code of a response's status line, or -1 when the response has none.
+int ResponseStatus(const char* response, std::size_t length);
+
+} // namespace ltpctl

@@ -1,0 +1,52 @@
+// The fields of the twelve records, described once: their names (used as option names and as
+// column names), kinds, places and widths. Commands fill records from options and print them
+// through these descriptions instead of naming every field by hand.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include <ltpadmin/ltpadmin.h>
+
+namespace ltpctl {
+
+enum class FieldKind {
+    Text, // char[width], zero-terminated
+    Long, // 32-bit signed
+    Real, // double
+    Date, // double holding a date (see dates.h), shown and read as ISO-8601 text
+};
+
+struct FieldInfo {
+    const char* name; // the record's field name, e.g. "Text2"
+    FieldKind kind;
+    std::size_t offset;
+    std::size_t width; // bytes of the array for Text; sizeof the number otherwise
+    bool sent;         // false for fields the server fills but the library never sends
+};
+
+template <class T> const std::vector<FieldInfo>& RecordFields();
+
+// "--text2" for the field Text2.
+std::string OptionName(const FieldInfo& field);
+
+// The field's value as text: texts as they are, numbers in decimal, dates as ISO-8601.
+std::string FieldText(const void* record, const FieldInfo& field);
+
+// Stores value into the field. On failure returns an exit code (kExitUsage for a number or date
+// that does not parse, kExitUncarried for text the protocol cannot carry) and says why in error,
+// naming the option by optionName.
+int SetField(void* record, const FieldInfo& field, const std::string& value,
+             const std::string& optionName, std::string& error);
+
+// Checks that a text can travel inside an element: no "|", "<" or line break, and at most
+// width - 1 bytes when width is not 0. Returns kExitOk or kExitUncarried with error set.
+int CheckCarriable(const std::string& value, const std::string& optionName, std::size_t width,
+                   std::string& error);
+
+// A 32-bit signed number from text; kExitUsage with error set when it is not one.
+int ParseLong(const std::string& value, const std::string& optionName, LONG& out,
+              std::string& error);
+
+} // namespace ltpctl

@@ -1,0 +1,51 @@
+#include "tools/ltpctl/wire_trace.h"
+
+#include <ostream>
+
+namespace ltpctl {
+
+const CString& CTracedCreater::RequestText() const {
+    return m_strRequest;
+}
+
+std::string MaskPassword(const std::string& request) {
+    static const std::string kHeader = "Authorization: basic ";
+    std::string masked = request;
+    const size_t at = masked.find(kHeader);
+    if (at == std::string::npos)
+        return masked;
+    const size_t start = at + kHeader.size();
+    size_t end = masked.find_first_of("\r\n", start);
+    if (end == std::string::npos)
+        end = masked.size();
+    masked.replace(start, end - start, "****");
+    return masked;
+}
+
+void PrintPrefixed(const std::string& text, const char* prefix, std::ostream& out) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) {
+            out << prefix << text.substr(pos) << '\n';
+            break;
+        }
+        out << prefix << text.substr(pos, end - pos) << '\n';
+        if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
+            ++end;
+        pos = end + 1;
+    }
+}
+
+void PrintExchange(const CTracedCreater& creater, std::ostream& out) {
+    const CString& request = creater.RequestText();
+    PrintPrefixed(MaskPassword(std::string(request.GetString(), request.GetLength())), "> ", out);
+    CMessage& response = const_cast<CTracedCreater&>(creater).GetReadMessage();
+    if (response.GetData() && response.GetLength() > 0)
+        PrintPrefixed(std::string(response.GetData(), response.GetLength()), "< ", out);
+    else
+        out << "* no response\n";
+    out.flush();
+}
+
+} // namespace ltpctl
