@@ -274,6 +274,13 @@ bool LoadClient::Programs() {
         return true;
     }
     const LONG id = it->first;
+    if (action < 9) {
+        // Only the client's own programs lie below its own, so no other client's grants move.
+        if (!Changed(m_admin.ApplyPermissionToDescendants(id), "apply permission to descendants"))
+            return false;
+        m_model.ApplyToDescendants(id);
+        return true;
+    }
     if (m_model.HasChildren(id))
         return Expect(m_admin.DeleteProgram(id), false, "delete a program with programs below");
     if (!Changed(m_admin.DeleteProgram(id), "delete program"))

@@ -43,6 +43,37 @@ bool LoadModel::HasChildren(LONG program) const {
     return false;
 }
 
+std::vector<LONG> LoadModel::Descendants(LONG program) const {
+    std::vector<LONG> below;
+    std::vector<LONG> pending{program};
+    while (!pending.empty()) {
+        const LONG parent = pending.back();
+        pending.pop_back();
+        for (const auto& entry : programs)
+            if (entry.second.Number6 == parent) {
+                below.push_back(entry.first);
+                pending.push_back(entry.first);
+            }
+    }
+    return below;
+}
+
+void LoadModel::ApplyToDescendants(LONG program) {
+    for (LONG d : Descendants(program)) {
+        EraseIf(userRights, [&](const auto& r) { return r.first.second == d; });
+        EraseIf(groupRights, [&](const auto& r) { return r.first.second == d; });
+        std::vector<std::pair<std::pair<std::string, LONG>, LONG>> users, groups;
+        for (const auto& [key, rights] : userRights)
+            if (key.second == program)
+                users.push_back({{key.first, d}, rights});
+        for (const auto& [key, rights] : groupRights)
+            if (key.second == program)
+                groups.push_back({{key.first, d}, rights});
+        userRights.insert(users.begin(), users.end());
+        groupRights.insert(groups.begin(), groups.end());
+    }
+}
+
 bool LoadModel::HasSchedules(const std::string& channel) const {
     for (const auto& entry : schedules)
         if (channel == entry.second.Text2)

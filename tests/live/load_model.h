@@ -33,6 +33,11 @@ struct LoadModel {
     void DeleteProgram(LONG program);
 
     bool HasChildren(LONG program) const;
+    // Every program below the given one, however deep.
+    std::vector<LONG> Descendants(LONG program) const;
+    // The server's "apply permission to descendants": every program below gets exactly the
+    // user and group grants of this one.
+    void ApplyToDescendants(LONG program);
     bool HasSchedules(const std::string& channel) const;
     // The user's own rights on the program OR-ed with those of every group he belongs to.
     LONG Permission(const std::string& user, LONG program) const;
