@@ -98,6 +98,14 @@ TEST(CString, AppendsCountsAndEmpties) {
     s += CString("e");
     EXPECT_EQ(s.GetLength(), 5);
     EXPECT_TRUE(s == "abcde");
+    // A counted append takes bytes beyond a zero and ignores what has no length.
+    s.Preallocate(64);
+    s.Append("f\0g", 3);
+    s.Append("xyz", 0);
+    s.Append(nullptr, 4);
+    EXPECT_EQ(s.GetLength(), 8);
+    EXPECT_EQ(std::string(s.GetString(), 8), std::string("abcdef\0g", 8));
+    s = "abcde";
     EXPECT_EQ(s.Find('c'), 2);
     EXPECT_EQ(s.Find("de"), 3);
     EXPECT_EQ(s.Find('z'), -1);

@@ -1,6 +1,8 @@
 // The non-template half of the operation cycle: the wire check of texts, sending and waiting.
 #include "ltpadmin/admin/cycle.h"
 
+#include <climits>
+
 namespace ltp::form {
 
 namespace {
@@ -47,6 +49,19 @@ int CLTPCreater::Refuse() {
 
 bool CLTPCreater::CredentialsSendable() const {
     return ltp::form::IsSendableHeader(m_strUserName) && ltp::form::IsSendableHeader(m_strPassword);
+}
+
+void CLTPCreater::FormatTextRequest(const char* pszHeadTemplate, const char* pszText) {
+    const size_t nText = std::strlen(pszText);
+    m_strRequest.Format(pszHeadTemplate, m_strUserName.GetString(), m_strPassword.GetString(),
+                        static_cast<int>(nText));
+    const size_t nHead = static_cast<size_t>(m_strRequest.GetLength());
+    if (nText > static_cast<size_t>(INT_MAX) - nHead) {
+        m_strRequest += pszText; // too long to count in an int: the plain way
+        return;
+    }
+    m_strRequest.Preallocate(static_cast<int>(nHead + nText));
+    m_strRequest.Append(pszText, static_cast<int>(nText));
 }
 
 int CLTPCreater::Exchange() {

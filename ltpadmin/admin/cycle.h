@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 #include "ltpadmin/admin/ltp_creater.h"
 #include "ltpadmin/admin/record_texts.h"
@@ -31,6 +32,14 @@ inline bool IsSendable(double, bool) {
 }
 // Whether a header value (user name, password) keeps to its line.
 bool IsSendableHeader(const char* pszValue);
+
+// The caller's text when it is the one argument (row 1), else nullptr.
+template <class... Args> const char* TextArgument(const Args&... args) {
+    if constexpr (sizeof...(Args) == 1 && (std::is_convertible_v<Args, const char*> && ...))
+        return (args, ...);
+    else
+        return nullptr;
+}
 
 // Result forms. IsReady: the caller gave somewhere to put the result. Take: the response had
 // status 200; returns the operation's result.
@@ -128,10 +137,16 @@ int CLTPCreater::Run(int nRow, Form form, const Args&... args) {
     const char* pszPassword = m_strPassword;
     if constexpr (sizeof...(Args) > 0) {
         if (row.hasContentLength) {
-            CString strBody;
-            strBody.Format(row.bodyTemplate, args...);
-            m_strRequest.Format(row.headTemplate, pszUser, pszPassword, strBody.GetLength());
-            m_strRequest += strBody;
+            const char* pszText =
+                row.body == ltp::BodyKind::Text ? ltp::form::TextArgument(args...) : nullptr;
+            if (pszText) {
+                FormatTextRequest(row.headTemplate, pszText);
+            } else {
+                CString strBody;
+                strBody.Format(row.bodyTemplate, args...);
+                m_strRequest.Format(row.headTemplate, pszUser, pszPassword, strBody.GetLength());
+                m_strRequest += strBody;
+            }
         } else {
             m_strRequest.Format(row.headTemplate, pszUser, pszPassword, args...);
         }

@@ -165,6 +165,9 @@ private:
     // A record to send is there and each of its text fields ends inside its array; otherwise
     // refuses the operation.
     template <class Record> bool IsSendableRecord(const Record* pRecord);
+    // The request of a text row: its body is the text as it is ("%s"), so it is measured once and
+    // copied once, straight after the head.
+    void FormatTextRequest(const char* pszHeadTemplate, const char* pszText);
     // Sends m_strRequest, waits and checks the status: 1 when the response can be read.
     int Exchange();
     // Gives up before sending: GetLastError reads LTP_ERROR_UNSENDABLE.

@@ -66,3 +66,7 @@ BOOL IsDBCSLeadByte(BYTE testChar) {
 const BYTE* GetACPLeadByteTable() {
     return tableFor(GetACP())->lead;
 }
+
+BOOL HasLeadBytes(const BYTE* pLeadByteTable) {
+    return pLeadByteTable != kSingleByte.lead ? TRUE : FALSE;
+}

@@ -33,6 +33,16 @@ public:
         m_str += ch;
         return *this;
     }
+    // Appends nLength bytes of pch (no terminating zero needed).
+    void Append(const char* pch, int nLength) {
+        if (pch && nLength > 0)
+            m_str.append(pch, static_cast<size_t>(nLength));
+    }
+    // Makes room for nLength bytes in all, so that appending up to there copies nothing again.
+    void Preallocate(int nLength) {
+        if (nLength > 0)
+            m_str.reserve(static_cast<size_t>(nLength));
+    }
 
     int GetLength() const { return static_cast<int>(m_str.size()); }
     bool IsEmpty() const { return m_str.empty(); }

@@ -1,5 +1,6 @@
 #include "ltpadmin/protocol/response.h"
 
+#include "ltpadmin/platform/codepage.h"
 #include "ltpadmin/protocol/element.h"
 
 #include <cstring>
@@ -22,6 +23,14 @@ int ParseResponse(const char* data, ULONG length, CString& errorText) {
 }
 
 UINT GetParamCount(const char* data, ULONG length) {
+    if (data != nullptr && !HasLeadBytes(GetACPLeadByteTable())) {
+        // No trail bytes to step over: every "<" counts, and a plain count (which the compiler
+        // vectorises) reads the response once without a search per bracket.
+        UINT opened = 0;
+        for (ULONG i = 0; i < length; ++i)
+            opened += data[i] == '<';
+        return opened / 2;
+    }
     CTextScanner scanner(data, length);
     scanner.SkipTo('<');
     if (!scanner.Match('<'))

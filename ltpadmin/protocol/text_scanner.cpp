@@ -39,13 +39,6 @@ constexpr CFoldTable MakeFold() {
     return f;
 }
 
-bool HasNoLeadBytes(const BYTE* table) {
-    BYTE any = 0;
-    for (int b = 0; b < 256; ++b)
-        any |= table[b];
-    return any == 0;
-}
-
 } // namespace
 
 const CCharSet kNameEndSet = MakeNameEndSet();
@@ -76,53 +69,24 @@ CTextScanner::CTextScanner(const CTextSpan& span) : CTextScanner(span.start, spa
 
 CTextScanner::CTextScanner(const char* start, UINT length)
     : m_pStart(start), m_pCursor(start), m_pEnd(start ? start + length : start),
-      m_pLeadBytes(GetACPLeadByteTable()), m_bSingleByte(ltp::HasNoLeadBytes(m_pLeadBytes)) {}
+      m_pLeadBytes(GetACPLeadByteTable()), m_bSingleByte(!HasLeadBytes(m_pLeadBytes)) {}
 
-CTextSpan CTextScanner::SkipTo(char wanted, CTextSpan* passed) {
-    const char* from = m_pCursor;
-    if (m_bSingleByte) {
-        const void* hit = m_pCursor < m_pEnd ? std::memchr(m_pCursor, wanted,
-                                                           static_cast<size_t>(m_pEnd - m_pCursor))
-                                             : nullptr;
-        m_pCursor = hit ? static_cast<const char*>(hit) : m_pEnd;
-    } else {
-        const BYTE w = static_cast<BYTE>(wanted);
-        while (m_pCursor < m_pEnd) {
-            const BYTE b = static_cast<BYTE>(*m_pCursor);
-            if (b == w)
-                break;
-            // A lead byte in the last position must not carry the cursor past end.
-            if (m_pLeadBytes[b] && m_pEnd - m_pCursor >= 2)
-                m_pCursor += 2;
-            else if (m_pLeadBytes[b])
-                m_pCursor = m_pEnd;
-            else
-                m_pCursor += 1;
-        }
+const char* CTextScanner::StepTo(char wanted) const {
+    const BYTE w = static_cast<BYTE>(wanted);
+    const char* p = m_pCursor;
+    while (p < m_pEnd) {
+        const BYTE b = static_cast<BYTE>(*p);
+        if (b == w)
+            break;
+        // A lead byte in the last position must not carry the cursor past end.
+        if (m_pLeadBytes[b] && m_pEnd - p >= 2)
+            p += 2;
+        else if (m_pLeadBytes[b])
+            p = m_pEnd;
+        else
+            p += 1;
     }
-    CTextSpan span{from, static_cast<UINT>(m_pCursor - from)};
-    if (passed)
-        *passed = span;
-    return span;
-}
-
-CTextSpan CTextScanner::SkipUntil(const CCharSet& set, CTextSpan* passed) {
-    const char* from = m_pCursor;
-    while (m_pCursor < m_pEnd && !set.member[static_cast<BYTE>(*m_pCursor)])
-        ++m_pCursor;
-    CTextSpan span{from, static_cast<UINT>(m_pCursor - from)};
-    if (passed)
-        *passed = span;
-    return span;
-}
-
-UINT CTextScanner::ReadUnsigned() {
-    UINT value = 0;
-    while (m_pCursor < m_pEnd && *m_pCursor >= '0' && *m_pCursor <= '9') {
-        value = value * 10u + static_cast<UINT>(*m_pCursor - '0');
-        ++m_pCursor;
-    }
-    return value;
+    return p;
 }
 
 double CTextScanner::ReadDecimal() {
@@ -144,14 +108,6 @@ double CTextScanner::ReadDecimal() {
         ++m_pCursor;
     }
     return sum;
-}
-
-bool CTextScanner::Match(char wanted) {
-    if (m_pCursor < m_pEnd && *m_pCursor == wanted) {
-        ++m_pCursor;
-        return true;
-    }
-    return false;
 }
 
 bool CTextScanner::MatchLineEnd() {

@@ -4,6 +4,9 @@
 
 #include "ltpadmin/platform/win32_types.h"
 
+#include <cstdint>
+#include <cstring>
+
 // A counted piece of text owned elsewhere. start may be null when length is 0.
 struct CTextSpan {
     const char* start = nullptr;
@@ -39,20 +42,74 @@ public:
     // Advances to the next wanted byte (not consumed), stepping over whole double-byte characters
     // of the process's ANSI code page so that a trail byte is never taken for the wanted byte.
     // Stops at end when there is none. Returns the span passed over, also through passed.
-    CTextSpan SkipTo(char wanted, CTextSpan* passed = nullptr);
+    CTextSpan SkipTo(char wanted, CTextSpan* passed = nullptr) {
+        const char* from = m_pCursor;
+        m_pCursor = m_bSingleByte ? FindByte(m_pCursor, m_pEnd, wanted) : StepTo(wanted);
+        return Passed(from, passed);
+    }
     // Advances byte by byte to the next member of the set (not consumed), or to end.
-    CTextSpan SkipUntil(const CCharSet& set, CTextSpan* passed = nullptr);
+    CTextSpan SkipUntil(const CCharSet& set, CTextSpan* passed = nullptr) {
+        const char* from = m_pCursor;
+        while (m_pCursor < m_pEnd && !set.member[static_cast<BYTE>(*m_pCursor)])
+            ++m_pCursor;
+        return Passed(from, passed);
+    }
     // Consumes decimal digits; no sign, no blanks; wraps modulo 2^32.
-    UINT ReadUnsigned();
+    UINT ReadUnsigned() {
+        UINT value = 0;
+        while (m_pCursor < m_pEnd && *m_pCursor >= '0' && *m_pCursor <= '9') {
+            value = value * 10u + static_cast<UINT>(*m_pCursor - '0');
+            ++m_pCursor;
+        }
+        return value;
+    }
     // Consumes digits, an optional ".", and fraction digits. Each digit is added in its own
     // rounding step (0.3 reads as 3 * 0.1); no sign, no exponent.
     double ReadDecimal();
     // Consumes the wanted byte when it is next.
-    bool Match(char wanted);
+    bool Match(char wanted) {
+        if (m_pCursor < m_pEnd && *m_pCursor == wanted) {
+            ++m_pCursor;
+            return true;
+        }
+        return false;
+    }
     // Consumes one line end: "\r\n", "\r" or "\n".
     bool MatchLineEnd();
 
+    // The first byte equal to wanted in [p, end), or end. Fields are short, so the bytes are
+    // compared a word at a time here instead of in a library call per field.
+    static const char* FindByte(const char* p, const char* end, char wanted) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        const std::uint64_t ones = 0x0101010101010101ull;
+        const std::uint64_t highs = 0x8080808080808080ull;
+        const std::uint64_t pattern = ones * static_cast<BYTE>(wanted);
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            word ^= pattern; // a zero byte where the wanted byte is
+            // The lowest flagged byte is always a true zero; flags above it may be false.
+            const std::uint64_t zeros = (word - ones) & ~word & highs;
+            if (zeros != 0)
+                return p + (__builtin_ctzll(zeros) >> 3);
+            p += 8;
+        }
+#endif
+        while (p < end && *p != wanted)
+            ++p;
+        return p;
+    }
+
 private:
+    // SkipTo over double-byte text: one character at a time.
+    const char* StepTo(char wanted) const;
+    CTextSpan Passed(const char* from, CTextSpan* passed) const {
+        const CTextSpan span{from, static_cast<UINT>(m_pCursor - from)};
+        if (passed)
+            *passed = span;
+        return span;
+    }
+
     const char* m_pStart;
     const char* m_pCursor;
     const char* m_pEnd;
