@@ -65,59 +65,48 @@ template <const Grantee& G> Response Granted(Context& ctx, const BodyValues& bod
     return r;
 }
 
-template <const Grantee& G> Response AddRights(Context& ctx, const BodyValues& body) {
+// Adding a grant needs it absent; changing or deleting one needs it there. One statement then
+// does the change, and the log says what it was.
+enum class GrantChange { Add, Modify, Delete };
+
+template <const Grantee& G, GrantChange C>
+Response ChangeRights(Context& ctx, const BodyValues& body) {
     const FieldValue &who = body[0][0], &program = body[1][0];
     Response check = CheckGrant(ctx, G, who, program);
     if (check.status != 200)
         return check;
     int32_t old = 0;
-    if (ReadGrant(ctx, G, who.text, program.number, old))
+    const bool exists = ReadGrant(ctx, G, who.text, program.number, old);
+    if (C == GrantChange::Add && exists)
         return Duplicate(GrantName(G, who, program));
-    ctx.db
-        .Prepare(std::string("INSERT INTO ") + G.rightsTable + " (" + G.keyColumn +
-                 ", program_id, rights) VALUES (?1, ?2, ?3)")
-        .Bind(1, who.text)
-        .Bind(2, static_cast<int64_t>(program.number))
-        .Bind(3, static_cast<int64_t>(body[2][0].number))
-        .Run();
-    ctx.Log("Add " + GrantName(G, who, program) + ": " + std::to_string(body[2][0].number));
-    return Ok();
-}
-
-template <const Grantee& G> Response ModifyRights(Context& ctx, const BodyValues& body) {
-    const FieldValue &who = body[0][0], &program = body[1][0];
-    Response check = CheckGrant(ctx, G, who, program);
-    if (check.status != 200)
-        return check;
-    int32_t old = 0;
-    if (!ReadGrant(ctx, G, who.text, program.number, old))
+    if (C != GrantChange::Add && !exists)
         return NotFound(GrantName(G, who, program));
-    ctx.db
-        .Prepare(std::string("UPDATE ") + G.rightsTable + " SET rights = ?3 WHERE " + G.keyColumn +
-                 " = ?1 AND program_id = ?2")
-        .Bind(1, who.text)
-        .Bind(2, static_cast<int64_t>(program.number))
-        .Bind(3, static_cast<int64_t>(body[2][0].number))
-        .Run();
-    ctx.Log("Modify " + GrantName(G, who, program) + ": " + std::to_string(body[2][0].number));
-    return Ok();
-}
-
-template <const Grantee& G> Response DeleteRights(Context& ctx, const BodyValues& body) {
-    const FieldValue &who = body[0][0], &program = body[1][0];
-    Response check = CheckGrant(ctx, G, who, program);
-    if (check.status != 200)
-        return check;
-    int32_t old = 0;
-    if (!ReadGrant(ctx, G, who.text, program.number, old))
-        return NotFound(GrantName(G, who, program));
-    ctx.db
-        .Prepare(std::string("DELETE FROM ") + G.rightsTable + " WHERE " + G.keyColumn +
-                 " = ?1 AND program_id = ?2")
-        .Bind(1, who.text)
-        .Bind(2, static_cast<int64_t>(program.number))
-        .Run();
-    ctx.Log("Delete " + GrantName(G, who, program));
+    const std::string where = std::string(" WHERE ") + G.keyColumn + " = ?1 AND program_id = ?2";
+    std::string sql, verb;
+    switch (C) {
+        case GrantChange::Add:
+            sql = std::string("INSERT INTO ") + G.rightsTable + " (" + G.keyColumn +
+                  ", program_id, rights) VALUES (?1, ?2, ?3)";
+            verb = "Add ";
+            break;
+        case GrantChange::Modify:
+            sql = std::string("UPDATE ") + G.rightsTable + " SET rights = ?3" + where;
+            verb = "Modify ";
+            break;
+        case GrantChange::Delete:
+            sql = std::string("DELETE FROM ") + G.rightsTable + where;
+            verb = "Delete ";
+            break;
+    }
+    Statement statement = ctx.db.Prepare(sql);
+    statement.Bind(1, who.text).Bind(2, static_cast<int64_t>(program.number));
+    std::string entry = verb + GrantName(G, who, program);
+    if (C != GrantChange::Delete) {
+        statement.Bind(3, static_cast<int64_t>(body[2][0].number));
+        entry += ": " + std::to_string(body[2][0].number);
+    }
+    statement.Run();
+    ctx.Log(entry);
     return Ok();
 }
 
@@ -217,12 +206,12 @@ void AddRightsHandlers(HandlerTable& t) {
     t[41] = GetRights<kGroup>;
     t[42] = Granted<kGroup>;
     t[43] = Granted<kUser>;
-    t[46] = AddRights<kUser>;
-    t[47] = ModifyRights<kUser>;
-    t[48] = DeleteRights<kUser>;
-    t[49] = AddRights<kGroup>;
-    t[50] = ModifyRights<kGroup>;
-    t[51] = DeleteRights<kGroup>;
+    t[46] = ChangeRights<kUser, GrantChange::Add>;
+    t[47] = ChangeRights<kUser, GrantChange::Modify>;
+    t[48] = ChangeRights<kUser, GrantChange::Delete>;
+    t[49] = ChangeRights<kGroup, GrantChange::Add>;
+    t[50] = ChangeRights<kGroup, GrantChange::Modify>;
+    t[51] = ChangeRights<kGroup, GrantChange::Delete>;
     t[52] = UserPermission;
     t[53] = ApplyToDescendants;
     t[54] = MoveProgram;

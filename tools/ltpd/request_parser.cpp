@@ -10,18 +10,9 @@ bool IsBlank(char c) {
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
+    // Names compare as the library's scanner compares them: ASCII letters folded.
+    return CTextSpan{a.data(), static_cast<UINT>(a.size())}.EqualsNoCase(
+        b.data(), static_cast<UINT>(b.size()));
 }
 
 std::string_view TrimBlanks(std::string_view s) {
