@@ -68,6 +68,26 @@ TEST(Event, ClosedHandlesAreRefused) {
     EXPECT_FALSE(ResetEvent(nullptr));
 }
 
+// A thread that used a handle a moment ago must still see it closed by another thread, and a
+// handle closed while another one is in use must not take that one's place.
+TEST(Event, AHandleClosedByAnotherThreadIsRefusedHereToo) {
+    HANDLE h = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE other = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(SetEvent(h));
+    ASSERT_TRUE(ResetEvent(h));
+    std::thread closer([h] { EXPECT_TRUE(CloseHandle(h)); });
+    closer.join();
+    EXPECT_FALSE(SetEvent(h));
+    EXPECT_FALSE(ResetEvent(h));
+    EXPECT_EQ(WaitForSingleObject(h, 0), WAIT_FAILED);
+    EXPECT_EQ(WaitForSingleObject(h, 10), WAIT_FAILED);
+
+    EXPECT_TRUE(SetEvent(other));
+    EXPECT_TRUE(CloseHandle(other));
+    EXPECT_EQ(WaitForSingleObject(other, 0), WAIT_FAILED);
+    EXPECT_FALSE(ResetEvent(other));
+}
+
 TEST(TickCount, WrapsPastZero) {
     SetTickCountForTest(0xFFFFFFF0u);
     DWORD start = GetTickCount();

@@ -1,5 +1,6 @@
 #include "ltpadmin/platform/event.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -13,6 +14,7 @@ struct Event {
     std::condition_variable signalled;
     bool manualReset = false;
     bool state = false;
+    std::atomic<bool> closed{false}; // set once its handle is closed
 };
 
 // Open handles. A handle is a number, never reused, so that a stale or doubly closed handle is
@@ -28,11 +30,32 @@ HandleTable& Table() {
     return *table;
 }
 
-std::shared_ptr<Event> Find(HANDLE h) {
-    HandleTable& t = Table();
-    std::lock_guard<std::mutex> lock(t.mutex);
-    auto it = t.events.find(reinterpret_cast<std::uintptr_t>(h));
-    return it == t.events.end() ? nullptr : it->second;
+// The event a thread used last: a session sets, resets and tests its one event many times a
+// request, and this spares each call the table's lock and lookup. Handles are never reused, so a
+// hit is the right event as long as its handle is open.
+struct LastUsed {
+    std::uintptr_t handle = 0;
+    std::shared_ptr<Event> event;
+};
+thread_local LastUsed t_lastUsed;
+
+// The open event behind a handle, or null. The pointer stays valid while the thread's cache or
+// the caller's copy holds it.
+Event* Find(HANDLE h, std::shared_ptr<Event>* keep = nullptr) {
+    const auto id = reinterpret_cast<std::uintptr_t>(h);
+    LastUsed& last = t_lastUsed;
+    if (last.handle != id || !last.event || last.event->closed.load(std::memory_order_acquire)) {
+        HandleTable& t = Table();
+        std::lock_guard<std::mutex> lock(t.mutex);
+        auto it = t.events.find(id);
+        if (it == t.events.end())
+            return nullptr;
+        last.handle = id;
+        last.event = it->second;
+    }
+    if (keep)
+        *keep = last.event;
+    return last.event.get();
 }
 
 } // namespace
@@ -50,7 +73,7 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState
 }
 
 BOOL SetEvent(HANDLE hEvent) {
-    std::shared_ptr<Event> e = Find(hEvent);
+    Event* e = Find(hEvent);
     if (!e)
         return FALSE;
     {
@@ -65,7 +88,7 @@ BOOL SetEvent(HANDLE hEvent) {
 }
 
 BOOL ResetEvent(HANDLE hEvent) {
-    std::shared_ptr<Event> e = Find(hEvent);
+    Event* e = Find(hEvent);
     if (!e)
         return FALSE;
     std::lock_guard<std::mutex> lock(e->mutex);
@@ -74,7 +97,8 @@ BOOL ResetEvent(HANDLE hEvent) {
 }
 
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
-    std::shared_ptr<Event> e = Find(hHandle);
+    std::shared_ptr<Event> keep; // a long wait keeps its event even if the cache moves on
+    Event* e = Find(hHandle, dwMilliseconds != 0 ? &keep : nullptr);
     if (!e)
         return WAIT_FAILED;
     std::unique_lock<std::mutex> lock(e->mutex);
@@ -86,11 +110,7 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
             return WAIT_TIMEOUT;
     } else if (dwMilliseconds == INFINITE)
         e->signalled.wait(lock, isSet);
-    else if (dwMilliseconds == 0) {
-        // A poll: a timed wait that has already expired would still give up the processor.
-        if (!isSet())
-            return WAIT_TIMEOUT;
-    } else if (!e->signalled.wait_for(lock, std::chrono::milliseconds(dwMilliseconds), isSet))
+    else if (!e->signalled.wait_for(lock, std::chrono::milliseconds(dwMilliseconds), isSet))
         return WAIT_TIMEOUT;
     if (!e->manualReset)
         e->state = false;
@@ -100,5 +120,12 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
 BOOL CloseHandle(HANDLE hObject) {
     HandleTable& t = Table();
     std::lock_guard<std::mutex> lock(t.mutex);
-    return t.events.erase(reinterpret_cast<std::uintptr_t>(hObject)) ? TRUE : FALSE;
+    auto it = t.events.find(reinterpret_cast<std::uintptr_t>(hObject));
+    if (it == t.events.end())
+        return FALSE;
+    it->second->closed.store(true, std::memory_order_release); // stale in every thread's cache
+    t.events.erase(it);
+    if (t_lastUsed.handle == reinterpret_cast<std::uintptr_t>(hObject))
+        t_lastUsed = LastUsed(); // frees the event now rather than at the next lookup
+    return TRUE;
 }
