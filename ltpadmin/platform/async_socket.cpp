@@ -33,8 +33,9 @@ constexpr size_t kWriteBehindFirst = 16 * 1024;
 constexpr size_t kWriteBehind = 256 * 1024;
 // Sends up to this size may be held back; larger ones go to the system at once.
 constexpr size_t kHoldAtMost = 4 * 1024;
-// Read or write notifications delivered in a row by one dispatch, at most.
-constexpr int kNotificationRun = 64;
+// Read or write notifications delivered in a row by one dispatch, at most: a 1 MiB request in one
+// run. Held sends go out when the run ends, so a short run cuts a long request into small sends.
+constexpr int kNotificationRun = 1024;
 
 int WsaError(int e) {
     switch (e) {
