@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <set>
 #include <string>
@@ -251,4 +252,45 @@ TEST(AdminRequests, EveryOperationSendsItsCatalogueRowByteForByte) {
         EXPECT_EQ(requests[k], rows[k].expected) << "row " << rows[k].number;
     // Nothing was read into the lists from empty bodies.
     EXPECT_TRUE(inputs.users.IsEmpty() && inputs.groups.IsEmpty() && inputs.paths.IsEmpty());
+}
+
+// A long text goes out from the request text itself. When the answer comes before all of it has
+// gone (a server that answers after the head), the rest must still go out intact after the call
+// returns, even once the caller has changed or freed the request text.
+TEST(AdminRequests, TheRestOfARequestAnsweredEarlyGoesOutIntactAfterTheTextChanges) {
+    // More than the socket buffers of both sides hold, so that the answer overtakes the request.
+    const std::string text(32u << 20, 't');
+    const std::string request =
+        Counted(Line("Add", "Infomation"), text); // what the server must receive, all of it
+    const size_t early = 256;
+    LoopbackPeer peer;
+    peer.ExpectBytes(early)
+        .Send(MakeResponse(200, " OK", ""))
+        .ExpectBytes(request.size() - early)
+        .Close()
+        .Start();
+    struct Admin : CLTPCreater {
+        using CLTPCreater::m_strRequest;
+    } admin;
+    admin.SetServerAddressPort(peer.Address(), peer.Port());
+    ASSERT_EQ(admin.LogIn("127.0.0.1", kUser, kPassword), 1);
+    ASSERT_EQ(admin.AddInfomation(const_cast<char*>(text.c_str())), 1);
+    // Other bytes where the request went out from (the string keeps its block).
+    const std::string junk(request.size(), 'j');
+    admin.m_strRequest = junk.c_str();
+
+    // The rest goes out as the thread pumps its messages.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    UINT_PTR timer = SetTimer(nullptr, 0, 20, nullptr);
+    while (peer.Received().size() < request.size() && std::chrono::steady_clock::now() < until) {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&m);
+        WaitMessage();
+    }
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(peer.Finish());
+    EXPECT_TRUE(peer.Failures().empty());
+    EXPECT_TRUE(peer.Received() == request)
+        << "received " << peer.Received().size() << " of " << request.size() << " bytes";
 }

@@ -65,10 +65,12 @@ void CLTPCreater::FormatTextRequest(const char* pszHeadTemplate, const char* psz
 }
 
 int CLTPCreater::Exchange() {
-    ULONG nCapacity = 0;
-    AsyncRequest(0, const_cast<char*>(m_strRequest.GetString()),
-                 static_cast<ULONG>(m_strRequest.GetLength()), nullptr, nCapacity);
-    if (!WaitResponseAndPumpMessage(ltp::form::kResponseTimeout))
+    // The request goes out from m_strRequest itself, which the session keeps unchanged until the
+    // wait ends; whatever has not gone out by then (a timeout, an early answer) is copied.
+    AsyncRequestLent(m_strRequest.GetString(), static_cast<ULONG>(m_strRequest.GetLength()));
+    const int bDone = WaitResponseAndPumpMessage(ltp::form::kResponseTimeout);
+    KeepOwnRequest();
+    if (!bDone)
         return 0;
     return ParseResponse(GetReadMessage());
 }

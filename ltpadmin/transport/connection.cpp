@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <new>
 
 #include "ltpadmin/platform/platform.h"
 #include "ltpadmin/transport/admin_socket.h"
@@ -134,17 +135,27 @@ void CConnection::Signal() {}
 
 CLTPConnection::CLTPConnection()
     : m_bFirstRead(1), m_nError(0), m_nContentLength(0), m_hNotifyWnd(HWND_BROADCAST),
-      m_nSendOffset(0), m_nBodyOffset(0), m_bComplete(0) {}
+      m_nSendOffset(0), m_nBodyOffset(0), m_bComplete(0), m_pLentRequest(nullptr),
+      m_nLentLength(0) {}
 
 CLTPConnection::CLTPConnection(const CLTPConnection& other)
     : CConnection(other), m_bFirstRead(other.m_bFirstRead), m_nError(other.m_nError),
       m_nContentLength(other.m_nContentLength), m_hNotifyWnd(other.m_hNotifyWnd), m_nSendOffset(0),
-      m_nBodyOffset(other.m_nBodyOffset), m_bComplete(other.m_bComplete) {}
+      m_nBodyOffset(other.m_nBodyOffset), m_bComplete(other.m_bComplete), m_pLentRequest(nullptr),
+      m_nLentLength(0) {
+    // A copy owns what it holds, lent bytes included.
+    if (other.m_pLentRequest && !m_request.Append(other.m_pLentRequest, other.m_nLentLength))
+        throw std::bad_alloc();
+}
 
 CLTPConnection& CLTPConnection::operator=(const CLTPConnection& other) {
     if (this == &other)
         return *this;
     CConnection::operator=(other);
+    m_pLentRequest = nullptr;
+    m_nLentLength = 0;
+    if (other.m_pLentRequest && !m_request.Append(other.m_pLentRequest, other.m_nLentLength))
+        throw std::bad_alloc();
     m_bFirstRead = other.m_bFirstRead;
     m_nError = other.m_nError;
     m_nContentLength = other.m_nContentLength;
@@ -171,7 +182,40 @@ int CLTPConnection::SetRequest(const CMessage& request) {
     m_nContentLength = 0;
     m_nBodyOffset = 0;
     m_bComplete = 0;
+    m_pLentRequest = nullptr;
+    m_nLentLength = 0;
     return CConnection::SetRequest(request);
+}
+
+void CLTPConnection::LendRequest(const char* pData, ULONG nLength) {
+    m_request.Empty();
+    SetRequest(m_request); // the state of a new request, and the notifications that send it
+    if (pData != nullptr && nLength != 0) {
+        m_pLentRequest = pData;
+        m_nLentLength = nLength;
+    }
+}
+
+void CLTPConnection::KeepOwnRequest() {
+    if (m_pLentRequest == nullptr)
+        return;
+    const char* data = m_pLentRequest;
+    const ULONG length = m_nLentLength;
+    m_pLentRequest = nullptr;
+    m_nLentLength = 0;
+    if (!m_request.Append(data, length)) {
+        // Without room for the rest, the request fails rather than going out cut short.
+        DropRequest();
+        m_nError = -3;
+        Signal();
+    }
+}
+
+void CLTPConnection::DropRequest() {
+    m_nSendOffset = 0;
+    m_request.Empty();
+    m_pLentRequest = nullptr;
+    m_nLentLength = 0;
 }
 
 void CLTPConnection::OnConnect(int nErrorCode) {
@@ -206,17 +250,16 @@ void CLTPConnection::OnSend(int nErrorCode) {
         Signal();
         return;
     }
-    const ULONG length = m_request.GetLength();
+    const ULONG length = RequestLength();
     if (length == 0 || m_pSocket == nullptr)
         return;
     const ULONG rest = length - m_nSendOffset;
     const int piece = rest < static_cast<ULONG>(kPieceSize) ? static_cast<int>(rest) : kPieceSize;
-    const int n = m_pSocket->Send(m_request.GetData() + m_nSendOffset, piece, 0);
+    const int n = m_pSocket->Send(RequestData() + m_nSendOffset, piece, 0);
     if (n == SOCKET_ERROR && CAsyncSocket::GetLastError() == WSAEWOULDBLOCK)
         return; // nothing taken now; the socket notifies again once it can take data
     if (n == SOCKET_ERROR || n < 0) {
-        m_nSendOffset = 0;
-        m_request.Empty();
+        DropRequest();
         m_nError = -3;
         Signal();
         return;
@@ -226,8 +269,7 @@ void CLTPConnection::OnSend(int nErrorCode) {
         // Close stays selected, so that a server that goes away mid-request is still noticed.
         m_pSocket->AsyncSelect(kRequestEvents);
     } else {
-        m_nSendOffset = 0;
-        m_request.Empty();
+        DropRequest();
     }
 }
 

@@ -57,6 +57,12 @@ public:
     void SetNotifyWnd(HWND hWnd) { m_hNotifyWnd = hWnd; }
 
     int SetRequest(const CMessage& request) override;
+    // Starts sending bytes that stay the caller's, instead of an own copy: they must stay valid and
+    // unchanged until the request is replaced, sent whole, or KeepOwnRequest is called.
+    void LendRequest(const char* pData, ULONG nLength);
+    // Makes a lent request that is still going out an own copy, so that the lender may change or
+    // free its bytes. Nothing to do once the request has gone out whole.
+    void KeepOwnRequest();
     void OnConnect(int nErrorCode) override;
     void OnClose() override;
     void OnMessage(CMessage& response) override;
@@ -74,12 +80,21 @@ protected:
     void ResetResponse();
     // Looks for the blank line that ends the head, in the bytes that are new since the last read.
     void ScanHead(ULONG nOldLength);
+    // The request going out: the lent bytes, or else the own copy.
+    const char* RequestData() const {
+        return m_pLentRequest ? m_pLentRequest : m_request.GetData();
+    }
+    ULONG RequestLength() const { return m_pLentRequest ? m_nLentLength : m_request.GetLength(); }
+    // Forgets the request, lent or own.
+    void DropRequest();
 
     int m_bFirstRead;     // the head (and so Content-Length) has not been found yet
     LONG m_nError;        // error code of the current request
     int m_nContentLength; // Content-Length of the current response; 0 when absent or not read yet
     HWND m_hNotifyWnd;    // receives WM_LTP_CLOSED
-    ULONG m_nSendOffset;  // bytes of m_request already sent, kept per connection
+    ULONG m_nSendOffset;  // bytes of the request already sent, kept per connection
     ULONG m_nBodyOffset;  // offset of the body in m_response once the head has arrived
     int m_bComplete;      // the response arrived whole
+    const char* m_pLentRequest; // the request's bytes when lent (m_request is empty then)
+    ULONG m_nLentLength;
 };

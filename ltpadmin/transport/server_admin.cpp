@@ -118,12 +118,16 @@ int CServerAdmin::LogOut() {
     return 1;
 }
 
-int CServerAdmin::AsyncRequest(int /*nReserved*/, void* pRequest, ULONG nRequestLength,
-                               void* pResultBuffer, ULONG& nResultBufferSize) {
+void CServerAdmin::StartRequest() {
     if (m_nTimerID != 0)
         KillTimer(nullptr, m_nTimerID);
     m_nTimerID = SetTimer(nullptr, kTimerID, kTimerPeriod, TimeCallback);
     ResetEvent(m_connection.m_hEvent);
+}
+
+int CServerAdmin::AsyncRequest(int /*nReserved*/, void* pRequest, ULONG nRequestLength,
+                               void* pResultBuffer, ULONG& nResultBufferSize) {
+    StartRequest();
     const ULONG nLength = pRequest != nullptr ? nRequestLength : 0;
     // Bytes that lie in the connection's own buffers (a response sent back, say) are saved before
     // those are emptied.
@@ -148,6 +152,19 @@ int CServerAdmin::AsyncRequest(int /*nReserved*/, void* pRequest, ULONG nRequest
     m_pResultBuffer = pResultBuffer;
     m_nResultBufferSize = nResultBufferSize;
     return 1;
+}
+
+int CServerAdmin::AsyncRequestLent(const char* pRequest, ULONG nRequestLength) {
+    StartRequest();
+    m_connection.m_response.Empty();
+    m_connection.LendRequest(pRequest, pRequest != nullptr ? nRequestLength : 0);
+    m_pResultBuffer = nullptr;
+    m_nResultBufferSize = 0;
+    return 1;
+}
+
+void CServerAdmin::KeepOwnRequest() {
+    m_connection.KeepOwnRequest();
 }
 
 int CServerAdmin::AsyncRequest(int nReserved, void* pRequest, ULONG nRequestLength,

@@ -64,7 +64,19 @@ public:
 protected:
     // Applies the message filter of the wait. Returns 0 when the message ends the wait.
     int FilterMessage(const MSG& msg, int cyCaption);
+    // AsyncRequest without a result buffer, for a derived session that keeps its request's bytes
+    // itself: they are sent from where they are, not copied, and must stay valid and unchanged
+    // until KeepOwnRequest or the next request. Spares a long request one copy.
+    int AsyncRequestLent(const char* pRequest, ULONG nRequestLength);
+    // Ends the loan of AsyncRequestLent: what has not gone out yet is copied. Call it when the wait
+    // ends, before the bytes may change.
+    void KeepOwnRequest();
 
+private:
+    // What every request starts with: the wake-up timer and the reset event.
+    void StartRequest();
+
+protected:
     CLTPConnection m_connection;
     void* m_pResultBuffer;
     LONG m_nLastError;
