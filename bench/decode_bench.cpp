@@ -33,16 +33,17 @@ void BM_Decode_Users(benchmark::State& state) {
     std::vector<tagUser*> records;
     records.reserve(static_cast<size_t>(state.range(0)));
     for (auto _ : state) {
-        const UINT n = ltp::GetParamCount(response.data(), length);
+        // As the list operations do it: walk, decode and count in one pass.
         ltp::CRecordWalk walk(response.data(), length);
-        for (UINT i = 0; i < n; ++i) {
+        const char* span;
+        UINT spanLength;
+        while (walk.Next(span, spanLength)) {
             tagUser* record = new tagUser();
-            const char* span;
-            UINT spanLength;
-            walk.Next(span, spanLength);
             ltp::DecodeRecord(span, spanLength, record);
             records.push_back(record);
         }
+        if (records.size() != walk.Openings() / 2)
+            return state.SkipWithError("records and count disagree");
         benchmark::DoNotOptimize(records.data());
         benchmark::ClobberMemory();
         ReleaseAll(records);

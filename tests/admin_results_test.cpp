@@ -1,6 +1,7 @@
 // What CLTPCreater's operations give the caller from the server's answers: lists, looked-up
 // records, values, the system information and the information text; and what a refusal, a lost
 // connection and a time-out leave behind.
+#include "ltpadmin/admin/cycle.h"
 #include "ltpadmin/ltpadmin.h"
 #include "support/loopback_peer.h"
 
@@ -233,4 +234,51 @@ TEST_F(AdminResults, AnOperationWithoutAnswerTimesOutAfterTenSeconds) {
     EXPECT_EQ(admin.GetUsers(&users), 0);
     EXPECT_EQ(admin.GetLastError(), 0xFFFFFFF9u);
     EXPECT_EQ(users.GetCount(), 1);
+}
+
+// The list form counts while it walks, reading a long response once. Whatever the text, it must
+// give what counting first and then walking that many records gives: the same number of records
+// with the same bytes, in single-byte and double-byte code pages (where a trail byte may be "<").
+TEST(AdminListForm, WalkingAndCountingInOnePassMatchesCountingFirst) {
+    const char alphabet[] = {'<', '<', '<', '>', '/', '|',    '|',    'U',    's',    'e',
+                             'r', 'x', '1', '9', ' ', '\x81', '\x82', '\xE0', '\x9F', '\x5C'};
+    const ltp::CommandRow& row = ltp::Command(6); // GetUsers; the form reads no more of it
+    unsigned seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    for (UINT codePage : {1252u, 932u, 936u}) {
+        ASSERT_TRUE(SetProcessACP(codePage));
+        for (int round = 0; round < 3000; ++round) {
+            std::string text;
+            const unsigned size = next() % 120;
+            for (unsigned i = 0; i < size; ++i)
+                text += next() % 4 == 0 ? std::string("<User>a|b|c|d|e|f</User>")
+                                        : std::string(1, alphabet[next() % sizeof alphabet]);
+            const char* data = text.data();
+            const ULONG length = static_cast<ULONG>(text.size());
+
+            // Counting first, then walking that many records.
+            std::vector<tagUser> expected(ltp::GetParamCount(data, length));
+            ltp::CRecordWalk walk(data, length);
+            for (tagUser& record : expected) {
+                std::memset(&record, 0, sizeof record);
+                const char* span = nullptr;
+                UINT spanLength = 0;
+                walk.Next(span, spanLength);
+                ltp::DecodeRecord(span, spanLength, &record);
+            }
+
+            CList<tagUser*, tagUser*> list;
+            ASSERT_EQ((ltp::form::List<tagUser>{&list}.Take(row, data, length)), 1);
+            const std::vector<tagUser*> got = Items(list);
+            ASSERT_EQ(got.size(), expected.size()) << "code page " << codePage << ": " << text;
+            for (size_t i = 0; i < got.size(); ++i)
+                EXPECT_TRUE(SameBytes(*got[i], expected[i]))
+                    << "code page " << codePage << ", record " << i << ": " << text;
+            Release(list);
+        }
+    }
+    SetProcessACP(1252);
 }

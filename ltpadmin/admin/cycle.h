@@ -50,23 +50,39 @@ struct Command {
     int Take(const CommandRow&, const char*, ULONG) const { return 1; }
 };
 
-// One new zero-filled record per counted record, appended in the order of the response.
+// One new zero-filled record per counted record, appended in the order of the response. The
+// count (half the "<" of the response) comes from the walk itself, so that a long response is read
+// once: each record is decoded as the walk reaches it, and the last one found is appended only once
+// the count says it is one (an odd "<" at the end opens no record).
 template <class T> struct List {
     CList<T*, T*>* pList;
     bool IsReady() const { return pList != nullptr; }
+    static std::unique_ptr<T> NewRecord() {
+        std::unique_ptr<T> record(new T);
+        std::memset(record.get(), 0, sizeof(T));
+        return record;
+    }
     int Take(const CommandRow&, const char* data, ULONG length) const {
-        const UINT count = GetParamCount(data, length);
         CRecordWalk walk(data, length);
-        for (UINT i = 0; i < count; ++i) {
-            std::unique_ptr<T> record(new T);
-            std::memset(record.get(), 0, sizeof(T));
-            const char* span = nullptr;
-            UINT spanLength = 0;
-            walk.Next(span, spanLength);
+        std::unique_ptr<T> last;
+        ULONG found = 0;
+        const char* span = nullptr;
+        UINT spanLength = 0;
+        while (walk.Next(span, spanLength)) {
+            std::unique_ptr<T> record = NewRecord();
             DecodeRecord(span, spanLength, record.get());
-            pList->AddTail(record.get());
-            record.release();
+            if (last)
+                pList->AddTail(last.release());
+            last = std::move(record);
+            ++found;
         }
+        const ULONG count = walk.Openings() / 2;
+        // Each record but the last passed two "<" at least, so found never exceeds count + 1.
+        if (last && found <= count)
+            pList->AddTail(last.release());
+        // Stray "<" count as records the walk did not find: they come zero-filled.
+        for (; found < count; ++found)
+            pList->AddTail(NewRecord().release());
         return 1;
     }
 };

@@ -24,11 +24,16 @@ class CRecordWalk {
 public:
     CRecordWalk(const char* data, ULONG length);
     // The next record span; never reads past the response. Past the last "<" the span is empty
-    // (start at the end of the response, length 0), which every decoder reads as no element.
-    void Next(const char*& spanStart, UINT& spanLength);
+    // (start at the end of the response, length 0), which every decoder reads as no element, and
+    // the result is false.
+    bool Next(const char*& spanStart, UINT& spanLength);
+    // The "<" the walk has passed so far. Once Next has returned false, these are all of them, and
+    // half of it is GetParamCount: a list can be walked and counted in one pass.
+    ULONG Openings() const { return m_nOpenings; }
 
 private:
     CTextScanner m_scanner; // kept across records: the walk only moves forward
+    ULONG m_nOpenings = 0;
 };
 
 // Record decoders: fill the record from the first element with the record's tag in the text.

@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // A counted piece of text owned elsewhere. start may be null when length is 0.
 struct CTextSpan {
@@ -78,8 +81,18 @@ public:
     bool MatchLineEnd();
 
     // The first byte equal to wanted in [p, end), or end. Fields are short, so the bytes are
-    // compared a word at a time here instead of in a library call per field.
+    // compared sixteen (or eight) at a time here instead of in a library call per field.
     static const char* FindByte(const char* p, const char* end, char wanted) {
+#if defined(__SSE2__)
+        const __m128i pattern16 = _mm_set1_epi8(wanted);
+        while (end - p >= 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const int found = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, pattern16));
+            if (found != 0)
+                return p + __builtin_ctz(static_cast<unsigned>(found));
+            p += 16;
+        }
+#endif
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
         const std::uint64_t ones = 0x0101010101010101ull;
         const std::uint64_t highs = 0x8080808080808080ull;
