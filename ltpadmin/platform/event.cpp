@@ -13,7 +13,8 @@ struct Event {
     std::mutex mutex;
     std::condition_variable signalled;
     bool manualReset = false;
-    bool state = false;
+    // Changed under the mutex; read without it only to see that there is nothing to do.
+    std::atomic<bool> state{false};
     std::atomic<bool> closed{false}; // set once its handle is closed
 };
 
@@ -91,6 +92,9 @@ BOOL ResetEvent(HANDLE hEvent) {
     Event* e = Find(hEvent);
     if (!e)
         return FALSE;
+    // A session resets its event for every piece of a request; mostly it is not set.
+    if (!e->state.load(std::memory_order_acquire))
+        return TRUE;
     std::lock_guard<std::mutex> lock(e->mutex);
     e->state = false;
     return TRUE;
@@ -101,8 +105,10 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     Event* e = Find(hHandle, dwMilliseconds != 0 ? &keep : nullptr);
     if (!e)
         return WAIT_FAILED;
+    if (dwMilliseconds == 0 && !e->state.load(std::memory_order_acquire))
+        return WAIT_TIMEOUT;
     std::unique_lock<std::mutex> lock(e->mutex);
-    auto isSet = [&] { return e->state; };
+    auto isSet = [&] { return e->state.load(std::memory_order_relaxed); };
     if (dwMilliseconds == 0) {
         // A look, not a wait: a timed wait of zero would still sleep in the kernel for the
         // timer's slack, and the session's wait looks at its event once per pass.
