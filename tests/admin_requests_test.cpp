@@ -274,7 +274,8 @@ TEST(AdminRequests, TheRestOfARequestAnsweredEarlyGoesOutIntactAfterTheTextChang
     } admin;
     admin.SetServerAddressPort(peer.Address(), peer.Port());
     ASSERT_EQ(admin.LogIn("127.0.0.1", kUser, kPassword), 1);
-    ASSERT_EQ(admin.AddInfomation(const_cast<char*>(text.c_str())), 1);
+    ASSERT_EQ(admin.AddInfomation(const_cast<char*>(text.c_str())), 1)
+        << "GetLastError " << static_cast<LONG>(admin.GetLastError());
     // Other bytes where the request went out from (the string keeps its block).
     const std::string junk(request.size(), 'j');
     admin.m_strRequest = junk.c_str();

@@ -115,6 +115,31 @@ TEST(LTPConnectionSending, APartlyTakenPieceContinuesFromTheNewOffset) {
     EXPECT_EQ(c.socket->sent.size(), 9u);
 }
 
+// A server may answer as soon as it has read the head (a refusal, say). Its answer stands, and the
+// rest of the request still goes out.
+TEST(LTPConnectionSending, AnAnswerThatArrivesBeforeTheLastPieceIsKept) {
+    Probe c;
+    const std::string request = Bytes(3000, 'r');
+    const std::string answer = "LTP/1.0 413 Too long\r\nContent-Length: 0\r\n\r\n";
+    c.Request(request);
+    c.OnSend(0);
+    c.socket->incoming.push_back(answer);
+    c.OnReceive(0);
+    ASSERT_TRUE(c.Signalled());
+    c.OnSend(0);
+    c.OnSend(0);
+    EXPECT_EQ(c.Sent(), request);
+    EXPECT_TRUE(c.Signalled());
+    EXPECT_EQ(c.IsComplete(), 1);
+    EXPECT_EQ(std::string(c.m_response.GetData(), c.m_response.GetLength()), answer);
+
+    // The next request starts its response afresh with its first piece.
+    c.Request("next");
+    c.OnSend(0);
+    EXPECT_FALSE(c.Signalled());
+    EXPECT_EQ(c.m_response.GetLength(), 0u);
+}
+
 TEST(LTPConnectionSending, AFailedSendDropsTheRequestWithMinus3) {
     Probe c;
     c.Request(Bytes(5000, 'x'));

@@ -244,7 +244,11 @@ void CLTPConnection::Signal() {
 }
 
 void CLTPConnection::OnSend(int nErrorCode) {
-    ResetResponse();
+    // A request's first piece starts its response afresh. The later pieces leave the response
+    // alone: a server may answer before it has read the whole request, and that answer must not
+    // be wiped by the pieces still going out.
+    if (m_nSendOffset == 0)
+        ResetResponse();
     if (nErrorCode != 0) {
         m_nError = -6;
         Signal();
