@@ -92,7 +92,7 @@ BOOL ResetEvent(HANDLE hEvent) {
     Event* e = Find(hEvent);
     if (!e)
         return FALSE;
-    // A session resets its event for every piece of a request; mostly it is not set.
+    // A session resets its event as every request starts; mostly it is not set.
     if (!e->state.load(std::memory_order_acquire))
         return TRUE;
     std::lock_guard<std::mutex> lock(e->mutex);
