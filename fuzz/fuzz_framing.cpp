@@ -9,6 +9,7 @@
 #include "ltpadmin/platform/platform.h"
 #include "ltpadmin/transport/admin_socket.h"
 #include "ltpadmin/transport/connection.h"
+#include "tests/support/scripted_socket.h"
 
 #include <algorithm>
 #include <climits>
@@ -16,8 +17,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <string>
+
+using ltptest::ScriptedSocket;
 
 namespace {
 
@@ -25,39 +27,6 @@ void Require(bool condition) {
     if (!condition)
         __builtin_trap();
 }
-
-// Hands out the pieces it was given and takes what is sent, in pieces of a chosen size.
-class ScriptedSocket : public CAdminSocket {
-public:
-    explicit ScriptedSocket(CConnection* owner) : CAdminSocket(owner) {}
-
-    int Send(const void* buffer, int length, int) override {
-        Require(length > 0 && length <= 1024);
-        const int taken = std::min(length, acceptAtMost);
-        sent.append(static_cast<const char*>(buffer), static_cast<size_t>(taken));
-        return taken;
-    }
-    int Receive(void* buffer, int length, int) override {
-        if (failReceives)
-            return SOCKET_ERROR;
-        if (incoming.empty())
-            return 0;
-        std::string& front = incoming.front();
-        const size_t n = std::min(front.size(), static_cast<size_t>(length));
-        front.copy(static_cast<char*>(buffer), n);
-        handedOut.append(front, 0, n);
-        front.erase(0, n);
-        if (front.empty())
-            incoming.pop_front();
-        return static_cast<int>(n);
-    }
-
-    std::deque<std::string> incoming;
-    std::string handedOut; // every byte Receive gave since the current request went out
-    std::string sent;
-    int acceptAtMost = 1024;
-    bool failReceives = false;
-};
 
 class Probe : public CLTPConnection {
 public:
@@ -209,10 +178,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const std::string bytes(length, 'r');
             request.Append(bytes.data(), static_cast<ULONG>(bytes.size()));
             c.socket->sent.clear();
+            c.socket->offered.clear();
             c.SetRequest(request);
             for (int i = 0; i < 4096 && c.m_request.GetLength() != 0; ++i)
                 c.OnSend(0);
-            Require(c.socket->sent == bytes);
+            Require(c.socket->Sent() == bytes);
+            for (const int offer : c.socket->offered)
+                Require(offer > 0 && offer <= 1024);
             Require(!c.Signalled() && !c.IsComplete() && c.m_response.GetLength() == 0);
             c.socket->handedOut.clear();
             c.socket->incoming.clear();

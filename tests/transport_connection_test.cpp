@@ -3,48 +3,16 @@
 #include "ltpadmin/platform/platform.h"
 #include "ltpadmin/transport/admin_socket.h"
 #include "ltpadmin/transport/connection.h"
+#include "support/scripted_socket.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <deque>
 #include <string>
 #include <vector>
 
+using ltptest::ScriptedSocket;
+
 namespace {
-
-// Hands out scripted reads and records what is sent, without a real socket behind it.
-class ScriptedSocket : public CAdminSocket {
-public:
-    explicit ScriptedSocket(CConnection* owner) : CAdminSocket(owner) {}
-
-    int Send(const void* buffer, int length, int) override {
-        if (failSends)
-            return SOCKET_ERROR;
-        const int taken = std::min(length, acceptAtMost);
-        sent.emplace_back(static_cast<const char*>(buffer), static_cast<size_t>(taken));
-        return taken;
-    }
-    int Receive(void* buffer, int length, int) override {
-        if (failReceives)
-            return SOCKET_ERROR;
-        if (incoming.empty())
-            return 0;
-        std::string& front = incoming.front();
-        const size_t n = std::min(front.size(), static_cast<size_t>(length));
-        front.copy(static_cast<char*>(buffer), n);
-        front.erase(0, n);
-        if (front.empty())
-            incoming.pop_front();
-        return static_cast<int>(n);
-    }
-
-    std::deque<std::string> incoming;
-    std::vector<std::string> sent;
-    int acceptAtMost = 1 << 30;
-    bool failSends = false;
-    bool failReceives = false;
-};
 
 class Probe : public CLTPConnection {
 public:
@@ -64,12 +32,7 @@ public:
         m.Append(bytes.data(), static_cast<ULONG>(bytes.size()));
         SetRequest(m);
     }
-    std::string Sent() const {
-        std::string all;
-        for (const std::string& piece : socket->sent)
-            all += piece;
-        return all;
-    }
+    std::string Sent() const { return socket->Sent(); }
 
     ScriptedSocket* socket; // owned by the connection
 };
