@@ -80,7 +80,7 @@ Database::Database(const std::string& path) {
         std::string msg = m_db ? sqlite3_errmsg(m_db) : "out of memory";
         sqlite3_close(m_db);
         m_db = nullptr;
-        throw DatabaseError("cannot open " + path + ": " + msg);
+        throw DatabaseError("cannot open: " + msg);
     }
     sqlite3_busy_timeout(m_db, 2000);
 }
