@@ -55,6 +55,11 @@ void Statement::Run() {
     }
 }
 
+void Statement::Reset() {
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
 std::string Statement::Text(int column) const {
     const unsigned char* p = sqlite3_column_text(m_stmt, column);
     int n = sqlite3_column_bytes(m_stmt, column);
