@@ -371,7 +371,7 @@ void Server::Process(Connection& c) {
         if (response.close) {
             c.closeAfterWrite = true;
             c.broken = true;
-            c.in.clear();
+            std::string().swap(c.in); // nothing more is read: hold no memory for it
             ReleaseBody(c);
             break;
         }
