@@ -128,7 +128,7 @@ bool Server::Listen(std::string& error) {
                 ": " + std::strerror(errno);
         return false;
     }
-    if (::listen(m_listenFd, 128) != 0) {
+    if (::listen(m_listenFd, SOMAXCONN) != 0) {
         error = std::string("listen: ") + std::strerror(errno);
         return false;
     }
