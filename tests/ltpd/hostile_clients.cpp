@@ -166,14 +166,18 @@ protected:
             waitpid(m_pid, nullptr, 0);
         }
     }
-    uint16_t Start() {
+    uint16_t Start(const std::string& db = "") {
         const std::string portFile = "/tmp/ltpd-hostile-" + std::to_string(getpid());
         std::remove(portFile.c_str());
         m_pid = fork();
         if (m_pid == 0) {
             setenv("LTPD_PASSWORD", "pw", 1);
-            execl(LTPD_BINARY, LTPD_BINARY, "--port", "0", "--port-file", portFile.c_str(),
-                  "--quiet", static_cast<char*>(nullptr));
+            if (db.empty())
+                execl(LTPD_BINARY, LTPD_BINARY, "--port", "0", "--port-file", portFile.c_str(),
+                      "--quiet", static_cast<char*>(nullptr));
+            else
+                execl(LTPD_BINARY, LTPD_BINARY, "--port", "0", "--port-file", portFile.c_str(),
+                      "--quiet", "--db", db.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         for (int i = 0; i < 500; ++i) {
@@ -218,6 +222,43 @@ TEST_F(ServerProcess, BodiesWithoutThePasswordCostNoMemory) {
     std::printf("resident size before %ld KiB, after 200 unauthenticated bodies %ld KiB\n", before,
                 after);
     EXPECT_LT(after - before, 32 * 1024); // 200 bodies held would be 200 MiB
+}
+
+TEST_F(ServerProcess, AcknowledgedChangesSurviveAKill) {
+    char dir[] = "/tmp/ltpd-kill-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string db = std::string(dir) + "/ltpd.sqlite";
+    int acknowledged = 0;
+    for (int life = 0; life < 3; ++life) {
+        const uint16_t port = Start(db);
+        ASSERT_GT(port, 0);
+        Client c(port);
+        // Everything acknowledged before the kill is there after it, whenever the kill comes.
+        for (int i = 0; i < 200 + 37 * life; ++i) {
+            const std::string body = "<User>u" + std::to_string(acknowledged) + "|||||</User>\r\n";
+            c.Send("Add  User  LTP/1.0\r\nUser-Name: admin\r\nAuthorization: basic pw\r\n"
+                   "Content-Length: " +
+                   std::to_string(body.size()) + "\r\n\r\n" + body);
+            ASSERT_EQ(Client::StatusLine(c.Receive()), kStatusOk);
+            ++acknowledged;
+        }
+        c.Send(kGetUsers.substr(0, 20) + "User  LTP/1.0\r\n"); // half a request in flight
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+    const uint16_t port = Start(db);
+    ASSERT_GT(port, 0);
+    Client c(port);
+    c.Send(kGetUsers);
+    const std::string all = c.Receive();
+    size_t users = 0;
+    for (size_t p = all.find("<User>"); p != std::string::npos; p = all.find("<User>", p + 1))
+        ++users;
+    EXPECT_EQ(users, size_t(acknowledged));
+    for (const char* suffix : {"", "-wal", "-shm"})
+        std::remove((db + suffix).c_str());
+    rmdir(dir);
 }
 
 } // namespace
