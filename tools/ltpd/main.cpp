@@ -172,10 +172,8 @@ bool OpenDatabase(const std::string& path, std::unique_ptr<ltpd::Database>& db) 
                          foreign.c_str());
             return false;
         }
-        if (path != ":memory:") {
-            db->Exec("PRAGMA journal_mode = WAL");
-            db->Exec("PRAGMA synchronous = NORMAL");
-        }
+        if (path != ":memory:")
+            ltpd::UseWriteAheadLog(*db);
         ltpd::CreateSchema(*db);
         return true;
     } catch (const ltpd::DatabaseError& e) {

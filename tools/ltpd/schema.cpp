@@ -94,6 +94,11 @@ void CreateSchema(Database& db) {
         db.Exec("PRAGMA user_version = " + std::to_string(kSchemaVersion));
 }
 
+void UseWriteAheadLog(Database& db) {
+    db.Exec("PRAGMA journal_mode = WAL");
+    db.Exec("PRAGMA synchronous = NORMAL");
+}
+
 std::string ForeignSchema(Database& db) {
     const int64_t version = UserVersion(db);
     const std::vector<std::string> found = Shape(db);
