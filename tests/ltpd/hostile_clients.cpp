@@ -76,6 +76,28 @@ TEST_F(CrowdedServer, OneAddressGetsItsShareOnly) {
     EXPECT_EQ(Client::StatusLine(other.Receive()), kStatusOk);
 }
 
+class OneSeatServer : public ServerLoop {
+protected:
+    void Adjust(ServerOptions& o) override {
+        o.maxConnections = 1;
+        o.maxPerAddress = 2;
+    }
+};
+
+TEST_F(OneSeatServer, EachNewcomerTakesTheSeatOfTheOneBefore) {
+    // The same address each time: the evicted connection was its address's only one, which
+    // must not take the newcomer's count with it.
+    std::unique_ptr<Client> previous;
+    for (int i = 0; i < 3; ++i) {
+        auto c = std::make_unique<Client>(Port());
+        c->Send(kGetUsers);
+        EXPECT_EQ(Client::StatusLine(c->Receive()), kStatusOk) << i;
+        if (previous)
+            EXPECT_TRUE(previous->Closed()) << i;
+        previous = std::move(c);
+    }
+}
+
 class TimedServer : public ServerLoop {
 protected:
     void Adjust(ServerOptions& o) override {

@@ -251,8 +251,8 @@ void Server::Accept() {
         PeerName(addr, c->address, c->peer);
         c->lastActivity = Clock::now();
         ++m_service.Counters().totalConnections;
-        size_t& fromAddress = m_perAddress[c->address];
-        if (fromAddress >= m_options.maxPerAddress) {
+        auto known = m_perAddress.find(c->address);
+        if (known != m_perAddress.end() && known->second >= m_options.maxPerAddress) {
             LogEvent(*c, "too many connections from this address; refused");
             ::close(fd);
             continue;
@@ -269,7 +269,8 @@ void Server::Accept() {
                 Close(*idlest);
             }
         }
-        ++fromAddress;
+        // Counted after the eviction, which may have ended the address's last other connection.
+        ++m_perAddress[c->address];
         ++m_open;
         m_connections.push_back(std::move(c));
         m_service.Counters().openConnections = static_cast<int64_t>(m_open);
