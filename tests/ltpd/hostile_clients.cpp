@@ -92,8 +92,9 @@ TEST_F(OneSeatServer, EachNewcomerTakesTheSeatOfTheOneBefore) {
         auto c = std::make_unique<Client>(Port());
         c->Send(kGetUsers);
         EXPECT_EQ(Client::StatusLine(c->Receive()), kStatusOk) << i;
-        if (previous)
+        if (previous) {
             EXPECT_TRUE(previous->Closed()) << i;
+        }
         previous = std::move(c);
     }
 }
