@@ -72,7 +72,7 @@ TEST_F(QueryPlans, NoHandlerStatementScansATableItLooksUpIn) {
     // Twice: the second round finds what the first one added.
     for (int round = 0; round < 2; ++round)
         for (int row = 1; row <= 66; ++row) {
-            const ltp::CommandRow& command = ltp::Command(row);
+            const ltp::detail::CommandRow& command = ltp::detail::CatalogueRow(row);
             Call(row, command.bodyTemplate ? FillForm(command.bodyTemplate) : "");
         }
     sqlite3_trace_v2(db.Handle(), 0, nullptr, nullptr);
