@@ -255,3 +255,42 @@ TEST(ClientTexts, LongTextsTravelWholeBothWays) {
 }
 
 } // namespace
+
+namespace {
+
+// In code page 932, 0x83 0x7C is one character whose trail byte is "|": it travels and decodes
+// whole there, and is refused where it would split a field.
+TEST(ClientTexts, TrailBytesOfTheServersCodePage) {
+    const std::string kanji = "\x83\x7C";
+    struct Case {
+        unsigned code_page;
+        const char* outcome;
+    } const cases[] = {{932, "ok"}, {1252, "invalid user_id |"}};
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.code_page);
+        LoopbackPeer peer;
+        if (test.code_page == 932)
+            peer.Respond(kOk).Respond(MakeResponse(200, " OK", UserElement(kanji, kanji)));
+        peer.Start();
+        ltp::Options options = PeerOptions(peer);
+        options.code_page = test.code_page;
+        ltp::Client client(options);
+        ltp::User user;
+        user.user_id = kanji;
+        EXPECT_EQ(Outcome([&] {
+                      client.add_user(user);
+                      const std::vector<ltp::User> users = client.users();
+                      EXPECT_EQ(users.at(0).user_id, kanji);
+                      EXPECT_EQ(users.at(0).text4, kanji);
+                      EXPECT_EQ(users.at(0).text5, "t5");
+                  }),
+                  test.outcome);
+        client.close();
+        EXPECT_TRUE(peer.Finish());
+    }
+    ltp::Options unknown;
+    unknown.code_page = 1234;
+    EXPECT_THROW(ltp::Client{unknown}, ltp::Error);
+}
+
+} // namespace
