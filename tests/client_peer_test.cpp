@@ -294,3 +294,27 @@ TEST(ClientTexts, TrailBytesOfTheServersCodePage) {
 }
 
 } // namespace
+
+namespace {
+
+// Numbers come back as they went out: with their sign, decimals correctly rounded, and a 32-bit
+// pattern written unsigned read as the signed value.
+TEST(ClientDecode, NumbersKeepSignAndPrecision) {
+    LoopbackPeer peer;
+    peer.Respond(MakeResponse(
+        200, " OK", "<Schedule>-7|main|4294967295|-1.25|45658.123456789|x</Schedule>\r\n"));
+    peer.Start();
+    ltp::Client client(PeerOptions(peer));
+    const std::optional<ltp::Schedule> s = client.find_schedule(1);
+    client.close();
+    EXPECT_TRUE(peer.Finish());
+    ASSERT_TRUE(s.has_value());
+    EXPECT_EQ(s->schedule_id, -7);
+    EXPECT_EQ(s->text2, "main");
+    EXPECT_EQ(s->number3, -1);
+    EXPECT_EQ(s->real4, -1.25);
+    EXPECT_EQ(s->real5, 45658.123456789);
+    EXPECT_EQ(s->number6, 0); // not a number
+}
+
+} // namespace

@@ -23,6 +23,12 @@ void CheckStatus(const Response& response);
 // 32-bit number.
 std::int32_t DecodeValue(const Response& response, const char* tag, const unsigned char* lead);
 
+// A whole-number field: its sign is read (a negative number comes back as it went out), and a
+// number above 2^31 - 1 keeps its 32-bit pattern (4294967295 reads as -1). 0 when it is none.
+std::int32_t ReadInteger(const CTextSpan& field);
+// A decimal field, correctly rounded and with its sign; 0 when it is none.
+double ReadDecimal(const CTextSpan& field);
+
 // Heap bytes a text holds beyond the string itself.
 inline std::size_t HeapBytes(const std::string& text) {
     return text.capacity() > std::string().capacity() ? text.capacity() + 1 : 0;
@@ -50,14 +56,11 @@ bool DecodeRecord(CTextScanner& scanner, T& record, std::size_t* heap = nullptr)
                 break;
             }
             case FieldKind::integer:
-                // Digits only, no sign; the 32-bit pattern is kept.
-                record.*f.integer = static_cast<std::int32_t>(scanner.ReadUnsigned());
-                scanner.SkipTo(end);
+                record.*f.integer = ReadInteger(scanner.SkipTo(end));
                 break;
             case FieldKind::decimal:
             case FieldKind::date:
-                record.*f.decimal = scanner.ReadDecimal();
-                scanner.SkipTo(end);
+                record.*f.decimal = ReadDecimal(scanner.SkipTo(end));
                 break;
         }
         if (end == '|')
