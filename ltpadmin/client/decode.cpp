@@ -21,20 +21,6 @@ int ReadCode(CTextScanner& scanner) {
 
 } // namespace
 
-std::int32_t ReadInteger(const CTextSpan& field) {
-    std::int64_t value = 0;
-    const auto parsed = std::from_chars(field.start, field.start + field.length, value);
-    if (parsed.ec != std::errc())
-        return 0;
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-}
-
-double ReadDecimal(const CTextSpan& field) {
-    double value = 0;
-    const auto parsed = std::from_chars(field.start, field.start + field.length, value);
-    return parsed.ec == std::errc() ? value : 0;
-}
-
 int StatusCode(const Response& response) {
     CTextScanner scanner(response.data, static_cast<UINT>(response.body_offset));
     return ReadCode(scanner);
