@@ -11,8 +11,10 @@ namespace {
 using Kind = TransportError::Kind;
 
 constexpr std::size_t kFirstRoom = 64 * 1024;
-// A buffer larger than this is not kept for the next response.
-constexpr std::size_t kKeptRoom = 1024 * 1024;
+// A buffer larger than this is not kept for the next response: an idle client (in a pool, say)
+// should not hold the room of a rare long list. Up to it, a long list asked for again is received
+// into memory already in use instead of fresh pages.
+constexpr std::size_t kKeptRoom = 32 * 1024 * 1024;
 
 [[noreturn]] void Limit(const char* what, std::size_t limit) {
     throw TransportError(Kind::limit, "",

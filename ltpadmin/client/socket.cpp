@@ -107,7 +107,7 @@ void Socket::connect(const std::string& host, std::uint16_t port,
     }
     ::freeaddrinfo(found);
     if (fd_ < 0)
-        throw TransportError(error == ETIMEDOUT ? Kind::timeout : Kind::connect, SystemText(error),
+        throw TransportError(Kind::connect, SystemText(error),
                              "cannot connect to " + host + " port " + service);
 }
 
