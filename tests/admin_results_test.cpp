@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -132,9 +133,84 @@ TEST_F(AdminResults, LookupFillsOnlyWhatTheFirstElementCarries) {
     EXPECT_TRUE(SameBytes(user, before));
 
     ASSERT_EQ(admin.FindUser("u9", &user), 1);
-    EXPECT_EQ(std::string(user.UserID, 3), "u9k") << "no terminating zero is written";
-    EXPECT_EQ(user.Text2[0], 'n');
+    // Each text stored now ends in a zero: old bytes used to show through after "u9".
+    EXPECT_STREQ(user.UserID, "u9");
+    EXPECT_STREQ(user.Text2, "n");
     EXPECT_STREQ(user.Text3, "T") << "a field the element leaves out keeps its contents";
+}
+
+// A lookup reads its element's own text, as a list does: the closing tag and what follows it
+// used to run into the last field read ("c1</Channel>").
+TEST_F(AdminResults, ALookupStopsAtItsElementsClosingTag) {
+    struct Case {
+        const char* body;
+        std::function<std::string(CLTPCreater&)> find; // the field the element ends in
+        const char* text;
+    };
+    const Case cases[] = {
+        {"<User>u1</User>\r\n",
+         [](CLTPCreater& a) {
+             tagUser r{};
+             a.FindUser("u1", &r);
+             return std::string(r.UserID);
+         },
+         "u1"},
+        {"<Group>g1</Group><User>x</User>",
+         [](CLTPCreater& a) {
+             tagGroup r{};
+             a.FindGroup("g1", &r);
+             return std::string(r.GroupID);
+         },
+         "g1"},
+        {"<Program>7|p</Program>\r\n",
+         [](CLTPCreater& a) {
+             tagProgram r{};
+             a.FindProgram(7, &r);
+             return std::string(r.Text2);
+         },
+         "p"},
+        {"<Channel>c1</Channel>",
+         [](CLTPCreater& a) {
+             tagChannel r{};
+             a.FindChannel("c1", &r);
+             return std::string(r.ChannelID);
+         },
+         "c1"},
+        {"<Schedule>3|s</Schedule>",
+         [](CLTPCreater& a) {
+             tagSchedule r{};
+             a.FindSchedule(3, &r);
+             return std::string(r.Text2);
+         },
+         "s"},
+        {"<Global>k</Global>",
+         [](CLTPCreater& a) {
+             tagGlobal r{};
+             a.FindGlobal("k", &r);
+             return std::string(r.Key);
+         },
+         "k"},
+        {"<Channel>c2|t</Channel>",
+         [](CLTPCreater& a) {
+             tagChannel r{};
+             a.GetScheduleChannel(3, &r);
+             return std::string(r.Text2);
+         },
+         "t"},
+        {"<MTPSvr>m</MTPSvr>",
+         [](CLTPCreater& a) {
+             MTPSVR r{};
+             a.FindMTPSvr("m", &r);
+             return std::string(r.MTPSvrName);
+         },
+         "m"},
+    };
+    std::vector<std::string> responses;
+    for (const Case& c : cases)
+        responses.push_back(Ok(c.body));
+    Answer(responses);
+    for (const Case& c : cases)
+        EXPECT_EQ(c.find(admin), c.text) << c.body;
 }
 
 TEST_F(AdminResults, ValueReadsTheNamedElementAsANumber) {

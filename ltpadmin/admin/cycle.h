@@ -92,7 +92,7 @@ template <class T> struct Lookup {
     T* pRecord;
     bool IsReady() const { return pRecord != nullptr; }
     int Take(const CommandRow&, const char* data, ULONG length) const {
-        DecodeRecord(data, length, pRecord);
+        DecodeElement(data, length, pRecord);
         return 1;
     }
 };

@@ -95,10 +95,8 @@ void PassSeparator(CTextScanner& scanner, bool last) {
     scanner.Match('|');
 }
 
-int Decode(const char* text, UINT length, const RecordLayout& layout, void* record) {
-    CTextScanner scanner(text, length);
-    if (!OpenElement(scanner, layout.tag, layout.tagLength))
-        return 0;
+// Reads the fields of an element whose start tag the scanner has just passed.
+void DecodeFields(CTextScanner& scanner, const RecordLayout& layout, void* record) {
     char* base = static_cast<char*>(record);
     for (size_t i = 0; i < layout.count; ++i) {
         const FieldLayout& field = layout.fields[i];
@@ -109,12 +107,15 @@ int Decode(const char* text, UINT length, const RecordLayout& layout, void* reco
                 const char end = last ? '<' : '|';
                 const CTextSpan value = scanner.SkipTo(end);
                 scanner.Match(end);
-                // Too long a text is cut so that the zero after it stays in the array.
+                // Too long a text is cut so that its terminating zero fits in the array. The zero
+                // is written: a record the caller reuses must not keep the tail of an older text.
                 size_t n = value.length;
                 if (n > field.width - 1)
                     n = field.width - 1;
-                if (n != 0)
+                if (n != 0) {
                     std::memcpy(target, value.start, n);
+                    target[n] = '\0';
+                }
                 break;
             }
             case FieldKind::Whole: {
@@ -132,10 +133,83 @@ int Decode(const char* text, UINT length, const RecordLayout& layout, void* reco
             }
         }
     }
+}
+
+int Decode(const char* text, UINT length, const RecordLayout& layout, void* record) {
+    CTextScanner scanner(text, length);
+    if (!OpenElement(scanner, layout.tag, layout.tagLength))
+        return 0;
+    DecodeFields(scanner, layout, record);
     return 1;
 }
 
+// The element's own text ends at the next "<", its closing tag's: markup after it never reaches
+// the fields.
+int DecodeOwnText(const char* text, UINT length, const RecordLayout& layout, void* record) {
+    CTextScanner scanner(text, length);
+    if (!OpenElement(scanner, layout.tag, layout.tagLength))
+        return 0;
+    const CTextSpan fields = scanner.SkipTo('<');
+    CTextScanner own(fields);
+    DecodeFields(own, layout, record);
+    return 1;
+}
+
+const RecordLayout& LayoutOf(const tagUser*) {
+    return kUser;
+}
+const RecordLayout& LayoutOf(const tagGroup*) {
+    return kGroup;
+}
+const RecordLayout& LayoutOf(const tagProgram*) {
+    return kProgram;
+}
+const RecordLayout& LayoutOf(const tagChannel*) {
+    return kChannel;
+}
+const RecordLayout& LayoutOf(const tagSchedule*) {
+    return kSchedule;
+}
+const RecordLayout& LayoutOf(const tagGlobal*) {
+    return kGlobal;
+}
+const RecordLayout& LayoutOf(const tagLogEvent*) {
+    return kLogEvent;
+}
+const RecordLayout& LayoutOf(const tagSysInfo*) {
+    return kSysInfo;
+}
+const RecordLayout& LayoutOf(const tagTOPPrgoram*) {
+    return kTOPProgram;
+}
+const RecordLayout& LayoutOf(const PROGRAMSTATISTIC*) {
+    return kProgramStatistic;
+}
+const RecordLayout& LayoutOf(const MTPSVR*) {
+    return kMTPSvr;
+}
+const RecordLayout& LayoutOf(const PROGRAMPATH*) {
+    return kProgramPath;
+}
+
 } // namespace
+
+template <class T> int DecodeElement(const char* text, UINT length, T* record) {
+    return DecodeOwnText(text, length, LayoutOf(record), record);
+}
+
+template int DecodeElement(const char*, UINT, tagUser*);
+template int DecodeElement(const char*, UINT, tagGroup*);
+template int DecodeElement(const char*, UINT, tagProgram*);
+template int DecodeElement(const char*, UINT, tagChannel*);
+template int DecodeElement(const char*, UINT, tagSchedule*);
+template int DecodeElement(const char*, UINT, tagGlobal*);
+template int DecodeElement(const char*, UINT, tagLogEvent*);
+template int DecodeElement(const char*, UINT, tagSysInfo*);
+template int DecodeElement(const char*, UINT, tagTOPPrgoram*);
+template int DecodeElement(const char*, UINT, PROGRAMSTATISTIC*);
+template int DecodeElement(const char*, UINT, MTPSVR*);
+template int DecodeElement(const char*, UINT, PROGRAMPATH*);
 
 int DecodeRecord(const char* text, UINT length, tagUser* record) {
     return Decode(text, length, kUser, record);
