@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -289,6 +290,46 @@ TEST_F(AdminResults, InformationPointsAtTheBodyUntilARefusal) {
     char* const before = text;
     EXPECT_EQ(admin.GetInfomation(&text), 0);
     EXPECT_EQ(text, before);
+}
+
+// A server that sends more than the session allows: a response past its bound ends the request
+// when the bound is passed, not at the time-out; records past theirs are freed again.
+TEST_F(AdminResults, AnswersPastTheSessionsBoundsFailWithMinus2) {
+    std::string records;
+    for (int i = 0; i < 5; ++i)
+        records += "<User>n" + std::to_string(i) + "</User>";
+    // A head that never ends, then silence.
+    peer.Respond(Ok(records.substr(0, 4 * 15)))
+        .Respond(Ok(records))
+        .ExpectRequest()
+        .Send("LTP/1.0 200 OK\r\n" + std::string(300000, '<'));
+    peer.StaySilent().Start();
+    LogIn();
+    EXPECT_EQ(admin.GetMaxResponseBytes(), 256u << 20);
+    EXPECT_EQ(admin.GetMaxResultBytes(), size_t(512) << 20);
+    admin.SetMaxResultBytes(4 * ltp::form::List<tagUser>::kRecordCost);
+    admin.SetMaxResponseBytes(64 * 1024);
+    users.AddTail(NewUser("old1"));
+    users.AddTail(NewUser("old2"));
+
+    ASSERT_EQ(admin.GetUsers(&users), 1) << "four records are within the bound";
+    EXPECT_EQ(users.GetCount(), 6);
+    Release(users);
+    users.AddTail(NewUser("old1"));
+    users.AddTail(NewUser("old2"));
+    EXPECT_EQ(admin.GetUsers(&users), 0) << "five are not";
+    EXPECT_EQ(admin.GetLastError(), 0xFFFFFFFEu);
+    std::vector<tagUser*> items = Items(users);
+    ASSERT_EQ(items.size(), 2u) << "the records made are freed, the caller's stay";
+    EXPECT_STREQ(items[1]->UserID, "old2");
+
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(admin.GetUsers(&users), 0);
+    const auto took = std::chrono::steady_clock::now() - begin;
+    EXPECT_EQ(admin.GetLastError(), 0xFFFFFFFEu);
+    EXPECT_EQ(admin.GetReadMessage().GetData(), nullptr) << "what came is released";
+    EXPECT_LT(took, std::chrono::seconds(5)) << "ended at the bound, not the 10 s time-out";
+    EXPECT_EQ(users.GetCount(), 2);
 }
 
 TEST_F(AdminResults, AConnectionTheServerClosesEndsTheOperationEmptyHanded) {

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
 #include "ltpadmin/platform/platform.h"
 #include "ltpadmin/transport/admin_socket.h"
+#include "ltpadmin/transport/server_admin.h"
 
 namespace {
 
@@ -135,14 +137,15 @@ void CConnection::Signal() {}
 
 CLTPConnection::CLTPConnection()
     : m_bFirstRead(1), m_nError(0), m_nContentLength(0), m_hNotifyWnd(HWND_BROADCAST),
-      m_nSendOffset(0), m_nBodyOffset(0), m_bComplete(0), m_pLentRequest(nullptr),
-      m_nLentLength(0) {}
+      m_nSendOffset(0), m_nBodyOffset(0), m_bComplete(0), m_pLentRequest(nullptr), m_nLentLength(0),
+      m_nMaxResponseBytes(LTP_DEFAULT_MAX_RESPONSE_BYTES), m_bOverLimit(0) {}
 
 CLTPConnection::CLTPConnection(const CLTPConnection& other)
     : CConnection(other), m_bFirstRead(other.m_bFirstRead), m_nError(other.m_nError),
       m_nContentLength(other.m_nContentLength), m_hNotifyWnd(other.m_hNotifyWnd), m_nSendOffset(0),
       m_nBodyOffset(other.m_nBodyOffset), m_bComplete(other.m_bComplete), m_pLentRequest(nullptr),
-      m_nLentLength(0) {
+      m_nLentLength(0), m_nMaxResponseBytes(other.m_nMaxResponseBytes),
+      m_bOverLimit(other.m_bOverLimit) {
     // A copy owns what it holds, lent bytes included.
     if (other.m_pLentRequest && !m_request.Append(other.m_pLentRequest, other.m_nLentLength))
         throw std::bad_alloc();
@@ -163,6 +166,8 @@ CLTPConnection& CLTPConnection::operator=(const CLTPConnection& other) {
     m_nSendOffset = 0;
     m_nBodyOffset = other.m_nBodyOffset;
     m_bComplete = other.m_bComplete;
+    m_nMaxResponseBytes = other.m_nMaxResponseBytes;
+    m_bOverLimit = other.m_bOverLimit;
     return *this;
 }
 
@@ -173,6 +178,7 @@ void CLTPConnection::ResetResponse() {
     m_nContentLength = 0;
     m_nBodyOffset = 0;
     m_bComplete = 0;
+    m_bOverLimit = 0;
 }
 
 int CLTPConnection::SetRequest(const CMessage& request) {
@@ -182,6 +188,7 @@ int CLTPConnection::SetRequest(const CMessage& request) {
     m_nContentLength = 0;
     m_nBodyOffset = 0;
     m_bComplete = 0;
+    m_bOverLimit = 0;
     m_pLentRequest = nullptr;
     m_nLentLength = 0;
     return CConnection::SetRequest(request);
@@ -216,6 +223,15 @@ void CLTPConnection::DropRequest() {
     m_request.Empty();
     m_pLentRequest = nullptr;
     m_nLentLength = 0;
+}
+
+void CLTPConnection::StopOverLimit() {
+    m_bOverLimit = 1;
+    if (m_bComplete)
+        return; // only what follows a whole response is dropped
+    m_response.Empty();
+    m_nError = LTP_ERROR_RECEIVE;
+    Signal();
 }
 
 void CLTPConnection::OnConnect(int nErrorCode) {
@@ -299,7 +315,8 @@ void CLTPConnection::ScanHead(ULONG nOldLength) {
     // not copied again at every doubling of its buffer. Only up to a bound: the length is the
     // server's word, and the buffer still grows as bytes arrive beyond it.
     const ULONG body = length - m_nBodyOffset;
-    if (m_nContentLength > 0 && static_cast<ULONG>(m_nContentLength) > body) {
+    if (m_nContentLength > 0 && static_cast<ULONG>(m_nContentLength) > body &&
+        m_nBodyOffset + static_cast<std::uint64_t>(m_nContentLength) <= m_nMaxResponseBytes) {
         const ULONG missing = static_cast<ULONG>(m_nContentLength) - body;
         if (missing <= kMaxReservation)
             m_response.Reserve(missing + kPieceSize); // without room, growth does it piecemeal
@@ -314,6 +331,11 @@ void CLTPConnection::OnReceive(int nErrorCode) {
     }
     if (m_pSocket == nullptr)
         return;
+    if (m_bOverLimit) {
+        char sink[kPieceSize]; // read, so that the socket does not keep notifying, and dropped
+        m_pSocket->Receive(sink, kPieceSize, 0);
+        return;
+    }
     // Read straight into the response buffer: one copy less per byte of a long response.
     const ULONG oldLength = m_response.GetLength();
     const bool bWasEmpty = m_response.GetData() == nullptr;
@@ -332,16 +354,26 @@ void CLTPConnection::OnReceive(int nErrorCode) {
         Signal();
         return;
     }
+    if (m_bComplete && oldLength + static_cast<std::uint64_t>(n) > m_nMaxResponseBytes) {
+        StopOverLimit(); // the whole response stays; what follows it is dropped
+        return;
+    }
     m_response.Extend(static_cast<ULONG>(n));
     if (m_bComplete)
         return; // bytes after a complete response are kept but change nothing
     if (m_bFirstRead)
         ScanHead(oldLength);
-    if (m_bFirstRead)
-        return; // the head has not arrived whole yet
-    // A negative Content-Length never completes the response.
-    if (m_nContentLength < 0)
+    // Until its head and length are known, a response is bounded by the bytes it has.
+    if (m_bFirstRead || m_nContentLength < 0) {
+        if (m_response.GetLength() > m_nMaxResponseBytes)
+            StopOverLimit();
+        return; // the head has not arrived whole yet, or a negative length never completes
+    }
+    // A body declared past the limit fails at once, before its bytes come.
+    if (m_nBodyOffset + static_cast<std::uint64_t>(m_nContentLength) > m_nMaxResponseBytes) {
+        StopOverLimit();
         return;
+    }
     if (m_response.GetLength() - m_nBodyOffset >= static_cast<ULONG>(m_nContentLength))
         OnMessage(m_response);
 }

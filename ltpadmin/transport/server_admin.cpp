@@ -30,7 +30,7 @@ CString DottedText(ULONG nAddress) {
 
 CServerAdmin::CServerAdmin()
     : m_pResultBuffer(nullptr), m_nLastError(0), m_nResultBufferSize(0), m_nPort(0), m_nTimerID(0),
-      m_hMainWnd(nullptr) {}
+      m_hMainWnd(nullptr), m_nMaxResultBytes(LTP_DEFAULT_MAX_RESULT_BYTES) {}
 
 CServerAdmin::CServerAdmin(const CServerAdmin& other)
     : m_connection(other.m_connection), m_pResultBuffer(other.m_pResultBuffer),
@@ -38,7 +38,7 @@ CServerAdmin::CServerAdmin(const CServerAdmin& other)
       m_strPassword(other.m_strPassword), m_strUserName(other.m_strUserName),
       m_nResultBufferSize(other.m_nResultBufferSize), m_nPort(other.m_nPort),
       m_nTimerID(0), // the timer stays the source's; each session stops only its own
-      m_hMainWnd(other.m_hMainWnd) {}
+      m_hMainWnd(other.m_hMainWnd), m_nMaxResultBytes(other.m_nMaxResultBytes) {}
 
 CServerAdmin& CServerAdmin::operator=(const CServerAdmin& other) {
     if (this == &other)
@@ -55,6 +55,7 @@ CServerAdmin& CServerAdmin::operator=(const CServerAdmin& other) {
     m_nResultBufferSize = other.m_nResultBufferSize;
     m_nPort = other.m_nPort;
     m_hMainWnd = other.m_hMainWnd;
+    m_nMaxResultBytes = other.m_nMaxResultBytes;
     return *this;
 }
 
@@ -75,6 +76,22 @@ void CServerAdmin::SetMainWnd(HWND hWnd) {
 
 void CServerAdmin::SetNotifyWnd(HWND hWnd) {
     m_connection.SetNotifyWnd(hWnd);
+}
+
+void CServerAdmin::SetMaxResponseBytes(DWORD nBytes) {
+    m_connection.m_nMaxResponseBytes = nBytes;
+}
+
+DWORD CServerAdmin::GetMaxResponseBytes() const {
+    return m_connection.m_nMaxResponseBytes;
+}
+
+void CServerAdmin::SetMaxResultBytes(size_t nBytes) {
+    m_nMaxResultBytes = nBytes;
+}
+
+size_t CServerAdmin::GetMaxResultBytes() const {
+    return m_nMaxResultBytes;
 }
 
 int CServerAdmin::LogIn(const char* pszAddress, const char* pszUserName, const char* pszPassword) {

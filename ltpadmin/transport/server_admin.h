@@ -4,6 +4,8 @@
 // pumped (user input held back), GetReadMessage gives the response and GetLastError the outcome.
 #pragma once
 
+#include <cstddef>
+
 #include "ltpadmin/platform/win32_types.h"
 #include "ltpadmin/platform/cstring.h"
 #include "ltpadmin/transport/message.h"
@@ -18,6 +20,11 @@
 #define LTP_ERROR_TIMEOUT (-7)
 
 #define LTP_DEFAULT_PORT 120
+
+// Default bounds of one request: the bytes of its response (head and body), and the memory the
+// records of one list result may take.
+#define LTP_DEFAULT_MAX_RESPONSE_BYTES (256u * 1024 * 1024)
+#define LTP_DEFAULT_MAX_RESULT_BYTES (512u * 1024 * 1024)
 
 class CServerAdmin {
 public:
@@ -58,6 +65,17 @@ public:
     // Where WM_LTP_CLOSED goes when the server closes the connection (HWND_BROADCAST by default).
     void SetNotifyWnd(HWND hWnd);
 
+    // The most bytes one response may hold. A response that passes it fails its request with
+    // LTP_ERROR_RECEIVE as soon as it does (or as soon as its Content-Length says it will), and the
+    // bytes received for it are released.
+    void SetMaxResponseBytes(DWORD nBytes);
+    DWORD GetMaxResponseBytes() const;
+    // The most bytes the records one list operation makes may take (each record with its list
+    // node). Past it the operation returns 0 with LTP_ERROR_RECEIVE, the records it made are freed,
+    // and those the list held before stay.
+    void SetMaxResultBytes(size_t nBytes);
+    size_t GetMaxResultBytes() const;
+
     // Timer procedure of the one-second timer; it only makes the wait wake up.
     static void CALLBACK TimeCallback(HWND hWnd, UINT nMsg, UINT_PTR nIDEvent, DWORD dwTime);
 
@@ -87,4 +105,5 @@ protected:
     unsigned int m_nPort;
     UINT_PTR m_nTimerID;
     HWND m_hMainWnd;
+    size_t m_nMaxResultBytes;
 };

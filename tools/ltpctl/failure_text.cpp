@@ -26,7 +26,13 @@ Failure ExplainFailure(long lastError, const char* response, std::size_t respons
         case 0:
             break;
         case -2:
-            return {kExitTransport, "receiving the answer from " + where + " failed"};
+            // A whole answer with status 200 failed only by the records it would have made.
+            if (ResponseStatus(response, responseLength) == 200)
+                return {kExitTransport, "the answer from " + where +
+                                            " holds more records than --max-result-bytes allows"};
+            return {kExitTransport,
+                    "receiving the answer from " + where +
+                        " failed, or it was longer than --max-response-bytes allows"};
         case -3:
             return {kExitTransport, "sending the request to " + where + " failed"};
         case -4:
