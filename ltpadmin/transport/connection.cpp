@@ -7,6 +7,7 @@
 #include <new>
 
 #include "ltpadmin/platform/platform.h"
+#include "ltpadmin/platform/tagged_message.h"
 #include "ltpadmin/transport/admin_socket.h"
 #include "ltpadmin/transport/server_admin.h"
 
@@ -138,14 +139,15 @@ void CConnection::Signal() {}
 CLTPConnection::CLTPConnection()
     : m_bFirstRead(1), m_nError(0), m_nContentLength(0), m_hNotifyWnd(HWND_BROADCAST),
       m_nSendOffset(0), m_nBodyOffset(0), m_bComplete(0), m_pLentRequest(nullptr), m_nLentLength(0),
-      m_nMaxResponseBytes(LTP_DEFAULT_MAX_RESPONSE_BYTES), m_bOverLimit(0) {}
+      m_nMaxResponseBytes(LTP_DEFAULT_MAX_RESPONSE_BYTES), m_bOverLimit(0),
+      m_nTag(ltpadmin_platform::NewMessageTag()) {}
 
 CLTPConnection::CLTPConnection(const CLTPConnection& other)
     : CConnection(other), m_bFirstRead(other.m_bFirstRead), m_nError(other.m_nError),
       m_nContentLength(other.m_nContentLength), m_hNotifyWnd(other.m_hNotifyWnd), m_nSendOffset(0),
       m_nBodyOffset(other.m_nBodyOffset), m_bComplete(other.m_bComplete), m_pLentRequest(nullptr),
       m_nLentLength(0), m_nMaxResponseBytes(other.m_nMaxResponseBytes),
-      m_bOverLimit(other.m_bOverLimit) {
+      m_bOverLimit(other.m_bOverLimit), m_nTag(ltpadmin_platform::NewMessageTag()) {
     // A copy owns what it holds, lent bytes included.
     if (other.m_pLentRequest && !m_request.Append(other.m_pLentRequest, other.m_nLentLength))
         throw std::bad_alloc();
@@ -246,7 +248,7 @@ void CLTPConnection::OnClose() {
     // window of the waiting thread receives WM_LTP_CLOSED.
     m_nError = 0;
     SetEvent(m_hEvent);
-    PostMessageA(m_hNotifyWnd, WM_LTP_CLOSED, 0, 0);
+    ltpadmin_platform::PostTaggedMessage(m_nTag, m_hNotifyWnd, WM_LTP_CLOSED, 0, 0);
 }
 
 void CLTPConnection::OnMessage(CMessage&) {

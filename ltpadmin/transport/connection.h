@@ -102,4 +102,5 @@ protected:
     ULONG m_nLentLength;
     DWORD m_nMaxResponseBytes; // a response past it fails its request
     int m_bOverLimit;          // the response passed it: what still arrives is dropped
+    UINT_PTR m_nTag; // marks the WM_LTP_CLOSED it posts, so that only its own wait ends on it
 };

@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 
 #include "ltpadmin/platform/platform.h"
+#include "ltpadmin/platform/tagged_message.h"
 #include "ltpadmin/transport/library_init.h"
 
 namespace {
@@ -191,9 +192,12 @@ int CServerAdmin::AsyncRequest(int nReserved, void* pRequest, ULONG nRequestLeng
     return AsyncRequest(nReserved, pRequest, nRequestLength, pResultBuffer, nCapacity);
 }
 
-int CServerAdmin::FilterMessage(const MSG& msg, int cyCaption) {
+int CServerAdmin::FilterMessage(const MSG& msg, int cyCaption, UINT_PTR nSender) {
     const UINT message = msg.message;
-    if (message == WM_LTP_CLOSED)
+    // The close notice of another session's connection is that session's business: it goes to
+    // the application's windows like any other message. One the application posts itself still
+    // cancels the wait.
+    if (message == WM_LTP_CLOSED && (nSender == 0 || nSender == m_connection.m_nTag))
         return 0;
     // User input, menu commands and close requests are held back while a request runs.
     if ((message >= WM_MOUSEFIRST && message <= WM_MBUTTONDBLCLK) || message == WM_COMMAND ||
@@ -221,9 +225,11 @@ int CServerAdmin::WaitResponseAndPumpMessage(ULONG nTimeout) {
     const int cyCaption = GetSystemMetrics(SM_CYCAPTION);
     for (;;) {
         MSG msg;
+        UINT_PTR sender = 0;
         bool closed = false;
-        while (!closed && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            closed = !FilterMessage(msg, cyCaption);
+        while (!closed &&
+               ltpadmin_platform::PeekTaggedMessage(&msg, &sender, nullptr, 0, 0, PM_REMOVE))
+            closed = !FilterMessage(msg, cyCaption, sender);
         const bool ended = WaitForSingleObject(m_connection.m_hEvent, 0) == WAIT_OBJECT_0;
         if (closed) {
             // The server has closed the connection. A response that had already arrived whole

@@ -80,8 +80,9 @@ public:
     static void CALLBACK TimeCallback(HWND hWnd, UINT nMsg, UINT_PTR nIDEvent, DWORD dwTime);
 
 protected:
-    // Applies the message filter of the wait. Returns 0 when the message ends the wait.
-    int FilterMessage(const MSG& msg, int cyCaption);
+    // Applies the message filter of the wait to a message posted by nSender (a connection's tag,
+    // or 0 for the application's messages). Returns 0 when the message ends the wait.
+    int FilterMessage(const MSG& msg, int cyCaption, UINT_PTR nSender = 0);
     // AsyncRequest without a result buffer, for a derived session that keeps its request's bytes
     // itself: they are sent from where they are, not copied, and must stay valid and unchanged
     // until KeepOwnRequest or the next request. Spares a long request one copy.
