@@ -2,7 +2,9 @@
 // notifications hand over pieces of any size, interleaved with failed reads, the server's close and
 // new requests. After every step the connection must hold exactly the bytes handed out since the
 // request went out, report the response whole exactly when a plain reading of the head and its
-// "Content-Length:" says so, and keep its error code and event consistent.
+// "Content-Length:" says so, and keep its error code and event consistent. A response bound small
+// enough for the inputs to pass makes the connection fail (or, after a whole response, drop)
+// what goes past it.
 //
 // Input: a series of steps. Each step's first byte chooses what happens; a read takes a size byte
 // and then that many bytes of the input.
@@ -23,6 +25,9 @@ using ltptest::ScriptedSocket;
 
 namespace {
 
+// The most bytes one response may hold, within reach of the longest inputs.
+const DWORD kLimit = 6000;
+
 void Require(bool condition) {
     if (!condition)
         __builtin_trap();
@@ -34,6 +39,7 @@ public:
         socket = new ScriptedSocket(this);
         m_pSocket = socket;
         SetNotifyWnd(nullptr); // the closing notice goes to this thread's own queue
+        m_nMaxResponseBytes = kLimit;
     }
     using CLTPConnection::m_hEvent;
     using CLTPConnection::m_nContentLength;
@@ -49,7 +55,8 @@ public:
 // What a plain reading of the bytes says: the head ends at the first blank line; the
 // "Content-Length:" in the head gives the body's length by atoi's rules within its own line; a
 // response is whole once that many body bytes have arrived, at once when the length is 0, never
-// when it is negative. Kept up to date read by read, so that long inputs stay fast.
+// when it is negative. A response not yet whole is over its bound once it holds more than kLimit
+// bytes, or its head announces more. Kept up to date read by read, so that long inputs stay fast.
 class Framing {
 public:
     void Reset() { *this = Framing(); }
@@ -57,8 +64,10 @@ public:
         if (m_blank == std::string::npos) {
             m_blank = bytes.find("\r\n\r\n", m_scanned >= 3 ? m_scanned - 3 : 0);
             m_scanned = bytes.size();
-            if (m_blank == std::string::npos)
+            if (m_blank == std::string::npos) {
+                over = bytes.size() > kLimit;
                 return;
+            }
             const std::string head = bytes.substr(0, m_blank + 2);
             const size_t header = head.find("Content-Length:");
             if (header != std::string::npos) {
@@ -71,13 +80,18 @@ public:
             headSeen = true;
         }
         const size_t body = bytes.size() - (m_blank + 4);
-        whole =
-            contentLength == 0 || (contentLength > 0 && body >= static_cast<size_t>(contentLength));
+        if (contentLength < 0)
+            over = bytes.size() > kLimit;
+        else if (m_blank + 4 + static_cast<size_t>(contentLength) > kLimit)
+            over = true;
+        else
+            whole = body >= static_cast<size_t>(contentLength);
     }
 
     bool headSeen = false;
     int contentLength = 0;
     bool whole = false;
+    bool over = false;
 
 private:
     size_t m_blank = std::string::npos;
@@ -114,7 +128,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input in(data, size);
     Probe c;
     Framing f;
-    bool failed = false; // an error ended the current request
+    bool failed = false;   // an error ended the current request
+    size_t kept = 0;       // bytes the response holds
+    bool dropping = false; // the response went past its bound: later bytes are dropped
     while (!in.Empty()) {
         const uint8_t op = in.Byte();
         if (op < 200) {
@@ -128,12 +144,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const size_t before = c.socket->handedOut.size();
             c.OnReceive(0);
             const std::string& got = c.socket->handedOut;
-            Require(got.size() - before <= 1024);
-            // Nothing lost, added or reordered: the buffer holds exactly what was handed out.
-            Require(c.m_response.GetLength() == got.size());
-            Require(got.size() == before ||
+            const size_t n = got.size() - before;
+            Require(n <= 1024);
+            bool passed = false; // this read took the response past its bound
+            if (!dropping && wasComplete && kept + n > kLimit) {
+                dropping = true;
+            } else if (!dropping) {
+                kept += n;
+                if (!wasComplete) {
+                    f.Update(got);
+                    passed = f.over;
+                }
+            }
+            if (passed) {
+                // Failed at once, its bytes released.
+                Require(c.m_nError == -2 && c.Signalled() && !c.IsComplete());
+                Require(c.m_response.GetData() == nullptr);
+                kept = 0;
+                dropping = true;
+                failed = true;
+                continue;
+            }
+            // Nothing lost, added or reordered: the buffer holds exactly what was handed out,
+            // up to where the bound stopped it.
+            Require(c.m_response.GetLength() == kept);
+            Require(kept <= before || dropping ||
                     std::memcmp(c.m_response.GetData() + before, got.data() + before,
-                                got.size() - before) == 0);
+                                kept - before) == 0);
             Require(c.m_response.GetData() == nullptr ||
                     c.m_response.GetData()[c.m_response.GetLength()] == 0);
             if (failed)
@@ -143,7 +180,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 continue;
             }
             // The response is judged as it stood at the read that made it whole.
-            f.Update(got);
             Require((c.IsComplete() != 0) == f.whole);
             Require(c.Signalled() == f.whole);
             if (f.headSeen)
@@ -190,6 +226,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             c.socket->incoming.clear();
             f.Reset();
             failed = false;
+            kept = 0;
+            dropping = false;
         }
     }
     DrainQueue();

@@ -335,7 +335,10 @@ void CLTPConnection::OnReceive(int nErrorCode) {
         return;
     if (m_bOverLimit) {
         char sink[kPieceSize]; // read, so that the socket does not keep notifying, and dropped
-        m_pSocket->Receive(sink, kPieceSize, 0);
+        if (m_pSocket->Receive(sink, kPieceSize, 0) < 0) {
+            m_nError = -2;
+            Signal();
+        }
         return;
     }
     // Read straight into the response buffer: one copy less per byte of a long response.
