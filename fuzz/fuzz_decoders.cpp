@@ -1,5 +1,6 @@
-// Arbitrary bytes as a response: every reader of responses must stay inside the bytes it is given
-// and leave every text field of a record terminated. The first byte chooses the code page.
+// Arbitrary bytes as a response: every reader of responses (the record decoders, the lookups, the
+// walk, values, the information body) must stay inside the bytes it is given and leave every text
+// field of a record terminated. The first byte chooses the code page.
 #include "ltpadmin/platform/codepage.h"
 #include "ltpadmin/protocol/response.h"
 
@@ -26,9 +27,17 @@ template <typename R> R Blank() {
     return r;
 }
 
-void DecodeAll(const char* text, UINT length) {
+// A record decoder over the text given, or the lookup's over its first element's own text.
+template <bool kLookup, typename R> void Decode(const char* text, UINT length, R* record) {
+    if constexpr (kLookup)
+        ltp::DecodeElement(text, length, record);
+    else
+        ltp::DecodeRecord(text, length, record);
+}
+
+template <bool kLookup> void DecodeAll(const char* text, UINT length) {
     tagUser user = Blank<tagUser>();
-    ltp::DecodeRecord(text, length, &user);
+    Decode<kLookup>(text, length, &user);
     TERMINATED(user, UserID);
     TERMINATED(user, Text2);
     TERMINATED(user, Text3);
@@ -37,12 +46,12 @@ void DecodeAll(const char* text, UINT length) {
     TERMINATED(user, Text6);
 
     tagGroup group = Blank<tagGroup>();
-    ltp::DecodeRecord(text, length, &group);
+    Decode<kLookup>(text, length, &group);
     TERMINATED(group, GroupID);
     TERMINATED(group, Text2);
 
     tagProgram program = Blank<tagProgram>();
-    ltp::DecodeRecord(text, length, &program);
+    Decode<kLookup>(text, length, &program);
     TERMINATED(program, Text2);
     TERMINATED(program, Text3);
     TERMINATED(program, Text4);
@@ -54,44 +63,44 @@ void DecodeAll(const char* text, UINT length) {
     TERMINATED(program, Text13);
 
     tagChannel channel = Blank<tagChannel>();
-    ltp::DecodeRecord(text, length, &channel);
+    Decode<kLookup>(text, length, &channel);
     TERMINATED(channel, ChannelID);
     TERMINATED(channel, Text2);
     TERMINATED(channel, Text3);
 
     tagSchedule schedule = Blank<tagSchedule>();
-    ltp::DecodeRecord(text, length, &schedule);
+    Decode<kLookup>(text, length, &schedule);
     TERMINATED(schedule, Text2);
 
     tagGlobal global = Blank<tagGlobal>();
-    ltp::DecodeRecord(text, length, &global);
+    Decode<kLookup>(text, length, &global);
     TERMINATED(global, Key);
     TERMINATED(global, Text3);
     TERMINATED(global, Text4);
 
     tagLogEvent event = Blank<tagLogEvent>();
-    ltp::DecodeRecord(text, length, &event);
+    Decode<kLookup>(text, length, &event);
     TERMINATED(event, Text3);
     TERMINATED(event, Text4);
 
     tagSysInfo sysInfo = Blank<tagSysInfo>();
-    ltp::DecodeRecord(text, length, &sysInfo);
+    Decode<kLookup>(text, length, &sysInfo);
 
     tagTOPPrgoram top = Blank<tagTOPPrgoram>();
-    ltp::DecodeRecord(text, length, &top);
+    Decode<kLookup>(text, length, &top);
 
     PROGRAMSTATISTIC statistic = Blank<PROGRAMSTATISTIC>();
-    ltp::DecodeRecord(text, length, &statistic);
+    Decode<kLookup>(text, length, &statistic);
     TERMINATED(statistic, Text2);
 
     MTPSVR mtpSvr = Blank<MTPSVR>();
-    ltp::DecodeRecord(text, length, &mtpSvr);
+    Decode<kLookup>(text, length, &mtpSvr);
     TERMINATED(mtpSvr, MTPSvrName);
     TERMINATED(mtpSvr, Text2);
     TERMINATED(mtpSvr, Text3);
 
     PROGRAMPATH path = Blank<PROGRAMPATH>();
-    ltp::DecodeRecord(text, length, &path);
+    Decode<kLookup>(text, length, &path);
     TERMINATED(path, ProgramPath);
 }
 
@@ -133,9 +142,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         UINT spanLength = 0;
         walk.Next(span, spanLength);
         Require(span >= text && span + spanLength <= text + length);
-        DecodeAll(span, spanLength);
+        DecodeAll<false>(span, spanLength);
     }
-    DecodeAll(text, n);
+    DecodeAll<false>(text, n);
+    DecodeAll<true>(text, n);
     ReadValues(text, n);
 
     const char* body = ltp::FindInformationBody(text, n);
