@@ -55,6 +55,12 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
     app.add_option("--format", g.format, "output: table, json or csv")
         ->check(CLI::IsMember({"table", "json", "csv"}))
         ->capture_default_str();
+    app.add_option("--max-response-bytes", g.connection.maxResponseBytes,
+                   "most bytes one answer may hold; a longer one fails")
+        ->capture_default_str();
+    app.add_option("--max-result-bytes", g.connection.maxResultBytes,
+                   "most bytes the records of one list may take; more fail")
+        ->capture_default_str();
     app.add_flag("-v,--verbose", g.connection.verbose,
                  "print every request and response as sent and received (password masked)");
 }

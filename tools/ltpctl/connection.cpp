@@ -55,6 +55,8 @@ int Connection::LogIn() {
         return kExitTransport;
     }
     m_creater = std::make_unique<CTracedCreater>();
+    m_creater->SetMaxResponseBytes(m_settings.maxResponseBytes);
+    m_creater->SetMaxResultBytes(m_settings.maxResultBytes);
     m_creater->SetServerAddressPort(inet_addr(address.c_str()),
                                     static_cast<unsigned>(m_settings.port));
     if (m_settings.verbose)

@@ -1,6 +1,8 @@
 // One login to the server, shared by every command of a run (and every line of a batch).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -16,6 +18,8 @@ struct ConnectionSettings {
     std::string user = "admin";
     std::string password;
     bool verbose = false;
+    std::uint32_t maxResponseBytes = LTP_DEFAULT_MAX_RESPONSE_BYTES;
+    std::size_t maxResultBytes = LTP_DEFAULT_MAX_RESULT_BYTES;
 };
 
 class Connection {

@@ -28,7 +28,13 @@ Failure ExplainFailure(long lastError, const char* response, std::size_t respons
         case LTP_ERROR_NONE:
             break;
         case LTP_ERROR_RECEIVE:
-            return {kExitTransport, "receiving the answer from " + where + " failed"};
+            // A whole answer with status 200 failed only by the records it would have made.
+            if (ResponseStatus(response, responseLength) == 200)
+                return {kExitTransport, "the answer from " + where +
+                                            " holds more records than --max-result-bytes allows"};
+            return {kExitTransport,
+                    "receiving the answer from " + where +
+                        " failed, or it was longer than --max-response-bytes allows"};
         case LTP_ERROR_SEND:
             return {kExitTransport, "sending the request to " + where + " failed"};
         case LTP_ERROR_CONNECT:
