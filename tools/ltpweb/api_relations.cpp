@@ -1,0 +1,246 @@
+// Memberships, rights and permissions, and the program tree: what links the catalogues.
+#include <map>
+#include <set>
+
+#include "tools/ltpweb/ltp_access.h"
+
+namespace ltpweb {
+namespace {
+
+Reply Empty() {
+    return Reply{nlohmann::json::object()};
+}
+
+std::int32_t ProgramId(const Call& call) {
+    return static_cast<std::int32_t>(call.PathLong("id"));
+}
+
+std::int32_t Rights(const Call& call) {
+    return call.body.at("rights").get<std::int32_t>();
+}
+
+// The programs nested by their parent (Number6, 0 for the top level). A program whose parent is
+// missing, or whose parents lead round in a circle, is shown at the top level so that nothing
+// the server holds is hidden.
+nlohmann::json ProgramTree(const std::vector<ltp::Program>& programs) {
+    std::map<std::int32_t, const ltp::Program*> byId;
+    for (const ltp::Program& p : programs)
+        byId[p.program_id] = &p;
+    auto atTop = [&](const ltp::Program& p) {
+        std::set<std::int32_t> seen{p.program_id};
+        for (std::int32_t up = p.number6; up != 0; up = byId.at(up)->number6)
+            if (!byId.count(up) || !seen.insert(up).second)
+                return true;
+        return false;
+    };
+    std::map<std::int32_t, std::vector<const ltp::Program*>> children;
+    std::vector<const ltp::Program*> roots;
+    for (const ltp::Program& p : programs)
+        (atTop(p) ? roots : children[p.number6]).push_back(&p);
+    // Iterative, so that a deep tree cannot exhaust the stack.
+    nlohmann::json out = nlohmann::json::array();
+    struct Pending {
+        const ltp::Program* program;
+        nlohmann::json* into;
+    };
+    std::vector<Pending> work;
+    for (auto it = roots.rbegin(); it != roots.rend(); ++it)
+        work.push_back({*it, &out});
+    std::vector<std::unique_ptr<nlohmann::json>> keep;
+    while (!work.empty()) {
+        Pending next = work.back();
+        work.pop_back();
+        nlohmann::json node = ltptools::RecordToJson(*next.program);
+        node["children"] = nlohmann::json::array();
+        next.into->push_back(std::move(node));
+        nlohmann::json* kids = &next.into->back()["children"];
+        auto found = children.find(next.program->program_id);
+        if (found == children.end())
+            continue;
+        for (auto it = found->second.rbegin(); it != found->second.rend(); ++it)
+            work.push_back({*it, kids});
+    }
+    return out;
+}
+
+void AddMemberships(std::vector<Route>& routes) {
+    routes.push_back(
+        {"GET", "/api/users/{id}/groups", "users", "The groups of a user", {}, {}, [](Call& call) {
+             return Reply{ListToJson(
+                 WithClient(call, [&](ltp::Client& c) { return c.user_groups(call.Path("id")); }))};
+         }});
+    routes.push_back({"PUT",
+                      "/api/users/{id}/groups/{group}",
+                      "users",
+                      "Add a user to a group",
+                      {},
+                      {},
+                      [](Call& call) {
+                          WithClient(call, [&](ltp::Client& c) {
+                              c.add_user_to_group(call.Path("id"), call.Path("group"));
+                          });
+                          return Empty();
+                      }});
+    routes.push_back({"DELETE",
+                      "/api/users/{id}/groups/{group}",
+                      "users",
+                      "Take a user out of a group",
+                      {},
+                      {},
+                      [](Call& call) {
+                          WithClient(call, [&](ltp::Client& c) {
+                              c.delete_user_from_group(call.Path("id"), call.Path("group"));
+                          });
+                          return Empty();
+                      }});
+    routes.push_back({"GET",
+                      "/api/groups/{id}/users",
+                      "groups",
+                      "The members of a group",
+                      {},
+                      {},
+                      [](Call& call) {
+                          return Reply{ListToJson(WithClient(call, [&](ltp::Client& c) {
+                              return c.group_users(call.Path("id"));
+                          }))};
+                      }});
+    routes.push_back({"GET",
+                      "/api/users/{id}/permission/{program}",
+                      "users",
+                      "A user's permission on a program",
+                      {},
+                      {},
+                      [](Call& call) {
+                          auto program = static_cast<std::int32_t>(call.PathLong("program"));
+                          return Reply{{{"permission", WithClient(call, [&](ltp::Client& c) {
+                                             return c.user_permission(call.Path("id"), program);
+                                         })}}};
+                      }});
+}
+
+// Grants of one kind ("users" or "groups") on a program.
+struct GrantOps {
+    const char* who;
+    std::int32_t (ltp::Client::*get)(std::string_view, std::int32_t);
+    void (ltp::Client::*add)(std::string_view, std::int32_t, std::int32_t);
+    void (ltp::Client::*modify)(std::string_view, std::int32_t, std::int32_t);
+    void (ltp::Client::*remove)(std::string_view, std::int32_t);
+};
+
+void AddGrants(std::vector<Route>& routes, const GrantOps& g) {
+    const std::string path = std::string("/api/programs/{id}/rights/") + g.who + "/{name}";
+    const std::vector<BodyField> body = {{"rights", JsonType::Integer, true}};
+    routes.push_back({"GET",
+                      path,
+                      "rights",
+                      std::string("Rights of one of the ") + g.who,
+                      {},
+                      {},
+                      [g](Call& call) {
+                          return Reply{{{"rights", WithClient(call, [&](ltp::Client& c) {
+                                             return (c.*g.get)(call.Path("name"), ProgramId(call));
+                                         })}}};
+                      }});
+    Route grant{"POST", path, "rights", "Grant rights", body, {}, [g](Call& call) {
+                    WithClient(call, [&](ltp::Client& c) {
+                        (c.*g.add)(call.Path("name"), ProgramId(call), Rights(call));
+                    });
+                    return Empty();
+                }};
+    grant.okStatus = 201;
+    routes.push_back(grant);
+    routes.push_back({"PUT", path, "rights", "Change granted rights", body, {}, [g](Call& call) {
+                          WithClient(call, [&](ltp::Client& c) {
+                              (c.*g.modify)(call.Path("name"), ProgramId(call), Rights(call));
+                          });
+                          return Empty();
+                      }});
+    routes.push_back({"DELETE", path, "rights", "Revoke rights", {}, {}, [g](Call& call) {
+                          WithClient(call, [&](ltp::Client& c) {
+                              (c.*g.remove)(call.Path("name"), ProgramId(call));
+                          });
+                          return Empty();
+                      }});
+}
+
+void AddProgramTree(std::vector<Route>& routes) {
+    routes.push_back(
+        {"GET", "/api/programs/tree", "programs", "The programs as a tree", {}, {}, [](Call& call) {
+             return Reply{
+                 ProgramTree(WithClient(call, [](ltp::Client& c) { return c.programs(); }))};
+         }});
+    routes.push_back({"GET",
+                      "/api/programs/{id}/rights/users",
+                      "rights",
+                      "Users holding rights on a program",
+                      {},
+                      {},
+                      [](Call& call) {
+                          return Reply{ListToJson(WithClient(call, [&](ltp::Client& c) {
+                              return c.granted_users(ProgramId(call));
+                          }))};
+                      }});
+    routes.push_back({"GET",
+                      "/api/programs/{id}/rights/groups",
+                      "rights",
+                      "Groups holding rights on a program",
+                      {},
+                      {},
+                      [](Call& call) {
+                          return Reply{ListToJson(WithClient(call, [&](ltp::Client& c) {
+                              return c.granted_groups(ProgramId(call));
+                          }))};
+                      }});
+    routes.push_back({"POST",
+                      "/api/programs/{id}/rights/apply",
+                      "rights",
+                      "Give every program below this one the rights of this one",
+                      {},
+                      {},
+                      [](Call& call) {
+                          WithClient(call, [&](ltp::Client& c) {
+                              c.apply_permission_to_descendants(ProgramId(call));
+                          });
+                          return Empty();
+                      }});
+    const std::vector<BodyField> to = {{"to", JsonType::Integer, true}};
+    routes.push_back({"POST",
+                      "/api/programs/{id}/move",
+                      "programs",
+                      "Move a program under another (0: the top level)",
+                      to,
+                      {},
+                      [](Call& call) {
+                          WithClient(call, [&](ltp::Client& c) {
+                              c.move_program(ProgramId(call),
+                                             call.body.at("to").get<std::int32_t>());
+                          });
+                          return Empty();
+                      }});
+    routes.push_back({"POST",
+                      "/api/programs/{id}/copy",
+                      "programs",
+                      "Copy a program and what is below it under another",
+                      to,
+                      {},
+                      [](Call& call) {
+                          WithClient(call, [&](ltp::Client& c) {
+                              c.copy_program(ProgramId(call),
+                                             call.body.at("to").get<std::int32_t>());
+                          });
+                          return Empty();
+                      }});
+}
+
+} // namespace
+
+void AddRelationRoutes(std::vector<Route>& routes) {
+    AddMemberships(routes);
+    AddGrants(routes, {"users", &ltp::Client::user_rights, &ltp::Client::add_user_rights,
+                       &ltp::Client::modify_user_rights, &ltp::Client::delete_user_rights});
+    AddGrants(routes, {"groups", &ltp::Client::group_rights, &ltp::Client::add_group_rights,
+                       &ltp::Client::modify_group_rights, &ltp::Client::delete_group_rights});
+    AddProgramTree(routes);
+}
+
+} // namespace ltpweb

@@ -1,0 +1,90 @@
+// How API handlers reach the LTP server: each signed-in session has its own credentials and its own
+// pool of clients; failures of the client become API errors with fitting HTTP codes.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <ltpadmin/client.h>
+
+#include "tools/common/record_json.h"
+#include "tools/ltpweb/api_error.h"
+#include "tools/ltpweb/routes.h"
+
+namespace ltpweb {
+
+struct LtpSession : SessionData {
+    explicit LtpSession(const ltp::Options& options) : pool(options, 2) {}
+    ltp::Pool pool;
+};
+
+// The API error for a failure of the client (or of a record's JSON); rethrows anything else.
+[[noreturn]] void ThrowApiError(std::exception_ptr failure);
+
+// Runs f with a client of the call's session, turning the client's failures into API errors.
+template <class F> auto WithClient(Call& call, F&& f) {
+    auto& session = static_cast<LtpSession&>(*call.session->data);
+    try {
+        ltp::Pool::Lease lease = session.pool.acquire();
+        return f(*lease);
+    } catch (...) {
+        ThrowApiError(std::current_exception());
+    }
+}
+
+// Signs in: a real request with the given credentials. Throws ApiError when refused (401) or when
+// the server is out of reach.
+std::shared_ptr<SessionData> SignInToLtp(const ltp::Options& server, const std::string& user,
+                                         const std::string& password);
+
+// Body fields of a record type, from its reflection: only the fields that are sent.
+template <class T> std::vector<BodyField> RecordBodyFields() {
+    std::vector<BodyField> out;
+    for (const ltp::Field<T>& f : ltp::fields<T>()) {
+        if (!f.sent)
+            continue;
+        JsonType type = f.kind == ltp::FieldKind::text      ? JsonType::String
+                        : f.kind == ltp::FieldKind::integer ? JsonType::Integer
+                        : f.kind == ltp::FieldKind::date    ? JsonType::Date
+                                                            : JsonType::Number;
+        out.push_back({f.wire_name, type, false});
+    }
+    return out;
+}
+
+template <class T> nlohmann::json ListToJson(const std::vector<T>& records) {
+    nlohmann::json out = nlohmann::json::array();
+    for (const T& r : records)
+        out.push_back(ltptools::RecordToJson(r));
+    return out;
+}
+
+template <class T> T RecordFromBody(const nlohmann::json& body) {
+    T record{};
+    try {
+        ltptools::RecordFromJson(body, record);
+    } catch (const std::invalid_argument& e) {
+        throw BadRequest(e.what());
+    }
+    return record;
+}
+
+// The wire date of a query parameter; fallback when the parameter is absent.
+double QueryDate(const Call& call, const std::string& name, double fallback);
+
+// The API's routes, family by family.
+void AddCatalogueRoutes(std::vector<Route>& routes);
+void AddRelationRoutes(std::vector<Route>& routes);
+void AddServerRoutes(std::vector<Route>& routes);
+
+inline std::vector<Route> ApiRoutes() {
+    std::vector<Route> routes;
+    // Fixed paths such as /api/programs/tree come before the /api/programs/{id} they would match.
+    AddRelationRoutes(routes);
+    AddCatalogueRoutes(routes);
+    AddServerRoutes(routes);
+    return routes;
+}
+
+} // namespace ltpweb
