@@ -26,12 +26,19 @@ nlohmann::json ProgramTree(const std::vector<ltp::Program>& programs) {
     std::map<std::int32_t, const ltp::Program*> byId;
     for (const ltp::Program& p : programs)
         byId[p.program_id] = &p;
+    // At the top: no parent, a parent the server does not list, or a parent chain that leads
+    // back to the program itself.
     auto atTop = [&](const ltp::Program& p) {
-        std::set<std::int32_t> seen{p.program_id};
-        for (std::int32_t up = p.number6; up != 0; up = byId.at(up)->number6)
-            if (!byId.count(up) || !seen.insert(up).second)
+        std::set<std::int32_t> seen;
+        for (std::int32_t up = p.number6; up != 0; up = byId.at(up)->number6) {
+            if (up == p.program_id)
                 return true;
-        return false;
+            if (!byId.count(up))
+                return up == p.number6;
+            if (!seen.insert(up).second)
+                return false; // a circle above the program, which puts that circle at the top
+        }
+        return p.number6 == 0;
     };
     std::map<std::int32_t, std::vector<const ltp::Program*>> children;
     std::vector<const ltp::Program*> roots;
