@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "tools/ltpctl/dates.h"
+#include "tools/common/dates.h"
 #include "tools/ltpctl/exit_codes.h"
 
 namespace ltpctl {
@@ -146,7 +146,7 @@ std::string FieldText(const void* record, const FieldInfo& field) {
         case FieldKind::Date: {
             double v;
             std::memcpy(&v, base, sizeof v);
-            return FormatIsoDate(v);
+            return ltptools::FormatIsoDate(v);
         }
     }
     return std::string();
@@ -177,6 +177,14 @@ int CheckCarriable(const std::string& value, const std::string& optionName, std:
         return kExitUncarried;
     }
     return kExitOk;
+}
+
+int CheckDecimal(double value, const std::string& optionName, std::string& error) {
+    if (!(value < 0))
+        return kExitOk;
+    error = optionName + " is below 0 (a date before 1899-12-30 is one), which the protocol " +
+            "cannot carry";
+    return kExitUncarried;
 }
 
 int ParseLong(const std::string& value, const std::string& optionName, LONG& out,
@@ -222,18 +230,22 @@ int SetField(void* record, const FieldInfo& field, const std::string& value,
                 error = optionName + " needs a number, not '" + value + "'";
                 return kExitUsage;
             }
-            std::memcpy(base, &v, sizeof v);
-            return kExitOk;
+            const int rc = CheckDecimal(v, optionName, error);
+            if (rc == kExitOk)
+                std::memcpy(base, &v, sizeof v);
+            return rc;
         }
         case FieldKind::Date: {
             double v = 0;
             std::string why;
-            if (!ParseIsoDate(value, v, why)) {
+            if (!ltptools::ParseIsoDate(value, v, why)) {
                 error = optionName + ": " + why;
                 return kExitUsage;
             }
-            std::memcpy(base, &v, sizeof v);
-            return kExitOk;
+            const int rc = CheckDecimal(v, optionName, error);
+            if (rc == kExitOk)
+                std::memcpy(base, &v, sizeof v);
+            return rc;
         }
     }
     return kExitOk;
