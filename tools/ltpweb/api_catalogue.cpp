@@ -13,7 +13,7 @@ template <class T> struct Catalogue {
     const char* noun;   // "user", for summaries
     std::function<std::vector<T>(ltp::Client&)> list;
     std::function<std::optional<T>(ltp::Client&, const std::string&)> find; // may be empty
-    std::function<nlohmann::json(ltp::Client&, const T&)> add;              // the created key
+    std::function<nlohmann::ordered_json(ltp::Client&, const T&)> add;      // the created key
     std::function<void(ltp::Client&, const T&)> modify;
     std::function<void(ltp::Client&, const std::string&)> remove;
 };
@@ -35,7 +35,7 @@ template <class T> void SetKey(T& record, const std::string& key) {
     record.*f.integer = static_cast<std::int32_t>(n);
 }
 
-template <class T> std::string KeyOf(const nlohmann::json& body) {
+template <class T> std::string KeyOf(const nlohmann::ordered_json& body) {
     const ltp::Field<T>& f = KeyField<T>();
     auto it = body.find(f.wire_name);
     if (it == body.end())
@@ -65,7 +65,7 @@ template <class T> void AddCatalogue(std::vector<Route>& routes, Catalogue<T> c)
                               });
                               if (!found)
                                   throw ApiError(404, "not_found", "no such " + noun);
-                              return Reply{ltptools::RecordToJson(*found)};
+                              return Reply{RecordJson(*found)};
                           }});
     Route add{"POST", base, c.family, "Add a " + noun, RecordBodyFields<T>(), {}, [c](Call& call) {
                   T record = RecordFromBody<T>(call.body);
@@ -87,17 +87,17 @@ template <class T> void AddCatalogue(std::vector<Route>& routes, Catalogue<T> c)
                           T record = RecordFromBody<T>(call.body);
                           SetKey(record, call.Path("id"));
                           WithClient(call, [&](ltp::Client& client) { c.modify(client, record); });
-                          return Reply{ltptools::RecordToJson(record)};
+                          return Reply{RecordJson(record)};
                       }});
     routes.push_back(
         {"DELETE", item, c.family, "Delete a " + noun, {}, {}, [c](Call& call) {
              WithClient(call, [&](ltp::Client& client) { c.remove(client, call.Path("id")); });
-             return Reply{nlohmann::json::object()};
+             return Reply{nlohmann::ordered_json::object()};
          }});
 }
 
 // An add answers with the record's key, for a record keyed by text.
-template <class T> nlohmann::json KeyReply(const T& record) {
+template <class T> nlohmann::ordered_json KeyReply(const T& record) {
     const ltp::Field<T>& f = KeyField<T>();
     return {{f.wire_name, record.*f.text}};
 }
@@ -123,13 +123,14 @@ void AddCatalogueRoutes(std::vector<Route>& routes) {
                                       },
                                       [](C& c, const ltp::Group& r) { c.modify_group(r); },
                                       [](C& c, S k) { c.delete_group(k); }});
-    AddCatalogue<ltp::Program>(routes, {"programs", "program", [](C& c) { return c.programs(); },
-                                        [](C& c, S k) { return c.find_program(IntegerKey(k)); },
-                                        [](C& c, const ltp::Program& r) {
-                                            return nlohmann::json{{"ProgramID", c.add_program(r)}};
-                                        },
-                                        [](C& c, const ltp::Program& r) { c.modify_program(r); },
-                                        [](C& c, S k) { c.delete_program(IntegerKey(k)); }});
+    AddCatalogue<ltp::Program>(routes,
+                               {"programs", "program", [](C& c) { return c.programs(); },
+                                [](C& c, S k) { return c.find_program(IntegerKey(k)); },
+                                [](C& c, const ltp::Program& r) {
+                                    return nlohmann::ordered_json{{"ProgramID", c.add_program(r)}};
+                                },
+                                [](C& c, const ltp::Program& r) { c.modify_program(r); },
+                                [](C& c, S k) { c.delete_program(IntegerKey(k)); }});
     AddCatalogue<ltp::Channel>(routes, {"channels", "channel", [](C& c) { return c.channels(); },
                                         [](C& c, S k) { return c.find_channel(k); },
                                         [](C& c, const ltp::Channel& r) {
@@ -138,14 +139,14 @@ void AddCatalogueRoutes(std::vector<Route>& routes) {
                                         },
                                         [](C& c, const ltp::Channel& r) { c.modify_channel(r); },
                                         [](C& c, S k) { c.delete_channel(k); }});
-    AddCatalogue<ltp::Schedule>(routes,
-                                {"schedules", "schedule", [](C& c) { return c.schedules(); },
-                                 [](C& c, S k) { return c.find_schedule(IntegerKey(k)); },
-                                 [](C& c, const ltp::Schedule& r) {
-                                     return nlohmann::json{{"ScheduleID", c.add_schedule(r)}};
-                                 },
-                                 [](C& c, const ltp::Schedule& r) { c.modify_schedule(r); },
-                                 [](C& c, S k) { c.delete_schedule(IntegerKey(k)); }});
+    AddCatalogue<ltp::Schedule>(
+        routes, {"schedules", "schedule", [](C& c) { return c.schedules(); },
+                 [](C& c, S k) { return c.find_schedule(IntegerKey(k)); },
+                 [](C& c, const ltp::Schedule& r) {
+                     return nlohmann::ordered_json{{"ScheduleID", c.add_schedule(r)}};
+                 },
+                 [](C& c, const ltp::Schedule& r) { c.modify_schedule(r); },
+                 [](C& c, S k) { c.delete_schedule(IntegerKey(k)); }});
     AddCatalogue<ltp::Global>(routes,
                               {"globals", "global setting", [](C& c) { return c.globals(); },
                                [](C& c, S k) { return c.find_global(k); },

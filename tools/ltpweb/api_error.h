@@ -23,7 +23,7 @@ inline ApiError BadRequest(std::string why) {
     return ApiError(400, "bad_request", std::move(why));
 }
 
-inline nlohmann::json ErrorBody(const ApiError& e) {
+inline nlohmann::ordered_json ErrorBody(const ApiError& e) {
     return {{"error", e.kind}, {"status", e.status}, {"reason", e.what()}};
 }
 

@@ -8,7 +8,7 @@ namespace ltpweb {
 namespace {
 
 Reply Empty() {
-    return Reply{nlohmann::json::object()};
+    return Reply{nlohmann::ordered_json::object()};
 }
 
 std::int32_t ProgramId(const Call& call) {
@@ -22,7 +22,7 @@ std::int32_t Rights(const Call& call) {
 // The programs nested by their parent (Number6, 0 for the top level). A program whose parent is
 // missing, or whose parents lead round in a circle, is shown at the top level so that nothing
 // the server holds is hidden.
-nlohmann::json ProgramTree(const std::vector<ltp::Program>& programs) {
+nlohmann::ordered_json ProgramTree(const std::vector<ltp::Program>& programs) {
     std::map<std::int32_t, const ltp::Program*> byId;
     for (const ltp::Program& p : programs)
         byId[p.program_id] = &p;
@@ -45,22 +45,22 @@ nlohmann::json ProgramTree(const std::vector<ltp::Program>& programs) {
     for (const ltp::Program& p : programs)
         (atTop(p) ? roots : children[p.number6]).push_back(&p);
     // Iterative, so that a deep tree cannot exhaust the stack.
-    nlohmann::json out = nlohmann::json::array();
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
     struct Pending {
         const ltp::Program* program;
-        nlohmann::json* into;
+        nlohmann::ordered_json* into;
     };
     std::vector<Pending> work;
     for (auto it = roots.rbegin(); it != roots.rend(); ++it)
         work.push_back({*it, &out});
-    std::vector<std::unique_ptr<nlohmann::json>> keep;
+    std::vector<std::unique_ptr<nlohmann::ordered_json>> keep;
     while (!work.empty()) {
         Pending next = work.back();
         work.pop_back();
-        nlohmann::json node = ltptools::RecordToJson(*next.program);
-        node["children"] = nlohmann::json::array();
+        nlohmann::ordered_json node = RecordJson(*next.program);
+        node["children"] = nlohmann::ordered_json::array();
         next.into->push_back(std::move(node));
-        nlohmann::json* kids = &next.into->back()["children"];
+        nlohmann::ordered_json* kids = &next.into->back()["children"];
         auto found = children.find(next.program->program_id);
         if (found == children.end())
             continue;

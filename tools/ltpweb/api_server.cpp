@@ -8,15 +8,16 @@ namespace ltpweb {
 namespace {
 
 Reply Empty() {
-    return Reply{nlohmann::json::object()};
+    return Reply{nlohmann::ordered_json::object()};
 }
 
 const std::vector<QueryParam> kPeriod = {{"from", JsonType::Date, false},
                                          {"to", JsonType::Date, false}};
 
-// An open period reaches from the first to the last day the wire's dates can tell apart.
+// An open period reaches from the wire's day 0 (the server reads no negative dates) to the end of
+// the year 9999.
 double From(const Call& call) {
-    return QueryDate(call, "from", -657434.0);
+    return QueryDate(call, "from", 0.0);
 }
 double To(const Call& call) {
     return QueryDate(call, "to", 2958465.99999);
@@ -25,7 +26,7 @@ double To(const Call& call) {
 template <class T> Reply One(const std::optional<T>& found, const char* what) {
     if (!found)
         throw ApiError(404, "not_found", std::string("no ") + what);
-    return Reply{ltptools::RecordToJson(*found)};
+    return Reply{RecordJson(*found)};
 }
 
 void AddServerInformation(std::vector<Route>& routes) {
@@ -53,8 +54,8 @@ void AddServerInformation(std::vector<Route>& routes) {
                       }});
     routes.push_back(
         {"GET", "/api/system", "server", "The server's system information", {}, {}, [](Call& call) {
-             return Reply{ltptools::RecordToJson(
-                 WithClient(call, [](ltp::Client& c) { return c.sys_info(); }))};
+             return Reply{
+                 RecordJson(WithClient(call, [](ltp::Client& c) { return c.sys_info(); }))};
          }});
     routes.push_back({"GET", "/api/log", "server", "The server's log", {}, {}, [](Call& call) {
                           return Reply{ListToJson(
@@ -131,7 +132,7 @@ void AddPaths(std::vector<Route>& routes) {
                   auto path = RecordFromBody<ltp::ProgramPath>(call.body);
                   path.program_id = static_cast<std::int32_t>(call.PathLong("id"));
                   WithClient(call, [&](ltp::Client& c) { c.add_path_to_program(path); });
-                  return Reply{ltptools::RecordToJson(path)};
+                  return Reply{RecordJson(path)};
               }};
     add.okStatus = 201;
     routes.push_back(add);
@@ -196,9 +197,31 @@ void AddLookups(std::vector<Route>& routes) {
          }});
 }
 
+// The labels file's names for the fields, per record kind, for the page to show.
+void AddLabels(std::vector<Route>& routes, const ltptools::FieldLabels& labels) {
+    nlohmann::ordered_json table = nlohmann::ordered_json::object();
+    auto add = [&](const char* kind) {
+        for (const auto& entry : labels.Of(kind))
+            table[kind][entry.first] = entry.second;
+    };
+    std::apply(
+        [&](const auto&... records) {
+            (add(ltp::record_name<std::decay_t<decltype(records)>>()), ...);
+        },
+        ltp::RecordTypes{});
+    routes.push_back({"GET",
+                      "/api/labels",
+                      "meta",
+                      "Labels of the record fields, by record kind",
+                      {},
+                      {},
+                      [table](Call&) { return Reply{table}; }});
+}
+
 } // namespace
 
-void AddServerRoutes(std::vector<Route>& routes) {
+void AddServerRoutes(std::vector<Route>& routes, const ltptools::FieldLabels& labels) {
+    AddLabels(routes, labels);
     AddServerInformation(routes);
     AddStatistics(routes);
     AddPaths(routes);

@@ -33,7 +33,7 @@ bool NestedTooDeep(const std::string& text, int limit) {
     return false;
 }
 
-bool HasType(const nlohmann::json& v, JsonType type) {
+bool HasType(const nlohmann::ordered_json& v, JsonType type) {
     switch (type) {
         case JsonType::String:
         case JsonType::Date:
@@ -69,12 +69,12 @@ const char* OpenApiType(JsonType type) {
     return "string";
 }
 
-nlohmann::json ParseBody(const std::string& text, const std::vector<BodyField>& fields) {
+nlohmann::ordered_json ParseBody(const std::string& text, const std::vector<BodyField>& fields) {
     if (text.size() > kMaxBody)
         throw ApiError(413, "too_large", "the body is larger than 1 MiB");
     if (NestedTooDeep(text, 2))
         throw BadRequest("the body nests too deep");
-    nlohmann::json body = nlohmann::json::parse(text, nullptr, false);
+    nlohmann::ordered_json body = nlohmann::ordered_json::parse(text, nullptr, false);
     if (body.is_discarded())
         throw BadRequest("the body is not valid JSON");
     if (!body.is_object())

@@ -21,7 +21,7 @@ struct BodyField {
 };
 
 // The body as an object; throws ApiError (400, or 413 past kMaxBody) naming the first fault.
-nlohmann::json ParseBody(const std::string& text, const std::vector<BodyField>& fields);
+nlohmann::ordered_json ParseBody(const std::string& text, const std::vector<BodyField>& fields);
 
 // "string", "integer", ... as OpenAPI names the type.
 const char* OpenApiType(JsonType type);

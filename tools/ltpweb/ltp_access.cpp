@@ -27,7 +27,7 @@ void ThrowApiError(std::exception_ptr failure) {
                        "\"" + e.argument() + "\" holds a character the server cannot carry");
     } catch (const ltp::ProtocolError& e) {
         throw ApiError(502, "protocol", e.what());
-    } catch (const std::invalid_argument& e) {
+    } catch (const ltptools::RecordJsonError& e) {
         throw BadRequest(e.what());
     }
 }
@@ -55,11 +55,19 @@ double QueryDate(const Call& call, const std::string& name, double fallback) {
     auto it = call.query.find(name);
     if (it == call.query.end() || it->second.empty())
         return fallback;
-    try {
-        return ltptools::DateFromText(it->second);
-    } catch (const std::invalid_argument& e) {
-        throw BadRequest("query parameter \"" + name + "\": " + e.what());
-    }
+    double days = 0;
+    std::string error;
+    if (!ltptools::ParseIsoDate(it->second, days, error))
+        throw BadRequest("query parameter \"" + name + "\": " + error);
+    return days;
+}
+
+std::string ZonedDate(const std::string& utc) {
+    if (utc.size() == 10)
+        return utc + "T00:00:00Z";
+    if (utc.size() == 19 && utc[10] == 'T')
+        return utc + "Z";
+    return utc;
 }
 
 } // namespace ltpweb

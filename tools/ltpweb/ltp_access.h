@@ -53,21 +53,32 @@ template <class T> std::vector<BodyField> RecordBodyFields() {
     return out;
 }
 
-template <class T> nlohmann::json ListToJson(const std::vector<T>& records) {
-    nlohmann::json out = nlohmann::json::array();
-    for (const T& r : records)
-        out.push_back(ltptools::RecordToJson(r));
+// Dates gain their zone: the tools write UTC without one, which a browser would read as its own
+// local time.
+std::string ZonedDate(const std::string& utc);
+
+// A record as the API answers it: wire names, dates as ISO-8601 in UTC with "Z".
+template <class T> nlohmann::ordered_json RecordJson(const T& record) {
+    nlohmann::ordered_json out = ltptools::RecordToJson(record);
+    for (const ltp::Field<T>& f : ltp::fields<T>())
+        if (f.kind == ltp::FieldKind::date && out[f.wire_name].is_string())
+            out[f.wire_name] = ZonedDate(out[f.wire_name].template get<std::string>());
     return out;
 }
 
-template <class T> T RecordFromBody(const nlohmann::json& body) {
-    T record{};
+template <class T> nlohmann::ordered_json ListToJson(const std::vector<T>& records) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (const T& r : records)
+        out.push_back(RecordJson(r));
+    return out;
+}
+
+template <class T> T RecordFromBody(const nlohmann::ordered_json& body) {
     try {
-        ltptools::RecordFromJson(body, record);
-    } catch (const std::invalid_argument& e) {
+        return ltptools::RecordFromJson<T>(body);
+    } catch (const ltptools::RecordJsonError& e) {
         throw BadRequest(e.what());
     }
-    return record;
 }
 
 // The wire date of a query parameter; fallback when the parameter is absent.
@@ -76,14 +87,14 @@ double QueryDate(const Call& call, const std::string& name, double fallback);
 // The API's routes, family by family.
 void AddCatalogueRoutes(std::vector<Route>& routes);
 void AddRelationRoutes(std::vector<Route>& routes);
-void AddServerRoutes(std::vector<Route>& routes);
+void AddServerRoutes(std::vector<Route>& routes, const ltptools::FieldLabels& labels);
 
-inline std::vector<Route> ApiRoutes() {
+inline std::vector<Route> ApiRoutes(const ltptools::FieldLabels& labels) {
     std::vector<Route> routes;
     // Fixed paths such as /api/programs/tree come before the /api/programs/{id} they would match.
     AddRelationRoutes(routes);
     AddCatalogueRoutes(routes);
-    AddServerRoutes(routes);
+    AddServerRoutes(routes, labels);
     return routes;
 }
 

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <thread>
 
+#include "tools/common/config_error.h"
+#include "tools/common/labels.h"
 #include "tools/ltpweb/ltp_access.h"
 #include "tools/ltpweb/options.h"
 #include "tools/ltpweb/web_server.h"
@@ -32,6 +34,15 @@ int main(int argc, char** argv) {
         return code;
     if (options.assetDir.empty())
         options.assetDir = FindAssets();
+    ltptools::FieldLabels labels;
+    if (!options.labelsFile.empty()) {
+        try {
+            labels = ltptools::FieldLabels::Load(options.labelsFile);
+        } catch (const ltptools::ConfigError& e) {
+            std::cerr << "ltpweb: " << e.what() << "\n";
+            return 2;
+        }
+    }
 
     // Signals are taken by one thread that stops the server; the others never see them.
     sigset_t stopSignals;
@@ -49,7 +60,7 @@ int main(int argc, char** argv) {
         [server](const std::string& user, const std::string& password) {
             return ltpweb::SignInToLtp(server, user, password);
         },
-        ltpweb::ApiRoutes());
+        ltpweb::ApiRoutes(labels));
     std::string error;
     if (!web.Bind(error)) {
         std::cerr << "ltpweb: " << error << "\n";

@@ -29,8 +29,8 @@ long Call::PathLong(const std::string& name) const {
 
 namespace {
 
-nlohmann::json Schema(JsonType type) {
-    nlohmann::json s = {{"type", OpenApiType(type)}};
+nlohmann::ordered_json Schema(JsonType type) {
+    nlohmann::ordered_json s = {{"type", OpenApiType(type)}};
     if (type == JsonType::Date)
         s["format"] = "date-time";
     if (type == JsonType::Integer)
@@ -38,15 +38,15 @@ nlohmann::json Schema(JsonType type) {
     return s;
 }
 
-const nlohmann::json kErrorRef = {{"$ref", "#/components/responses/Error"}};
+const nlohmann::ordered_json kErrorRef = {{"$ref", "#/components/responses/Error"}};
 
 } // namespace
 
-nlohmann::json OpenApiDocument(const std::vector<Route>& routes) {
-    nlohmann::json paths = nlohmann::json::object();
+nlohmann::ordered_json OpenApiDocument(const std::vector<Route>& routes) {
+    nlohmann::ordered_json paths = nlohmann::ordered_json::object();
     for (const Route& r : routes) {
-        nlohmann::json op = {{"tags", {r.family}}, {"summary", r.summary}};
-        nlohmann::json params = nlohmann::json::array();
+        nlohmann::ordered_json op = {{"tags", {r.family}}, {"summary", r.summary}};
+        nlohmann::ordered_json params = nlohmann::ordered_json::array();
         for (std::string::size_type at = r.path.find('{'); at != std::string::npos;
              at = r.path.find('{', at + 1)) {
             auto close = r.path.find('}', at);
@@ -63,14 +63,14 @@ nlohmann::json OpenApiDocument(const std::vector<Route>& routes) {
         if (!params.empty())
             op["parameters"] = params;
         if (!r.body.empty()) {
-            nlohmann::json props = nlohmann::json::object();
-            nlohmann::json required = nlohmann::json::array();
+            nlohmann::ordered_json props = nlohmann::ordered_json::object();
+            nlohmann::ordered_json required = nlohmann::ordered_json::array();
             for (const BodyField& f : r.body) {
                 props[f.name] = Schema(f.type);
                 if (f.required)
                     required.push_back(f.name);
             }
-            nlohmann::json schema = {
+            nlohmann::ordered_json schema = {
                 {"type", "object"}, {"properties", props}, {"additionalProperties", false}};
             if (!required.empty())
                 schema["required"] = required;
@@ -80,7 +80,7 @@ nlohmann::json OpenApiDocument(const std::vector<Route>& routes) {
         op["responses"] = {{std::to_string(r.okStatus), {{"description", "done"}}},
                            {"default", kErrorRef}};
         if (r.needsSession)
-            op["security"] = {{{"session", nlohmann::json::array()}}};
+            op["security"] = {{{"session", nlohmann::ordered_json::array()}}};
         std::string method = r.method;
         for (char& c : method)
             c = static_cast<char>(c - 'A' + 'a');

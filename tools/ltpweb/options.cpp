@@ -5,6 +5,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tools/common/config_error.h"
+#include "tools/common/profile.h"
+
 namespace ltpweb {
 
 bool ParseListen(const std::string& text, std::string& host, int& port) {
@@ -53,6 +56,7 @@ int ParseOptions(int argc, char** argv, Options& o) {
         ->check(CLI::Range(1, 65535))
         ->capture_default_str();
     app.add_option("--labels", o.labelsFile, "field-label file (TOML), as ltpctl uses");
+    app.add_option("--profile", o.profile, "ltpctl profile naming the server (and labels)");
     app.add_option("--tls-cert", o.tlsCert, "certificate (PEM) to serve HTTPS with");
     app.add_option("--tls-key", o.tlsKey, "private key (PEM) of the certificate");
     app.add_flag("--insecure-listen", o.insecureListen,
@@ -68,6 +72,20 @@ int ParseOptions(int argc, char** argv, Options& o) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
+    }
+    if (!o.profile.empty()) {
+        try {
+            ltptools::Profile p = ltptools::LoadProfile(ltptools::DefaultConfigPath(), o.profile);
+            if (p.host && !app.count("--ltp-host"))
+                o.ltpHost = *p.host;
+            if (p.port && !app.count("--ltp-port"))
+                o.ltpPort = *p.port;
+            if (p.labels_file && o.labelsFile.empty())
+                o.labelsFile = *p.labels_file;
+        } catch (const ltptools::ConfigError& e) {
+            std::cerr << "ltpweb: " << e.what() << "\n";
+            return 2;
+        }
     }
     if (!ParseListen(listen, o.listenHost, o.listenPort)) {
         std::cerr << "ltpweb: --listen wants ADDR:PORT, not \"" << listen << "\"\n";

@@ -11,6 +11,7 @@ struct Options {
     std::string ltpHost = "127.0.0.1";
     int ltpPort = 120;
     std::string labelsFile;
+    std::string profile; // an ltpctl profile: server, port and labels unless given here
     std::string tlsCert;
     std::string tlsKey;
     bool insecureListen = false;

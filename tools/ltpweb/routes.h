@@ -26,7 +26,7 @@ struct QueryParam {
 struct Call {
     std::map<std::string, std::string> path;  // {id} -> value, decoded
     std::map<std::string, std::string> query; // only the route's declared parameters
-    nlohmann::json body;                      // checked against the route's fields
+    nlohmann::ordered_json body;              // checked against the route's fields
     Session* session = nullptr;               // null only for routes that need none
     std::string clientAddress;
 
@@ -38,7 +38,7 @@ struct Call {
 
 // What a handler answers: a JSON value and its HTTP status; extra headers when needed (sign-in).
 struct Reply {
-    nlohmann::json body;
+    nlohmann::ordered_json body;
     int status = 200;
     std::vector<std::pair<std::string, std::string>> headers = {};
 };
@@ -58,7 +58,7 @@ struct Route {
 };
 
 // The OpenAPI 3 document of the routes.
-nlohmann::json OpenApiDocument(const std::vector<Route>& routes);
+nlohmann::ordered_json OpenApiDocument(const std::vector<Route>& routes);
 
 // A 32-bit integer from text; false when it is not one.
 bool ParseLongText(const std::string& text, long& out);

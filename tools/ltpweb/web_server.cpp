@@ -16,12 +16,12 @@ constexpr const char* kCsp = "default-src 'none'; script-src 'self'; style-src '
                              "img-src 'self' data:; connect-src 'self'; font-src 'self'; "
                              "base-uri 'none'; form-action 'self'; frame-ancestors 'none'";
 
-std::string Dump(const nlohmann::json& j) {
+std::string Dump(const nlohmann::ordered_json& j) {
     // Server texts need not be UTF-8; bytes that are not become U+FFFD instead of an exception.
-    return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
-void SendJson(httplib::Response& res, int status, const nlohmann::json& body) {
+void SendJson(httplib::Response& res, int status, const nlohmann::ordered_json& body) {
     res.status = status;
     res.set_content(Dump(body), "application/json; charset=utf-8");
 }
@@ -168,7 +168,7 @@ void WebServer::AddSessionRoutes(SignInCheck signIn) {
     Route out{"DELETE", "/api/session", "session", "Sign out", {}, {}, nullptr};
     out.handler = [this, secure](Call& call) {
         m_sessions.End(call.session->id);
-        Reply r{nlohmann::json::object()};
+        Reply r{nlohmann::ordered_json::object()};
         r.headers.emplace_back("Set-Cookie", std::string(kSessionCookie) +
                                                  "=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict" +
                                                  (secure ? "; Secure" : ""));
