@@ -192,6 +192,7 @@ async function signedIn(session) {
 }
 
 function show(view) {
+  say('');
   for (const section of document.querySelectorAll('.view')) section.hidden = section.id !== `view-${view}`;
   for (const b of document.querySelectorAll('#nav button')) {
     b.setAttribute('aria-current', b.dataset.view === view ? 'page' : 'false');
@@ -207,9 +208,7 @@ const ROW = 28;
 const USER_COLUMNS = ['UserID', 'Text2', 'Text3', 'Text4'];
 
 async function loadUsers() {
-  say('Loading users…');
   state.users = await api('GET', '/api/users');
-  say('');
   filterUsers();
 }
 
@@ -438,7 +437,8 @@ async function selectProgram(p) {
 
 // ---- the week of a channel --------------------------------------------------------------------
 
-const MINUTE_PX = 0.5;
+const MINUTE_PX = 40 / 60; // an hour is 40 pixels high
+const SLOT_MIN_PX = 18;
 
 function weekStart() {
   const v = $('week-start').value;
@@ -494,13 +494,13 @@ function drawWeek(start, schedules) {
     let lane = day.lanes.findIndex((endTime) => endTime <= it.a);
     if (lane < 0) { lane = day.lanes.length; day.lanes.push(it.b); } else day.lanes[lane] = it.b;
     const minutes = (it.a - day.d) / 60000;
-    const length = Math.max(15, Math.min((it.b - it.a) / 60000, 24 * 60 - minutes));
+    const length = Math.min((it.b - it.a) / 60000, 24 * 60 - minutes);
     const text = `${pad(it.a.getHours())}:${pad(it.a.getMinutes())}–${pad(it.b.getHours())}:${pad(it.b.getMinutes())} ${programName(it.s.Number3)}`;
     const block = el('button', { type: 'button', role: 'listitem', class: `slot${it.overlap ? ' overlap' : ''}`,
       'data-schedule': it.s.ScheduleID, title: it.overlap ? `${text} (overlaps another schedule)` : text,
-      onclick: () => editSchedule(it.s) }, text, it.overlap ? el('span', { class: 'badge' }, 'overlap') : null);
+      onclick: () => editSchedule(it.s) }, it.overlap ? el('span', { class: 'badge' }, 'overlap') : null, text);
     block.style.top = `${minutes * MINUTE_PX}px`;
-    block.style.height = `${length * MINUTE_PX}px`;
+    block.style.height = `${Math.max(SLOT_MIN_PX, length * MINUTE_PX)}px`;
     block.dataset.lane = lane;
     day.body.append(block);
   }
@@ -512,6 +512,8 @@ function drawWeek(start, schedules) {
     }
   }
   timeline.replaceChildren(hours, ...days.map((x) => x.body.parentElement));
+  // Open on the morning, where a broadcast day starts.
+  timeline.scrollTop = 6 * 60 * MINUTE_PX;
 }
 
 async function editSchedule(s) {
