@@ -19,57 +19,6 @@ std::int32_t Rights(const Call& call) {
     return call.body.at("rights").get<std::int32_t>();
 }
 
-// The programs nested by their parent (Number6, 0 for the top level). A program whose parent is
-// missing, or whose parents lead round in a circle, is shown at the top level so that nothing
-// the server holds is hidden.
-nlohmann::ordered_json ProgramTree(const std::vector<ltp::Program>& programs) {
-    std::map<std::int32_t, const ltp::Program*> byId;
-    for (const ltp::Program& p : programs)
-        byId[p.program_id] = &p;
-    // At the top: no parent, a parent the server does not list, or a parent chain that leads
-    // back to the program itself.
-    auto atTop = [&](const ltp::Program& p) {
-        std::set<std::int32_t> seen;
-        for (std::int32_t up = p.number6; up != 0; up = byId.at(up)->number6) {
-            if (up == p.program_id)
-                return true;
-            if (!byId.count(up))
-                return up == p.number6;
-            if (!seen.insert(up).second)
-                return false; // a circle above the program, which puts that circle at the top
-        }
-        return p.number6 == 0;
-    };
-    std::map<std::int32_t, std::vector<const ltp::Program*>> children;
-    std::vector<const ltp::Program*> roots;
-    for (const ltp::Program& p : programs)
-        (atTop(p) ? roots : children[p.number6]).push_back(&p);
-    // Iterative, so that a deep tree cannot exhaust the stack.
-    nlohmann::ordered_json out = nlohmann::ordered_json::array();
-    struct Pending {
-        const ltp::Program* program;
-        nlohmann::ordered_json* into;
-    };
-    std::vector<Pending> work;
-    for (auto it = roots.rbegin(); it != roots.rend(); ++it)
-        work.push_back({*it, &out});
-    std::vector<std::unique_ptr<nlohmann::ordered_json>> keep;
-    while (!work.empty()) {
-        Pending next = work.back();
-        work.pop_back();
-        nlohmann::ordered_json node = RecordJson(*next.program);
-        node["children"] = nlohmann::ordered_json::array();
-        next.into->push_back(std::move(node));
-        nlohmann::ordered_json* kids = &next.into->back()["children"];
-        auto found = children.find(next.program->program_id);
-        if (found == children.end())
-            continue;
-        for (auto it = found->second.rbegin(); it != found->second.rend(); ++it)
-            work.push_back({*it, kids});
-    }
-    return out;
-}
-
 void AddMemberships(std::vector<Route>& routes) {
     routes.push_back(
         {"GET", "/api/users/{id}/groups", "users", "The groups of a user", {}, {}, [](Call& call) {
@@ -240,6 +189,54 @@ void AddProgramTree(std::vector<Route>& routes) {
 }
 
 } // namespace
+
+nlohmann::ordered_json ProgramTree(const std::vector<ltp::Program>& programs) {
+    std::map<std::int32_t, const ltp::Program*> byId;
+    for (const ltp::Program& p : programs)
+        byId[p.program_id] = &p;
+    // At the top: no parent, a parent the server does not list, or a parent chain that leads
+    // back to the program itself.
+    auto atTop = [&](const ltp::Program& p) {
+        std::set<std::int32_t> seen;
+        for (std::int32_t up = p.number6; up != 0; up = byId.at(up)->number6) {
+            if (up == p.program_id)
+                return true;
+            if (!byId.count(up))
+                return up == p.number6;
+            if (!seen.insert(up).second)
+                return false; // a circle above the program, which puts that circle at the top
+        }
+        return p.number6 == 0;
+    };
+    std::map<std::int32_t, std::vector<const ltp::Program*>> children;
+    std::vector<const ltp::Program*> roots;
+    for (const ltp::Program& p : programs)
+        (atTop(p) ? roots : children[p.number6]).push_back(&p);
+    // Iterative, so that a deep tree cannot exhaust the stack.
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    struct Pending {
+        const ltp::Program* program;
+        nlohmann::ordered_json* into;
+    };
+    std::vector<Pending> work;
+    for (auto it = roots.rbegin(); it != roots.rend(); ++it)
+        work.push_back({*it, &out});
+    std::vector<std::unique_ptr<nlohmann::ordered_json>> keep;
+    while (!work.empty()) {
+        Pending next = work.back();
+        work.pop_back();
+        nlohmann::ordered_json node = RecordJson(*next.program);
+        node["children"] = nlohmann::ordered_json::array();
+        next.into->push_back(std::move(node));
+        nlohmann::ordered_json* kids = &next.into->back()["children"];
+        auto found = children.find(next.program->program_id);
+        if (found == children.end())
+            continue;
+        for (auto it = found->second.rbegin(); it != found->second.rend(); ++it)
+            work.push_back({*it, kids});
+    }
+    return out;
+}
 
 void AddRelationRoutes(std::vector<Route>& routes) {
     AddMemberships(routes);

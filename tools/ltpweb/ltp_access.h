@@ -84,6 +84,11 @@ template <class T> T RecordFromBody(const nlohmann::ordered_json& body) {
 // The wire date of a query parameter; fallback when the parameter is absent.
 double QueryDate(const Call& call, const std::string& name, double fallback);
 
+// The programs nested by their parent (Number6, 0 for the top level), each with "children". A
+// program whose parent is missing, or whose parents lead round in a circle, is put at the top
+// level so that nothing the server holds is hidden and no walk goes round for ever.
+nlohmann::ordered_json ProgramTree(const std::vector<ltp::Program>& programs);
+
 // The API's routes, family by family.
 void AddCatalogueRoutes(std::vector<Route>& routes);
 void AddRelationRoutes(std::vector<Route>& routes);
