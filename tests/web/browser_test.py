@@ -115,6 +115,8 @@ class Page(unittest.TestCase):
         self.status_says("Program moved.")
         moved = self.find('#tree .node[data-program="4"] ~ ul .node[data-program="7"]')
         self.assertEqual(moved.text, "Weather")
+        self.find('#tree .node[data-program="1"]').click()  # News: its rights beside the tree
+        self.wait.until(EC.text_to_be_present_in_element((By.CSS_SELECTOR, "#program-detail h3"), "News"))
         self.shot("4-tree-after-move")
 
     def test_5_week_marks_the_overlap(self):

@@ -270,7 +270,7 @@ async function showUser(u) {
       showUser(u);
     } }, 'Remove')))),
     el('h4', {}, 'Rights and permission on a program'),
-    el('div', { class: 'toolbar' }, program, el('button', { type: 'button', onclick: () => attempt(async () => {
+    el('div', { class: 'toolbar' }, el('label', {}, 'Program ', program), el('button', { type: 'button', onclick: () => attempt(async () => {
       const id = enc(program.value || '0');
       const [p, r] = await Promise.all([
         api('GET', `/api/users/${enc(u.UserID)}/permission/${id}`),
@@ -347,7 +347,7 @@ async function loadTree() {
     if (p.children.length && open) item.append(el('ul', { role: 'group' }, build(p.children)));
     return item;
   });
-  const top = el('li', { role: 'treeitem' }, el('span', { class: 'node top', 'data-program': 0 }, '(top level)'));
+  const top = el('li', { role: 'treeitem' }, el('span', { class: 'node root', 'data-program': 0 }, '(top level)'));
   $('tree').replaceChildren(top, ...build(tree));
 }
 
@@ -358,7 +358,7 @@ function descendants(p) {
 // Dragging with the mouse: press on a program, move, release over another.
 let drag = null;
 document.addEventListener('mousedown', (e) => {
-  const node = e.target.closest && e.target.closest('#tree .node:not(.top)');
+  const node = e.target.closest && e.target.closest('#tree .node:not(.root)');
   if (node && e.button === 0) drag = { id: Number(node.dataset.program), x: e.clientX, y: e.clientY, moving: false };
 });
 document.addEventListener('mousemove', (e) => {
