@@ -155,6 +155,32 @@ TEST(WebOptions, ListenAddresses) {
     }
 }
 
+TEST(WebOptions, PlainHttpOnlyOnLoopbackUnlessAskedFor) {
+    struct Case {
+        std::vector<const char*> args;
+        int code; // -1: go on
+    };
+    const Case cases[] = {
+        {{}, -1},
+        {{"--listen", "[::1]:9000"}, -1},
+        {{"--listen", "0.0.0.0:8080"}, 2},
+        {{"--listen", "0.0.0.0:8080", "--insecure-listen"}, -1},
+        {{"--listen", "0.0.0.0:8080", "--tls-cert", "c.pem", "--tls-key", "k.pem"}, -1},
+        {{"--tls-cert", "c.pem"}, 2}, // a certificate without its key
+        {{"--listen", "nonsense"}, 2},
+    };
+    for (const Case& c : cases) {
+        std::vector<char*> argv = {const_cast<char*>("ltpweb")};
+        for (const char* a : c.args)
+            argv.push_back(const_cast<char*>(a));
+        SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[1]);
+        Options o;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(ParseOptions(static_cast<int>(argv.size()), argv.data(), o), c.code);
+        testing::internal::GetCapturedStderr();
+    }
+}
+
 ltp::Program P(std::int32_t id, std::int32_t parent) {
     ltp::Program p;
     p.program_id = id;
