@@ -8,25 +8,14 @@
 #include "tools/common/record_json.h"
 #include "tools/ltpweb/api_error.h"
 #include "tools/ltpweb/json_body.h"
+#include "tools/ltpweb/ltp_access.h"
 
 namespace {
-
-template <class T> std::vector<ltpweb::BodyField> FieldsOf() {
-    std::vector<ltpweb::BodyField> out;
-    for (const ltp::Field<T>& f : ltp::fields<T>())
-        out.push_back({f.wire_name,
-                       f.kind == ltp::FieldKind::text      ? ltpweb::JsonType::String
-                       : f.kind == ltp::FieldKind::integer ? ltpweb::JsonType::Integer
-                       : f.kind == ltp::FieldKind::date    ? ltpweb::JsonType::Date
-                                                           : ltpweb::JsonType::Number,
-                       false});
-    return out;
-}
 
 template <class T> void Check(const std::string& text) {
     nlohmann::ordered_json body;
     try {
-        body = ltpweb::ParseBody(text, FieldsOf<T>());
+        body = ltpweb::ParseBody(text, ltpweb::RecordBodyFields<T>());
     } catch (const ltpweb::ApiError& e) {
         if (e.http != 400 && e.http != 413)
             __builtin_trap();

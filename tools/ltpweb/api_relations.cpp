@@ -7,185 +7,89 @@
 namespace ltpweb {
 namespace {
 
-Reply Empty() {
-    return Reply{nlohmann::ordered_json::object()};
-}
+using C = ltp::Client;
 
 std::int32_t ProgramId(const Call& call) {
     return static_cast<std::int32_t>(call.PathLong("id"));
 }
-
 std::int32_t Rights(const Call& call) {
     return call.body.at("rights").get<std::int32_t>();
 }
+std::int32_t To(const Call& call) {
+    return call.body.at("to").get<std::int32_t>();
+}
 
 void AddMemberships(std::vector<Route>& routes) {
+    routes.push_back(ListRoute("/api/users/{id}/groups", "users", "The groups of a user",
+                               [](C& c, Call& call) { return c.user_groups(call.Path("id")); }));
+    routes.push_back(ChangeRoute(
+        "PUT", "/api/users/{id}/groups/{group}", "users", "Add a user to a group", {},
+        [](C& c, Call& call) { c.add_user_to_group(call.Path("id"), call.Path("group")); }));
+    routes.push_back(ChangeRoute(
+        "DELETE", "/api/users/{id}/groups/{group}", "users", "Take a user out of a group", {},
+        [](C& c, Call& call) { c.delete_user_from_group(call.Path("id"), call.Path("group")); }));
+    routes.push_back(ListRoute("/api/groups/{id}/users", "groups", "The members of a group",
+                               [](C& c, Call& call) { return c.group_users(call.Path("id")); }));
     routes.push_back(
-        {"GET", "/api/users/{id}/groups", "users", "The groups of a user", {}, {}, [](Call& call) {
-             return Reply{ListToJson(
-                 WithClient(call, [&](ltp::Client& c) { return c.user_groups(call.Path("id")); }))};
-         }});
-    routes.push_back({"PUT",
-                      "/api/users/{id}/groups/{group}",
-                      "users",
-                      "Add a user to a group",
-                      {},
-                      {},
-                      [](Call& call) {
-                          WithClient(call, [&](ltp::Client& c) {
-                              c.add_user_to_group(call.Path("id"), call.Path("group"));
-                          });
-                          return Empty();
-                      }});
-    routes.push_back({"DELETE",
-                      "/api/users/{id}/groups/{group}",
-                      "users",
-                      "Take a user out of a group",
-                      {},
-                      {},
-                      [](Call& call) {
-                          WithClient(call, [&](ltp::Client& c) {
-                              c.delete_user_from_group(call.Path("id"), call.Path("group"));
-                          });
-                          return Empty();
-                      }});
-    routes.push_back({"GET",
-                      "/api/groups/{id}/users",
-                      "groups",
-                      "The members of a group",
-                      {},
-                      {},
-                      [](Call& call) {
-                          return Reply{ListToJson(WithClient(call, [&](ltp::Client& c) {
-                              return c.group_users(call.Path("id"));
-                          }))};
-                      }});
-    routes.push_back({"GET",
-                      "/api/users/{id}/permission/{program}",
-                      "users",
-                      "A user's permission on a program",
-                      {},
-                      {},
-                      [](Call& call) {
-                          auto program = static_cast<std::int32_t>(call.PathLong("program"));
-                          return Reply{{{"permission", WithClient(call, [&](ltp::Client& c) {
-                                             return c.user_permission(call.Path("id"), program);
-                                         })}}};
-                      }});
+        NumberRoute("/api/users/{id}/permission/{program}", "users",
+                    "A user's permission on a program", "permission", [](C& c, Call& call) {
+                        return c.user_permission(
+                            call.Path("id"), static_cast<std::int32_t>(call.PathLong("program")));
+                    }));
 }
 
 // Grants of one kind ("users" or "groups") on a program.
 struct GrantOps {
     const char* who;
-    std::int32_t (ltp::Client::*get)(std::string_view, std::int32_t);
-    void (ltp::Client::*add)(std::string_view, std::int32_t, std::int32_t);
-    void (ltp::Client::*modify)(std::string_view, std::int32_t, std::int32_t);
-    void (ltp::Client::*remove)(std::string_view, std::int32_t);
+    std::int32_t (C::*get)(std::string_view, std::int32_t);
+    void (C::*add)(std::string_view, std::int32_t, std::int32_t);
+    void (C::*modify)(std::string_view, std::int32_t, std::int32_t);
+    void (C::*remove)(std::string_view, std::int32_t);
 };
 
 void AddGrants(std::vector<Route>& routes, const GrantOps& g) {
     const std::string path = std::string("/api/programs/{id}/rights/") + g.who + "/{name}";
     const std::vector<BodyField> body = {{"rights", JsonType::Integer, true}};
-    routes.push_back({"GET",
-                      path,
-                      "rights",
-                      std::string("Rights of one of the ") + g.who,
-                      {},
-                      {},
-                      [g](Call& call) {
-                          return Reply{{{"rights", WithClient(call, [&](ltp::Client& c) {
-                                             return (c.*g.get)(call.Path("name"), ProgramId(call));
-                                         })}}};
-                      }});
-    Route grant{"POST", path, "rights", "Grant rights", body, {}, [g](Call& call) {
-                    WithClient(call, [&](ltp::Client& c) {
-                        (c.*g.add)(call.Path("name"), ProgramId(call), Rights(call));
-                    });
-                    return Empty();
-                }};
-    grant.okStatus = 201;
-    routes.push_back(grant);
-    routes.push_back({"PUT", path, "rights", "Change granted rights", body, {}, [g](Call& call) {
-                          WithClient(call, [&](ltp::Client& c) {
-                              (c.*g.modify)(call.Path("name"), ProgramId(call), Rights(call));
-                          });
-                          return Empty();
-                      }});
-    routes.push_back({"DELETE", path, "rights", "Revoke rights", {}, {}, [g](Call& call) {
-                          WithClient(call, [&](ltp::Client& c) {
-                              (c.*g.remove)(call.Path("name"), ProgramId(call));
-                          });
-                          return Empty();
-                      }});
+    routes.push_back(NumberRoute(
+        path, "rights", std::string("Rights of one of the ") + g.who, "rights",
+        [g](C& c, Call& call) { return (c.*g.get)(call.Path("name"), ProgramId(call)); }));
+    routes.push_back(ChangeRoute(
+        "POST", path, "rights", "Grant rights", body,
+        [g](C& c, Call& call) { (c.*g.add)(call.Path("name"), ProgramId(call), Rights(call)); },
+        201));
+    routes.push_back(
+        ChangeRoute("PUT", path, "rights", "Change granted rights", body, [g](C& c, Call& call) {
+            (c.*g.modify)(call.Path("name"), ProgramId(call), Rights(call));
+        }));
+    routes.push_back(
+        ChangeRoute("DELETE", path, "rights", "Revoke rights", {},
+                    [g](C& c, Call& call) { (c.*g.remove)(call.Path("name"), ProgramId(call)); }));
 }
 
 void AddProgramTree(std::vector<Route>& routes) {
     routes.push_back(
         {"GET", "/api/programs/tree", "programs", "The programs as a tree", {}, {}, [](Call& call) {
-             return Reply{
-                 ProgramTree(WithClient(call, [](ltp::Client& c) { return c.programs(); }))};
+             return Reply{ProgramTree(WithClient(call, [](C& c) { return c.programs(); }))};
          }});
-    routes.push_back({"GET",
-                      "/api/programs/{id}/rights/users",
-                      "rights",
-                      "Users holding rights on a program",
-                      {},
-                      {},
-                      [](Call& call) {
-                          return Reply{ListToJson(WithClient(call, [&](ltp::Client& c) {
-                              return c.granted_users(ProgramId(call));
-                          }))};
-                      }});
-    routes.push_back({"GET",
-                      "/api/programs/{id}/rights/groups",
-                      "rights",
-                      "Groups holding rights on a program",
-                      {},
-                      {},
-                      [](Call& call) {
-                          return Reply{ListToJson(WithClient(call, [&](ltp::Client& c) {
-                              return c.granted_groups(ProgramId(call));
-                          }))};
-                      }});
-    routes.push_back({"POST",
-                      "/api/programs/{id}/rights/apply",
-                      "rights",
-                      "Give every program below this one the rights of this one",
-                      {},
-                      {},
-                      [](Call& call) {
-                          WithClient(call, [&](ltp::Client& c) {
-                              c.apply_permission_to_descendants(ProgramId(call));
-                          });
-                          return Empty();
-                      }});
+    routes.push_back(ListRoute("/api/programs/{id}/rights/users", "rights",
+                               "Users holding rights on a program",
+                               [](C& c, Call& call) { return c.granted_users(ProgramId(call)); }));
+    routes.push_back(ListRoute("/api/programs/{id}/rights/groups", "rights",
+                               "Groups holding rights on a program",
+                               [](C& c, Call& call) { return c.granted_groups(ProgramId(call)); }));
+    routes.push_back(
+        ChangeRoute("POST", "/api/programs/{id}/rights/apply", "rights",
+                    "Give every program below this one the rights of this one", {},
+                    [](C& c, Call& call) { c.apply_permission_to_descendants(ProgramId(call)); }));
     const std::vector<BodyField> to = {{"to", JsonType::Integer, true}};
-    routes.push_back({"POST",
-                      "/api/programs/{id}/move",
-                      "programs",
-                      "Move a program under another (0: the top level)",
-                      to,
-                      {},
-                      [](Call& call) {
-                          WithClient(call, [&](ltp::Client& c) {
-                              c.move_program(ProgramId(call),
-                                             call.body.at("to").get<std::int32_t>());
-                          });
-                          return Empty();
-                      }});
-    routes.push_back({"POST",
-                      "/api/programs/{id}/copy",
-                      "programs",
-                      "Copy a program and what is below it under another",
-                      to,
-                      {},
-                      [](Call& call) {
-                          WithClient(call, [&](ltp::Client& c) {
-                              c.copy_program(ProgramId(call),
-                                             call.body.at("to").get<std::int32_t>());
-                          });
-                          return Empty();
-                      }});
+    routes.push_back(
+        ChangeRoute("POST", "/api/programs/{id}/move", "programs",
+                    "Move a program under another (0: the top level)", to,
+                    [](C& c, Call& call) { c.move_program(ProgramId(call), To(call)); }));
+    routes.push_back(
+        ChangeRoute("POST", "/api/programs/{id}/copy", "programs",
+                    "Copy a program and what is below it under another", to,
+                    [](C& c, Call& call) { c.copy_program(ProgramId(call), To(call)); }));
 }
 
 } // namespace
@@ -212,7 +116,8 @@ nlohmann::ordered_json ProgramTree(const std::vector<ltp::Program>& programs) {
     std::vector<const ltp::Program*> roots;
     for (const ltp::Program& p : programs)
         (atTop(p) ? roots : children[p.number6]).push_back(&p);
-    // Iterative, so that a deep tree cannot exhaust the stack.
+    // Iterative, so that a deep tree cannot exhaust the stack. A node's subtree is finished
+    // before its next sibling is appended, so the pointers into the arrays stay valid.
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
     struct Pending {
         const ltp::Program* program;
@@ -221,7 +126,6 @@ nlohmann::ordered_json ProgramTree(const std::vector<ltp::Program>& programs) {
     std::vector<Pending> work;
     for (auto it = roots.rbegin(); it != roots.rend(); ++it)
         work.push_back({*it, &out});
-    std::vector<std::unique_ptr<nlohmann::ordered_json>> keep;
     while (!work.empty()) {
         Pending next = work.back();
         work.pop_back();
@@ -240,10 +144,10 @@ nlohmann::ordered_json ProgramTree(const std::vector<ltp::Program>& programs) {
 
 void AddRelationRoutes(std::vector<Route>& routes) {
     AddMemberships(routes);
-    AddGrants(routes, {"users", &ltp::Client::user_rights, &ltp::Client::add_user_rights,
-                       &ltp::Client::modify_user_rights, &ltp::Client::delete_user_rights});
-    AddGrants(routes, {"groups", &ltp::Client::group_rights, &ltp::Client::add_group_rights,
-                       &ltp::Client::modify_group_rights, &ltp::Client::delete_group_rights});
+    AddGrants(routes, {"users", &C::user_rights, &C::add_user_rights, &C::modify_user_rights,
+                       &C::delete_user_rights});
+    AddGrants(routes, {"groups", &C::group_rights, &C::add_group_rights, &C::modify_group_rights,
+                       &C::delete_group_rights});
     AddProgramTree(routes);
 }
 

@@ -7,10 +7,6 @@
 namespace ltpweb {
 namespace {
 
-Reply Empty() {
-    return Reply{nlohmann::ordered_json::object()};
-}
-
 const std::vector<QueryParam> kPeriod = {{"from", JsonType::Date, false},
                                          {"to", JsonType::Date, false}};
 
@@ -29,18 +25,24 @@ template <class T> Reply One(const std::optional<T>& found, const char* what) {
     return Reply{RecordJson(*found)};
 }
 
+using C = ltp::Client;
+
+// The {id} of the path as a number: a program's or a schedule's.
+std::int32_t PathId(const Call& call) {
+    return static_cast<std::int32_t>(call.PathLong("id"));
+}
+
 void AddServerInformation(std::vector<Route>& routes) {
-    routes.push_back({"GET",
-                      "/api/information",
-                      "server",
-                      "The server's information text",
-                      {},
-                      {},
-                      [](Call& call) {
-                          return Reply{{{"text", WithClient(call, [](ltp::Client& c) {
-                                             return c.information();
-                                         })}}};
-                      }});
+    routes.push_back(
+        {"GET",
+         "/api/information",
+         "server",
+         "The server's information text",
+         {},
+         {},
+         [](Call& call) {
+             return Reply{{{"text", WithClient(call, [](C& c) { return c.information(); })}}};
+         }});
     routes.push_back({"PUT",
                       "/api/information",
                       "server",
@@ -49,75 +51,45 @@ void AddServerInformation(std::vector<Route>& routes) {
                       {},
                       [](Call& call) {
                           auto text = call.body.at("text").get<std::string>();
-                          WithClient(call, [&](ltp::Client& c) { c.add_information(text); });
+                          WithClient(call, [&](C& c) { c.add_information(text); });
                           return Reply{{{"text", text}}};
                       }});
     routes.push_back(
         {"GET", "/api/system", "server", "The server's system information", {}, {}, [](Call& call) {
-             return Reply{
-                 RecordJson(WithClient(call, [](ltp::Client& c) { return c.sys_info(); }))};
+             return Reply{RecordJson(WithClient(call, [](C& c) { return c.sys_info(); }))};
          }});
-    routes.push_back({"GET", "/api/log", "server", "The server's log", {}, {}, [](Call& call) {
-                          return Reply{ListToJson(
-                              WithClient(call, [](ltp::Client& c) { return c.log_events(); }))};
-                      }});
-    routes.push_back(
-        {"DELETE", "/api/log", "server", "Clear the server's log", {}, {}, [](Call& call) {
-             WithClient(call, [](ltp::Client& c) { c.clear_log_events(); });
-             return Empty();
-         }});
+    routes.push_back(ListRoute("/api/log", "server", "The server's log",
+                               [](C& c, Call&) { return c.log_events(); }));
+    routes.push_back(ChangeRoute("DELETE", "/api/log", "server", "Clear the server's log", {},
+                                 [](C& c, Call&) { c.clear_log_events(); }));
 }
 
 void AddStatistics(std::vector<Route>& routes) {
     routes.push_back(
-        {"GET",
-         "/api/statistics/top",
-         "statistics",
-         "The most used programs in a period",
-         {},
-         {{"count", JsonType::Integer, false}, kPeriod[0], kPeriod[1]},
-         [](Call& call) {
-             long count = 10;
-             if (call.HasQuery("count") &&
-                 (!ParseLongText(call.query["count"], count) || count < 1 || count > 10000))
-                 throw BadRequest("\"count\" must be a number from 1 to 10000");
-             return Reply{ListToJson(WithClient(call, [&](ltp::Client& c) {
-                 return c.top_programs(static_cast<std::int32_t>(count), From(call), To(call));
-             }))};
-         }});
-    routes.push_back({"GET",
-                      "/api/users/{id}/statistics",
-                      "statistics",
-                      "A user's use of programs in a period",
-                      {},
-                      kPeriod,
-                      [](Call& call) {
-                          return Reply{ListToJson(WithClient(call, [&](ltp::Client& c) {
-                              return c.user_program_statistics(call.Path("id"), From(call),
-                                                               To(call));
-                          }))};
-                      }});
-    routes.push_back({"GET",
-                      "/api/programs/{id}/statistics",
-                      "statistics",
-                      "A program's use in a period",
-                      {},
-                      kPeriod,
-                      [](Call& call) {
-                          auto id = static_cast<std::int32_t>(call.PathLong("id"));
-                          return Reply{ListToJson(WithClient(call, [&](ltp::Client& c) {
-                              return c.program_statistics(id, From(call), To(call));
-                          }))};
-                      }});
+        ListRoute("/api/statistics/top", "statistics", "The most used programs in a period",
+                  [](C& c, Call& call) {
+                      long count = 10;
+                      if (call.HasQuery("count") && (!ParseLongText(call.query["count"], count) ||
+                                                     count < 1 || count > 10000))
+                          throw BadRequest("\"count\" must be a number from 1 to 10000");
+                      return c.top_programs(static_cast<std::int32_t>(count), From(call), To(call));
+                  },
+                  {{"count", JsonType::Integer, false}, kPeriod[0], kPeriod[1]}));
+    routes.push_back(ListRoute(
+        "/api/users/{id}/statistics", "statistics", "A user's use of programs in a period",
+        [](C& c, Call& call) {
+            return c.user_program_statistics(call.Path("id"), From(call), To(call));
+        },
+        kPeriod));
+    routes.push_back(ListRoute(
+        "/api/programs/{id}/statistics", "statistics", "A program's use in a period",
+        [](C& c, Call& call) { return c.program_statistics(PathId(call), From(call), To(call)); },
+        kPeriod));
 }
 
 void AddPaths(std::vector<Route>& routes) {
-    routes.push_back(
-        {"GET", "/api/programs/{id}/paths", "paths", "A program's paths", {}, {}, [](Call& call) {
-             auto id = static_cast<std::int32_t>(call.PathLong("id"));
-             return Reply{
-                 ListToJson(WithClient(call, [&](ltp::Client& c) { return c.program_paths(id); }))};
-         }});
+    routes.push_back(ListRoute("/api/programs/{id}/paths", "paths", "A program's paths",
+                               [](C& c, Call& call) { return c.program_paths(PathId(call)); }));
     std::vector<BodyField> fields;
     for (const BodyField& f : RecordBodyFields<ltp::ProgramPath>())
         if (f.name != "ProgramID") // it comes from the path
@@ -130,59 +102,43 @@ void AddPaths(std::vector<Route>& routes) {
               {},
               [](Call& call) {
                   auto path = RecordFromBody<ltp::ProgramPath>(call.body);
-                  path.program_id = static_cast<std::int32_t>(call.PathLong("id"));
-                  WithClient(call, [&](ltp::Client& c) { c.add_path_to_program(path); });
+                  path.program_id = PathId(call);
+                  WithClient(call, [&](C& c) { c.add_path_to_program(path); });
                   return Reply{RecordJson(path)};
               }};
     add.okStatus = 201;
     routes.push_back(add);
     // A path holds slashes, so it travels as a query parameter rather than a path segment.
-    routes.push_back({"DELETE",
-                      "/api/programs/{id}/paths",
-                      "paths",
-                      "Detach a path from a program",
-                      {},
-                      {{"path", JsonType::String, true}},
-                      [](Call& call) {
-                          auto id = static_cast<std::int32_t>(call.PathLong("id"));
-                          WithClient(call, [&](ltp::Client& c) {
-                              c.delete_path_from_program(id, call.query["path"]);
-                          });
-                          return Empty();
-                      }});
+    routes.push_back(ChangeRoute(
+        "DELETE", "/api/programs/{id}/paths", "paths", "Detach a path from a program", {},
+        [](C& c, Call& call) { c.delete_path_from_program(PathId(call), call.query["path"]); }, 200,
+        {{"path", JsonType::String, true}}));
 }
 
 void AddLookups(std::vector<Route>& routes) {
-    routes.push_back({"GET",
-                      "/api/channels/{id}/schedules",
-                      "channels",
-                      "A channel's schedules; with from and to, those that overlap the period",
-                      {},
-                      kPeriod,
-                      [](Call& call) {
-                          double from = From(call), to = To(call);
-                          auto all = WithClient(call, [&](ltp::Client& c) {
-                              return c.channel_schedules(call.Path("id"));
-                          });
-                          std::vector<ltp::Schedule> inside;
-                          for (const ltp::Schedule& s : all)
-                              if (s.real5 >= from && s.real4 <= to)
-                                  inside.push_back(s);
-                          return Reply{ListToJson(inside)};
-                      }});
-    routes.push_back({"GET",
-                      "/api/channels/{id}/mtp-server",
-                      "mtp-servers",
-                      "The MTP server that serves a channel",
-                      {},
-                      {},
-                      [](Call& call) {
-                          return One(WithClient(call,
-                                                [&](ltp::Client& c) {
-                                                    return c.find_mtp_server(call.Path("id"));
-                                                }),
-                                     "MTP server serves this channel");
-                      }});
+    routes.push_back(ListRoute(
+        "/api/channels/{id}/schedules", "channels",
+        "A channel's schedules; with from and to, those that overlap the period",
+        [](C& c, Call& call) {
+            double from = From(call), to = To(call);
+            std::vector<ltp::Schedule> inside;
+            for (const ltp::Schedule& s : c.channel_schedules(call.Path("id")))
+                if (s.real5 >= from && s.real4 <= to)
+                    inside.push_back(s);
+            return inside;
+        },
+        kPeriod));
+    routes.push_back(
+        {"GET",
+         "/api/channels/{id}/mtp-server",
+         "mtp-servers",
+         "The MTP server that serves a channel",
+         {},
+         {},
+         [](Call& call) {
+             return One(WithClient(call, [&](C& c) { return c.find_mtp_server(call.Path("id")); }),
+                        "MTP server serves this channel");
+         }});
     routes.push_back(
         {"GET",
          "/api/schedules/{id}/channel",
@@ -191,8 +147,7 @@ void AddLookups(std::vector<Route>& routes) {
          {},
          {},
          [](Call& call) {
-             auto id = static_cast<std::int32_t>(call.PathLong("id"));
-             return One(WithClient(call, [&](ltp::Client& c) { return c.schedule_channel(id); }),
+             return One(WithClient(call, [&](C& c) { return c.schedule_channel(PathId(call)); }),
                         "channel for this schedule");
          }});
 }

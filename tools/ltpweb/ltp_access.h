@@ -81,6 +81,59 @@ template <class T> T RecordFromBody(const nlohmann::ordered_json& body) {
     }
 }
 
+// Routes of the common shapes; f gets the client and the call.
+
+// A GET answering a list of records.
+template <class F>
+Route ListRoute(std::string path, std::string family, std::string summary, F f,
+                std::vector<QueryParam> query = {}) {
+    return {"GET",
+            std::move(path),
+            std::move(family),
+            std::move(summary),
+            {},
+            std::move(query),
+            [f](Call& call) {
+                return Reply{
+                    ListToJson(WithClient(call, [&](ltp::Client& c) { return f(c, call); }))};
+            }};
+}
+
+// A GET answering one number as {name: n}.
+template <class F>
+Route NumberRoute(std::string path, std::string family, std::string summary, std::string name,
+                  F f) {
+    return {
+        "GET",
+        std::move(path),
+        std::move(family),
+        std::move(summary),
+        {},
+        {},
+        [f, name](Call& call) {
+            return Reply{{{name, WithClient(call, [&](ltp::Client& c) { return f(c, call); })}}};
+        }};
+}
+
+// A change that answers {} with okStatus.
+template <class F>
+Route ChangeRoute(std::string method, std::string path, std::string family, std::string summary,
+                  std::vector<BodyField> body, F f, int okStatus = 200,
+                  std::vector<QueryParam> query = {}) {
+    Route r{std::move(method),
+            std::move(path),
+            std::move(family),
+            std::move(summary),
+            std::move(body),
+            std::move(query),
+            [f](Call& call) {
+                WithClient(call, [&](ltp::Client& c) { f(c, call); });
+                return Reply{nlohmann::ordered_json::object()};
+            }};
+    r.okStatus = okStatus;
+    return r;
+}
+
 // The wire date of a query parameter; fallback when the parameter is absent.
 double QueryDate(const Call& call, const std::string& name, double fallback);
 
