@@ -43,11 +43,11 @@ template <class T> std::string KeyOf(const nlohmann::ordered_json& body) {
     return it->is_string() ? it->template get<std::string>() : it->dump();
 }
 
-long IntegerKey(const std::string& key) {
+std::int32_t IntegerKey(const std::string& key) {
     long n = 0;
     if (!ParseLongText(key, n))
         throw BadRequest("the key must be a 32-bit integer");
-    return n;
+    return static_cast<std::int32_t>(n);
 }
 
 template <class T> void AddCatalogue(std::vector<Route>& routes, Catalogue<T> c) {
