@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "tools/ltpctl/commands.h"
+#include "tools/ltpctl/suggest.h"
 
 namespace ltpctl {
 
@@ -95,7 +96,9 @@ int RunBatch(std::istream& in, RunContext& ctx, bool keepGoing) {
                 ctx.out << app.help("", CLI::AppFormatMode::All);
                 continue;
             } catch (const CLI::ParseError& e) {
-                ctx.connection.Report(e.what());
+                std::reverse(words.begin(), words.end());
+                const std::string unknown = UnknownCommandMessage(app, words);
+                ctx.connection.Report(unknown.empty() ? std::string(e.what()) : unknown);
                 rc = kExitUsage;
             }
             if (rc == kExitOk && slot.action)
