@@ -187,3 +187,25 @@ TEST_F(AtATerminal, DestructiveCommandsAskAndPasswordsDoNotShow) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(AtATerminal, TheShellKeepsHistoryCompletesKeysAndSurvivesErrors) {
+    e2e::TempDir dir;
+    const std::string history = dir.File("history");
+    const e2e::ProcessResult r = OnTerminal(
+        {}, {"> =users find nobody", "> =groups list", "> =users find al\t", "Alice Martin=exit"},
+        {{"LTP_PASSWORD", "secret"}, {"LTPCTL_HISTORY", history}});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("ltpctl admin@127.0.0.1:" + std::to_string(server.Port()) + "> "),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("nobody"), std::string::npos) << "the error shows: " << r.out;
+    EXPECT_NE(r.out.find("editors"), std::string::npos) << "and the shell goes on: " << r.out;
+    EXPECT_NE(r.out.find("Alice Martin"), std::string::npos) << "the key was completed: " << r.out;
+    std::ifstream saved(history);
+    const std::string lines((std::istreambuf_iterator<char>(saved)), {});
+    EXPECT_NE(lines.find("groups"), std::string::npos) << lines; // blanks are kept escaped
+}
+
+} // namespace

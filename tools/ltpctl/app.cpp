@@ -11,6 +11,7 @@
 #include "tools/common/profile.h"
 #include "tools/ltpctl/input_file.h"
 #include "tools/ltpctl/password_prompt.h"
+#include "tools/ltpctl/shell.h"
 #include "tools/ltpctl/suggest.h"
 
 namespace ltpctl {
@@ -157,6 +158,21 @@ int FindPassword(const GlobalOptions& g, const ltptools::Profile& p, std::istrea
     return kExitUsage;
 }
 
+// True when no command is named (nor help or the version asked for) on a terminal.
+bool OpensShell(const CLI::App& app, const std::vector<std::string>& args) {
+    if (!InputIsTerminal())
+        return false;
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h" || a == "--version")
+            return false;
+        if (!a.empty() && a[0] != '-')
+            for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+                if (sub->check_name(a))
+                    return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream& out,
@@ -188,9 +204,15 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
         "batch", "run one command per line of FILE ('-': standard input) over one login");
     batch->add_option("FILE", g.batchFile, "the commands")->required();
     batch->add_flag("--keep-going,-k", g.keepGoing, "go on after a line that failed");
+    CLI::App* shell = app.add_subcommand(
+        "shell", "type commands one after another over one login (the default on a terminal)");
 
+    // No command on a terminal opens the shell; without a terminal it stays a usage mistake.
+    std::vector<std::string> parsed(args.rbegin(), args.rend()); // CLI11 takes them reversed
+    if (OpensShell(app, args))
+        parsed.insert(parsed.begin(), "shell");
     try {
-        app.parse(argc, argv);
+        app.parse(parsed);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() != 0) {
             const std::string unknown = UnknownCommandMessage(app, args);
@@ -228,6 +250,10 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
     RunContext ctx{connection, print, out};
     if (batch->parsed())
         return RunBatch(g.batchFile == "-" ? in : batchInput, ctx, g.keepGoing);
+    if (shell->parsed())
+        return RunShell(ctx, profile.name.empty() ? g.connection.user + "@" + g.connection.host +
+                                                        ":" + std::to_string(g.connection.port)
+                                                  : profile.name);
     return slot.action ? slot.action(ctx) : kExitUsage;
 }
 

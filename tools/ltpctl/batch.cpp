@@ -71,7 +71,8 @@ int RunBatch(std::istream& in, RunContext& ctx, bool keepGoing) {
     int result = kExitOk;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
-        const std::string where = "line " + std::to_string(number) + ": ";
+        const std::string where =
+            ctx.numberLines ? "line " + std::to_string(number) + ": " : std::string();
         ctx.connection.SetReportPrefix(where);
         std::vector<std::string> words;
         std::string error;

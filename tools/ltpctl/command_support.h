@@ -22,6 +22,7 @@ struct RunContext {
     Connection& connection;
     PrintOptions print;
     std::ostream& out;
+    bool numberLines = true; // failing batch lines are named by number (not in the shell)
 };
 
 using Action = std::function<int(RunContext&)>;

@@ -11,7 +11,7 @@ _ltpctl() {
     if [[ $cur == -* ]]; then
         words=$(printf '%s\n' "$help" | grep -oE -- '--[a-z0-9][a-z0-9-]*' | sort -u)
     else
-        words=$(printf '%s\n' "$help" | awk '/^Subcommands:/{s=1;next} s&&/^  [a-z]/{print $1} /^$/{s=0}')
+        words=$(printf '%s\n' "$help" | awk '/^Subcommands:/{s=1;next} s&&/^  [a-z]/{sub(/,$/,"",$1); print $1} /^$/{s=0}')
     fi
     COMPREPLY=($(compgen -W "$words" -- "$cur"))
 }

@@ -9,7 +9,7 @@ function __ltpctl_words
     if string match -q -- '-*' (commandline -ct)
         printf '%s\n' $help | grep -oE -- '--[a-z0-9][a-z0-9-]*' | sort -u
     else
-        printf '%s\n' $help | awk '/^Subcommands:/{s=1;next} s&&/^  [a-z]/{print $1} /^$/{s=0}'
+        printf '%s\n' $help | awk '/^Subcommands:/{s=1;next} s&&/^  [a-z]/{sub(/,$/,"",$1); print $1} /^$/{s=0}'
     end
 end
 complete -c ltpctl -f -a '(__ltpctl_words)'

@@ -11,7 +11,7 @@ _ltpctl() {
     if [[ $PREFIX == -* ]]; then
         words=(${(f)"$(print -r -- $help | grep -oE -- '--[a-z0-9][a-z0-9-]*' | sort -u)"})
     else
-        words=(${(f)"$(print -r -- $help | awk '/^Subcommands:/{s=1;next} s&&/^  [a-z]/{print $1} /^$/{s=0}')"})
+        words=(${(f)"$(print -r -- $help | awk '/^Subcommands:/{s=1;next} s&&/^  [a-z]/{sub(/,$/,"",$1); print $1} /^$/{s=0}')"})
     fi
     compadd -a words
 }
