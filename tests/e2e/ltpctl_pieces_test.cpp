@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tools/ltpctl/batch.h"
-#include "tools/ltpctl/dates.h"
+#include "tools/common/dates.h"
 #include "tools/ltpctl/exit_codes.h"
 #include "tools/ltpctl/failure_text.h"
 #include "tools/ltpctl/output.h"
@@ -17,6 +17,7 @@
 namespace {
 
 using namespace ltpctl;
+using namespace ltptools;
 
 struct DateCase {
     const char* text;
@@ -219,6 +220,10 @@ TEST(LtpctlFailures, OutcomesAreToldInWords) {
         {0, "LTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n", "", kExitRefused,
          "the server's answer held no record"},
         {0, "garbage", "", kExitTransport, "the server closed the connection"},
+        {0, "LTP/1.0 200 OK\r\ncontent-length: 40\r\n\r\n<User>al", "", kExitTransport,
+         "the connection to h:7 broke before the whole answer arrived"},
+        {0, "LTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\n<User>al", "", kExitRefused,
+         "the server's answer held no record"},
     };
     for (const FailureCase& c : cases) {
         const Failure f =

@@ -1,5 +1,7 @@
 // The server as a whole: its information text, its system information and its log.
+#include "tools/common/display.h"
 #include "tools/ltpctl/commands.h"
+#include "tools/ltpctl/input_file.h"
 
 #include <fstream>
 #include <iostream>
@@ -30,8 +32,8 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
             });
             if (rc != kExitOk)
                 return rc;
-            if (ctx.format == OutputFormat::Table) {
-                ctx.out << text;
+            if (ctx.print.format == OutputFormat::Table) {
+                ctx.out << ltptools::EscapeControls(text, true);
                 if (!text.empty() && text.back() != '\n')
                     ctx.out << '\n';
             } else {
@@ -50,11 +52,9 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
                     text.assign(std::istreambuf_iterator<char>(std::cin),
                                 std::istreambuf_iterator<char>());
                 } else {
-                    std::ifstream in(args->file, std::ios::binary);
-                    if (!in)
-                        return Refuse(ctx, kExitUsage, "cannot read '" + args->file + "'");
-                    text.assign(std::istreambuf_iterator<char>(in),
-                                std::istreambuf_iterator<char>());
+                    std::string error;
+                    if (!ReadInputFile(args->file, text, error))
+                        return Refuse(ctx, kExitUsage, error);
                 }
             }
             if (text.find('\0') != std::string::npos)
@@ -95,11 +95,23 @@ void AddLog(CLI::App& app, ActionSlot& slot) {
             return rc;
         };
     });
-    AddLeaf(family, "clear", "empty the server's log", slot, [] {
-        return [](RunContext& ctx) {
+    auto yes = std::make_shared<bool>(false);
+    AddLeaf(family, "clear", "empty the server's log", slot, [yes] {
+        return [yes](RunContext& ctx) -> int {
+            if (!*yes && AsksForConfirmation()) {
+                OwnedList<tagLogEvent> list;
+                const int rc = ctx.connection.Call(
+                    [&](CLTPCreater& c) { return c.GetAllLogEvents(list.get()); });
+                if (rc != kExitOk)
+                    return rc;
+                if (!Confirm(ctx, ResultTable(),
+                             "Clear the server's log of " + std::to_string(list.list().GetCount()) +
+                                 " entries?"))
+                    return kExitUsage;
+            }
             return ctx.connection.Call([](CLTPCreater& c) { return c.ClearLogEvents(); });
         };
-    });
+    })->add_flag("--yes,-y", *yes, "do not ask for confirmation on a terminal");
 }
 
 } // namespace

@@ -6,10 +6,33 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tools/common/dates.h"
+#include "tools/common/display.h"
+
 namespace ltpctl {
 namespace {
 
-void PrintAligned(const ResultTable& t, std::ostream& out) {
+const std::string& Heading(const Column& c, bool labels) {
+    return labels && !c.label.empty() ? c.label : c.name;
+}
+
+// Dates with their zone and without the "no date" day; the text as it is when it is no date.
+std::string DateForPeople(const std::string& cell, bool local) {
+    double days = 0;
+    std::string error;
+    return ltptools::ParseIsoDate(cell, days, error) ? ltptools::DisplayDate(days, local) : cell;
+}
+
+void PrintAligned(const ResultTable& raw, bool localDates, std::ostream& out) {
+    // Server texts may hold escape sequences: a table shows them, it does not obey them.
+    ResultTable t = raw;
+    for (Column& c : t.columns)
+        c.name = ltptools::EscapeControls(Heading(c, true));
+    for (auto& row : t.rows)
+        for (size_t i = 0; i < row.size(); ++i)
+            row[i] = ltptools::EscapeControls(i < t.columns.size() && t.columns[i].date
+                                                  ? DateForPeople(row[i], localDates)
+                                                  : row[i]);
     std::vector<size_t> widths;
     for (const Column& c : t.columns)
         widths.push_back(c.name.size());
@@ -56,9 +79,9 @@ std::string CsvCell(const std::string& cell) {
     return quoted + '"';
 }
 
-void PrintCsv(const ResultTable& t, std::ostream& out) {
+void PrintCsv(const ResultTable& t, bool labels, std::ostream& out) {
     for (size_t i = 0; i < t.columns.size(); ++i)
-        out << (i ? "," : "") << CsvCell(t.columns[i].name);
+        out << (i ? "," : "") << CsvCell(Heading(t.columns[i], labels));
     out << "\r\n";
     for (const auto& row : t.rows) {
         for (size_t i = 0; i < row.size(); ++i)
@@ -80,12 +103,12 @@ nlohmann::ordered_json JsonCell(const Column& c, const std::string& cell) {
     return nlohmann::ordered_json(cell);
 }
 
-void PrintJson(const ResultTable& t, std::ostream& out) {
+void PrintJson(const ResultTable& t, bool labels, std::ostream& out) {
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (const auto& row : t.rows) {
         nlohmann::ordered_json obj = nlohmann::ordered_json::object();
         for (size_t i = 0; i < row.size() && i < t.columns.size(); ++i)
-            obj[t.columns[i].name] = JsonCell(t.columns[i], row[i]);
+            obj[Heading(t.columns[i], labels)] = JsonCell(t.columns[i], row[i]);
         rows.push_back(std::move(obj));
     }
     const nlohmann::ordered_json& doc = t.single && rows.size() == 1 ? rows[0] : rows;
@@ -107,18 +130,33 @@ bool ParseOutputFormat(const std::string& text, OutputFormat& format) {
     return true;
 }
 
-void PrintResult(const ResultTable& table, OutputFormat format, std::ostream& out) {
-    switch (format) {
+void PrintResult(const ResultTable& table, const PrintOptions& options, std::ostream& out) {
+    switch (options.format) {
         case OutputFormat::Table:
-            PrintAligned(table, out);
+            PrintAligned(table, options.localDates, out);
             break;
         case OutputFormat::Json:
-            PrintJson(table, out);
+            PrintJson(table, options.labelKeys, out);
             break;
         case OutputFormat::Csv:
-            PrintCsv(table, out);
+            PrintCsv(table, options.labelKeys, out);
             break;
     }
+}
+
+namespace {
+ltptools::FieldLabels& LabelStore() {
+    static ltptools::FieldLabels labels;
+    return labels;
+}
+} // namespace
+
+const ltptools::FieldLabels& Labels() {
+    return LabelStore();
+}
+
+void SetLabels(ltptools::FieldLabels labels) {
+    LabelStore() = std::move(labels);
 }
 
 ResultTable ValueTable(const std::string& name, const std::string& value, bool numeric) {

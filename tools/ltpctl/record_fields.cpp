@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "tools/ltpctl/dates.h"
+#include "tools/common/dates.h"
 #include "tools/ltpctl/exit_codes.h"
 
 namespace ltpctl {
@@ -47,6 +47,24 @@ template const std::vector<FieldInfo>& RecordFields<PROGRAMSTATISTIC>();
 template const std::vector<FieldInfo>& RecordFields<MTPSVR>();
 template const std::vector<FieldInfo>& RecordFields<PROGRAMPATH>();
 
+#define LTPCTL_RECORD_NAME(T, name)                                                                \
+    template <> const char* RecordName<T>() {                                                      \
+        return name;                                                                               \
+    }
+LTPCTL_RECORD_NAME(tagUser, "User")
+LTPCTL_RECORD_NAME(tagGroup, "Group")
+LTPCTL_RECORD_NAME(tagProgram, "Program")
+LTPCTL_RECORD_NAME(tagChannel, "Channel")
+LTPCTL_RECORD_NAME(tagSchedule, "Schedule")
+LTPCTL_RECORD_NAME(tagGlobal, "Global")
+LTPCTL_RECORD_NAME(tagLogEvent, "LogEvent")
+LTPCTL_RECORD_NAME(tagSysInfo, "SysInfo")
+LTPCTL_RECORD_NAME(tagTOPPrgoram, "TOPProgram")
+LTPCTL_RECORD_NAME(PROGRAMSTATISTIC, "ProgramStatistic")
+LTPCTL_RECORD_NAME(MTPSVR, "MTPSvr")
+LTPCTL_RECORD_NAME(PROGRAMPATH, "ProgramPath")
+#undef LTPCTL_RECORD_NAME
+
 std::string OptionName(const FieldInfo& field) {
     std::string name = "--";
     for (const char* p = field.name; *p; ++p)
@@ -75,7 +93,7 @@ std::string FieldText(const void* record, const FieldInfo& field) {
         case FieldKind::Date: {
             double v;
             std::memcpy(&v, base, sizeof v);
-            return FormatIsoDate(v);
+            return ltptools::FormatIsoDate(v);
         }
     }
     return std::string();
@@ -106,6 +124,14 @@ int CheckCarriable(const std::string& value, const std::string& optionName, std:
         return kExitUncarried;
     }
     return kExitOk;
+}
+
+int CheckDecimal(double value, const std::string& optionName, std::string& error) {
+    if (!(value < 0))
+        return kExitOk;
+    error = optionName + " is below 0 (a date before 1899-12-30 is one), which the protocol " +
+            "cannot carry";
+    return kExitUncarried;
 }
 
 int ParseLong(const std::string& value, const std::string& optionName, LONG& out,
@@ -151,18 +177,22 @@ int SetField(void* record, const FieldInfo& field, const std::string& value,
                 error = optionName + " needs a number, not '" + value + "'";
                 return kExitUsage;
             }
-            std::memcpy(base, &v, sizeof v);
-            return kExitOk;
+            const int rc = CheckDecimal(v, optionName, error);
+            if (rc == kExitOk)
+                std::memcpy(base, &v, sizeof v);
+            return rc;
         }
         case FieldKind::Date: {
             double v = 0;
             std::string why;
-            if (!ParseIsoDate(value, v, why)) {
+            if (!ltptools::ParseIsoDate(value, v, why)) {
                 error = optionName + ": " + why;
                 return kExitUsage;
             }
-            std::memcpy(base, &v, sizeof v);
-            return kExitOk;
+            const int rc = CheckDecimal(v, optionName, error);
+            if (rc == kExitOk)
+                std::memcpy(base, &v, sizeof v);
+            return rc;
         }
     }
     return kExitOk;

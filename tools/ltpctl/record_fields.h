@@ -25,6 +25,8 @@ struct FieldInfo {
 };
 
 template <class T> const std::vector<FieldInfo>& RecordFields();
+// The record's own name, as the labels file names its kind: "User", "MTPSvr".
+template <class T> const char* RecordName();
 
 // "--text2" for the field Text2.
 std::string OptionName(const FieldInfo& field);
@@ -42,6 +44,10 @@ int SetField(void* record, const FieldInfo& field, const std::string& value,
 // width - 1 bytes when width is not 0. Returns kExitOk or kExitUncarried with error set.
 int CheckCarriable(const std::string& value, const std::string& optionName, std::size_t width,
                    std::string& error);
+
+// Decimals (dates too) travel without a sign: a value below 0 would reach the server as another
+// one. Returns kExitOk or kExitUncarried with error set.
+int CheckDecimal(double value, const std::string& optionName, std::string& error);
 
 // A 32-bit signed number from text; kExitUsage with error set when it is not one.
 int ParseLong(const std::string& value, const std::string& optionName, LONG& out,

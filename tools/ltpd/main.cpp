@@ -39,6 +39,7 @@ const char kUsage[] =
     "                        longest is closed to make room\n"
     "  --max-per-address N   connections at once from one client address (default 64)\n"
     "  --quiet               no line per request on stderr\n"
+    "  --version             the version of ltpd\n"
     "  --help                this text\n";
 
 struct Options {
@@ -71,6 +72,10 @@ int ParseArgs(int argc, char** argv, Options& o, bool& help) {
         if (a == "--help" || a == "-h") {
             help = true;
             return 0;
+        }
+        if (a == "--version") {
+            std::printf("ltpd %s\n", LTPADMIN_VERSION);
+            std::exit(0);
         }
         if (a == "--quiet") {
             o.server.quiet = true;

@@ -1,0 +1,223 @@
+// ltpweb's pieces in-process: request bodies, sessions and their idle end, sign-in throttling,
+// listen addresses, tokens and the program tree.
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "tools/ltpweb/api_error.h"
+#include "tools/ltpweb/json_body.h"
+#include "tools/ltpweb/ltp_access.h"
+#include "tools/ltpweb/options.h"
+#include "tools/ltpweb/sessions.h"
+
+namespace ltpweb {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(WebBody, RefusesWhatIsNotTheRequestsObject) {
+    const std::vector<BodyField> fields = {{"user", JsonType::String, true},
+                                           {"rights", JsonType::Integer, false},
+                                           {"minutes", JsonType::Number, false}};
+    struct Case {
+        std::string body;
+        int status; // 0: accepted
+        const char* reasonHas;
+    };
+    const Case cases[] = {
+        {R"({"user":"a"})", 0, ""},
+        {R"({"user":"a","rights":-2147483648,"minutes":1.5})", 0, ""},
+        {R"({"user":"a","rights":2147483648})", 400, "32-bit"},
+        {R"({"user":"a","rights":1.5})", 400, "32-bit"},
+        {R"({"user":"a","rights":"7"})", 400, "rights"},
+        {R"({"user":5})", 400, "user"},
+        {R"({"user":"a","extra":1})", 400, "unknown field \"extra\""},
+        {R"({"rights":1})", 400, "\"user\" is missing"},
+        {R"(["user"])", 400, "object"},
+        {R"({"user":"a")", 400, "not valid JSON"},
+        {"", 400, "not valid JSON"},
+        {"{\"user\":\"\xff\"}", 400, "not valid JSON"},
+        {std::string(100000, '['), 400, "nests too deep"},
+        {R"({"user":{"a":{"b":1}}})", 400, "nests too deep"},
+        {R"({"user":"[[[[{{{{"})", 0, ""}, // brackets inside a string are text
+        {"{\"user\":\"" + std::string(kMaxBody, 'a') + "\"}", 413, "1 MiB"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body.substr(0, 60));
+        try {
+            ParseBody(c.body, fields);
+            EXPECT_EQ(c.status, 0);
+        } catch (const ApiError& e) {
+            EXPECT_EQ(e.http, c.status);
+            EXPECT_NE(std::string(e.what()).find(c.reasonHas), std::string::npos) << e.what();
+        }
+    }
+}
+
+struct FakeClock {
+    std::chrono::steady_clock::time_point now{};
+    Clock fn() {
+        return [this] { return now; };
+    }
+};
+
+TEST(WebSessions, EndAfterIdleTimeAndAtSignOut) {
+    FakeClock clock;
+    SessionStore store(30min, clock.fn());
+    auto a = store.Create("alice", nullptr);
+    auto b = store.Create("bob", nullptr);
+    EXPECT_NE(a->id, b->id);
+    EXPECT_NE(a->id, a->csrf);
+    clock.now += 20min;
+    EXPECT_TRUE(store.Find(a->id)); // used: alice's idle time starts again
+    clock.now += 20min;
+    EXPECT_TRUE(store.Find(a->id));
+    EXPECT_FALSE(store.Find(b->id)); // 40 minutes idle
+    store.End(a->id);
+    EXPECT_FALSE(store.Find(a->id));
+    EXPECT_FALSE(store.Find(""));
+    // Forgotten sessions are swept without anyone presenting their cookie.
+    for (int i = 0; i < 5; ++i)
+        store.Create("x", nullptr);
+    clock.now += 2h;
+    store.Create("y", nullptr);
+    EXPECT_EQ(store.Count(), 1u);
+}
+
+TEST(WebSessions, SignInThrottledPerAddressForTheWindow) {
+    FakeClock clock;
+    SignInThrottle throttle(3, 60s, clock.fn());
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(throttle.WaitFor("10.0.0.1"), 0);
+        throttle.Failed("10.0.0.1");
+    }
+    EXPECT_EQ(throttle.WaitFor("10.0.0.1"), 60);
+    EXPECT_EQ(throttle.WaitFor("10.0.0.2"), 0); // another address is not held back
+    clock.now += 45s;
+    EXPECT_EQ(throttle.WaitFor("10.0.0.1"), 15);
+    clock.now += 15s;
+    EXPECT_EQ(throttle.WaitFor("10.0.0.1"), 0);
+    throttle.Failed("10.0.0.2");
+    throttle.Failed("10.0.0.2");
+    throttle.Succeeded("10.0.0.2");
+    throttle.Failed("10.0.0.2");
+    EXPECT_EQ(throttle.WaitFor("10.0.0.2"), 0); // a success forgets earlier failures
+}
+
+TEST(WebSessions, TokensAreLongRandomAndUrlSafe) {
+    std::set<std::string> seen;
+    for (int i = 0; i < 100; ++i) {
+        std::string t = RandomToken(32);
+        EXPECT_EQ(t.size(), 43u);
+        EXPECT_EQ(t.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                      "0123456789-_"),
+                  std::string::npos);
+        seen.insert(t);
+    }
+    EXPECT_EQ(seen.size(), 100u);
+    EXPECT_TRUE(SameSecret("abc", "abc"));
+    EXPECT_FALSE(SameSecret("abc", "abd"));
+    EXPECT_FALSE(SameSecret("abc", "ab"));
+}
+
+TEST(WebOptions, ListenAddresses) {
+    struct Case {
+        const char* text;
+        bool ok;
+        const char* host;
+        int port;
+        bool loopback;
+    };
+    const Case cases[] = {
+        {"127.0.0.1:8080", true, "127.0.0.1", 8080, true},
+        {"[::1]:0", true, "::1", 0, true},
+        {"localhost:80", true, "localhost", 80, true},
+        {"127.1.2.3:1", true, "127.1.2.3", 1, true},
+        {"0.0.0.0:8080", true, "0.0.0.0", 8080, false},
+        {"127.0.0.1.evil.example:80", true, "127.0.0.1.evil.example", 80, false},
+        {"[::]:443", true, "::", 443, false},
+        {"192.0.2.1:65536", false, "", 0, false},
+        {"127.0.0.1", false, "", 0, false},
+        {":8080", false, "", 0, false},
+        {"[::1:80", false, "", 0, false},
+        {"host:8x", false, "", 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string host;
+        int port = -1;
+        ASSERT_EQ(ParseListen(c.text, host, port), c.ok);
+        if (!c.ok)
+            continue;
+        EXPECT_EQ(host, c.host);
+        EXPECT_EQ(port, c.port);
+        EXPECT_EQ(IsLoopback(host), c.loopback);
+    }
+}
+
+TEST(WebOptions, PlainHttpOnlyOnLoopbackUnlessAskedFor) {
+    struct Case {
+        std::vector<const char*> args;
+        int code; // -1: go on
+    };
+    const Case cases[] = {
+        {{}, -1},
+        {{"--listen", "[::1]:9000"}, -1},
+        {{"--listen", "0.0.0.0:8080"}, 2},
+        {{"--listen", "0.0.0.0:8080", "--insecure-listen"}, -1},
+        {{"--listen", "0.0.0.0:8080", "--tls-cert", "c.pem", "--tls-key", "k.pem"}, -1},
+        {{"--tls-cert", "c.pem"}, 2}, // a certificate without its key
+        {{"--listen", "nonsense"}, 2},
+    };
+    for (const Case& c : cases) {
+        std::vector<char*> argv = {const_cast<char*>("ltpweb")};
+        for (const char* a : c.args)
+            argv.push_back(const_cast<char*>(a));
+        SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[1]);
+        Options o;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(ParseOptions(static_cast<int>(argv.size()), argv.data(), o), c.code);
+        testing::internal::GetCapturedStderr();
+    }
+}
+
+ltp::Program P(std::int32_t id, std::int32_t parent) {
+    ltp::Program p;
+    p.program_id = id;
+    p.number6 = parent;
+    return p;
+}
+
+// "id(children...)" of a tree, for comparing shapes.
+std::string Shape(const nlohmann::ordered_json& nodes) {
+    std::string out;
+    for (const auto& n : nodes) {
+        out += std::to_string(n["ProgramID"].get<int>());
+        if (!n["children"].empty())
+            out += "(" + Shape(n["children"]) + ")";
+        out += " ";
+    }
+    return out;
+}
+
+TEST(WebProgramTree, NestsByParentAndShowsEveryProgramOnce) {
+    struct Case {
+        std::vector<ltp::Program> programs;
+        std::string shape;
+    };
+    const Case cases[] = {
+        {{P(1, 0), P(2, 1), P(3, 1), P(4, 0), P(5, 4)}, "1(2 3 ) 4(5 ) "},
+        {{P(2, 1), P(1, 0)}, "1(2 ) "},            // a child listed before its parent
+        {{P(1, 9), P(2, 1)}, "1(2 ) "},            // a parent the server does not list
+        {{P(1, 1), P(2, 1)}, "1(2 ) "},            // its own parent
+        {{P(1, 2), P(2, 1), P(3, 1)}, "1(3 ) 2 "}, // a circle: both at the top, nothing lost
+        {{P(1, 2), P(2, 3), P(3, 1), P(4, 3)}, "1 2 3(4 ) "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shape);
+        EXPECT_EQ(Shape(ProgramTree(c.programs)), c.shape);
+    }
+}
+
+} // namespace
+} // namespace ltpweb

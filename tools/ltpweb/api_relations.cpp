@@ -1,0 +1,154 @@
+// Memberships, rights and permissions, and the program tree: what links the catalogues.
+#include <map>
+#include <set>
+
+#include "tools/ltpweb/ltp_access.h"
+
+namespace ltpweb {
+namespace {
+
+using C = ltp::Client;
+
+std::int32_t ProgramId(const Call& call) {
+    return static_cast<std::int32_t>(call.PathLong("id"));
+}
+std::int32_t Rights(const Call& call) {
+    return call.body.at("rights").get<std::int32_t>();
+}
+std::int32_t To(const Call& call) {
+    return call.body.at("to").get<std::int32_t>();
+}
+
+void AddMemberships(std::vector<Route>& routes) {
+    routes.push_back(ListRoute("/api/users/{id}/groups", "users", "The groups of a user",
+                               [](C& c, Call& call) { return c.user_groups(call.Path("id")); }));
+    routes.push_back(ChangeRoute(
+        "PUT", "/api/users/{id}/groups/{group}", "users", "Add a user to a group", {},
+        [](C& c, Call& call) { c.add_user_to_group(call.Path("id"), call.Path("group")); }));
+    routes.push_back(ChangeRoute(
+        "DELETE", "/api/users/{id}/groups/{group}", "users", "Take a user out of a group", {},
+        [](C& c, Call& call) { c.delete_user_from_group(call.Path("id"), call.Path("group")); }));
+    routes.push_back(ListRoute("/api/groups/{id}/users", "groups", "The members of a group",
+                               [](C& c, Call& call) { return c.group_users(call.Path("id")); }));
+    routes.push_back(
+        NumberRoute("/api/users/{id}/permission/{program}", "users",
+                    "A user's permission on a program", "permission", [](C& c, Call& call) {
+                        return c.user_permission(
+                            call.Path("id"), static_cast<std::int32_t>(call.PathLong("program")));
+                    }));
+}
+
+// Grants of one kind ("users" or "groups") on a program.
+struct GrantOps {
+    const char* who;
+    std::int32_t (C::*get)(std::string_view, std::int32_t);
+    void (C::*add)(std::string_view, std::int32_t, std::int32_t);
+    void (C::*modify)(std::string_view, std::int32_t, std::int32_t);
+    void (C::*remove)(std::string_view, std::int32_t);
+};
+
+void AddGrants(std::vector<Route>& routes, const GrantOps& g) {
+    const std::string path = std::string("/api/programs/{id}/rights/") + g.who + "/{name}";
+    const std::vector<BodyField> body = {{"rights", JsonType::Integer, true}};
+    routes.push_back(NumberRoute(
+        path, "rights", std::string("Rights of one of the ") + g.who, "rights",
+        [g](C& c, Call& call) { return (c.*g.get)(call.Path("name"), ProgramId(call)); }));
+    routes.push_back(ChangeRoute(
+        "POST", path, "rights", "Grant rights", body,
+        [g](C& c, Call& call) { (c.*g.add)(call.Path("name"), ProgramId(call), Rights(call)); },
+        201));
+    routes.push_back(
+        ChangeRoute("PUT", path, "rights", "Change granted rights", body, [g](C& c, Call& call) {
+            (c.*g.modify)(call.Path("name"), ProgramId(call), Rights(call));
+        }));
+    routes.push_back(
+        ChangeRoute("DELETE", path, "rights", "Revoke rights", {},
+                    [g](C& c, Call& call) { (c.*g.remove)(call.Path("name"), ProgramId(call)); }));
+}
+
+void AddProgramTree(std::vector<Route>& routes) {
+    routes.push_back(
+        {"GET", "/api/programs/tree", "programs", "The programs as a tree", {}, {}, [](Call& call) {
+             return Reply{ProgramTree(WithClient(call, [](C& c) { return c.programs(); }))};
+         }});
+    routes.push_back(ListRoute("/api/programs/{id}/rights/users", "rights",
+                               "Users holding rights on a program",
+                               [](C& c, Call& call) { return c.granted_users(ProgramId(call)); }));
+    routes.push_back(ListRoute("/api/programs/{id}/rights/groups", "rights",
+                               "Groups holding rights on a program",
+                               [](C& c, Call& call) { return c.granted_groups(ProgramId(call)); }));
+    routes.push_back(
+        ChangeRoute("POST", "/api/programs/{id}/rights/apply", "rights",
+                    "Give every program below this one the rights of this one", {},
+                    [](C& c, Call& call) { c.apply_permission_to_descendants(ProgramId(call)); }));
+    const std::vector<BodyField> to = {{"to", JsonType::Integer, true}};
+    routes.push_back(
+        ChangeRoute("POST", "/api/programs/{id}/move", "programs",
+                    "Move a program under another (0: the top level)", to,
+                    [](C& c, Call& call) { c.move_program(ProgramId(call), To(call)); }));
+    routes.push_back(
+        ChangeRoute("POST", "/api/programs/{id}/copy", "programs",
+                    "Copy a program and what is below it under another", to,
+                    [](C& c, Call& call) { c.copy_program(ProgramId(call), To(call)); }));
+}
+
+} // namespace
+
+nlohmann::ordered_json ProgramTree(const std::vector<ltp::Program>& programs) {
+    std::map<std::int32_t, const ltp::Program*> byId;
+    for (const ltp::Program& p : programs)
+        byId[p.program_id] = &p;
+    // At the top: no parent, a parent the server does not list, or a parent chain that leads
+    // back to the program itself.
+    auto atTop = [&](const ltp::Program& p) {
+        std::set<std::int32_t> seen;
+        for (std::int32_t up = p.number6; up != 0; up = byId.at(up)->number6) {
+            if (up == p.program_id)
+                return true;
+            if (!byId.count(up))
+                return up == p.number6;
+            if (!seen.insert(up).second)
+                return false; // a circle above the program, which puts that circle at the top
+        }
+        return p.number6 == 0;
+    };
+    std::map<std::int32_t, std::vector<const ltp::Program*>> children;
+    std::vector<const ltp::Program*> roots;
+    for (const ltp::Program& p : programs)
+        (atTop(p) ? roots : children[p.number6]).push_back(&p);
+    // Iterative, so that a deep tree cannot exhaust the stack. A node's subtree is finished
+    // before its next sibling is appended, so the pointers into the arrays stay valid.
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    struct Pending {
+        const ltp::Program* program;
+        nlohmann::ordered_json* into;
+    };
+    std::vector<Pending> work;
+    for (auto it = roots.rbegin(); it != roots.rend(); ++it)
+        work.push_back({*it, &out});
+    while (!work.empty()) {
+        Pending next = work.back();
+        work.pop_back();
+        nlohmann::ordered_json node = RecordJson(*next.program);
+        node["children"] = nlohmann::ordered_json::array();
+        next.into->push_back(std::move(node));
+        nlohmann::ordered_json* kids = &next.into->back()["children"];
+        auto found = children.find(next.program->program_id);
+        if (found == children.end())
+            continue;
+        for (auto it = found->second.rbegin(); it != found->second.rend(); ++it)
+            work.push_back({*it, kids});
+    }
+    return out;
+}
+
+void AddRelationRoutes(std::vector<Route>& routes) {
+    AddMemberships(routes);
+    AddGrants(routes, {"users", &C::user_rights, &C::add_user_rights, &C::modify_user_rights,
+                       &C::delete_user_rights});
+    AddGrants(routes, {"groups", &C::group_rights, &C::add_group_rights, &C::modify_group_rights,
+                       &C::delete_group_rights});
+    AddProgramTree(routes);
+}
+
+} // namespace ltpweb

@@ -1,0 +1,186 @@
+// The server's information text, system information and log; usage statistics; program paths;
+// a channel's week of schedules and the lookups across families.
+#include <limits>
+
+#include "tools/ltpweb/ltp_access.h"
+
+namespace ltpweb {
+namespace {
+
+const std::vector<QueryParam> kPeriod = {{"from", JsonType::Date, false},
+                                         {"to", JsonType::Date, false}};
+
+// An open period reaches from the wire's day 0 (the server reads no negative dates) to the end of
+// the year 9999.
+double From(const Call& call) {
+    return QueryDate(call, "from", 0.0);
+}
+double To(const Call& call) {
+    return QueryDate(call, "to", 2958465.99999);
+}
+
+template <class T> Reply One(const std::optional<T>& found, const char* what) {
+    if (!found)
+        throw ApiError(404, "not_found", std::string("no ") + what);
+    return Reply{RecordJson(*found)};
+}
+
+using C = ltp::Client;
+
+// The {id} of the path as a number: a program's or a schedule's.
+std::int32_t PathId(const Call& call) {
+    return static_cast<std::int32_t>(call.PathLong("id"));
+}
+
+void AddServerInformation(std::vector<Route>& routes) {
+    routes.push_back(
+        {"GET",
+         "/api/information",
+         "server",
+         "The server's information text",
+         {},
+         {},
+         [](Call& call) {
+             return Reply{{{"text", WithClient(call, [](C& c) { return c.information(); })}}};
+         }});
+    routes.push_back({"PUT",
+                      "/api/information",
+                      "server",
+                      "Replace the information text",
+                      {{"text", JsonType::String, true}},
+                      {},
+                      [](Call& call) {
+                          auto text = call.body.at("text").get<std::string>();
+                          WithClient(call, [&](C& c) { c.add_information(text); });
+                          return Reply{{{"text", text}}};
+                      }});
+    routes.push_back(
+        {"GET", "/api/system", "server", "The server's system information", {}, {}, [](Call& call) {
+             return Reply{RecordJson(WithClient(call, [](C& c) { return c.sys_info(); }))};
+         }});
+    routes.push_back(ListRoute("/api/log", "server", "The server's log",
+                               [](C& c, Call&) { return c.log_events(); }));
+    routes.push_back(ChangeRoute("DELETE", "/api/log", "server", "Clear the server's log", {},
+                                 [](C& c, Call&) { c.clear_log_events(); }));
+}
+
+void AddStatistics(std::vector<Route>& routes) {
+    routes.push_back(
+        ListRoute("/api/statistics/top", "statistics", "The most used programs in a period",
+                  [](C& c, Call& call) {
+                      long count = 10;
+                      if (call.HasQuery("count") && (!ParseLongText(call.query["count"], count) ||
+                                                     count < 1 || count > 10000))
+                          throw BadRequest("\"count\" must be a number from 1 to 10000");
+                      return c.top_programs(static_cast<std::int32_t>(count), From(call), To(call));
+                  },
+                  {{"count", JsonType::Integer, false}, kPeriod[0], kPeriod[1]}));
+    routes.push_back(ListRoute(
+        "/api/users/{id}/statistics", "statistics", "A user's use of programs in a period",
+        [](C& c, Call& call) {
+            return c.user_program_statistics(call.Path("id"), From(call), To(call));
+        },
+        kPeriod));
+    routes.push_back(ListRoute(
+        "/api/programs/{id}/statistics", "statistics", "A program's use in a period",
+        [](C& c, Call& call) { return c.program_statistics(PathId(call), From(call), To(call)); },
+        kPeriod));
+}
+
+void AddPaths(std::vector<Route>& routes) {
+    routes.push_back(ListRoute("/api/programs/{id}/paths", "paths", "A program's paths",
+                               [](C& c, Call& call) { return c.program_paths(PathId(call)); }));
+    std::vector<BodyField> fields;
+    for (const BodyField& f : RecordBodyFields<ltp::ProgramPath>())
+        if (f.name != "ProgramID") // it comes from the path
+            fields.push_back(f);
+    Route add{"POST",
+              "/api/programs/{id}/paths",
+              "paths",
+              "Attach a path to a program",
+              fields,
+              {},
+              [](Call& call) {
+                  auto path = RecordFromBody<ltp::ProgramPath>(call.body);
+                  path.program_id = PathId(call);
+                  WithClient(call, [&](C& c) { c.add_path_to_program(path); });
+                  return Reply{RecordJson(path)};
+              }};
+    add.okStatus = 201;
+    routes.push_back(add);
+    // A path holds slashes, so it travels as a query parameter rather than a path segment.
+    routes.push_back(ChangeRoute(
+        "DELETE", "/api/programs/{id}/paths", "paths", "Detach a path from a program", {},
+        [](C& c, Call& call) { c.delete_path_from_program(PathId(call), call.query["path"]); }, 200,
+        {{"path", JsonType::String, true}}));
+}
+
+void AddLookups(std::vector<Route>& routes) {
+    routes.push_back(ListRoute(
+        "/api/channels/{id}/schedules", "channels",
+        "A channel's schedules; with from and to, those that overlap the period",
+        [](C& c, Call& call) {
+            double from = From(call), to = To(call);
+            std::vector<ltp::Schedule> inside;
+            for (const ltp::Schedule& s : c.channel_schedules(call.Path("id")))
+                if (s.real5 >= from && s.real4 <= to)
+                    inside.push_back(s);
+            return inside;
+        },
+        kPeriod));
+    routes.push_back(
+        {"GET",
+         "/api/channels/{id}/mtp-server",
+         "mtp-servers",
+         "The MTP server that serves a channel",
+         {},
+         {},
+         [](Call& call) {
+             return One(WithClient(call, [&](C& c) { return c.find_mtp_server(call.Path("id")); }),
+                        "MTP server serves this channel");
+         }});
+    routes.push_back(
+        {"GET",
+         "/api/schedules/{id}/channel",
+         "schedules",
+         "The channel of a schedule",
+         {},
+         {},
+         [](Call& call) {
+             return One(WithClient(call, [&](C& c) { return c.schedule_channel(PathId(call)); }),
+                        "channel for this schedule");
+         }});
+}
+
+// The labels file's names for the fields, per record kind, for the page to show.
+void AddLabels(std::vector<Route>& routes, const ltptools::FieldLabels& labels) {
+    nlohmann::ordered_json table = nlohmann::ordered_json::object();
+    auto add = [&](const char* kind) {
+        for (const auto& entry : labels.Of(kind))
+            table[kind][entry.first] = entry.second;
+    };
+    std::apply(
+        [&](const auto&... records) {
+            (add(ltp::record_name<std::decay_t<decltype(records)>>()), ...);
+        },
+        ltp::RecordTypes{});
+    routes.push_back({"GET",
+                      "/api/labels",
+                      "meta",
+                      "Labels of the record fields, by record kind",
+                      {},
+                      {},
+                      [table](Call&) { return Reply{table}; }});
+}
+
+} // namespace
+
+void AddServerRoutes(std::vector<Route>& routes, const ltptools::FieldLabels& labels) {
+    AddLabels(routes, labels);
+    AddServerInformation(routes);
+    AddStatistics(routes);
+    AddPaths(routes);
+    AddLookups(routes);
+}
+
+} // namespace ltpweb

@@ -1,0 +1,73 @@
+#include "tools/ltpweb/ltp_access.h"
+
+namespace ltpweb {
+
+void ThrowApiError(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const ltp::Refused& e) {
+        int code = e.status();
+        if (code == 404)
+            throw ApiError(404, "not_found", e.reason(), code);
+        if (code == 409)
+            throw ApiError(409, "conflict", e.reason(), code);
+        if (code == 401 || code == 403)
+            throw ApiError(403, "forbidden", e.reason(), code);
+        throw ApiError(422, "refused", e.reason(), code);
+    } catch (const ltp::TransportError& e) {
+        if (e.kind() == ltp::TransportError::Kind::timeout)
+            throw ApiError(504, "timeout", "the LTP server did not answer in time");
+        if (e.kind() == ltp::TransportError::Kind::limit)
+            throw ApiError(502, "too_large", e.what());
+        throw ApiError(502, "unreachable",
+                       std::string("the LTP server cannot be reached (") +
+                           ltp::to_string(e.kind()) + ")");
+    } catch (const ltp::InvalidInput& e) {
+        throw ApiError(422, "invalid_input",
+                       "\"" + e.argument() + "\" holds a character the server cannot carry");
+    } catch (const ltp::ProtocolError& e) {
+        throw ApiError(502, "protocol", e.what());
+    } catch (const ltptools::RecordJsonError& e) {
+        throw BadRequest(e.what());
+    }
+}
+
+std::shared_ptr<SessionData> SignInToLtp(const ltp::Options& server, const std::string& user,
+                                         const std::string& password) {
+    ltp::Options options = server;
+    options.user = user;
+    options.password = password;
+    auto session = std::make_shared<LtpSession>(options);
+    try {
+        // The server checks the credentials of every request; the system information is the
+        // smallest answer every administrator may read.
+        session->pool.acquire()->sys_info();
+    } catch (const ltp::Refused& e) {
+        throw ApiError(401, "unauthorized", "the LTP server refused the sign-in: " + e.reason(),
+                       e.status());
+    } catch (...) {
+        ThrowApiError(std::current_exception());
+    }
+    return session;
+}
+
+double QueryDate(const Call& call, const std::string& name, double fallback) {
+    auto it = call.query.find(name);
+    if (it == call.query.end() || it->second.empty())
+        return fallback;
+    double days = 0;
+    std::string error;
+    if (!ltptools::ParseIsoDate(it->second, days, error))
+        throw BadRequest("query parameter \"" + name + "\": " + error);
+    return days;
+}
+
+std::string ZonedDate(const std::string& utc) {
+    if (utc.size() == 10)
+        return utc + "T00:00:00Z";
+    if (utc.size() == 19 && utc[10] == 'T')
+        return utc + "Z";
+    return utc;
+}
+
+} // namespace ltpweb

@@ -1,0 +1,159 @@
+// How API handlers reach the LTP server: each signed-in session has its own credentials and its own
+// pool of clients; failures of the client become API errors with fitting HTTP codes.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <ltpadmin/client.h>
+
+#include "tools/common/record_json.h"
+#include "tools/ltpweb/api_error.h"
+#include "tools/ltpweb/routes.h"
+
+namespace ltpweb {
+
+struct LtpSession : SessionData {
+    explicit LtpSession(const ltp::Options& options) : pool(options, 2) {}
+    ltp::Pool pool;
+};
+
+// The API error for a failure of the client (or of a record's JSON); rethrows anything else.
+[[noreturn]] void ThrowApiError(std::exception_ptr failure);
+
+// Runs f with a client of the call's session, turning the client's failures into API errors.
+template <class F> auto WithClient(Call& call, F&& f) {
+    auto& session = static_cast<LtpSession&>(*call.session->data);
+    try {
+        ltp::Pool::Lease lease = session.pool.acquire();
+        return f(*lease);
+    } catch (...) {
+        ThrowApiError(std::current_exception());
+    }
+}
+
+// Signs in: a real request with the given credentials. Throws ApiError when refused (401) or when
+// the server is out of reach.
+std::shared_ptr<SessionData> SignInToLtp(const ltp::Options& server, const std::string& user,
+                                         const std::string& password);
+
+// Body fields of a record type, from its reflection: only the fields that are sent.
+template <class T> std::vector<BodyField> RecordBodyFields() {
+    std::vector<BodyField> out;
+    for (const ltp::Field<T>& f : ltp::fields<T>()) {
+        if (!f.sent)
+            continue;
+        JsonType type = f.kind == ltp::FieldKind::text      ? JsonType::String
+                        : f.kind == ltp::FieldKind::integer ? JsonType::Integer
+                        : f.kind == ltp::FieldKind::date    ? JsonType::Date
+                                                            : JsonType::Number;
+        out.push_back({f.wire_name, type, false});
+    }
+    return out;
+}
+
+// Dates gain their zone: the tools write UTC without one, which a browser would read as its own
+// local time.
+std::string ZonedDate(const std::string& utc);
+
+// A record as the API answers it: wire names, dates as ISO-8601 in UTC with "Z".
+template <class T> nlohmann::ordered_json RecordJson(const T& record) {
+    nlohmann::ordered_json out = ltptools::RecordToJson(record);
+    for (const ltp::Field<T>& f : ltp::fields<T>())
+        if (f.kind == ltp::FieldKind::date && out[f.wire_name].is_string())
+            out[f.wire_name] = ZonedDate(out[f.wire_name].template get<std::string>());
+    return out;
+}
+
+template <class T> nlohmann::ordered_json ListToJson(const std::vector<T>& records) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (const T& r : records)
+        out.push_back(RecordJson(r));
+    return out;
+}
+
+template <class T> T RecordFromBody(const nlohmann::ordered_json& body) {
+    try {
+        return ltptools::RecordFromJson<T>(body);
+    } catch (const ltptools::RecordJsonError& e) {
+        throw BadRequest(e.what());
+    }
+}
+
+// Routes of the common shapes; f gets the client and the call.
+
+// A GET answering a list of records.
+template <class F>
+Route ListRoute(std::string path, std::string family, std::string summary, F f,
+                std::vector<QueryParam> query = {}) {
+    return {"GET",
+            std::move(path),
+            std::move(family),
+            std::move(summary),
+            {},
+            std::move(query),
+            [f](Call& call) {
+                return Reply{
+                    ListToJson(WithClient(call, [&](ltp::Client& c) { return f(c, call); }))};
+            }};
+}
+
+// A GET answering one number as {name: n}.
+template <class F>
+Route NumberRoute(std::string path, std::string family, std::string summary, std::string name,
+                  F f) {
+    return {
+        "GET",
+        std::move(path),
+        std::move(family),
+        std::move(summary),
+        {},
+        {},
+        [f, name](Call& call) {
+            return Reply{{{name, WithClient(call, [&](ltp::Client& c) { return f(c, call); })}}};
+        }};
+}
+
+// A change that answers {} with okStatus.
+template <class F>
+Route ChangeRoute(std::string method, std::string path, std::string family, std::string summary,
+                  std::vector<BodyField> body, F f, int okStatus = 200,
+                  std::vector<QueryParam> query = {}) {
+    Route r{std::move(method),
+            std::move(path),
+            std::move(family),
+            std::move(summary),
+            std::move(body),
+            std::move(query),
+            [f](Call& call) {
+                WithClient(call, [&](ltp::Client& c) { f(c, call); });
+                return Reply{nlohmann::ordered_json::object()};
+            }};
+    r.okStatus = okStatus;
+    return r;
+}
+
+// The wire date of a query parameter; fallback when the parameter is absent.
+double QueryDate(const Call& call, const std::string& name, double fallback);
+
+// The programs nested by their parent (Number6, 0 for the top level), each with "children". A
+// program whose parent is missing, or whose parents lead round in a circle, is put at the top
+// level so that nothing the server holds is hidden and no walk goes round for ever.
+nlohmann::ordered_json ProgramTree(const std::vector<ltp::Program>& programs);
+
+// The API's routes, family by family.
+void AddCatalogueRoutes(std::vector<Route>& routes);
+void AddRelationRoutes(std::vector<Route>& routes);
+void AddServerRoutes(std::vector<Route>& routes, const ltptools::FieldLabels& labels);
+
+inline std::vector<Route> ApiRoutes(const ltptools::FieldLabels& labels) {
+    std::vector<Route> routes;
+    // Fixed paths such as /api/programs/tree come before the /api/programs/{id} they would match.
+    AddRelationRoutes(routes);
+    AddCatalogueRoutes(routes);
+    AddServerRoutes(routes, labels);
+    return routes;
+}
+
+} // namespace ltpweb
