@@ -1,0 +1,282 @@
+#include "tools/ltpctl/state/yaml_reader.h"
+
+#include <algorithm>
+#include <set>
+
+#include <yaml-cpp/yaml.h>
+
+#include "tools/ltpctl/state/file_error.h"
+#include "tools/ltpctl/state/layout.h"
+
+namespace ltpstate {
+namespace {
+
+// The pairs of a map, each key a non-empty-where-needed scalar given once.
+std::vector<std::pair<std::string, YAML::Node>> Pairs(const YAML::Node& map,
+                                                      const std::string& what) {
+    std::vector<std::pair<std::string, YAML::Node>> pairs;
+    if (map.IsNull())
+        return pairs;
+    if (!map.IsMap())
+        throw FileError(LineOf(map), what + " must be a map of names to values");
+    std::set<std::string> seen;
+    for (const auto& item : map) {
+        const std::string key = ScalarOf(item.first, "a key of " + what);
+        if (!seen.insert(key).second)
+            throw FileError(LineOf(item.first), what + " gives \"" + key + "\" twice");
+        pairs.emplace_back(key, item.second);
+    }
+    return pairs;
+}
+
+void CheckKey(const std::string& key, const YAML::Node& at, const std::string& what) {
+    if (key.empty())
+        throw FileError(LineOf(at), what + " has an empty name");
+    std::string ignored;
+    ReadKind(ltp::FieldKind::text, key, LineOf(at), what + " \"" + key + "\"", &ignored, nullptr,
+             nullptr);
+}
+
+// Reads the fields of one record from a map, leaving out the keys in `extra`, which the caller
+// reads. Fields that the map leaves out stay empty.
+template <class T>
+void ReadFields(const YAML::Node& map, const std::string& what, const FieldNaming& naming,
+                T& record, std::initializer_list<const char*> extra,
+                std::vector<std::pair<std::string, YAML::Node>>* extras = nullptr) {
+    std::set<const ltp::Field<T>*> given;
+    for (const auto& [key, value] : Pairs(map, what)) {
+        if (std::find_if(extra.begin(), extra.end(), [&](const char* e) { return key == e; }) !=
+            extra.end()) {
+            if (extras)
+                extras->emplace_back(key, value);
+            continue;
+        }
+        const ltp::Field<T>* f = naming.Find<T>(key);
+        if (!f || !InFile(*f))
+            throw FileError(LineOf(value), what + ": \"" + key + "\" is not a field of " +
+                                               ltp::record_name<T>() + " that the file holds");
+        if (!given.insert(f).second)
+            throw FileError(LineOf(value), what + ": " + f->wire_name + " is given twice");
+        ReadValue(*f, ScalarOf(value, what + " " + key), LineOf(value), what + " " + key,
+                  record);
+    }
+}
+
+std::vector<std::string> NameList(const YAML::Node& node, const std::string& what) {
+    std::vector<std::string> names;
+    if (node.IsNull())
+        return names;
+    if (!node.IsSequence())
+        throw FileError(LineOf(node), what + " must be a list of names");
+    for (const YAML::Node& item : node) {
+        std::string name = ScalarOf(item, what);
+        CheckKey(name, item, what);
+        if (std::find(names.begin(), names.end(), name) != names.end())
+            throw FileError(LineOf(item), what + " names \"" + name + "\" twice");
+        names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::map<std::string, std::int32_t> RightsMap(const YAML::Node& node, const std::string& what) {
+    std::map<std::string, std::int32_t> rights;
+    for (const auto& [name, value] : Pairs(node, what)) {
+        CheckKey(name, value, what);
+        std::int32_t bits = 0;
+        ReadKind(ltp::FieldKind::integer, ScalarOf(value, what), LineOf(value),
+                 what + " of \"" + name + "\"", nullptr, &bits, nullptr);
+        rights[name] = bits;
+    }
+    return rights;
+}
+
+void ReadProgram(const std::string& key, const YAML::Node& body, const FieldNaming& naming,
+                 ProgramEntry& p) {
+    const std::string what = "program \"" + key + "\"";
+    if (!SplitPath(key, p.path))
+        throw FileError(LineOf(body), what + ": a \"\\\" must come before a character");
+    for (const std::string& name : p.path) {
+        std::string ignored;
+        ReadKind(ltp::FieldKind::text, name, LineOf(body), what, &ignored, nullptr, nullptr);
+    }
+    p.program.text2 = p.path.back();
+    p.line = LineOf(body);
+    std::vector<std::pair<std::string, YAML::Node>> extras;
+    ReadFields(body, what, naming, p.program, {kRightsKey, kPathsKey}, &extras);
+    for (const auto& [key2, value] : extras) {
+        if (key2 == kPathsKey) {
+            for (const auto& [text, fields] : Pairs(value, what + " paths")) {
+                CheckKey(text, fields, what + " path");
+                ltp::ProgramPath& path = p.paths[text];
+                path.program_path = text;
+                ReadFields(fields, what + " path \"" + text + "\"", naming, path, {});
+            }
+            continue;
+        }
+        p.rights_line = LineOf(value);
+        for (const auto& [kind, grants] : Pairs(value, what + " rights")) {
+            if (kind == kUsersKey)
+                p.user_rights = RightsMap(grants, what + " rights");
+            else if (kind == kGroupsKey)
+                p.group_rights = RightsMap(grants, what + " rights");
+            else
+                throw FileError(LineOf(grants), what + " rights: \"" + kind +
+                                                    "\" is neither users nor groups");
+        }
+    }
+}
+
+void ReadSchedule(const YAML::Node& body, const std::string& channel, const FieldNaming& naming,
+                  ScheduleEntry& s) {
+    const std::string what = "a schedule of channel \"" + channel + "\"";
+    s.line = LineOf(body);
+    s.schedule.text2 = channel;
+    const ltp::Field<ltp::Schedule>* programField = nullptr;
+    for (const ltp::Field<ltp::Schedule>& f : ltp::fields<ltp::Schedule>())
+        if (f.integer == &ltp::Schedule::number3)
+            programField = &f;
+    std::vector<std::pair<std::string, YAML::Node>> extras;
+    const std::string programKey = naming.Name("Schedule", programField->wire_name);
+    ReadFields(body, what, naming, s.schedule,
+               {programKey.c_str(), programField->wire_name}, &extras);
+    for (const auto& [key, value] : extras) {
+        (void)key;
+        const std::string text = ScalarOf(value, what + " program");
+        // A plain number names no program of the tree; a quoted text or a name is a path.
+        if (value.Tag() != "!" && ReadInteger(text, s.program.number)) {
+            s.program.by_path = false;
+            continue;
+        }
+        s.program.by_path = true;
+        if (!SplitPath(text, s.program.path))
+            throw FileError(LineOf(value),
+                            what + ": a \"\\\" must come before a character in the program");
+    }
+}
+
+State ReadDocument(const YAML::Node& root, const FieldNaming& naming) {
+    State state;
+    for (const auto& [section, body] : Pairs(root, "the file")) {
+        if (section == kInformationKey) {
+            state.information = ScalarOf(body, "information");
+        } else if (section == kUsersKey) {
+            state.users.emplace();
+            for (const auto& [id, fields] : Pairs(body, "users")) {
+                CheckKey(id, fields, "user");
+                UserEntry u;
+                u.user.user_id = id;
+                u.line = LineOf(fields);
+                std::vector<std::pair<std::string, YAML::Node>> extras;
+                ReadFields(fields, "user \"" + id + "\"", naming, u.user, {kGroupsKey}, &extras);
+                for (const auto& extra : extras) {
+                    u.groups = NameList(extra.second, "the groups of user \"" + id + "\"");
+                    u.groups_line = LineOf(extra.second);
+                }
+                state.users->push_back(std::move(u));
+            }
+        } else if (section == kGroupsKey) {
+            state.groups.emplace();
+            for (const auto& [id, fields] : Pairs(body, "groups")) {
+                CheckKey(id, fields, "group");
+                GroupEntry g;
+                g.group.group_id = id;
+                g.line = LineOf(fields);
+                ReadFields(fields, "group \"" + id + "\"", naming, g.group, {});
+                state.groups->push_back(std::move(g));
+            }
+        } else if (section == kProgramsKey) {
+            state.programs.emplace();
+            for (const auto& [key, fields] : Pairs(body, "programs")) {
+                ProgramEntry p;
+                ReadProgram(key, fields, naming, p);
+                state.programs->push_back(std::move(p));
+            }
+        } else if (section == kChannelsKey) {
+            state.channels.emplace();
+            for (const auto& [id, fields] : Pairs(body, "channels")) {
+                CheckKey(id, fields, "channel");
+                ChannelEntry c;
+                c.channel.channel_id = id;
+                c.line = LineOf(fields);
+                std::vector<std::pair<std::string, YAML::Node>> extras;
+                ReadFields(fields, "channel \"" + id + "\"", naming, c.channel, {kSchedulesKey},
+                           &extras);
+                for (const auto& extra : extras) {
+                    if (!extra.second.IsSequence() && !extra.second.IsNull())
+                        throw FileError(LineOf(extra.second), "the schedules of channel \"" +
+                                                                  id + "\" must be a list");
+                    for (const YAML::Node& item : extra.second) {
+                        ScheduleEntry s;
+                        ReadSchedule(item, id, naming, s);
+                        c.schedules.push_back(std::move(s));
+                    }
+                }
+                state.channels->push_back(std::move(c));
+            }
+        } else if (section == kGlobalsKey) {
+            state.globals.emplace();
+            for (const auto& [key, fields] : Pairs(body, "globals")) {
+                CheckKey(key, fields, "global");
+                GlobalEntry g;
+                g.global.key = key;
+                g.line = LineOf(fields);
+                ReadFields(fields, "global \"" + key + "\"", naming, g.global, {});
+                state.globals->push_back(std::move(g));
+            }
+        } else if (section == kMtpKey) {
+            state.mtp.emplace();
+            for (const auto& [name, fields] : Pairs(body, "mtp")) {
+                CheckKey(name, fields, "MTP server");
+                MtpEntry m;
+                m.server.mtp_svr_name = name;
+                m.line = LineOf(fields);
+                ReadFields(fields, "MTP server \"" + name + "\"", naming, m.server, {});
+                state.mtp->push_back(std::move(m));
+            }
+        } else {
+            throw FileError(LineOf(body), "\"" + section +
+                                              "\" is not a section (information, users, groups,"
+                                              " programs, channels, globals, mtp)");
+        }
+    }
+    return state;
+}
+
+// Parents before children, and every parent in the file.
+void OrderPrograms(std::vector<ProgramEntry>& programs) {
+    std::stable_sort(programs.begin(), programs.end(),
+                     [](const ProgramEntry& a, const ProgramEntry& b) { return a.path < b.path; });
+    std::set<ProgramPath> known;
+    for (const ProgramEntry& p : programs) {
+        if (p.path.size() > 1 && !known.count(ProgramPath(p.path.begin(), p.path.end() - 1)))
+            throw FileError(p.line, "program \"" + JoinPath(p.path) + "\" lies under \"" +
+                                        JoinPath(ProgramPath(p.path.begin(), p.path.end() - 1)) +
+                                        "\", which the file does not hold");
+        known.insert(p.path);
+    }
+}
+
+} // namespace
+
+State ReadYaml(const std::string& text, const FieldNaming& naming) {
+    YAML::Node root;
+    try {
+        root = YAML::Load(text);
+    } catch (const YAML::Exception& e) {
+        throw FileError(e.mark.line + 1, "not YAML: " + e.msg);
+    }
+    if (!root.IsMap() && !root.IsNull())
+        throw FileError(LineOf(root), "the file must be a map of sections");
+    State state;
+    try {
+        state = ReadDocument(root, naming);
+    } catch (const YAML::Exception& e) {
+        throw FileError(e.mark.line + 1, e.msg);
+    }
+    if (state.programs)
+        OrderPrograms(*state.programs);
+    return state;
+}
+
+} // namespace ltpstate
