@@ -145,7 +145,7 @@ private:
         }
     }
 
-    template <class Entry, class T, class Key, class Add, class Modify, class Delete>
+    template <class Entry, class T, class Add, class Modify, class Delete>
     void PlanKeyed(Phase phase, const std::string& noun,
                    const std::optional<std::vector<Entry>>& want,
                    const std::optional<std::vector<Entry>>& have, T Entry::*record,

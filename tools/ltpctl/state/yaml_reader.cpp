@@ -44,7 +44,9 @@ void ReadFields(const YAML::Node& map, const std::string& what, const FieldNamin
                 T& record, std::initializer_list<const char*> extra,
                 std::vector<std::pair<std::string, YAML::Node>>* extras = nullptr) {
     std::set<const ltp::Field<T>*> given;
-    for (const auto& [key, value] : Pairs(map, what)) {
+    for (const auto& pair : Pairs(map, what)) {
+        const std::string& key = pair.first;
+        const YAML::Node& value = pair.second;
         if (std::find_if(extra.begin(), extra.end(), [&](const char* e) { return key == e; }) !=
             extra.end()) {
             if (extras)
@@ -249,6 +251,8 @@ void OrderPrograms(std::vector<ProgramEntry>& programs) {
                      [](const ProgramEntry& a, const ProgramEntry& b) { return a.path < b.path; });
     std::set<ProgramPath> known;
     for (const ProgramEntry& p : programs) {
+        if (known.count(p.path))
+            throw FileError(p.line, "program \"" + JoinPath(p.path) + "\" is given twice");
         if (p.path.size() > 1 && !known.count(ProgramPath(p.path.begin(), p.path.end() - 1)))
             throw FileError(p.line, "program \"" + JoinPath(p.path) + "\" lies under \"" +
                                         JoinPath(ProgramPath(p.path.begin(), p.path.end() - 1)) +
