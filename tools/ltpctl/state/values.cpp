@@ -80,6 +80,56 @@ bool ReadDate(const std::string& text, double& days) {
     return ltpctl::ParseIsoDate(text, days, why);
 }
 
+namespace {
+
+bool IsUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+        const unsigned c = byte(i);
+        std::size_t length = 0;
+        unsigned point = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xc2 && c <= 0xdf) {
+            length = 2;
+            point = c & 0x1f;
+        } else if (c >= 0xe0 && c <= 0xef) {
+            length = 3;
+            point = c & 0x0f;
+        } else if (c >= 0xf0 && c <= 0xf4) {
+            length = 4;
+            point = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((byte(i + k) & 0xc0) != 0x80)
+                return false;
+            point = (point << 6) | (byte(i + k) & 0x3f);
+        }
+        const unsigned least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (point < least[length] || point > 0x10ffff || (point >= 0xd800 && point <= 0xdfff))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+constexpr const char* kBinaryTag = "tag:yaml.org,2002:binary";
+
+} // namespace
+
+void EmitText(YAML::Emitter& out, const std::string& text) {
+    if (IsUtf8(text))
+        out << text;
+    else
+        out << YAML::Binary(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+}
+
 int LineOf(const YAML::Node& node) {
     return node.Mark().line + 1;
 }
@@ -89,7 +139,12 @@ std::string ScalarOf(const YAML::Node& node, std::string_view what) {
         return std::string();
     if (!node.IsScalar())
         throw FileError(LineOf(node), std::string(what) + " must be a single value");
-    return node.Scalar();
+    if (node.Tag() != kBinaryTag)
+        return node.Scalar();
+    const std::vector<unsigned char> bytes = YAML::DecodeBase64(node.Scalar());
+    if (bytes.empty() && node.Scalar().find_first_not_of(" \t\r\n") != std::string::npos)
+        throw FileError(LineOf(node), std::string(what) + " is not base64");
+    return std::string(bytes.begin(), bytes.end());
 }
 
 namespace {

@@ -12,8 +12,9 @@
 #include <ltpadmin/client.h>
 
 namespace YAML {
+class Emitter;
 class Node;
-}
+} // namespace YAML
 
 namespace ltpstate {
 
@@ -43,9 +44,14 @@ bool ReadInteger(std::string_view text, std::int32_t& value);
 bool ReadDecimal(std::string_view text, double& value);
 bool ReadDate(const std::string& text, double& days); // ISO-8601 or a plain number
 
+// Writes a text so that it reads back byte for byte: as a YAML text when it is UTF-8, else (a
+// server's code page) as base64 tagged !!binary, since YAML would replace the bytes.
+void EmitText(YAML::Emitter& out, const std::string& text);
+
 // The line of a node in the file (1-based).
 int LineOf(const YAML::Node& node);
-// The scalar text of a node; throws FileError when it is a list or a map.
+// The scalar text of a node (a !!binary one decoded); throws FileError when it is a list or a
+// map.
 std::string ScalarOf(const YAML::Node& node, std::string_view what);
 
 template <class T> std::string ShowValue(const ltp::Field<T>& f, const T& record) {

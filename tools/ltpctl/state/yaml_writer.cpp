@@ -18,7 +18,7 @@ void EmitFields(YAML::Emitter& out, const T& record, const FieldNaming& naming) 
             continue;
         out << YAML::Key << naming.Name(ltp::record_name<T>(), f.wire_name) << YAML::Value;
         if (f.kind == ltp::FieldKind::text)
-            out << record.*f.text;
+            EmitText(out, record.*f.text);
         else
             out << ShowValue(f, record);
     }
@@ -29,18 +29,25 @@ void EmitRights(YAML::Emitter& out, const char* key,
     if (rights.empty())
         return;
     out << YAML::Key << key << YAML::Value << YAML::Flow << YAML::BeginMap;
-    for (const auto& [name, value] : rights)
-        out << YAML::Key << name << YAML::Value << value;
+    for (const auto& [name, value] : rights) {
+        out << YAML::Key;
+        EmitText(out, name);
+        out << YAML::Value << value;
+    }
     out << YAML::EndMap;
 }
 
 void EmitProgram(YAML::Emitter& out, const ProgramEntry& p, const FieldNaming& naming) {
-    out << YAML::Key << JoinPath(p.path) << YAML::Value << YAML::BeginMap;
+    out << YAML::Key;
+    EmitText(out, JoinPath(p.path));
+    out << YAML::Value << YAML::BeginMap;
     EmitFields(out, p.program, naming);
     if (!p.paths.empty()) {
         out << YAML::Key << kPathsKey << YAML::Value << YAML::BeginMap;
         for (const auto& [text, path] : p.paths) {
-            out << YAML::Key << text << YAML::Value << YAML::Flow << YAML::BeginMap;
+            out << YAML::Key;
+            EmitText(out, text);
+            out << YAML::Value << YAML::Flow << YAML::BeginMap;
             EmitFields(out, path, naming);
             out << YAML::EndMap;
         }
@@ -60,9 +67,11 @@ void EmitSchedule(YAML::Emitter& out, const ScheduleEntry& s, const FieldNaming&
     for (const ltp::Field<ltp::Schedule>& f : ltp::fields<ltp::Schedule>()) {
         if (f.integer == &ltp::Schedule::number3) {
             const std::string key = naming.Name(ltp::record_name<ltp::Schedule>(), f.wire_name);
-            if (s.program.by_path)
-                out << YAML::Key << key << YAML::Value << YAML::DoubleQuoted
-                    << JoinPath(s.program.path);
+            if (s.program.by_path) {
+                // Quoted, so that a place whose name is all digits is not read as a number.
+                out << YAML::Key << key << YAML::Value << YAML::DoubleQuoted;
+                EmitText(out, JoinPath(s.program.path));
+            }
             else if (s.program.number != 0)
                 out << YAML::Key << key << YAML::Value << s.program.number;
             continue;
@@ -85,7 +94,9 @@ void EmitSection(YAML::Emitter& out, const char* name, const std::vector<Entry>&
                      [&](const Entry* a, const Entry* b) { return keyOf(*a) < keyOf(*b); });
     out << YAML::Key << name << YAML::Value << YAML::BeginMap;
     for (const Entry* e : sorted) {
-        out << YAML::Key << keyOf(*e) << YAML::Value << YAML::BeginMap;
+        out << YAML::Key;
+        EmitText(out, keyOf(*e));
+        out << YAML::Value << YAML::BeginMap;
         body(*e);
         out << YAML::EndMap;
     }
@@ -98,14 +109,21 @@ std::string WriteYaml(const State& state, const FieldNaming& naming) {
     YAML::Emitter out;
     out << YAML::BeginMap;
     if (state.information)
-        out << YAML::Key << kInformationKey << YAML::Value << *state.information;
+    {
+        out << YAML::Key << kInformationKey << YAML::Value;
+        EmitText(out, *state.information);
+    }
     if (state.users)
         EmitSection(
             out, kUsersKey, *state.users, [](const UserEntry& u) { return u.user.user_id; },
             [&](const UserEntry& u) {
                 EmitFields(out, u.user, naming);
-                if (!u.groups.empty())
-                    out << YAML::Key << kGroupsKey << YAML::Value << YAML::Flow << u.groups;
+                if (u.groups.empty())
+                    return;
+                out << YAML::Key << kGroupsKey << YAML::Value << YAML::Flow << YAML::BeginSeq;
+                for (const std::string& g : u.groups)
+                    EmitText(out, g);
+                out << YAML::EndSeq;
             });
     if (state.groups)
         EmitSection(
