@@ -1,6 +1,6 @@
 // CConnection and CLTPConnection: the one TCP connection of a session. It sends the current request
-// in pieces of at most 1024 bytes, collects the response, frames it by its head and
-// "Content-Length:", and ends the session's wait by setting the request event after recording an
+// in pieces of at most 1024 bytes, collects the response, frames it by its head and the length it
+// announces, and ends the session's wait by setting the request event after recording an
 // error code. Everything runs from socket notifications on the thread that connected.
 #pragma once
 
@@ -78,8 +78,11 @@ protected:
 
     // Clears what belongs to the response of the current request.
     void ResetResponse();
-    // Looks for the blank line that ends the head, in the bytes that are new since the last read.
-    void ScanHead(ULONG nOldLength);
+    // Looks for the end of the head in the bytes that are new since the last read and, once it has
+    // arrived, takes where the body starts and how long it is announced to be.
+    void ReadHead(ULONG nOldLength);
+    // Whether the body has arrived whole, once the head has.
+    bool BodyComplete() const;
     // The request going out: the lent bytes, or else the own copy.
     const char* RequestData() const {
         return m_pLentRequest ? m_pLentRequest : m_request.GetData();
@@ -88,9 +91,10 @@ protected:
     // Forgets the request, lent or own.
     void DropRequest();
 
-    int m_bFirstRead;     // the head (and so Content-Length) has not been found yet
+    int m_bFirstRead;     // the head (and so the body length) has not been found yet
     LONG m_nError;        // error code of the current request
-    int m_nContentLength; // Content-Length of the current response; 0 when absent or not read yet
+    int m_nContentLength; // announced body length of the current response; 0 when absent or not
+                          // read yet
     HWND m_hNotifyWnd;    // receives WM_LTP_CLOSED
     ULONG m_nSendOffset;  // bytes of the request already sent, kept per connection
     ULONG m_nBodyOffset;  // offset of the body in m_response once the head has arrived

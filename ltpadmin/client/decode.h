@@ -1,0 +1,104 @@
+// Reading a whole response into the value types: its status, its records (through the field
+// reflection, with the scanner and record walk of the protocol layer), a value element, the body.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ltpadmin/client.h"
+#include "ltpadmin/client/connection.h"
+#include "ltpadmin/protocol/element.h"
+#include "ltpadmin/protocol/response.h"
+
+namespace ltp::detail {
+
+// The status code; ProtocolError when the response has none.
+int StatusCode(const Response& response);
+// Throws Refused for any status but 200, ProtocolError when the response has no status code.
+void CheckStatus(const Response& response);
+
+// The number in the first element named tag; ProtocolError when there is none or it is no
+// 32-bit number.
+std::int32_t DecodeValue(const Response& response, const char* tag, const unsigned char* lead);
+
+// Heap bytes a text holds beyond the string itself.
+inline std::size_t HeapBytes(const std::string& text) {
+    return text.capacity() > std::string().capacity() ? text.capacity() + 1 : 0;
+}
+
+// Fills record from the element of its tag that the scanner reaches first; false when none.
+// Adds the heap bytes its texts hold to *heap.
+template <class T>
+bool DecodeRecord(CTextScanner& scanner, T& record, std::size_t* heap = nullptr) {
+    const char* tag = record_name<T>();
+    if (!OpenElement(scanner, tag, static_cast<UINT>(std::char_traits<char>::length(tag))))
+        return false;
+    const std::vector<Field<T>>& list = fields<T>();
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const Field<T>& f = list[i];
+        // Fields are separated by "|"; the last one ends at the "<" of the closing tag.
+        const char end = i + 1 == list.size() ? '<' : '|';
+        switch (f.kind) {
+            case FieldKind::text: {
+                const CTextSpan value = scanner.SkipTo(end);
+                std::string& text = record.*f.text;
+                text.assign(value.start, value.length);
+                if (heap != nullptr)
+                    *heap += HeapBytes(text);
+                break;
+            }
+            case FieldKind::integer:
+                // Digits only, no sign; the 32-bit pattern is kept.
+                record.*f.integer = static_cast<std::int32_t>(scanner.ReadUnsigned());
+                scanner.SkipTo(end);
+                break;
+            case FieldKind::decimal:
+            case FieldKind::date:
+                record.*f.decimal = scanner.ReadDecimal();
+                scanner.SkipTo(end);
+                break;
+        }
+        if (end == '|')
+            scanner.Match('|');
+    }
+    return true;
+}
+
+// Every record of the body in order. Throws TransportError (limit) once the records would hold
+// more than most bytes.
+template <class T>
+std::vector<T> DecodeList(const Response& response, const unsigned char* lead, std::size_t most) {
+    std::vector<T> records;
+    const char* body = response.data + response.body_offset;
+    CRecordWalk walk(body, static_cast<ULONG>(response.length - response.body_offset), lead);
+    const char* span = nullptr;
+    UINT span_length = 0;
+    std::size_t bytes = 0;
+    while (walk.Next(span, span_length)) {
+        CTextScanner scanner(span, span_length, lead);
+        T record;
+        if (!DecodeRecord(scanner, record, &bytes))
+            continue;
+        bytes += sizeof(T);
+        if (bytes > most)
+            throw TransportError(TransportError::Kind::limit, "",
+                                 "the records of the response pass the limit of " +
+                                     std::to_string(most) + " bytes");
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+// The first record of the body; ProtocolError when it holds none.
+template <class T> T DecodeFirst(const Response& response, const unsigned char* lead) {
+    CTextScanner scanner(response.data + response.body_offset,
+                         static_cast<UINT>(response.length - response.body_offset), lead);
+    T record;
+    if (!DecodeRecord(scanner, record))
+        throw ProtocolError(std::string("the response holds no ") + record_name<T>() + " record");
+    return record;
+}
+
+} // namespace ltp::detail
