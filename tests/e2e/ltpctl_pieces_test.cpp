@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tools/ltpctl/batch.h"
-#include "tools/ltpctl/dates.h"
+#include "tools/common/dates.h"
 #include "tools/ltpctl/exit_codes.h"
 #include "tools/ltpctl/failure_text.h"
 #include "tools/ltpctl/output.h"
@@ -17,6 +17,7 @@
 namespace {
 
 using namespace ltpctl;
+using namespace ltptools;
 
 struct DateCase {
     const char* text;

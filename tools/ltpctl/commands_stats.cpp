@@ -1,7 +1,7 @@
 // stats: usage of programs by a user, of one program, and the most used programs, over a period.
 #include "tools/ltpctl/commands.h"
 
-#include "tools/ltpctl/dates.h"
+#include "tools/common/dates.h"
 
 namespace ltpctl {
 namespace {
@@ -16,9 +16,9 @@ struct Period {
 
     int Check(RunContext& ctx) {
         std::string error;
-        if (!ParseIsoDate(from, start, error))
+        if (!ltptools::ParseIsoDate(from, start, error))
             return Refuse(ctx, kExitUsage, "--from: " + error);
-        if (!ParseIsoDate(to, stop, error))
+        if (!ltptools::ParseIsoDate(to, stop, error))
             return Refuse(ctx, kExitUsage, "--to: " + error);
         return kExitOk;
     }

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "tools/ltpctl/dates.h"
+#include "tools/common/dates.h"
 #include "tools/ltpctl/exit_codes.h"
 
 namespace ltpctl {
@@ -146,7 +146,7 @@ std::string FieldText(const void* record, const FieldInfo& field) {
         case FieldKind::Date: {
             double v;
             std::memcpy(&v, base, sizeof v);
-            return FormatIsoDate(v);
+            return ltptools::FormatIsoDate(v);
         }
     }
     return std::string();
@@ -228,7 +228,7 @@ int SetField(void* record, const FieldInfo& field, const std::string& value,
         case FieldKind::Date: {
             double v = 0;
             std::string why;
-            if (!ParseIsoDate(value, v, why)) {
+            if (!ltptools::ParseIsoDate(value, v, why)) {
                 error = optionName + ": " + why;
                 return kExitUsage;
             }

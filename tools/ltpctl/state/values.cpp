@@ -6,7 +6,7 @@
 
 #include <yaml-cpp/yaml.h>
 
-#include "tools/ltpctl/dates.h"
+#include "tools/common/dates.h"
 #include "tools/ltpctl/state/file_error.h"
 
 namespace ltpstate {
@@ -32,7 +32,7 @@ std::string WriteDecimal(double value) {
 }
 
 std::string WriteDate(double days) {
-    return days == 0 ? std::string("0") : ltpctl::FormatIsoDate(days);
+    return days == 0 ? std::string("0") : ltptools::FormatIsoDate(days);
 }
 
 bool SameDecimal(double a, double b) {
@@ -77,7 +77,7 @@ bool ReadDate(const std::string& text, double& days) {
     if (ReadDecimal(text, days))
         return true;
     std::string why;
-    return ltpctl::ParseIsoDate(text, days, why);
+    return ltptools::ParseIsoDate(text, days, why);
 }
 
 namespace {

@@ -1,9 +1,9 @@
-#include "tools/ltpctl/dates.h"
+#include "tools/common/dates.h"
 
 #include <cmath>
 #include <cstdio>
 
-namespace ltpctl {
+namespace ltptools {
 namespace {
 
 // Day 0 of the wire representation, counted from 1970-01-01.
@@ -143,4 +143,4 @@ std::string FormatIsoDate(double days) {
     return buf;
 }
 
-} // namespace ltpctl
+} // namespace ltptools

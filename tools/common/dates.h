@@ -1,10 +1,10 @@
 // Dates on the wire are days since 1899-12-30 as a double, the fraction being the time of day
-// (the OLE automation date). ltpctl reads and writes them as ISO-8601 text.
+// (the OLE automation date). The tools read and write them as ISO-8601 text.
 #pragma once
 
 #include <string>
 
-namespace ltpctl {
+namespace ltptools {
 
 // Accepts "YYYY-MM-DD", optionally followed by "T" or a blank and "HH:MM", "HH:MM:SS" or
 // "HH:MM:SS.fff", optionally ending in "Z". Times are UTC, as the server keeps them. Returns
@@ -15,4 +15,4 @@ bool ParseIsoDate(const std::string& text, double& days, std::string& error);
 // Values outside the years 1 to 9999 are written as the plain number.
 std::string FormatIsoDate(double days);
 
-} // namespace ltpctl
+} // namespace ltptools
