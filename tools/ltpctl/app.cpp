@@ -17,6 +17,7 @@ void AddAllCommands(CLI::App& app, ActionSlot& slot) {
     AddStatsCommands(app, slot);
     AddMtpPathCommands(app, slot);
     AddServerCommands(app, slot);
+    AddConfigCommands(app, slot);
 }
 
 namespace {

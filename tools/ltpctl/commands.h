@@ -12,6 +12,7 @@ void AddRightsCommands(CLI::App& app, ActionSlot& slot);    // rights, permissio
 void AddStatsCommands(CLI::App& app, ActionSlot& slot);     // stats
 void AddMtpPathCommands(CLI::App& app, ActionSlot& slot);   // mtp, paths
 void AddServerCommands(CLI::App& app, ActionSlot& slot);    // info, sysinfo, log
+void AddConfigCommands(CLI::App& app, ActionSlot& slot);    // export, diff, apply
 
 // Every family, in the order the help lists them.
 void AddAllCommands(CLI::App& app, ActionSlot& slot);

@@ -9,6 +9,7 @@ ApplyResult Apply(ltp::Client& client, Plan& plan, const std::function<void(cons
             step.run(client, plan.ids);
         } catch (const ltp::Error& e) {
             result.failed = true;
+            result.refused = dynamic_cast<const ltp::Refused*>(&e) != nullptr;
             result.error = e.what();
             return result;
         }

@@ -16,6 +16,7 @@ namespace ltpstate {
 struct ApplyResult {
     std::size_t done = 0;  // steps carried out, from the first
     bool failed = false;   // the step after them failed
+    bool refused = false;  // by the server (else the connection failed)
     std::string error;     // why
 };
 
