@@ -130,19 +130,19 @@ void EmitText(YAML::Emitter& out, const std::string& text) {
         out << YAML::Binary(reinterpret_cast<const unsigned char*>(text.data()), text.size());
 }
 
-int LineOf(const YAML::Node& node) {
-    return node.Mark().line + 1;
+int LineOf(const YamlNode& node) {
+    return node.line;
 }
 
-std::string ScalarOf(const YAML::Node& node, std::string_view what) {
+std::string ScalarOf(const YamlNode& node, std::string_view what) {
     if (node.IsNull())
         return std::string();
     if (!node.IsScalar())
         throw FileError(LineOf(node), std::string(what) + " must be a single value");
-    if (node.Tag() != kBinaryTag)
-        return node.Scalar();
-    const std::vector<unsigned char> bytes = YAML::DecodeBase64(node.Scalar());
-    if (bytes.empty() && node.Scalar().find_first_not_of(" \t\r\n") != std::string::npos)
+    if (node.tag != kBinaryTag)
+        return node.scalar;
+    const std::vector<unsigned char> bytes = YAML::DecodeBase64(node.scalar);
+    if (bytes.empty() && node.scalar.find_first_not_of(" \t\r\n") != std::string::npos)
         throw FileError(LineOf(node), std::string(what) + " is not base64");
     return std::string(bytes.begin(), bytes.end());
 }

@@ -11,9 +11,10 @@
 
 #include <ltpadmin/client.h>
 
+#include "tools/ltpctl/state/yaml_tree.h"
+
 namespace YAML {
 class Emitter;
-class Node;
 } // namespace YAML
 
 namespace ltpstate {
@@ -49,10 +50,10 @@ bool ReadDate(const std::string& text, double& days); // ISO-8601 or a plain num
 void EmitText(YAML::Emitter& out, const std::string& text);
 
 // The line of a node in the file (1-based).
-int LineOf(const YAML::Node& node);
+int LineOf(const YamlNode& node);
 // The scalar text of a node (a !!binary one decoded); throws FileError when it is a list or a
 // map.
-std::string ScalarOf(const YAML::Node& node, std::string_view what);
+std::string ScalarOf(const YamlNode& node, std::string_view what);
 
 template <class T> std::string ShowValue(const ltp::Field<T>& f, const T& record) {
     switch (f.kind) {

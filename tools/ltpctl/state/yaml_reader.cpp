@@ -3,33 +3,34 @@
 #include <algorithm>
 #include <set>
 
-#include <yaml-cpp/yaml.h>
 
 #include "tools/ltpctl/state/file_error.h"
 #include "tools/ltpctl/state/layout.h"
+#include "tools/ltpctl/state/yaml_tree.h"
 
 namespace ltpstate {
 namespace {
 
 // The pairs of a map, each key a non-empty-where-needed scalar given once.
-std::vector<std::pair<std::string, YAML::Node>> Pairs(const YAML::Node& map,
+std::vector<std::pair<std::string, const YamlNode*>> Pairs(const YamlNode& map,
                                                       const std::string& what) {
-    std::vector<std::pair<std::string, YAML::Node>> pairs;
+    std::vector<std::pair<std::string, const YamlNode*>> pairs;
     if (map.IsNull())
         return pairs;
     if (!map.IsMap())
         throw FileError(LineOf(map), what + " must be a map of names to values");
     std::set<std::string> seen;
-    for (const auto& item : map) {
-        const std::string key = ScalarOf(item.first, "a key of " + what);
+    for (std::size_t i = 0; i + 1 < map.children.size(); i += 2) {
+        const YamlNode& keyNode = map.children[i];
+        const std::string key = ScalarOf(keyNode, "a key of " + what);
         if (!seen.insert(key).second)
-            throw FileError(LineOf(item.first), what + " gives \"" + key + "\" twice");
-        pairs.emplace_back(key, item.second);
+            throw FileError(LineOf(keyNode), what + " gives \"" + key + "\" twice");
+        pairs.emplace_back(key, &map.children[i + 1]);
     }
     return pairs;
 }
 
-void CheckKey(const std::string& key, const YAML::Node& at, const std::string& what) {
+void CheckKey(const std::string& key, const YamlNode& at, const std::string& what) {
     if (key.empty())
         throw FileError(LineOf(at), what + " has an empty name");
     std::string ignored;
@@ -40,17 +41,17 @@ void CheckKey(const std::string& key, const YAML::Node& at, const std::string& w
 // Reads the fields of one record from a map, leaving out the keys in `extra`, which the caller
 // reads. Fields that the map leaves out stay empty.
 template <class T>
-void ReadFields(const YAML::Node& map, const std::string& what, const FieldNaming& naming,
+void ReadFields(const YamlNode& map, const std::string& what, const FieldNaming& naming,
                 T& record, std::initializer_list<const char*> extra,
-                std::vector<std::pair<std::string, YAML::Node>>* extras = nullptr) {
+                std::vector<std::pair<std::string, const YamlNode*>>* extras = nullptr) {
     std::set<const ltp::Field<T>*> given;
     for (const auto& pair : Pairs(map, what)) {
         const std::string& key = pair.first;
-        const YAML::Node& value = pair.second;
+        const YamlNode& value = *pair.second;
         if (std::find_if(extra.begin(), extra.end(), [&](const char* e) { return key == e; }) !=
             extra.end()) {
             if (extras)
-                extras->emplace_back(key, value);
+                extras->emplace_back(key, &value);
             continue;
         }
         const ltp::Field<T>* f = naming.Find<T>(key);
@@ -64,13 +65,13 @@ void ReadFields(const YAML::Node& map, const std::string& what, const FieldNamin
     }
 }
 
-std::vector<std::string> NameList(const YAML::Node& node, const std::string& what) {
+std::vector<std::string> NameList(const YamlNode& node, const std::string& what) {
     std::vector<std::string> names;
     if (node.IsNull())
         return names;
     if (!node.IsSequence())
         throw FileError(LineOf(node), what + " must be a list of names");
-    for (const YAML::Node& item : node) {
+    for (const YamlNode& item : node.children) {
         std::string name = ScalarOf(item, what);
         CheckKey(name, item, what);
         if (std::find(names.begin(), names.end(), name) != names.end())
@@ -81,9 +82,10 @@ std::vector<std::string> NameList(const YAML::Node& node, const std::string& wha
     return names;
 }
 
-std::map<std::string, std::int32_t> RightsMap(const YAML::Node& node, const std::string& what) {
+std::map<std::string, std::int32_t> RightsMap(const YamlNode& node, const std::string& what) {
     std::map<std::string, std::int32_t> rights;
-    for (const auto& [name, value] : Pairs(node, what)) {
+    for (const auto& [name, valueNode] : Pairs(node, what)) {
+        const YamlNode& value = *valueNode;
         CheckKey(name, value, what);
         std::int32_t bits = 0;
         ReadKind(ltp::FieldKind::integer, ScalarOf(value, what), LineOf(value),
@@ -93,7 +95,7 @@ std::map<std::string, std::int32_t> RightsMap(const YAML::Node& node, const std:
     return rights;
 }
 
-void ReadProgram(const std::string& key, const YAML::Node& body, const FieldNaming& naming,
+void ReadProgram(const std::string& key, const YamlNode& body, const FieldNaming& naming,
                  ProgramEntry& p) {
     const std::string what = "program \"" + key + "\"";
     if (!SplitPath(key, p.path))
@@ -104,11 +106,13 @@ void ReadProgram(const std::string& key, const YAML::Node& body, const FieldNami
     }
     p.program.text2 = p.path.back();
     p.line = LineOf(body);
-    std::vector<std::pair<std::string, YAML::Node>> extras;
+    std::vector<std::pair<std::string, const YamlNode*>> extras;
     ReadFields(body, what, naming, p.program, {kRightsKey, kPathsKey}, &extras);
-    for (const auto& [key2, value] : extras) {
+    for (const auto& [key2, valueNode] : extras) {
+        const YamlNode& value = *valueNode;
         if (key2 == kPathsKey) {
-            for (const auto& [text, fields] : Pairs(value, what + " paths")) {
+            for (const auto& [text, fieldsNode] : Pairs(value, what + " paths")) {
+                const YamlNode& fields = *fieldsNode;
                 CheckKey(text, fields, what + " path");
                 ltp::ProgramPath& path = p.paths[text];
                 path.program_path = text;
@@ -117,7 +121,8 @@ void ReadProgram(const std::string& key, const YAML::Node& body, const FieldNami
             continue;
         }
         p.rights_line = LineOf(value);
-        for (const auto& [kind, grants] : Pairs(value, what + " rights")) {
+        for (const auto& [kind, grantsNode] : Pairs(value, what + " rights")) {
+            const YamlNode& grants = *grantsNode;
             if (kind == kUsersKey)
                 p.user_rights = RightsMap(grants, what + " rights");
             else if (kind == kGroupsKey)
@@ -129,7 +134,7 @@ void ReadProgram(const std::string& key, const YAML::Node& body, const FieldNami
     }
 }
 
-void ReadSchedule(const YAML::Node& body, const std::string& channel, const FieldNaming& naming,
+void ReadSchedule(const YamlNode& body, const std::string& channel, const FieldNaming& naming,
                   ScheduleEntry& s) {
     const std::string what = "a schedule of channel \"" + channel + "\"";
     s.line = LineOf(body);
@@ -138,15 +143,16 @@ void ReadSchedule(const YAML::Node& body, const std::string& channel, const Fiel
     for (const ltp::Field<ltp::Schedule>& f : ltp::fields<ltp::Schedule>())
         if (f.integer == &ltp::Schedule::number3)
             programField = &f;
-    std::vector<std::pair<std::string, YAML::Node>> extras;
+    std::vector<std::pair<std::string, const YamlNode*>> extras;
     const std::string programKey = naming.Name("Schedule", programField->wire_name);
     ReadFields(body, what, naming, s.schedule,
                {programKey.c_str(), programField->wire_name}, &extras);
-    for (const auto& [key, value] : extras) {
+    for (const auto& [key, valueNode] : extras) {
+        const YamlNode& value = *valueNode;
         (void)key;
         const std::string text = ScalarOf(value, what + " program");
         // A plain number names no program of the tree; a quoted text or a name is a path.
-        if (value.Tag() != "!" && ReadInteger(text, s.program.number)) {
+        if (value.tag != "!" && ReadInteger(text, s.program.number)) {
             s.program.by_path = false;
             continue;
         }
@@ -157,29 +163,32 @@ void ReadSchedule(const YAML::Node& body, const std::string& channel, const Fiel
     }
 }
 
-State ReadDocument(const YAML::Node& root, const FieldNaming& naming) {
+State ReadDocument(const YamlNode& root, const FieldNaming& naming) {
     State state;
-    for (const auto& [section, body] : Pairs(root, "the file")) {
+    for (const auto& [section, bodyNode] : Pairs(root, "the file")) {
+        const YamlNode& body = *bodyNode;
         if (section == kInformationKey) {
             state.information = ScalarOf(body, "information");
         } else if (section == kUsersKey) {
             state.users.emplace();
-            for (const auto& [id, fields] : Pairs(body, "users")) {
+            for (const auto& [id, fieldsNode] : Pairs(body, "users")) {
+                const YamlNode& fields = *fieldsNode;
                 CheckKey(id, fields, "user");
                 UserEntry u;
                 u.user.user_id = id;
                 u.line = LineOf(fields);
-                std::vector<std::pair<std::string, YAML::Node>> extras;
+                std::vector<std::pair<std::string, const YamlNode*>> extras;
                 ReadFields(fields, "user \"" + id + "\"", naming, u.user, {kGroupsKey}, &extras);
                 for (const auto& extra : extras) {
-                    u.groups = NameList(extra.second, "the groups of user \"" + id + "\"");
-                    u.groups_line = LineOf(extra.second);
+                    u.groups = NameList(*extra.second, "the groups of user \"" + id + "\"");
+                    u.groups_line = LineOf(*extra.second);
                 }
                 state.users->push_back(std::move(u));
             }
         } else if (section == kGroupsKey) {
             state.groups.emplace();
-            for (const auto& [id, fields] : Pairs(body, "groups")) {
+            for (const auto& [id, fieldsNode] : Pairs(body, "groups")) {
+                const YamlNode& fields = *fieldsNode;
                 CheckKey(id, fields, "group");
                 GroupEntry g;
                 g.group.group_id = id;
@@ -189,26 +198,28 @@ State ReadDocument(const YAML::Node& root, const FieldNaming& naming) {
             }
         } else if (section == kProgramsKey) {
             state.programs.emplace();
-            for (const auto& [key, fields] : Pairs(body, "programs")) {
+            for (const auto& [key, fieldsNode] : Pairs(body, "programs")) {
+                const YamlNode& fields = *fieldsNode;
                 ProgramEntry p;
                 ReadProgram(key, fields, naming, p);
                 state.programs->push_back(std::move(p));
             }
         } else if (section == kChannelsKey) {
             state.channels.emplace();
-            for (const auto& [id, fields] : Pairs(body, "channels")) {
+            for (const auto& [id, fieldsNode] : Pairs(body, "channels")) {
+                const YamlNode& fields = *fieldsNode;
                 CheckKey(id, fields, "channel");
                 ChannelEntry c;
                 c.channel.channel_id = id;
                 c.line = LineOf(fields);
-                std::vector<std::pair<std::string, YAML::Node>> extras;
+                std::vector<std::pair<std::string, const YamlNode*>> extras;
                 ReadFields(fields, "channel \"" + id + "\"", naming, c.channel, {kSchedulesKey},
                            &extras);
                 for (const auto& extra : extras) {
-                    if (!extra.second.IsSequence() && !extra.second.IsNull())
-                        throw FileError(LineOf(extra.second), "the schedules of channel \"" +
+                    if (!extra.second->IsSequence() && !extra.second->IsNull())
+                        throw FileError(LineOf(*extra.second), "the schedules of channel \"" +
                                                                   id + "\" must be a list");
-                    for (const YAML::Node& item : extra.second) {
+                    for (const YamlNode& item : extra.second->children) {
                         ScheduleEntry s;
                         ReadSchedule(item, id, naming, s);
                         c.schedules.push_back(std::move(s));
@@ -218,7 +229,8 @@ State ReadDocument(const YAML::Node& root, const FieldNaming& naming) {
             }
         } else if (section == kGlobalsKey) {
             state.globals.emplace();
-            for (const auto& [key, fields] : Pairs(body, "globals")) {
+            for (const auto& [key, fieldsNode] : Pairs(body, "globals")) {
+                const YamlNode& fields = *fieldsNode;
                 CheckKey(key, fields, "global");
                 GlobalEntry g;
                 g.global.key = key;
@@ -228,7 +240,8 @@ State ReadDocument(const YAML::Node& root, const FieldNaming& naming) {
             }
         } else if (section == kMtpKey) {
             state.mtp.emplace();
-            for (const auto& [name, fields] : Pairs(body, "mtp")) {
+            for (const auto& [name, fieldsNode] : Pairs(body, "mtp")) {
+                const YamlNode& fields = *fieldsNode;
                 CheckKey(name, fields, "MTP server");
                 MtpEntry m;
                 m.server.mtp_svr_name = name;
@@ -264,20 +277,10 @@ void OrderPrograms(std::vector<ProgramEntry>& programs) {
 } // namespace
 
 State ReadYaml(const std::string& text, const FieldNaming& naming) {
-    YAML::Node root;
-    try {
-        root = YAML::Load(text);
-    } catch (const YAML::Exception& e) {
-        throw FileError(e.mark.line + 1, "not YAML: " + e.msg);
-    }
+    const YamlNode root = ParseYaml(text);
     if (!root.IsMap() && !root.IsNull())
         throw FileError(LineOf(root), "the file must be a map of sections");
-    State state;
-    try {
-        state = ReadDocument(root, naming);
-    } catch (const YAML::Exception& e) {
-        throw FileError(e.mark.line + 1, e.msg);
-    }
+    State state = ReadDocument(root, naming);
     if (state.programs)
         OrderPrograms(*state.programs);
     return state;
