@@ -36,6 +36,8 @@ TEST(ConfigFile, MistakesAreRefusedWithTheirLine) {
         {"users:\n  \"\": {}\n", 2, "empty name"},
         {"users:\n  a: [1, 2\n", 3, "not YAML"},
         {"people: {}\n", 1, "not a section"},
+        {"users: &all {}\ngroups: *all\n", 2, "aliases"},
+        {"users: {}\n---\ngroups: {}\n", 3, "more than one document"},
         {"- users\n", 1, "map of sections"},
         {"users:\n  a:\n    groups: editors\n", 3, "list of names"},
         {"programs: {}\nchannels:\n  c:\n    schedules:\n      - {Number3: \"Nope\", Real4: 1}\n",

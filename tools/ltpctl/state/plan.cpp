@@ -556,9 +556,8 @@ private:
         m_adds[kInformation].push_back(
             {'~',
              "information",
-             {{"text", std::to_string(m_have.information ? m_have.information->size() : 0) +
-                           " bytes",
-               std::to_string(text.size()) + " bytes"}},
+             {{"bytes", std::to_string(m_have.information ? m_have.information->size() : 0),
+               std::to_string(text.size())}},
              [text](ltp::Client& c, ProgramIds&) { c.add_information(text); }});
     }
 
