@@ -56,15 +56,14 @@ TEST(ConfigFile, MistakesAreRefusedWithTheirLine) {
             ADD_FAILURE() << "accepted:\n" << c.file;
         } catch (const FileError& e) {
             EXPECT_EQ(e.line(), c.line) << c.file << e.what();
-            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)
-                << c.file << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << c.file << e.what();
         }
     }
 }
 
 TEST(ConfigFile, AwkwardTextsSurviveWritingAndReading) {
-    const std::string texts[] = {"null", "~",  " lead", "trail ",     "123",   "true", "",
-                                 "#x",   "a: b", "\xe9t\xe9", "[x]", "'q'", "\"dq\"", "\t"};
+    const std::string texts[] = {"null", "~",    " lead",     "trail ", "123", "true",   "",
+                                 "#x",   "a: b", "\xe9t\xe9", "[x]",    "'q'", "\"dq\"", "\t"};
     State state;
     state.users.emplace();
     state.programs.emplace();

@@ -71,8 +71,7 @@ TEST_F(LtpctlConfig, ExitCodesOfRefusals) {
 }
 
 TEST_F(LtpctlConfig, OnlyAndLabels) {
-    const ProcessResult r =
-        Run({"export", "--only", "globals,mtp", "--labels", LTPD_LABELS_PATH});
+    const ProcessResult r = Run({"export", "--only", "globals,mtp", "--labels", LTPD_LABELS_PATH});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("globals:\n  DefaultLanguage:\n    text: en\n", 0), 0u) << r.out;
     EXPECT_EQ(r.out.find("users:"), std::string::npos);

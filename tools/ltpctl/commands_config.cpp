@@ -90,8 +90,7 @@ int PlanFile(RunContext& ctx, ConfigArgs& args, ltpstate::Plan& plan) {
     try {
         const ltpstate::State desired = ltpstate::ReadYaml(text, naming);
         ltp::Client client = ClientFor(ctx);
-        const ltpstate::State current =
-            ltpstate::Fetch(client, ltpstate::FamiliesToRead(desired));
+        const ltpstate::State current = ltpstate::Fetch(client, ltpstate::FamiliesToRead(desired));
         plan = ltpstate::MakePlan(desired, current, args.prune, naming);
     } catch (const ltpstate::FileError& e) {
         return Refuse(ctx, kExitUncarried, args.file + ": " + e.what());
@@ -113,8 +112,9 @@ bool ParseFamilies(const std::string& text, std::vector<ltpstate::Family>& famil
                 found = true;
             }
         if (!found) {
-            error = "--only: \"" + name + "\" is not a family (information, users, groups, "
-                                          "programs, channels, globals, mtp)";
+            error = "--only: \"" + name +
+                    "\" is not a family (information, users, groups, "
+                    "programs, channels, globals, mtp)";
             return false;
         }
     }
@@ -231,17 +231,17 @@ void AddConfigCommands(CLI::App& app, ActionSlot& slot) {
     exportCommand->add_option("-o,--output", args->output, "write to FILE instead of stdout");
     AddLabelsOption(exportCommand, *args);
 
-    CLI::App* diff = AddLeaf(
-        &app, "diff",
-        "show the changes that would make the server match FILE; exit 0: none, 1: some", slot,
-        [args] { return [args](RunContext& ctx) { return Diff(ctx, *args); }; });
+    CLI::App* diff =
+        AddLeaf(&app, "diff",
+                "show the changes that would make the server match FILE; exit 0: none, 1: some",
+                slot, [args] { return [args](RunContext& ctx) { return Diff(ctx, *args); }; });
     diff->add_option("FILE", args->file, "the configuration ('-': standard input)")->required();
     diff->add_flag("--prune", args->prune, "also show deletes of what FILE does not hold");
     AddLabelsOption(diff, *args);
 
-    CLI::App* apply =
-        AddLeaf(&app, "apply", "make the server match FILE", slot,
-                [args] { return [args](RunContext& ctx) { return Apply(ctx, *args); }; });
+    CLI::App* apply = AddLeaf(&app, "apply", "make the server match FILE", slot, [args] {
+        return [args](RunContext& ctx) { return Apply(ctx, *args); };
+    });
     apply->add_option("FILE", args->file, "the configuration ('-': standard input)")->required();
     apply->add_flag("--prune", args->prune, "delete what FILE does not hold");
     apply->add_flag("--dry-run", args->dryRun, "show the changes, send none");

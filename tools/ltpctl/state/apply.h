@@ -14,10 +14,10 @@
 namespace ltpstate {
 
 struct ApplyResult {
-    std::size_t done = 0;  // steps carried out, from the first
-    bool failed = false;   // the step after them failed
-    bool refused = false;  // by the server (else the connection failed)
-    std::string error;     // why
+    std::size_t done = 0; // steps carried out, from the first
+    bool failed = false;  // the step after them failed
+    bool refused = false; // by the server (else the connection failed)
+    std::string error;    // why
 };
 
 // Runs the steps in order; after each one done, calls onDone with it. Exceptions of the client

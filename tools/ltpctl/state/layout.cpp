@@ -30,8 +30,7 @@ bool Placed(const ltp::Field<ltp::MtpServer>& f) {
     return f.text == &ltp::MtpServer::mtp_svr_name;
 }
 bool Placed(const ltp::Field<ltp::ProgramPath>& f) {
-    return f.integer == &ltp::ProgramPath::program_id ||
-           f.text == &ltp::ProgramPath::program_path;
+    return f.integer == &ltp::ProgramPath::program_id || f.text == &ltp::ProgramPath::program_path;
 }
 
 bool ScheduleOrder(const ScheduleEntry* a, const ScheduleEntry* b) {

@@ -37,9 +37,12 @@ bool SplitPath(const std::string& text, ProgramPath& path) {
 
 const std::vector<std::pair<Family, const char*>>& Families() {
     static const std::vector<std::pair<Family, const char*>> families = {
-        {Family::information, "information"}, {Family::users, "users"},
-        {Family::groups, "groups"},           {Family::programs, "programs"},
-        {Family::channels, "channels"},       {Family::globals, "globals"},
+        {Family::information, "information"},
+        {Family::users, "users"},
+        {Family::groups, "groups"},
+        {Family::programs, "programs"},
+        {Family::channels, "channels"},
+        {Family::globals, "globals"},
         {Family::mtp, "mtp"}};
     return families;
 }

@@ -40,8 +40,8 @@ std::vector<FieldChange> Differences(const T& want, const T& have, const FieldNa
     std::vector<FieldChange> changes;
     for (const ltp::Field<T>& f : ltp::fields<T>())
         if (InFile(f) && !SameValue(f, want, have))
-            changes.push_back({naming.Name(ltp::record_name<T>(), f.wire_name),
-                               ShowValue(f, have), ShowValue(f, want)});
+            changes.push_back({naming.Name(ltp::record_name<T>(), f.wire_name), ShowValue(f, have),
+                               ShowValue(f, want)});
     return changes;
 }
 
@@ -71,16 +71,16 @@ public:
 
     Plan Make() {
         CheckReferences();
-        PlanKeyed(kUsers, "user", m_want.users, m_have.users, &UserEntry::user,
-                  &ltp::User::user_id, &ltp::Client::add_user, &ltp::Client::modify_user,
-                  &ltp::Client::delete_user, m_deletedUsers);
+        PlanKeyed(kUsers, "user", m_want.users, m_have.users, &UserEntry::user, &ltp::User::user_id,
+                  &ltp::Client::add_user, &ltp::Client::modify_user, &ltp::Client::delete_user,
+                  m_deletedUsers);
         PlanKeyed(kGroups, "group", m_want.groups, m_have.groups, &GroupEntry::group,
                   &ltp::Group::group_id, &ltp::Client::add_group, &ltp::Client::modify_group,
                   &ltp::Client::delete_group, m_deletedGroups);
         PlanMemberships();
         PlanPrograms();
-        PlanKeyed(kChannels, "channel", m_want.channels, m_have.channels,
-                  &ChannelEntry::channel, &ltp::Channel::channel_id, &ltp::Client::add_channel,
+        PlanKeyed(kChannels, "channel", m_want.channels, m_have.channels, &ChannelEntry::channel,
+                  &ltp::Channel::channel_id, &ltp::Client::add_channel,
                   &ltp::Client::modify_channel, &ltp::Client::delete_channel, m_deletedChannels);
         PlanSchedules();
         std::set<std::string> unused;
@@ -124,18 +124,17 @@ private:
                     if (!Holds(m_want.groups, m_have.groups, groupId, g))
                         throw FileError(u.groups_line, "user \"" + u.user.user_id +
                                                            "\" is a member of group \"" + g +
-                                                           "\", which " + where +
-                                                           " does not hold");
+                                                           "\", which " + where + " does not hold");
         if (!m_want.programs)
             return;
         for (const ProgramEntry& p : *m_want.programs) {
             for (const auto& grant : p.user_rights)
                 if (!Holds(m_want.users, m_have.users, userId, grant.first))
-                    throw FileError(p.rights_line,
-                                    "program \"" + JoinPath(p.path) + "\" grants rights to user \"" +
-                                        grant.first + "\", which " +
-                                        (m_want.users ? "the file" : "the server") +
-                                        " does not hold");
+                    throw FileError(p.rights_line, "program \"" + JoinPath(p.path) +
+                                                       "\" grants rights to user \"" + grant.first +
+                                                       "\", which " +
+                                                       (m_want.users ? "the file" : "the server") +
+                                                       " does not hold");
             for (const auto& grant : p.group_rights)
                 if (!Holds(m_want.groups, m_have.groups, groupId, grant.first))
                     throw FileError(p.rights_line, "program \"" + JoinPath(p.path) +
@@ -146,11 +145,10 @@ private:
     }
 
     template <class Entry, class T, class Add, class Modify, class Delete>
-    void PlanKeyed(Phase phase, const std::string& noun,
-                   const std::optional<std::vector<Entry>>& want,
-                   const std::optional<std::vector<Entry>>& have, T Entry::*record,
-                   std::string T::*key, Add add, Modify modify, Delete del,
-                   std::set<std::string>& deleted) {
+    void
+    PlanKeyed(Phase phase, const std::string& noun, const std::optional<std::vector<Entry>>& want,
+              const std::optional<std::vector<Entry>>& have, T Entry::*record, std::string T::*key,
+              Add add, Modify modify, Delete del, std::set<std::string>& deleted) {
         if (!want)
             return;
         std::map<std::string, const T*> haveByKey;
@@ -170,10 +168,9 @@ private:
             }
             std::vector<FieldChange> changes = Differences(r, *found->second, m_naming);
             if (!changes.empty())
-                m_adds[phase].push_back({'~', subject, std::move(changes),
-                                         [r, modify](ltp::Client& c, ProgramIds&) {
-                                             (c.*modify)(r);
-                                         }});
+                m_adds[phase].push_back(
+                    {'~', subject, std::move(changes),
+                     [r, modify](ltp::Client& c, ProgramIds&) { (c.*modify)(r); }});
         }
         if (!m_prune)
             return;
@@ -182,10 +179,10 @@ private:
             if (wanted.count(k))
                 continue;
             deleted.insert(k);
-            m_deletes[phase].push_back({'-', noun + " " + k, {},
-                                        [k = k, del](ltp::Client& c, ProgramIds&) {
-                                            (c.*del)(k);
-                                        }});
+            m_deletes[phase].push_back(
+                {'-', noun + " " + k, {}, [k = k, del](ltp::Client& c, ProgramIds&) {
+                     (c.*del)(k);
+                 }});
         }
     }
 
@@ -204,16 +201,19 @@ private:
                 found == have.end() ? none : found->second->groups;
             for (const std::string& g : u.groups)
                 if (!std::binary_search(current.begin(), current.end(), g))
-                    m_adds[kMemberships].push_back({'+', "member " + id + " of group " + g, {},
-                                                    [id, g](ltp::Client& c, ProgramIds&) {
-                                                        c.add_user_to_group(id, g);
-                                                    }});
+                    m_adds[kMemberships].push_back(
+                        {'+',
+                         "member " + id + " of group " + g,
+                         {},
+                         [id, g](ltp::Client& c, ProgramIds&) { c.add_user_to_group(id, g); }});
             if (!m_prune)
                 continue;
             for (const std::string& g : current)
                 if (!std::binary_search(u.groups.begin(), u.groups.end(), g) &&
                     !m_deletedGroups.count(g))
-                    m_deletes[kMemberships].push_back({'-', "member " + id + " of group " + g, {},
+                    m_deletes[kMemberships].push_back({'-',
+                                                       "member " + id + " of group " + g,
+                                                       {},
                                                        [id, g](ltp::Client& c, ProgramIds&) {
                                                            c.delete_user_from_group(id, g);
                                                        }});
@@ -340,15 +340,18 @@ private:
             return;
         std::vector<const ProgramEntry*> gone = m_unmatchedPrograms;
         // Children before their parents: the server keeps a program while others lie below.
-        std::stable_sort(gone.begin(), gone.end(), [](const ProgramEntry* a, const ProgramEntry* b) {
-            return a->path.size() > b->path.size();
-        });
+        std::stable_sort(gone.begin(), gone.end(),
+                         [](const ProgramEntry* a, const ProgramEntry* b) {
+                             return a->path.size() > b->path.size();
+                         });
         for (const ProgramEntry* c : gone) {
             const std::int32_t id = c->program.program_id;
             m_deletedPrograms.insert(id);
             m_deletes[kPrograms].push_back(
-                {'-', "program " + JoinPath(c->path) + " (number " + std::to_string(id) + ")",
-                 {}, [id](ltp::Client& client, ProgramIds&) { client.delete_program(id); }});
+                {'-',
+                 "program " + JoinPath(c->path) + " (number " + std::to_string(id) + ")",
+                 {},
+                 [id](ltp::Client& client, ProgramIds&) { client.delete_program(id); }});
         }
     }
 
@@ -382,34 +385,36 @@ private:
             for (const auto& [text, unused] : havePaths) {
                 (void)unused;
                 if (!d.paths.count(text))
-                    m_deletes[kPaths].push_back({'-', "path " + text + on, {},
-                                                 [text = text, path](ltp::Client& c,
-                                                                     ProgramIds& ids) {
-                                                     c.delete_path_from_program(ids.Of(path),
-                                                                                text);
-                                                 }});
+                    m_deletes[kPaths].push_back(
+                        {'-',
+                         "path " + text + on,
+                         {},
+                         [text = text, path](ltp::Client& c, ProgramIds& ids) {
+                             c.delete_path_from_program(ids.Of(path), text);
+                         }});
             }
         const std::map<std::string, std::int32_t> none;
-        PlanRights("user", d.user_rights, have ? have->user_rights : none, path,
-                   m_deletedUsers, &ltp::Client::add_user_rights,
-                   &ltp::Client::modify_user_rights, &ltp::Client::delete_user_rights);
-        PlanRights("group", d.group_rights, have ? have->group_rights : none, path,
-                   m_deletedGroups, &ltp::Client::add_group_rights,
-                   &ltp::Client::modify_group_rights, &ltp::Client::delete_group_rights);
+        PlanRights("user", d.user_rights, have ? have->user_rights : none, path, m_deletedUsers,
+                   &ltp::Client::add_user_rights, &ltp::Client::modify_user_rights,
+                   &ltp::Client::delete_user_rights);
+        PlanRights("group", d.group_rights, have ? have->group_rights : none, path, m_deletedGroups,
+                   &ltp::Client::add_group_rights, &ltp::Client::modify_group_rights,
+                   &ltp::Client::delete_group_rights);
     }
 
     template <class Grant, class Revoke>
     void PlanRights(const std::string& noun, const std::map<std::string, std::int32_t>& want,
                     const std::map<std::string, std::int32_t>& have, const ProgramPath& path,
-                    const std::set<std::string>& deleted, Grant add, Grant modify,
-                    Revoke del) {
+                    const std::set<std::string>& deleted, Grant add, Grant modify, Revoke del) {
         const std::string on = " on " + JoinPath(path);
         for (const auto& [name, bits] : want) {
             const auto found = have.find(name);
             if (found == have.end()) {
                 m_adds[kRights].push_back(
-                    {'+', "rights of " + noun + " " + name + on + " = " + std::to_string(bits),
-                     {}, [name = name, bits = bits, path, add](ltp::Client& c, ProgramIds& ids) {
+                    {'+',
+                     "rights of " + noun + " " + name + on + " = " + std::to_string(bits),
+                     {},
+                     [name = name, bits = bits, path, add](ltp::Client& c, ProgramIds& ids) {
                          (c.*add)(name, ids.Of(path), bits);
                      }});
             } else if (found->second != bits) {
@@ -428,11 +433,13 @@ private:
             (void)bits;
             if (want.count(name) || deleted.count(name))
                 continue;
-            m_deletes[kRights].push_back({'-', "rights of " + noun + " " + name + on, {},
-                                          [name = name, path, del](ltp::Client& c,
-                                                                   ProgramIds& ids) {
-                                              (c.*del)(name, ids.Of(path));
-                                          }});
+            m_deletes[kRights].push_back(
+                {'-',
+                 "rights of " + noun + " " + name + on,
+                 {},
+                 [name = name, path, del](ltp::Client& c, ProgramIds& ids) {
+                     (c.*del)(name, ids.Of(path));
+                 }});
         }
     }
 
@@ -489,10 +496,10 @@ private:
             for (const ScheduleEntry& s : c.schedules) {
                 const ProgramTarget target = TargetOf(s, channel);
                 const std::string key = keyOf(channel, s.schedule.real4, target.Key());
-                const std::string subject =
-                    "schedule " + channel + " " + WriteDate(s.schedule.real4) + " " +
-                    (s.program.by_path ? JoinPath(s.program.path)
-                                       : std::to_string(s.program.number));
+                const std::string subject = "schedule " + channel + " " +
+                                            WriteDate(s.schedule.real4) + " " +
+                                            (s.program.by_path ? JoinPath(s.program.path)
+                                                               : std::to_string(s.program.number));
                 if (!wantLines.emplace(key, s.line).second)
                     throw FileError(s.line, subject + " is given twice (also on line " +
                                                 std::to_string(wantLines[key]) + ")");
@@ -500,20 +507,18 @@ private:
                 record.text2 = channel;
                 const auto found = haveByKey.find(key);
                 if (found == haveByKey.end()) {
-                    m_adds[kSchedules].push_back({'+', subject, {},
-                                                  [record, target](ltp::Client& cl,
-                                                                   ProgramIds& ids) {
-                                                      ltp::Schedule r = record;
-                                                      r.number3 = target.Resolve(ids);
-                                                      cl.add_schedule(r);
-                                                  }});
+                    m_adds[kSchedules].push_back(
+                        {'+', subject, {}, [record, target](ltp::Client& cl, ProgramIds& ids) {
+                             ltp::Schedule r = record;
+                             r.number3 = target.Resolve(ids);
+                             cl.add_schedule(r);
+                         }});
                     continue;
                 }
                 if (found->second.size() > 1) {
                     std::string ids;
                     for (const ScheduleEntry* h : found->second)
-                        ids += (ids.empty() ? "" : ", ") +
-                               std::to_string(h->schedule.schedule_id);
+                        ids += (ids.empty() ? "" : ", ") + std::to_string(h->schedule.schedule_id);
                     throw FileError(s.line, "the server holds more than one " + subject +
                                                 " (numbers " + ids + ")");
                 }
@@ -550,7 +555,8 @@ private:
     }
 
     void PlanInformation() {
-        if (!m_want.information || (m_have.information && *m_have.information == *m_want.information))
+        if (!m_want.information ||
+            (m_have.information && *m_have.information == *m_want.information))
             return;
         const std::string text = *m_want.information;
         m_adds[kInformation].push_back(
@@ -589,8 +595,7 @@ std::string Shown(const std::string& value) {
 
 } // namespace
 
-Plan MakePlan(const State& desired, const State& current, bool prune,
-              const FieldNaming& naming) {
+Plan MakePlan(const State& desired, const State& current, bool prune, const FieldNaming& naming) {
     return Planner(desired, current, prune, naming).Make();
 }
 
@@ -598,8 +603,7 @@ std::string Describe(const Step& step) {
     std::string line = std::string(1, step.sign) + " " + step.subject;
     for (std::size_t i = 0; i < step.changes.size(); ++i) {
         const FieldChange& c = step.changes[i];
-        line += (i == 0 ? " (" : ", ") + c.field + ": " + Shown(c.before) + " -> " +
-                Shown(c.after);
+        line += (i == 0 ? " (" : ", ") + c.field + ": " + Shown(c.before) + " -> " + Shown(c.after);
     }
     if (!step.changes.empty())
         line += ")";

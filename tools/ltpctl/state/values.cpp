@@ -184,8 +184,9 @@ void ReadKind(ltp::FieldKind kind, const std::string& text, int line, std::strin
             return;
         case ltp::FieldKind::date:
             if (!ReadDate(text, *decimalValue))
-                throw FileError(line, name + " must be a date (2026-12-07T12:00:00) or a number, "
-                                             "not \"" +
+                throw FileError(line, name +
+                                          " must be a date (2026-12-07T12:00:00) or a number, "
+                                          "not \"" +
                                           text.substr(0, 40) + "\"");
             return;
     }

@@ -37,10 +37,10 @@ struct FieldNaming {
 char ForbiddenCharacter(std::string_view text);
 
 std::string WriteDecimal(double value);
-std::string WriteDate(double days);                 // ISO-8601 UTC, "0" for no date
-bool SameDecimal(double a, double b);               // to the sixth place
-bool SameDate(double a, double b);                  // to the second
-std::int64_t DateKey(double days);                  // the second it falls in
+std::string WriteDate(double days);   // ISO-8601 UTC, "0" for no date
+bool SameDecimal(double a, double b); // to the sixth place
+bool SameDate(double a, double b);    // to the second
+std::int64_t DateKey(double days);    // the second it falls in
 bool ReadInteger(std::string_view text, std::int32_t& value);
 bool ReadDecimal(std::string_view text, double& value);
 bool ReadDate(const std::string& text, double& days); // ISO-8601 or a plain number

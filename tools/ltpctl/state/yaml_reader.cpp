@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <set>
 
-
 #include "tools/ltpctl/state/file_error.h"
 #include "tools/ltpctl/state/layout.h"
 #include "tools/ltpctl/state/yaml_tree.h"
@@ -13,7 +12,7 @@ namespace {
 
 // The pairs of a map, each key a non-empty-where-needed scalar given once.
 std::vector<std::pair<std::string, const YamlNode*>> Pairs(const YamlNode& map,
-                                                      const std::string& what) {
+                                                           const std::string& what) {
     std::vector<std::pair<std::string, const YamlNode*>> pairs;
     if (map.IsNull())
         return pairs;
@@ -41,8 +40,8 @@ void CheckKey(const std::string& key, const YamlNode& at, const std::string& wha
 // Reads the fields of one record from a map, leaving out the keys in `extra`, which the caller
 // reads. Fields that the map leaves out stay empty.
 template <class T>
-void ReadFields(const YamlNode& map, const std::string& what, const FieldNaming& naming,
-                T& record, std::initializer_list<const char*> extra,
+void ReadFields(const YamlNode& map, const std::string& what, const FieldNaming& naming, T& record,
+                std::initializer_list<const char*> extra,
                 std::vector<std::pair<std::string, const YamlNode*>>* extras = nullptr) {
     std::set<const ltp::Field<T>*> given;
     for (const auto& pair : Pairs(map, what)) {
@@ -60,8 +59,7 @@ void ReadFields(const YamlNode& map, const std::string& what, const FieldNaming&
                                                ltp::record_name<T>() + " that the file holds");
         if (!given.insert(f).second)
             throw FileError(LineOf(value), what + ": " + f->wire_name + " is given twice");
-        ReadValue(*f, ScalarOf(value, what + " " + key), LineOf(value), what + " " + key,
-                  record);
+        ReadValue(*f, ScalarOf(value, what + " " + key), LineOf(value), what + " " + key, record);
     }
 }
 
@@ -128,8 +126,8 @@ void ReadProgram(const std::string& key, const YamlNode& body, const FieldNaming
             else if (kind == kGroupsKey)
                 p.group_rights = RightsMap(grants, what + " rights");
             else
-                throw FileError(LineOf(grants), what + " rights: \"" + kind +
-                                                    "\" is neither users nor groups");
+                throw FileError(LineOf(grants),
+                                what + " rights: \"" + kind + "\" is neither users nor groups");
         }
     }
 }
@@ -145,8 +143,8 @@ void ReadSchedule(const YamlNode& body, const std::string& channel, const FieldN
             programField = &f;
     std::vector<std::pair<std::string, const YamlNode*>> extras;
     const std::string programKey = naming.Name("Schedule", programField->wire_name);
-    ReadFields(body, what, naming, s.schedule,
-               {programKey.c_str(), programField->wire_name}, &extras);
+    ReadFields(body, what, naming, s.schedule, {programKey.c_str(), programField->wire_name},
+               &extras);
     for (const auto& [key, valueNode] : extras) {
         const YamlNode& value = *valueNode;
         (void)key;
@@ -217,8 +215,8 @@ State ReadDocument(const YamlNode& root, const FieldNaming& naming) {
                            &extras);
                 for (const auto& extra : extras) {
                     if (!extra.second->IsSequence() && !extra.second->IsNull())
-                        throw FileError(LineOf(*extra.second), "the schedules of channel \"" +
-                                                                  id + "\" must be a list");
+                        throw FileError(LineOf(*extra.second),
+                                        "the schedules of channel \"" + id + "\" must be a list");
                     for (const YamlNode& item : extra.second->children) {
                         ScheduleEntry s;
                         ReadSchedule(item, id, naming, s);

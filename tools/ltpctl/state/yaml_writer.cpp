@@ -11,8 +11,7 @@
 namespace ltpstate {
 namespace {
 
-template <class T>
-void EmitFields(YAML::Emitter& out, const T& record, const FieldNaming& naming) {
+template <class T> void EmitFields(YAML::Emitter& out, const T& record, const FieldNaming& naming) {
     for (const ltp::Field<T>& f : ltp::fields<T>()) {
         if (!InFile<T>(f) || IsEmptyValue(f, record))
             continue;
@@ -71,8 +70,7 @@ void EmitSchedule(YAML::Emitter& out, const ScheduleEntry& s, const FieldNaming&
                 // Quoted, so that a place whose name is all digits is not read as a number.
                 out << YAML::Key << key << YAML::Value << YAML::DoubleQuoted;
                 EmitText(out, JoinPath(s.program.path));
-            }
-            else if (s.program.number != 0)
+            } else if (s.program.number != 0)
                 out << YAML::Key << key << YAML::Value << s.program.number;
             continue;
         }
@@ -108,8 +106,7 @@ void EmitSection(YAML::Emitter& out, const char* name, const std::vector<Entry>&
 std::string WriteYaml(const State& state, const FieldNaming& naming) {
     YAML::Emitter out;
     out << YAML::BeginMap;
-    if (state.information)
-    {
+    if (state.information) {
         out << YAML::Key << kInformationKey << YAML::Value;
         EmitText(out, *state.information);
     }
@@ -133,10 +130,9 @@ std::string WriteYaml(const State& state, const FieldNaming& naming) {
         std::vector<const ProgramEntry*> sorted;
         for (const ProgramEntry& p : *state.programs)
             sorted.push_back(&p);
-        std::stable_sort(sorted.begin(), sorted.end(),
-                         [](const ProgramEntry* a, const ProgramEntry* b) {
-                             return a->path < b->path;
-                         });
+        std::stable_sort(
+            sorted.begin(), sorted.end(),
+            [](const ProgramEntry* a, const ProgramEntry* b) { return a->path < b->path; });
         out << YAML::Key << kProgramsKey << YAML::Value << YAML::BeginMap;
         for (const ProgramEntry* p : sorted)
             EmitProgram(out, *p, naming);
