@@ -161,6 +161,30 @@ void ReadSchedule(const YamlNode& body, const std::string& channel, const FieldN
     }
 }
 
+// Reads a section of keyed records: each one's key and fields; `more` reads the keys beside the
+// fields (`extra`).
+template <class Entry, class T, class More>
+std::vector<Entry> ReadKeyed(const YamlNode& body, const char* section, const std::string& noun,
+                             const FieldNaming& naming, T Entry::*record, std::string T::*key,
+                             std::initializer_list<const char*> extra, More more) {
+    std::vector<Entry> entries;
+    for (const auto& [id, fieldsNode] : Pairs(body, section)) {
+        const YamlNode& fields = *fieldsNode;
+        CheckKey(id, fields, noun);
+        Entry e;
+        (e.*record).*key = id;
+        e.line = LineOf(fields);
+        std::vector<std::pair<std::string, const YamlNode*>> extras;
+        ReadFields(fields, noun + " \"" + id + "\"", naming, e.*record, extra, &extras);
+        for (const auto& x : extras)
+            more(e, *x.second);
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+template <class Entry> void NothingMore(Entry&, const YamlNode&) {}
+
 State ReadDocument(const YamlNode& root, const FieldNaming& naming) {
     State state;
     for (const auto& [section, bodyNode] : Pairs(root, "the file")) {
@@ -168,85 +192,44 @@ State ReadDocument(const YamlNode& root, const FieldNaming& naming) {
         if (section == kInformationKey) {
             state.information = ScalarOf(body, "information");
         } else if (section == kUsersKey) {
-            state.users.emplace();
-            for (const auto& [id, fieldsNode] : Pairs(body, "users")) {
-                const YamlNode& fields = *fieldsNode;
-                CheckKey(id, fields, "user");
-                UserEntry u;
-                u.user.user_id = id;
-                u.line = LineOf(fields);
-                std::vector<std::pair<std::string, const YamlNode*>> extras;
-                ReadFields(fields, "user \"" + id + "\"", naming, u.user, {kGroupsKey}, &extras);
-                for (const auto& extra : extras) {
-                    u.groups = NameList(*extra.second, "the groups of user \"" + id + "\"");
-                    u.groups_line = LineOf(*extra.second);
-                }
-                state.users->push_back(std::move(u));
-            }
+            state.users =
+                ReadKeyed(body, kUsersKey, "user", naming, &UserEntry::user, &ltp::User::user_id,
+                          {kGroupsKey}, [](UserEntry& u, const YamlNode& groups) {
+                              u.groups =
+                                  NameList(groups, "the groups of user \"" + u.user.user_id + "\"");
+                              u.groups_line = LineOf(groups);
+                          });
         } else if (section == kGroupsKey) {
-            state.groups.emplace();
-            for (const auto& [id, fieldsNode] : Pairs(body, "groups")) {
-                const YamlNode& fields = *fieldsNode;
-                CheckKey(id, fields, "group");
-                GroupEntry g;
-                g.group.group_id = id;
-                g.line = LineOf(fields);
-                ReadFields(fields, "group \"" + id + "\"", naming, g.group, {});
-                state.groups->push_back(std::move(g));
-            }
+            state.groups = ReadKeyed(body, kGroupsKey, "group", naming, &GroupEntry::group,
+                                     &ltp::Group::group_id, {}, NothingMore<GroupEntry>);
         } else if (section == kProgramsKey) {
             state.programs.emplace();
             for (const auto& [key, fieldsNode] : Pairs(body, "programs")) {
-                const YamlNode& fields = *fieldsNode;
                 ProgramEntry p;
-                ReadProgram(key, fields, naming, p);
+                ReadProgram(key, *fieldsNode, naming, p);
                 state.programs->push_back(std::move(p));
             }
         } else if (section == kChannelsKey) {
-            state.channels.emplace();
-            for (const auto& [id, fieldsNode] : Pairs(body, "channels")) {
-                const YamlNode& fields = *fieldsNode;
-                CheckKey(id, fields, "channel");
-                ChannelEntry c;
-                c.channel.channel_id = id;
-                c.line = LineOf(fields);
-                std::vector<std::pair<std::string, const YamlNode*>> extras;
-                ReadFields(fields, "channel \"" + id + "\"", naming, c.channel, {kSchedulesKey},
-                           &extras);
-                for (const auto& extra : extras) {
-                    if (!extra.second->IsSequence() && !extra.second->IsNull())
-                        throw FileError(LineOf(*extra.second),
-                                        "the schedules of channel \"" + id + "\" must be a list");
-                    for (const YamlNode& item : extra.second->children) {
-                        ScheduleEntry s;
-                        ReadSchedule(item, id, naming, s);
-                        c.schedules.push_back(std::move(s));
-                    }
-                }
-                state.channels->push_back(std::move(c));
-            }
+            state.channels =
+                ReadKeyed(body, kChannelsKey, "channel", naming, &ChannelEntry::channel,
+                          &ltp::Channel::channel_id, {kSchedulesKey},
+                          [&naming](ChannelEntry& c, const YamlNode& schedules) {
+                              const std::string& id = c.channel.channel_id;
+                              if (!schedules.IsSequence() && !schedules.IsNull())
+                                  throw FileError(LineOf(schedules), "the schedules of channel \"" +
+                                                                         id + "\" must be a list");
+                              for (const YamlNode& item : schedules.children) {
+                                  ScheduleEntry s;
+                                  ReadSchedule(item, id, naming, s);
+                                  c.schedules.push_back(std::move(s));
+                              }
+                          });
         } else if (section == kGlobalsKey) {
-            state.globals.emplace();
-            for (const auto& [key, fieldsNode] : Pairs(body, "globals")) {
-                const YamlNode& fields = *fieldsNode;
-                CheckKey(key, fields, "global");
-                GlobalEntry g;
-                g.global.key = key;
-                g.line = LineOf(fields);
-                ReadFields(fields, "global \"" + key + "\"", naming, g.global, {});
-                state.globals->push_back(std::move(g));
-            }
+            state.globals = ReadKeyed(body, kGlobalsKey, "global", naming, &GlobalEntry::global,
+                                      &ltp::Global::key, {}, NothingMore<GlobalEntry>);
         } else if (section == kMtpKey) {
-            state.mtp.emplace();
-            for (const auto& [name, fieldsNode] : Pairs(body, "mtp")) {
-                const YamlNode& fields = *fieldsNode;
-                CheckKey(name, fields, "MTP server");
-                MtpEntry m;
-                m.server.mtp_svr_name = name;
-                m.line = LineOf(fields);
-                ReadFields(fields, "MTP server \"" + name + "\"", naming, m.server, {});
-                state.mtp->push_back(std::move(m));
-            }
+            state.mtp = ReadKeyed(body, kMtpKey, "MTP server", naming, &MtpEntry::server,
+                                  &ltp::MtpServer::mtp_svr_name, {}, NothingMore<MtpEntry>);
         } else {
             throw FileError(LineOf(body), "\"" + section +
                                               "\" is not a section (information, users, groups,"
