@@ -1,5 +1,7 @@
 #include "ltpadmin/client/connection.h"
 
+#include "ltpadmin/protocol/framing.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -9,53 +11,8 @@ namespace {
 using Kind = TransportError::Kind;
 
 constexpr std::size_t kFirstRoom = 64 * 1024;
-// A buffer larger than this is given back after the response that needed it.
+// A buffer larger than this is not kept for the next response.
 constexpr std::size_t kKeptRoom = 1024 * 1024;
-
-constexpr char kHeadEnd[] = "\r\n\r\n";
-constexpr std::size_t kHeadEndLength = 4;
-constexpr char kContentLength[] = "Content-Length:";
-constexpr std::size_t kContentLengthLength = sizeof kContentLength - 1;
-
-// Where the head ends and how long the body is, once the blank line has arrived.
-struct Frame {
-    bool head_found = false;
-    std::size_t body_offset = 0;
-    long long body_length = 0; // negative: the server's header is no length
-};
-
-// The header's value: blanks, digits; anything else (a sign, no digits) is no length.
-long long ParseLength(const char* p, const char* end) {
-    while (p != end && (*p == ' ' || *p == '\t'))
-        ++p;
-    if (p == end || *p < '0' || *p > '9')
-        return -1;
-    long long value = 0;
-    for (; p != end && *p >= '0' && *p <= '9'; ++p)
-        value = std::min(value * 10 + (*p - '0'), 1LL << 62);
-    return value;
-}
-
-// Looks for the blank line in the bytes from `from` on; a head without "Content-Length:" has an
-// empty body.
-Frame FindFrame(const char* data, std::size_t length, std::size_t from) {
-    Frame frame;
-    from = from > kHeadEndLength - 1 ? from - (kHeadEndLength - 1) : 0;
-    const char* end = data + length;
-    const char* found = std::search(data + from, end, kHeadEnd, kHeadEnd + kHeadEndLength);
-    if (found == end)
-        return frame;
-    frame.head_found = true;
-    frame.body_offset = static_cast<std::size_t>(found - data) + kHeadEndLength;
-    const char* head_end = found + 2;
-    const char* header =
-        std::search(data, head_end, kContentLength, kContentLength + kContentLengthLength);
-    if (header != head_end) {
-        const char* line_end = std::find(header, head_end, '\r');
-        frame.body_length = ParseLength(header + kContentLengthLength, line_end);
-    }
-    return frame;
-}
 
 [[noreturn]] void Limit(const char* what, std::size_t limit) {
     throw TransportError(Kind::limit, "",
@@ -101,21 +58,20 @@ Response Connection::receive() {
     std::size_t total = 0;
     try {
         for (;;) {
-            const std::size_t want = frame.head_found ? total - used_ : kFirstRoom;
+            const std::size_t want = frame.headComplete ? total - used_ : kFirstRoom;
             char* into = room(want);
-            const std::size_t before = used_;
             used_ += socket_.receive(into, capacity_ - used_, options_->request_timeout);
-            if (!frame.head_found) {
+            if (!frame.headComplete) {
                 if (used_ > most)
                     Limit("the response", most);
-                frame = FindFrame(buffer_.get(), used_, before);
-                if (!frame.head_found)
+                frame = ReadFrame(buffer_.get(), used_, frame);
+                if (!frame.headComplete)
                     continue;
-                if (frame.body_length < 0)
-                    throw ProtocolError("the response's Content-Length is not a length");
-                if (static_cast<unsigned long long>(frame.body_length) > most - frame.body_offset)
+                if (frame.contentLength < 0)
+                    throw ProtocolError("the response's Content-Length is negative");
+                if (static_cast<std::size_t>(frame.contentLength) > most - frame.bodyOffset)
                     Limit("the response", most);
-                total = frame.body_offset + static_cast<std::size_t>(frame.body_length);
+                total = frame.bodyOffset + static_cast<std::size_t>(frame.contentLength);
             }
             if (used_ >= total)
                 break;
@@ -127,7 +83,7 @@ Response Connection::receive() {
     // Bytes past the response belong to no request: the connection is not used again.
     if (used_ > total)
         socket_.close();
-    return Response{buffer_.get(), total, frame.body_offset};
+    return Response{buffer_.get(), total, frame.bodyOffset};
 }
 
 } // namespace ltp::detail
