@@ -216,6 +216,10 @@ TEST(LtpctlFailures, OutcomesAreToldInWords) {
         {0, "LTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n", "", kExitRefused,
          "the server's answer held no record"},
         {0, "garbage", "", kExitTransport, "the server closed the connection"},
+        {0, "LTP/1.0 200 OK\r\ncontent-length: 40\r\n\r\n<User>al", "", kExitTransport,
+         "the connection to h:7 broke before the whole answer arrived"},
+        {0, "LTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\n<User>al", "", kExitRefused,
+         "the server's answer held no record"},
     };
     for (const FailureCase& c : cases) {
         const Failure f =

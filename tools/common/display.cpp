@@ -112,12 +112,15 @@ std::string DisplayDuration(std::int64_t seconds) {
     return buf;
 }
 
-std::string EscapeControls(std::string_view text) {
+std::string EscapeControls(std::string_view text, bool keepLineBreaks) {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
+        const bool lineBreak =
+            c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+        if ((byte < 0x20 || byte == 0x7f) && !(keepLineBreaks && lineBreak)) {
             static const char kHex[] = "0123456789abcdef";
             out += "\\x";
             out += kHex[byte >> 4];

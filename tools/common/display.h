@@ -25,6 +25,7 @@ std::string DisplayDuration(std::int64_t seconds);
 
 // Control bytes (below 0x20 and 0x7f) written as "\xNN", so that a text from the server can move no
 // cursor and change no colour. Everything else, backslashes and UTF-8 included, stays as it is.
-std::string EscapeControls(std::string_view text);
+// With keepLineBreaks, "\n" (and a "\r" before it) stay too, for texts of several lines.
+std::string EscapeControls(std::string_view text, bool keepLineBreaks = false);
 
 } // namespace ltptools

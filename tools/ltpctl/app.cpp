@@ -7,6 +7,7 @@
 
 #include "tools/ltpctl/batch.h"
 #include "tools/ltpctl/commands.h"
+#include "tools/ltpctl/input_file.h"
 
 namespace ltpctl {
 
@@ -93,9 +94,9 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
 
     std::ifstream batchInput;
     if (batch->parsed() && g.batchFile != "-") {
-        batchInput.open(g.batchFile);
-        if (!batchInput) {
-            err << "ltpctl: cannot read the batch file '" << g.batchFile << "'\n";
+        std::string error;
+        if (!OpenInputFile(g.batchFile, batchInput, error)) {
+            err << "ltpctl: batch: " << error << "\n";
             return kExitUsage;
         }
     }

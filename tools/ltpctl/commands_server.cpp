@@ -1,5 +1,7 @@
 // The server as a whole: its information text, its system information and its log.
+#include "tools/common/display.h"
 #include "tools/ltpctl/commands.h"
+#include "tools/ltpctl/input_file.h"
 
 #include <fstream>
 #include <iostream>
@@ -31,7 +33,7 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
             if (rc != kExitOk)
                 return rc;
             if (ctx.format == OutputFormat::Table) {
-                ctx.out << text;
+                ctx.out << ltptools::EscapeControls(text, true);
                 if (!text.empty() && text.back() != '\n')
                     ctx.out << '\n';
             } else {
@@ -50,11 +52,9 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
                     text.assign(std::istreambuf_iterator<char>(std::cin),
                                 std::istreambuf_iterator<char>());
                 } else {
-                    std::ifstream in(args->file, std::ios::binary);
-                    if (!in)
-                        return Refuse(ctx, kExitUsage, "cannot read '" + args->file + "'");
-                    text.assign(std::istreambuf_iterator<char>(in),
-                                std::istreambuf_iterator<char>());
+                    std::string error;
+                    if (!ReadInputFile(args->file, text, error))
+                        return Refuse(ctx, kExitUsage, error);
                 }
             }
             if (text.find('\0') != std::string::npos)

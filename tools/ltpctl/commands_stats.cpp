@@ -20,7 +20,10 @@ struct Period {
             return Refuse(ctx, kExitUsage, "--from: " + error);
         if (!ltptools::ParseIsoDate(to, stop, error))
             return Refuse(ctx, kExitUsage, "--to: " + error);
-        return kExitOk;
+        int rc = CheckDecimal(start, "--from", error);
+        if (rc == kExitOk)
+            rc = CheckDecimal(stop, "--to", error);
+        return rc == kExitOk ? rc : Refuse(ctx, rc, error);
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include <ostream>
 
+#include "tools/common/display.h"
 #include "tools/ltpctl/exit_codes.h"
 #include "tools/ltpctl/failure_text.h"
 
@@ -45,7 +46,8 @@ std::string Connection::Where() const {
 }
 
 void Connection::Report(const std::string& message) const {
-    m_err << "ltpctl: " << m_prefix << message << std::endl;
+    // Reasons come from the server: control bytes are shown, not sent to the terminal.
+    m_err << "ltpctl: " << m_prefix << ltptools::EscapeControls(message) << std::endl;
 }
 
 int Connection::LogIn() {

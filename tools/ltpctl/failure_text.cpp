@@ -1,5 +1,7 @@
 #include "tools/ltpctl/failure_text.h"
 
+#include <string_view>
+
 #include "tools/ltpctl/exit_codes.h"
 
 #include <ltpadmin/ltpadmin.h>
@@ -20,6 +22,36 @@ int ResponseStatus(const char* response, std::size_t length) {
     while (i < length && response[i] >= '0' && response[i] <= '9' && code < 100000)
         code = (code < 0 ? 0 : code * 10) + (response[i++] - '0');
     return code;
+}
+
+bool ResponseCutShort(const char* response, std::size_t length) {
+    if (!response)
+        return false;
+    const std::string_view text(response, length);
+    const size_t headEnd = text.find("\r\n\r\n");
+    if (headEnd == std::string_view::npos)
+        return false;
+    const std::string_view head = text.substr(0, headEnd + 2);
+    for (size_t line = head.find("\r\n"); line != std::string_view::npos;
+         line = head.find("\r\n", line + 2)) {
+        const std::string_view rest = head.substr(line + 2);
+        constexpr std::string_view kName = "content-length:";
+        if (rest.size() < kName.size())
+            break;
+        bool match = true;
+        for (size_t i = 0; i < kName.size() && match; ++i)
+            match = (rest[i] | 0x20) == kName[i];
+        if (!match)
+            continue;
+        size_t i = kName.size();
+        while (i < rest.size() && rest[i] == ' ')
+            ++i;
+        unsigned long long expected = 0;
+        for (; i < rest.size() && rest[i] >= '0' && rest[i] <= '9' && expected < (1ULL << 40); ++i)
+            expected = expected * 10 + static_cast<unsigned>(rest[i] - '0');
+        return length - (headEnd + 4) < expected;
+    }
+    return false;
 }
 
 Failure ExplainFailure(long lastError, const char* response, std::size_t responseLength,
@@ -48,6 +80,9 @@ Failure ExplainFailure(long lastError, const char* response, std::size_t respons
     const int status = ResponseStatus(response, responseLength);
     if (status < 0)
         return {kExitTransport, "the server closed the connection"};
+    if (status == 200 && ResponseCutShort(response, responseLength))
+        return {kExitTransport,
+                "the connection to " + where + " broke before the whole answer arrived"};
     if (status == 200)
         return {kExitRefused, "the server's answer held no record"};
     std::string text = reason;

@@ -15,6 +15,10 @@ struct Failure {
 // lastError is the session's outcome code (GetLastError, as a signed value); response the bytes
 // received for the call; reason the server's reason text (GetErrorDescription); where the
 // server's "HOST:PORT".
+// True when the response's head announces more body bytes (Content-Length) than arrived: the
+// server closed the connection part way.
+bool ResponseCutShort(const char* response, std::size_t length);
+
 Failure ExplainFailure(long lastError, const char* response, std::size_t responseLength,
                        const std::string& reason, const std::string& where);
 

@@ -6,10 +6,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tools/common/display.h"
+
 namespace ltpctl {
 namespace {
 
-void PrintAligned(const ResultTable& t, std::ostream& out) {
+void PrintAligned(const ResultTable& raw, std::ostream& out) {
+    // Server texts may hold escape sequences: a table shows them, it does not obey them.
+    ResultTable t = raw;
+    for (Column& c : t.columns)
+        c.name = ltptools::EscapeControls(c.name);
+    for (auto& row : t.rows)
+        for (std::string& cell : row)
+            cell = ltptools::EscapeControls(cell);
     std::vector<size_t> widths;
     for (const Column& c : t.columns)
         widths.push_back(c.name.size());

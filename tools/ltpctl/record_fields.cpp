@@ -108,6 +108,14 @@ int CheckCarriable(const std::string& value, const std::string& optionName, std:
     return kExitOk;
 }
 
+int CheckDecimal(double value, const std::string& optionName, std::string& error) {
+    if (!(value < 0))
+        return kExitOk;
+    error = optionName + " is below 0 (a date before 1899-12-30 is one), which the protocol " +
+            "cannot carry";
+    return kExitUncarried;
+}
+
 int ParseLong(const std::string& value, const std::string& optionName, LONG& out,
               std::string& error) {
     const char* s = value.c_str();
@@ -151,8 +159,10 @@ int SetField(void* record, const FieldInfo& field, const std::string& value,
                 error = optionName + " needs a number, not '" + value + "'";
                 return kExitUsage;
             }
-            std::memcpy(base, &v, sizeof v);
-            return kExitOk;
+            const int rc = CheckDecimal(v, optionName, error);
+            if (rc == kExitOk)
+                std::memcpy(base, &v, sizeof v);
+            return rc;
         }
         case FieldKind::Date: {
             double v = 0;
@@ -161,8 +171,10 @@ int SetField(void* record, const FieldInfo& field, const std::string& value,
                 error = optionName + ": " + why;
                 return kExitUsage;
             }
-            std::memcpy(base, &v, sizeof v);
-            return kExitOk;
+            const int rc = CheckDecimal(v, optionName, error);
+            if (rc == kExitOk)
+                std::memcpy(base, &v, sizeof v);
+            return rc;
         }
     }
     return kExitOk;

@@ -43,6 +43,10 @@ int SetField(void* record, const FieldInfo& field, const std::string& value,
 int CheckCarriable(const std::string& value, const std::string& optionName, std::size_t width,
                    std::string& error);
 
+// Decimals (dates too) travel without a sign: a value below 0 would reach the server as another
+// one. Returns kExitOk or kExitUncarried with error set.
+int CheckDecimal(double value, const std::string& optionName, std::string& error);
+
 // A 32-bit signed number from text; kExitUsage with error set when it is not one.
 int ParseLong(const std::string& value, const std::string& optionName, LONG& out,
               std::string& error);

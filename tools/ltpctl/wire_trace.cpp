@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "tools/common/display.h"
+
 namespace ltpctl {
 
 const CString& CTracedCreater::RequestText() const {
@@ -27,10 +29,10 @@ void PrintPrefixed(const std::string& text, const char* prefix, std::ostream& ou
     while (pos < text.size()) {
         size_t end = text.find_first_of("\r\n", pos);
         if (end == std::string::npos) {
-            out << prefix << text.substr(pos) << '\n';
+            out << prefix << ltptools::EscapeControls(text.substr(pos)) << '\n';
             break;
         }
-        out << prefix << text.substr(pos, end - pos) << '\n';
+        out << prefix << ltptools::EscapeControls(text.substr(pos, end - pos)) << '\n';
         if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
             ++end;
         pos = end + 1;
