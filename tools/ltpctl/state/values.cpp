@@ -181,15 +181,19 @@ void ReadKind(ltp::FieldKind kind, const std::string& text, int line, std::strin
             if (!ReadDecimal(text, *decimalValue))
                 throw FileError(line,
                                 name + " must be a number, not \"" + text.substr(0, 40) + "\"");
-            return;
+            break;
         case ltp::FieldKind::date:
             if (!ReadDate(text, *decimalValue))
                 throw FileError(line, name +
                                           " must be a date (2026-12-07T12:00:00) or a number, "
                                           "not \"" +
                                           text.substr(0, 40) + "\"");
-            return;
+            break;
     }
+    // Decimals are read back without their sign: a negative one would come back as another.
+    if (*decimalValue < 0)
+        throw FileError(line, name + " must not be negative: the protocol reads decimals and "
+                                     "dates without a sign");
 }
 
 } // namespace ltpstate
