@@ -108,6 +108,42 @@ TEST_F(ConfigEngine, HandEditedFileGivesExactlyItsFourChanges) {
     EXPECT_TRUE(PlanFor(client, file, true).steps.empty());
 }
 
+TEST_F(ConfigEngine, MovingASubtreeAndChangingAPathAreOneChangeEach) {
+    ltp::Client client = ClientOf(demo);
+    std::string file = Export(client);
+    for (const std::string name : {"News", "News/Evening News", "News/Morning News"}) {
+        Replace(file, "\n  " + name + ":\n", "\n  Sport/" + name + ":\n");
+        for (std::size_t at = 0; (at = file.find('"' + name + '"', at)) != std::string::npos;)
+            file.insert(at += 1, "Sport/");
+    }
+    Replace(file, "/media/news/morning: {Real3: 2025-01-01}",
+            "/media/news/morning: {Real3: 2025-01-02}");
+
+    Plan plan = PlanFor(client, file, true);
+    EXPECT_EQ(Lines(plan),
+              (std::vector<std::string>{
+                  "~ program Sport/News (parent: (top) -> Sport)",
+                  "~ path /media/news/morning on Sport/News/Morning News (Real3: 2025-01-01 -> "
+                  "2025-01-02)"}));
+    ASSERT_FALSE(Apply(client, plan).failed);
+    EXPECT_TRUE(PlanFor(client, file, true).steps.empty());
+}
+
+TEST_F(ConfigEngine, PruningEverythingDeletesInAnOrderTheServerAccepts) {
+    ltp::Client client = ClientOf(demo);
+    const std::string file = "users: {}\ngroups: {}\nprograms: {}\nchannels: {}\nglobals: "
+                             "{}\nmtp: {}\n";
+    Plan plan = PlanFor(client, file, true);
+    // 5 users, 3 groups, 9 programs, 3 channels, 7 schedules, 4 globals, 3 MTP servers; the
+    // memberships, grants and paths go with their users, groups and programs.
+    EXPECT_EQ(plan.steps.size(), 34u) << ::testing::PrintToString(Lines(plan));
+    const ApplyResult result = Apply(client, plan);
+    ASSERT_FALSE(result.failed) << Describe(plan.steps[result.done]) << ": " << result.error;
+    EXPECT_TRUE(client.programs().empty());
+    EXPECT_TRUE(client.schedules().empty());
+    EXPECT_TRUE(PlanFor(client, file, true).steps.empty());
+}
+
 TEST_F(ConfigEngine, WithoutPruneNothingIsDeleted) {
     ltp::Client client = ClientOf(demo);
     const std::string file = "users:\n  frank: {}\nprograms:\n  Late Show: {}\n";

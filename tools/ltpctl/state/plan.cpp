@@ -322,9 +322,15 @@ private:
             }
             const ProgramEntry& have = *found->second;
             std::vector<FieldChange> changes = Differences(record, have.program, m_naming);
-            const ProgramPath haveParent = ParentOf(have.path);
-            if (haveParent != parent)
-                changes.push_back({"parent", PlaceText(haveParent), PlaceText(parent)});
+            // The parent is compared by identity: below a moved program, the place's text
+            // changes while the parent stays.
+            const auto parentMatch = parent.empty() ? m_matched.end() : m_matched.find(parent);
+            const bool sameParent = parent.empty() ? have.program.number6 == 0
+                                                   : parentMatch != m_matched.end() &&
+                                                         parentMatch->second->program.program_id ==
+                                                             have.program.number6;
+            if (!sameParent)
+                changes.push_back({"parent", PlaceText(ParentOf(have.path)), PlaceText(parent)});
             if (!changes.empty()) {
                 record.program_id = have.program.program_id;
                 m_adds[kPrograms].push_back({'~', subject, std::move(changes),
