@@ -130,6 +130,14 @@ void EmitText(YAML::Emitter& out, const std::string& text) {
         out << YAML::Binary(reinterpret_cast<const unsigned char*>(text.data()), text.size());
 }
 
+void EmitKey(YAML::Emitter& out, const std::string& text) {
+    // Escapes may make a text up to four times longer; 200 bytes stay below 1024 either way.
+    if (text.size() > 200)
+        out << YAML::LongKey;
+    out << YAML::Key;
+    EmitText(out, text);
+}
+
 int LineOf(const YamlNode& node) {
     return node.line;
 }

@@ -48,6 +48,9 @@ bool ReadDate(const std::string& text, double& days); // ISO-8601 or a plain num
 // Writes a text so that it reads back byte for byte: as a YAML text when it is UTF-8, else (a
 // server's code page) as base64 tagged !!binary, since YAML would replace the bytes.
 void EmitText(YAML::Emitter& out, const std::string& text);
+// The same as a map's key. A long one is written as an explicit key ("? "), since YAML allows
+// plain keys of 1024 characters at most.
+void EmitKey(YAML::Emitter& out, const std::string& text);
 
 // The line of a node in the file (1-based).
 int LineOf(const YamlNode& node);

@@ -29,23 +29,20 @@ void EmitRights(YAML::Emitter& out, const char* key,
         return;
     out << YAML::Key << key << YAML::Value << YAML::Flow << YAML::BeginMap;
     for (const auto& [name, value] : rights) {
-        out << YAML::Key;
-        EmitText(out, name);
+        EmitKey(out, name);
         out << YAML::Value << value;
     }
     out << YAML::EndMap;
 }
 
 void EmitProgram(YAML::Emitter& out, const ProgramEntry& p, const FieldNaming& naming) {
-    out << YAML::Key;
-    EmitText(out, JoinPath(p.path));
+    EmitKey(out, JoinPath(p.path));
     out << YAML::Value << YAML::BeginMap;
     EmitFields(out, p.program, naming);
     if (!p.paths.empty()) {
         out << YAML::Key << kPathsKey << YAML::Value << YAML::BeginMap;
         for (const auto& [text, path] : p.paths) {
-            out << YAML::Key;
-            EmitText(out, text);
+            EmitKey(out, text);
             out << YAML::Value << YAML::Flow << YAML::BeginMap;
             EmitFields(out, path, naming);
             out << YAML::EndMap;
@@ -92,8 +89,7 @@ void EmitSection(YAML::Emitter& out, const char* name, const std::vector<Entry>&
                      [&](const Entry* a, const Entry* b) { return keyOf(*a) < keyOf(*b); });
     out << YAML::Key << name << YAML::Value << YAML::BeginMap;
     for (const Entry* e : sorted) {
-        out << YAML::Key;
-        EmitText(out, keyOf(*e));
+        EmitKey(out, keyOf(*e));
         out << YAML::Value << YAML::BeginMap;
         body(*e);
         out << YAML::EndMap;
