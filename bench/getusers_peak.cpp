@@ -1,6 +1,7 @@
 // ltpadmin-peakmem: the peak memory of one GetUsers of N users (default 100,000), measured with
-// getrusage around the call; with "client" after N, of one ltp::Client::users() instead. The peer runs in a child process, so that its copy of the response
-// does not count. Prints one line of figures:
+// getrusage around the call; with "client" after N, of one ltp::Client::users() instead. The peer
+// runs in a child process, so that its copy of the response does not count. Prints one line of
+// figures:
 //   users=N response_bytes=R record_bytes=B peak_bytes=P
 // and exits 0 when the call succeeded (whatever the figures).
 #include "support/bench_peer.h"

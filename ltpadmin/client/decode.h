@@ -64,7 +64,10 @@ template <class T>
 std::vector<T> DecodeList(const Response& response, const unsigned char* lead, std::size_t most) {
     std::vector<T> records;
     const char* body = response.data + response.body_offset;
-    CRecordWalk walk(body, static_cast<ULONG>(response.length - response.body_offset), lead);
+    const auto length = static_cast<ULONG>(response.length - response.body_offset);
+    // Room for every record at once: each holds two "<", and growing would move them all again.
+    records.reserve(GetParamCount(body, length));
+    CRecordWalk walk(body, length, lead);
     const char* span = nullptr;
     UINT span_length = 0;
     std::size_t bytes = 0;
