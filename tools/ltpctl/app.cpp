@@ -120,19 +120,23 @@ std::string EarlyValue(const std::vector<std::string>& args, const std::string& 
 // Fills what the command line and environment left open from the profile.
 int ApplyProfile(const ltptools::Profile& p, const GlobalOptionHandles& h, GlobalOptions& g,
                  std::ostream& err) {
-    if (h.host->count() == 0 && p.host)
-        g.connection.host = *p.host;
-    if (h.port->count() == 0 && p.port)
-        g.connection.port = *p.port;
     if (h.user->count() == 0 && p.user)
         g.connection.user = *p.user;
     if (h.codepage->count() == 0 && p.code_page)
         g.codepage = *p.code_page;
+    // A port in the host text counts as given where the host was: a profile's "host:port" gives
+    // way to --port or LTP_PORT, as the rest of the profile does.
+    const bool hostFromProfile = h.host->count() == 0 && p.host;
+    const bool portGiven = h.port->count() > 0;
+    int port = portGiven ? g.connection.port : p.port.value_or(g.connection.port);
     std::string error;
-    if (!ltptools::SplitHostPort(g.connection.host, g.connection.host, g.connection.port, error)) {
-        err << "ltpctl: --host " << error << "\n";
+    if (!ltptools::SplitHostPort(hostFromProfile ? *p.host : g.connection.host, g.connection.host,
+                                 port, error)) {
+        err << "ltpctl: " << (hostFromProfile ? "the profile's host " : "--host ") << error << "\n";
         return kExitUsage;
     }
+    if (!(hostFromProfile && portGiven))
+        g.connection.port = port;
     return kExitOk;
 }
 
