@@ -78,8 +78,10 @@ TEST_F(Behaviour, ThePasswordComesFromTheEnvironmentOrStandardInput) {
         {"--password-stdin", "batch", "-"}, noPassword, "secret\nusers find alice\n");
     EXPECT_EQ(batch.exitCode, 0) << batch.err;
     EXPECT_NE(batch.out.find("alice"), std::string::npos);
+    // None given and no terminal to ask on: said plainly, before the server says 401.
     const e2e::ProcessResult none = e2e::CtlWithEnvironment({"users", "list"}, noPassword);
-    EXPECT_EQ(none.exitCode, 1) << none.err;
+    EXPECT_EQ(none.exitCode, 2) << none.err;
+    EXPECT_NE(none.err.find("no password was set"), std::string::npos) << none.err;
 }
 
 TEST_F(Behaviour, ConnectionFailuresAreTransportErrors) {

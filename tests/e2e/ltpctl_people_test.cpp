@@ -1,6 +1,13 @@
 // ltpctl for people at a terminal: hostile input refused cleanly, server texts shown safely.
 #include "support/fixture.h"
 
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "tools/ltpctl/output.h"
+
 namespace {
 
 class People : public e2e::WithServer {};
@@ -39,6 +46,198 @@ TEST_F(People, ControlBytesFromTheServerAreShownNotObeyed) {
     EXPECT_EQ(refused.exitCode, 1) << refused.err;
     EXPECT_EQ(refused.err.find('\x1b'), std::string::npos) << refused.err;
     EXPECT_EQ(refused.err.find('\x07'), std::string::npos) << refused.err;
+}
+
+} // namespace
+
+namespace {
+
+class Terminal : public e2e::WithServer {};
+
+TEST_F(Terminal, LabelsDatesVersionAndSuggestions) {
+    const std::map<std::string, std::string> labelled = {{"LTP_LABELS", LTPD_LABELS_PATH}};
+    auto run = [&](const std::vector<std::string>& args) {
+        return Ctl(server, args, "", labelled);
+    };
+    Ok({"schedules", "add", "--text2", "main", "--real4", "2026-12-07T20:00", "--number6", "31"});
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* outHolds;
+        const char* errHolds;
+    } cases[] = {
+        {{"--version"}, 0, "ltpctl ", ""},
+        {{"users", "lst"}, 2, "", "unknown command 'users lst'; did you mean 'users list'?"},
+        {{"--format", "csv", "usres", "list"}, 2, "", "did you mean 'users'?"},
+        {{"frobnicate"}, 2, "", "unknown command 'frobnicate'\n"},
+        {{"users", "find", "alice"}, 0, "UserID  name ", ""},
+        {{"-o", "json", "users", "find", "alice"}, 0, "\"Text2\": ", ""},
+        {{"-o", "json", "--labels", "users", "find", "alice"}, 0, "\"name\": ", ""},
+        {{"-o", "csv", "--labels", "groups", "list"}, 0, "GroupID,description\r\n", ""},
+        {{"users", "add", "zoe", "--name", "Zoe Li", "--department", "News"}, 0, "", ""},
+        {{"-o", "json", "users", "find", "zoe"}, 0, "\"Text2\": \"Zoe Li\"", ""},
+        {{"users", "add", "--help"}, 0, "--text2,--name", ""},
+        {{"--columns", "name,UserID", "users", "find", "alice"},
+         0,
+         "name          UserID\nAlice Martin  alice\n",
+         ""},
+        {{"--no-headers", "-o", "csv", "--columns", "GroupID", "groups", "find", "editors"},
+         0,
+         "editors\r\n",
+         ""},
+        {{"channels", "schedules", "main"}, 0, "2026-12-07T20:00Z", ""},
+        {{"-o", "json", "channels", "schedules", "main"},
+         0,
+         "\"Real4\": \"2026-12-07T20:00:00\"",
+         ""},
+    };
+    for (const auto& c : cases) {
+        const e2e::ProcessResult r = run(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << Describe(c.args, r);
+        EXPECT_NE(r.out.find(c.outHolds), std::string::npos) << Describe(c.args, r);
+        EXPECT_NE(r.err.find(c.errHolds), std::string::npos) << Describe(c.args, r);
+    }
+    // The "no date" day shows empty in a table, not as 1899-12-30.
+    EXPECT_EQ(run({"channels", "schedules", "main"}).out.find("1899-12-30"), std::string::npos);
+}
+
+TEST_F(Terminal, ProfilesGiveTheConnectionAndAnOwnerOnlyPasswordFile) {
+    e2e::TempDir config;
+    mkdir(config.File("ltpctl").c_str(), 0700);
+    const std::string pw = config.File("ltpctl/pw");
+    std::ofstream(pw) << "secret\n";
+    chmod(pw.c_str(), 0600);
+    std::ofstream(config.File("ltpctl/config.toml"))
+        << "[profiles.here]\nhost = \"127.0.0.1:" << server.Port()
+        << "\"\nuser = \"admin\"\npassword_file = \"pw\"\nlabels = \"" LTPD_LABELS_PATH "\"\n"
+        << "[profiles.open]\nport = " << server.Port() << "\npassword_file = \"pw\"\n";
+    const std::map<std::string, std::string> env = {{"XDG_CONFIG_HOME", config.Path()}};
+    auto withEnv = [&](std::map<std::string, std::string> more) {
+        more.insert(env.begin(), env.end());
+        return more;
+    };
+    const e2e::ProcessResult named =
+        e2e::CtlWithEnvironment({"--profile", "here", "groups", "list"}, env);
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_NE(named.out.find("description"), std::string::npos) << "labels from the profile";
+    const e2e::ProcessResult fromEnv =
+        e2e::CtlWithEnvironment({"groups", "list"}, withEnv({{"LTP_PROFILE", "here"}}));
+    EXPECT_EQ(fromEnv.exitCode, 0) << fromEnv.err;
+    // The environment wins over the profile.
+    const e2e::ProcessResult overridden = e2e::CtlWithEnvironment(
+        {"--profile", "here", "groups", "list"}, withEnv({{"LTP_PORT", "1"}}));
+    EXPECT_EQ(overridden.exitCode, 3) << overridden.err;
+    EXPECT_EQ(e2e::CtlWithEnvironment({"--profile", "nowhere", "users", "list"}, env).exitCode, 2);
+
+    chmod(pw.c_str(), 0644);
+    const e2e::ProcessResult open =
+        e2e::CtlWithEnvironment({"--profile", "open", "users", "list"}, env);
+    EXPECT_EQ(open.exitCode, 2) << open.err;
+    EXPECT_NE(open.err.find("chmod 600"), std::string::npos) << open.err;
+}
+
+} // namespace
+
+namespace {
+
+class AtATerminal : public e2e::WithServer {
+protected:
+    // ltpctl on a pseudo-terminal, answering each prompt that shows.
+    e2e::ProcessResult OnTerminal(const std::vector<std::string>& args,
+                                  const std::vector<std::string>& answers,
+                                  std::map<std::string, std::string> env = {}) {
+        std::vector<std::string> all;
+        for (const std::string& a : answers)
+            all.insert(all.end(), {"--answer", a});
+        all.push_back("--");
+        all.push_back(LTPCTL_PATH);
+        all.insert(all.end(), args.begin(), args.end());
+        env.insert({{"LTP_HOST", "127.0.0.1"},
+                    {"LTP_PORT", std::to_string(server.Port())},
+                    {"LTP_USER", "admin"}});
+        return e2e::RunProcess(PTY_RUN_PATH, all, e2e::CleanEnvironment(env), "");
+    }
+};
+
+TEST_F(AtATerminal, DestructiveCommandsAskAndPasswordsDoNotShow) {
+    const std::map<std::string, std::string> pw = {{"LTP_PASSWORD", "secret"}};
+    const struct {
+        std::vector<std::string> args;
+        const char* answer;
+        int exitCode;
+        const char* shows;
+    } cases[] = {
+        {{"users", "delete", "alice", "bob"}, "Delete 2 users?=n", 2, "nothing was changed"},
+        {{"users", "delete", "alice"}, "Delete 1 user?=y", 0, "alice"},
+        {{"users", "delete", "nobody"}, "", 1, "nobody"},
+        {{"log", "clear"}, "entries?=no", 2, "Clear the server's log of 1 entries?"},
+        {{"users", "delete", "--yes", "bob"}, "", 0, ""},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::string> answers =
+            *c.answer ? std::vector<std::string>{c.answer} : std::vector<std::string>{};
+        const e2e::ProcessResult r = OnTerminal(c.args, answers, pw);
+        EXPECT_EQ(r.exitCode, c.exitCode) << Describe(c.args, r);
+        EXPECT_NE(r.out.find(c.shows), std::string::npos) << Describe(c.args, r);
+    }
+    const auto users = e2e::Column(Json({"users", "list"}), "UserID");
+    EXPECT_FALSE(e2e::Contains(users, "alice"));
+    EXPECT_FALSE(e2e::Contains(users, "bob"));
+    // Without a terminal nothing is asked: scripts keep working.
+    Ok({"users", "delete", "carol"});
+
+    // No password given: asked for on the terminal, never shown.
+    const e2e::ProcessResult asked = OnTerminal({"groups", "list"}, {"Password for admin@=secret"});
+    EXPECT_EQ(asked.exitCode, 0) << asked.out;
+    EXPECT_NE(asked.out.find("editors"), std::string::npos) << asked.out;
+    EXPECT_EQ(asked.out.find("secret"), std::string::npos) << asked.out;
+    const e2e::ProcessResult piped =
+        OnTerminal({"--password-stdin", "groups", "list"}, {"Password: =secret"});
+    EXPECT_EQ(piped.exitCode, 0) << piped.out;
+    EXPECT_EQ(piped.out.find("secret"), std::string::npos) << piped.out;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AtATerminal, TheShellKeepsHistoryCompletesKeysAndSurvivesErrors) {
+    e2e::TempDir dir;
+    const std::string history = dir.File("history");
+    const e2e::ProcessResult r = OnTerminal(
+        {}, {"> =users find nobody", "> =groups list", "> =users find al\t", "Alice Martin=exit"},
+        {{"LTP_PASSWORD", "secret"}, {"LTPCTL_HISTORY", history}});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("ltpctl admin@127.0.0.1:" + std::to_string(server.Port()) + "> "),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("nobody"), std::string::npos) << "the error shows: " << r.out;
+    EXPECT_NE(r.out.find("editors"), std::string::npos) << "and the shell goes on: " << r.out;
+    EXPECT_NE(r.out.find("Alice Martin"), std::string::npos) << "the key was completed: " << r.out;
+    std::ifstream saved(history);
+    const std::string lines((std::istreambuf_iterator<char>(saved)), {});
+    EXPECT_NE(lines.find("groups"), std::string::npos) << lines; // blanks are kept escaped
+}
+
+} // namespace
+
+namespace {
+
+TEST(LtpctlOutputFit, LongCellsAreCutToTheTerminal) {
+    ltpctl::ResultTable t;
+    t.columns = {{"ID", true}, {"Text", false}};
+    t.rows = {{"12345", std::string(20, 'a')}, {"1", "\xc3\xa9\xe2\x82\xac bb"}};
+    ltpctl::PrintOptions options;
+    options.width = 16;
+    std::ostringstream out;
+    ltpctl::PrintResult(t, options, out);
+    EXPECT_EQ(out.str(),
+              "   ID  Text\n12345  aaaaaaaa\xe2\x80\xa6\n    1  \xc3\xa9\xe2\x82\xac bb\n");
+    options.noHeaders = true;
+    options.width = 0;
+    std::ostringstream bare;
+    ltpctl::PrintResult(t, options, bare);
+    EXPECT_EQ(bare.str().find("ID"), std::string::npos) << bare.str();
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "tools/common/display.h"
 #include "tools/common/labels.h"
 #include "tools/common/profile.h"
+#include "tools/common/record_json.h"
 
 namespace {
 
@@ -120,6 +121,11 @@ TEST(ToolsCommon, HostForms) {
             EXPECT_FALSE(error.empty()) << c.text;
         }
     }
+    std::string same = "h:7", error;
+    int port = 120;
+    ASSERT_TRUE(SplitHostPort(same, same, port, error)) << "split into the string it came from";
+    EXPECT_EQ(same, "h");
+    EXPECT_EQ(port, 7);
 }
 
 TEST(ToolsCommon, ValuesForPeople) {
@@ -169,6 +175,50 @@ TEST(ToolsCommon, ValuesForPeople) {
         EXPECT_EQ(DisplayDuration(c.seconds), c.text) << c.seconds;
 
     EXPECT_EQ(EscapeControls("a\x1b[31mred\x7f\tC:\\x é"), "a\\x1b[31mred\\x7f\\x09C:\\x é");
+}
+
+} // namespace
+
+namespace {
+
+TEST(ToolsCommon, RecordsAsJsonBothWays) {
+    const ltptools::FieldLabels labels = ltptools::FieldLabels::Load(LTPD_LABELS_PATH);
+    ltp::Schedule s;
+    s.schedule_id = 7;
+    s.text2 = "main";
+    s.real4 = 46363.5;
+    const nlohmann::ordered_json wire = ltptools::RecordToJson(s);
+    EXPECT_EQ(wire.dump(), "{\"ScheduleID\":7,\"Text2\":\"main\",\"Number3\":0,"
+                           "\"Real4\":\"2026-12-07T12:00:00\",\"Real5\":\"1899-12-30\","
+                           "\"Number6\":0}");
+    const nlohmann::ordered_json labelled = ltptools::RecordToJson(s, &labels);
+    EXPECT_EQ(labelled["channel"], "main");
+    EXPECT_EQ(labelled["start"], "2026-12-07T12:00:00");
+    for (const auto& json : {wire, labelled}) {
+        const auto back = ltptools::RecordFromJson<ltp::Schedule>(json, &labels);
+        EXPECT_EQ(back.schedule_id, 7);
+        EXPECT_EQ(back.text2, "main");
+        EXPECT_DOUBLE_EQ(back.real4, 46363.5);
+    }
+
+    const char* bad[] = {
+        R"({"Nope": 1})",
+        R"({"ScheduleID": "7"})",
+        R"({"ScheduleID": 2147483648})",
+        R"({"ScheduleID": 1.5})",
+        R"({"Real4": -1})",
+        R"({"Real4": "yesterday"})",
+        R"({"Text2": 3})",
+        R"([1])",
+    };
+    for (const char* text : bad)
+        EXPECT_THROW(ltptools::RecordFromJson<ltp::Schedule>(nlohmann::json::parse(text), &labels),
+                     ltptools::RecordJsonError)
+            << text;
+    ltp::Schedule partial = s;
+    ltptools::FillRecordFromJson(nlohmann::json::parse(R"({"days": 31})"), partial, &labels);
+    EXPECT_EQ(partial.number6, 31);
+    EXPECT_EQ(partial.text2, "main") << "fields not named keep their value";
 }
 
 } // namespace

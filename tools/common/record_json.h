@@ -25,8 +25,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-template <class T>
-std::string JsonKey(const ltp::Field<T>& field, const FieldLabels* labels) {
+template <class T> std::string JsonKey(const ltp::Field<T>& field, const FieldLabels* labels) {
     return labels ? labels->Name(ltp::record_name<T>(), field.wire_name) : field.wire_name;
 }
 
@@ -93,12 +92,11 @@ void FillRecordFromJson(const Json& object, T& record, const FieldLabels* labels
                     throw RecordJsonError(where + " must be a whole number");
                 constexpr long long kMin = std::numeric_limits<std::int32_t>::min();
                 constexpr long long kMax = std::numeric_limits<std::int32_t>::max();
-                const bool fits =
-                    value.is_number_unsigned()
-                        ? value.template get<unsigned long long>() <=
-                              static_cast<unsigned long long>(kMax)
-                        : value.template get<long long>() >= kMin &&
-                              value.template get<long long>() <= kMax;
+                const bool fits = value.is_number_unsigned()
+                                      ? value.template get<unsigned long long>() <=
+                                            static_cast<unsigned long long>(kMax)
+                                      : value.template get<long long>() >= kMin &&
+                                            value.template get<long long>() <= kMax;
                 if (!fits)
                     throw RecordJsonError(where + " must fit in 32 bits");
                 const long long n = value.template get<long long>();

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "tools/ltpctl/commands.h"
+#include "tools/ltpctl/suggest.h"
 
 namespace ltpctl {
 
@@ -70,7 +71,8 @@ int RunBatch(std::istream& in, RunContext& ctx, bool keepGoing) {
     int result = kExitOk;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
-        const std::string where = "line " + std::to_string(number) + ": ";
+        const std::string where =
+            ctx.numberLines ? "line " + std::to_string(number) + ": " : std::string();
         ctx.connection.SetReportPrefix(where);
         std::vector<std::string> words;
         std::string error;
@@ -95,7 +97,9 @@ int RunBatch(std::istream& in, RunContext& ctx, bool keepGoing) {
                 ctx.out << app.help("", CLI::AppFormatMode::All);
                 continue;
             } catch (const CLI::ParseError& e) {
-                ctx.connection.Report(e.what());
+                std::reverse(words.begin(), words.end());
+                const std::string unknown = UnknownCommandMessage(app, words);
+                ctx.connection.Report(unknown.empty() ? std::string(e.what()) : unknown);
                 rc = kExitUsage;
             }
             if (rc == kExitOk && slot.action)

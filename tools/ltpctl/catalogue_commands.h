@@ -153,19 +153,46 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
     }
 
     {
-        auto key = std::make_shared<KeyArg<T>>();
+        auto keys = std::make_shared<std::vector<std::string>>();
+        auto yes = std::make_shared<bool>(false);
         CLI::App* del =
-            AddLeaf(family, "delete", std::string("delete a ") + Cat::kNoun, slot, [key] {
-                return [key](RunContext& ctx) {
-                    int rc = key->Check(ctx);
-                    if (rc == kExitOk)
-                        rc = ctx.connection.Call([&](CLTPCreater& c) { return key->Delete(c); });
-                    return rc;
+            AddLeaf(family, "delete", std::string("delete ") + Cat::kNoun + "s", slot, [keys, yes] {
+                return [keys, yes](RunContext& ctx) -> int {
+                    std::vector<KeyArg<T>> checked(keys->size());
+                    for (size_t i = 0; i < keys->size(); ++i) {
+                        checked[i].text = (*keys)[i];
+                        if (const int rc = checked[i].Check(ctx); rc != kExitOk)
+                            return rc;
+                    }
+                    if (!*yes && AsksForConfirmation()) {
+                        // Show what will go before asking; a key the server lacks shows so.
+                        ResultTable going;
+                        going.columns = RecordColumns<T>();
+                        for (const KeyArg<T>& key : checked) {
+                            T record;
+                            const int rc = FindRecord(ctx, key, record);
+                            if (rc != kExitOk)
+                                return rc;
+                            going.rows.push_back(RecordRow(record));
+                        }
+                        if (!Confirm(ctx, going,
+                                     "Delete " + std::to_string(checked.size()) + " " + Cat::kNoun +
+                                         (checked.size() == 1 ? "" : "s") + "?"))
+                            return kExitUsage;
+                    }
+                    for (const KeyArg<T>& key : checked) {
+                        const int rc =
+                            ctx.connection.Call([&](CLTPCreater& c) { return key.Delete(c); });
+                        if (rc != kExitOk)
+                            return rc;
+                    }
+                    return kExitOk;
                 };
             });
-        del->add_option(Cat::kKeyName, key->text, "the key")
+        del->add_option(Cat::kKeyName, *keys, "the keys")
             ->type_name(Cat::kNumericKey ? "INT" : "TEXT")
             ->required();
+        del->add_flag("--yes,-y", *yes, "do not ask for confirmation on a terminal");
     }
 }
 

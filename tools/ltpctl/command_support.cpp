@@ -1,5 +1,8 @@
 #include "tools/ltpctl/command_support.h"
 
+#include <unistd.h>
+
+#include <iostream>
 #include <ostream>
 
 namespace ltpctl {
@@ -25,8 +28,27 @@ CLI::App* FamilyCommand(CLI::App& parent, const std::string& name, const std::st
     return family;
 }
 
+bool AsksForConfirmation() {
+    return isatty(STDIN_FILENO) == 1 && isatty(STDERR_FILENO) == 1;
+}
+
+bool Confirm(RunContext& ctx, const ResultTable& going, const std::string& question) {
+    PrintOptions table = ctx.print;
+    table.format = OutputFormat::Table;
+    if (!going.columns.empty())
+        PrintResult(going, table, std::cerr);
+    std::cerr << question << " [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer))
+        answer.clear();
+    if (answer == "y" || answer == "Y" || answer == "yes" || answer == "YES")
+        return true;
+    ctx.connection.Report("nothing was changed");
+    return false;
+}
+
 void PrintTable(RunContext& ctx, const ResultTable& table) {
-    PrintResult(table, ctx.format, ctx.out);
+    PrintResult(table, ctx.print, ctx.out);
 }
 
 int Refuse(RunContext& ctx, int rc, const std::string& message) {
@@ -53,6 +75,23 @@ const char* FieldTypeName(const FieldInfo& field) {
             return "DATE";
     }
     return "TEXT";
+}
+
+std::string OptionNames(const CLI::App* command, const char* record, const FieldInfo& field) {
+    std::string names = OptionName(field);
+    const std::string* label = Labels().Label(record, field.name);
+    if (!label)
+        return names;
+    const std::string alias = "--" + *label;
+    for (const CLI::App* app = command; app; app = app->get_parent())
+        if (app->get_option_no_throw(alias))
+            return names; // --host, --format: the global options keep their meaning
+    return names + "," + alias;
+}
+
+std::string FieldHelp(const char* record, const FieldInfo& field) {
+    const std::string* label = Labels().Label(record, field.name);
+    return label ? *label + " (" + FieldHelp(field) + ")" : FieldHelp(field);
 }
 
 std::string FieldHelp(const FieldInfo& field) {

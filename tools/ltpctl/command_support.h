@@ -20,8 +20,9 @@ namespace ltpctl {
 
 struct RunContext {
     Connection& connection;
-    OutputFormat format;
+    PrintOptions print;
     std::ostream& out;
+    bool numberLines = true; // failing batch lines are named by number (not in the shell)
 };
 
 using Action = std::function<int(RunContext&)>;
@@ -50,6 +51,10 @@ int CheckText(RunContext& ctx, const std::string& value, const std::string& name
 
 // Option help for a record field: its kind and, for texts, how many bytes fit.
 std::string FieldHelp(const FieldInfo& field);
+// The same with the field's label first, when it has one. and, for texts, how many bytes fit.
+std::string FieldHelp(const char* record, const FieldInfo& field);
+// "--text2", with its label beside it ("--text2,--name") unless the label names another option.
+std::string OptionNames(const CLI::App* command, const char* record, const FieldInfo& field);
 // TEXT, INT, NUMBER or DATE, as the help shows the option's value.
 const char* FieldTypeName(const FieldInfo& field);
 
@@ -67,9 +72,10 @@ std::shared_ptr<FieldOptions> AddFieldOptions(CLI::App* command, bool skipKey = 
     for (size_t i = skipKey ? 1 : 0; i < fields.size(); ++i) {
         if (!fields[i].sent)
             continue;
-        CLI::Option* o =
-            command->add_option(OptionName(fields[i]), fo->values[i], FieldHelp(fields[i]))
-                ->type_name(FieldTypeName(fields[i]));
+        CLI::Option* o = command
+                             ->add_option(OptionNames(command, RecordName<T>(), fields[i]),
+                                          fo->values[i], FieldHelp(RecordName<T>(), fields[i]))
+                             ->type_name(FieldTypeName(fields[i]));
         fo->options.push_back({&fields[i], o});
     }
     return fo;
@@ -101,6 +107,12 @@ template <class T> bool IsZero(const T& record) {
     const T zero = ZeroRecord<T>();
     return std::memcmp(&record, &zero, sizeof record) == 0;
 }
+
+// True when a destructive command should ask first: standard input and standard error are a
+// terminal. Scripts, pipes and batch files are never asked.
+bool AsksForConfirmation();
+// Shows what will go (on stderr, as a table) and asks question; true for a "y" or "yes".
+bool Confirm(RunContext& ctx, const ResultTable& going, const std::string& question);
 
 // Footer of the help: how dates are given.
 extern const char* const kDateHelp;

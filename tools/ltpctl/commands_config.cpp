@@ -55,10 +55,13 @@ ltpstate::FieldNaming NamingOf(const std::shared_ptr<ltptools::FieldLabels>& lab
     return naming;
 }
 
-// Reads the labels file when one is given; false (reported) when it cannot be used.
+// The run's labels (a profile's), or those of the file given; false (reported) when it cannot be
+// used.
 bool LoadLabels(RunContext& ctx, ConfigArgs& args) {
-    if (args.labelsFile.empty())
+    if (args.labelsFile.empty()) {
+        *args.labels = Labels();
         return true;
+    }
     try {
         *args.labels = ltptools::FieldLabels::Load(args.labelsFile);
         return true;

@@ -32,7 +32,7 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
             });
             if (rc != kExitOk)
                 return rc;
-            if (ctx.format == OutputFormat::Table) {
+            if (ctx.print.format == OutputFormat::Table) {
                 ctx.out << ltptools::EscapeControls(text, true);
                 if (!text.empty() && text.back() != '\n')
                     ctx.out << '\n';
@@ -95,11 +95,23 @@ void AddLog(CLI::App& app, ActionSlot& slot) {
             return rc;
         };
     });
-    AddLeaf(family, "clear", "empty the server's log", slot, [] {
-        return [](RunContext& ctx) {
+    auto yes = std::make_shared<bool>(false);
+    AddLeaf(family, "clear", "empty the server's log", slot, [yes] {
+        return [yes](RunContext& ctx) -> int {
+            if (!*yes && AsksForConfirmation()) {
+                OwnedList<tagLogEvent> list;
+                const int rc = ctx.connection.Call(
+                    [&](CLTPCreater& c) { return c.GetAllLogEvents(list.get()); });
+                if (rc != kExitOk)
+                    return rc;
+                if (!Confirm(ctx, ResultTable(),
+                             "Clear the server's log of " + std::to_string(list.list().GetCount()) +
+                                 " entries?"))
+                    return kExitUsage;
+            }
             return ctx.connection.Call([](CLTPCreater& c) { return c.ClearLogEvents(); });
         };
-    });
+    })->add_flag("--yes,-y", *yes, "do not ask for confirmation on a terminal");
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <ltpadmin/ltpadmin.h>
 
+#include "tools/common/labels.h"
 #include "tools/ltpctl/record_fields.h"
 
 namespace ltpctl {
@@ -16,7 +17,20 @@ enum class OutputFormat { Table, Json, Csv };
 
 struct Column {
     std::string name;
-    bool numeric; // written as a JSON number
+    bool numeric;        // written as a JSON number
+    std::string label{}; // what the field means (from the labels file); empty when unknown
+    bool date = false;   // an ISO-8601 date, shown with its zone in tables
+};
+
+// How a result is printed. Tables show labels and dates for people; JSON and CSV keep wire names
+// and plain ISO dates unless labelKeys asks for the labels.
+struct PrintOptions {
+    OutputFormat format = OutputFormat::Table;
+    bool labelKeys = false;             // JSON keys and CSV headers are labels
+    bool localDates = false;            // tables show local time with its offset instead of UTC
+    std::vector<std::string> columns{}; // only these, in this order (names or labels); all if empty
+    bool noHeaders = false;             // tables and CSV without the line of names
+    std::size_t width = 0;              // tables narrower than this (long cells cut); 0: any
 };
 
 struct ResultTable {
@@ -29,13 +43,23 @@ struct ResultTable {
 // "table", "json" or "csv"; false for anything else.
 bool ParseOutputFormat(const std::string& text, OutputFormat& format);
 
-void PrintResult(const ResultTable& table, OutputFormat format, std::ostream& out);
+void PrintResult(const ResultTable& table, const PrintOptions& options, std::ostream& out);
+inline void PrintResult(const ResultTable& table, OutputFormat format, std::ostream& out) {
+    PrintResult(table, PrintOptions{format}, out);
+}
 
 // The columns of a record type, one per field.
+// The field labels of this run; empty when none are configured.
+const ltptools::FieldLabels& Labels();
+void SetLabels(ltptools::FieldLabels labels);
+
 template <class T> std::vector<Column> RecordColumns() {
     std::vector<Column> columns;
-    for (const FieldInfo& f : RecordFields<T>())
-        columns.push_back({f.name, f.kind == FieldKind::Whole || f.kind == FieldKind::Decimal});
+    for (const FieldInfo& f : RecordFields<T>()) {
+        const std::string* label = Labels().Label(RecordName<T>(), f.name);
+        columns.push_back({f.name, f.kind == FieldKind::Long || f.kind == FieldKind::Real,
+                           label ? *label : std::string(), f.kind == FieldKind::Date});
+    }
     return columns;
 }
 

@@ -47,6 +47,24 @@ template const std::vector<FieldInfo>& RecordFields<PROGRAMSTATISTIC>();
 template const std::vector<FieldInfo>& RecordFields<MTPSVR>();
 template const std::vector<FieldInfo>& RecordFields<PROGRAMPATH>();
 
+#define LTPCTL_RECORD_NAME(T, name)                                                                \
+    template <> const char* RecordName<T>() {                                                      \
+        return name;                                                                               \
+    }
+LTPCTL_RECORD_NAME(tagUser, "User")
+LTPCTL_RECORD_NAME(tagGroup, "Group")
+LTPCTL_RECORD_NAME(tagProgram, "Program")
+LTPCTL_RECORD_NAME(tagChannel, "Channel")
+LTPCTL_RECORD_NAME(tagSchedule, "Schedule")
+LTPCTL_RECORD_NAME(tagGlobal, "Global")
+LTPCTL_RECORD_NAME(tagLogEvent, "LogEvent")
+LTPCTL_RECORD_NAME(tagSysInfo, "SysInfo")
+LTPCTL_RECORD_NAME(tagTOPPrgoram, "TOPProgram")
+LTPCTL_RECORD_NAME(PROGRAMSTATISTIC, "ProgramStatistic")
+LTPCTL_RECORD_NAME(MTPSVR, "MTPSvr")
+LTPCTL_RECORD_NAME(PROGRAMPATH, "ProgramPath")
+#undef LTPCTL_RECORD_NAME
+
 std::string OptionName(const FieldInfo& field) {
     std::string name = "--";
     for (const char* p = field.name; *p; ++p)

@@ -25,6 +25,8 @@ struct FieldInfo {
 };
 
 template <class T> const std::vector<FieldInfo>& RecordFields();
+// The record's own name, as the labels file names its kind: "User", "MTPSvr".
+template <class T> const char* RecordName();
 
 // "--text2" for the field Text2.
 std::string OptionName(const FieldInfo& field);

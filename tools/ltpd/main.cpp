@@ -32,6 +32,7 @@ const char kUsage[] =
     "  --stats-csv PATH      add usage rows (user,program,started,stopped) from PATH\n"
     "  --codepage N          code page of texts: 1252 (default), 932, 936, 949, 950\n"
     "  --quiet               no line per request on stderr\n"
+    "  --version             the version of ltpd\n"
     "  --help                this text\n";
 
 struct Options {
@@ -64,6 +65,10 @@ int ParseArgs(int argc, char** argv, Options& o, bool& help) {
         if (a == "--help" || a == "-h") {
             help = true;
             return 0;
+        }
+        if (a == "--version") {
+            std::printf("ltpd %s\n", LTPADMIN_VERSION);
+            std::exit(0);
         }
         if (a == "--quiet") {
             o.server.quiet = true;

@@ -48,10 +48,14 @@ std::vector<std::string> CleanEnvironment(const std::map<std::string, std::strin
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
-        if (entry.rfind("LTP_", 0) == 0 || entry.rfind("LTPD_", 0) == 0)
+        if (entry.rfind("LTP_", 0) == 0 || entry.rfind("LTPD_", 0) == 0 ||
+            entry.rfind("XDG_CONFIG_HOME=", 0) == 0)
             continue;
         env.push_back(entry);
     }
+    // No profile of the person running the tests applies, unless a test gives its own.
+    if (extra.count("XDG_CONFIG_HOME") == 0)
+        env.push_back("XDG_CONFIG_HOME=/nonexistent/ltpctl-tests");
     for (const auto& [name, value] : extra)
         env.push_back(name + "=" + value);
     return env;

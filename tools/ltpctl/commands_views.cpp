@@ -1,0 +1,267 @@
+// Views for people: the program tree, and a channel's schedules as a sorted list with a timeline
+// per day and warnings. They read the fields as the reference server gives them meaning: a
+// program's parent in Number6; a schedule's program in Number3, start and stop in Real4 and Real5,
+// days of the week in Number6.
+#include "tools/ltpctl/commands.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <ostream>
+#include <set>
+
+#include "tools/common/dates.h"
+#include "tools/common/display.h"
+
+namespace ltpctl {
+namespace {
+
+// The field that names a program: the one labelled "name", else Text2.
+std::string ProgramName(const tagProgram& p) {
+    const std::string* wire = Labels().Wire("Program", "name");
+    for (const FieldInfo& f : RecordFields<tagProgram>())
+        if (f.kind == FieldKind::Text && f.name == (wire ? *wire : std::string("Text2")))
+            return FieldText(&p, f);
+    return std::string();
+}
+
+struct Tree {
+    std::map<LONG, const tagProgram*> byId;
+    std::map<LONG, std::vector<const tagProgram*>> children;
+};
+
+Tree MakeTree(const CList<tagProgram*, tagProgram*>& list) {
+    Tree t;
+    for (POSITION pos = list.GetHeadPosition(); pos;) {
+        const tagProgram* p = list.GetNext(pos);
+        t.byId[p->ProgramID] = p;
+        t.children[p->Number6].push_back(p);
+    }
+    for (auto& [parent, kids] : t.children)
+        std::sort(kids.begin(), kids.end(), [](const tagProgram* a, const tagProgram* b) {
+            return a->ProgramID < b->ProgramID;
+        });
+    return t;
+}
+
+struct TreeLine {
+    const tagProgram* program;
+    int depth;
+    std::string prefix; // the drawing before the name
+};
+
+// Depth first below parent; a program is shown once even if the server's parents form a loop.
+void Walk(const Tree& t, LONG parent, int depth, const std::string& indent, std::set<LONG>& seen,
+          std::vector<TreeLine>& lines) {
+    const auto kids = t.children.find(parent);
+    if (kids == t.children.end())
+        return;
+    for (size_t i = 0; i < kids->second.size(); ++i) {
+        const tagProgram* p = kids->second[i];
+        if (p->ProgramID == parent || !seen.insert(p->ProgramID).second)
+            continue;
+        const bool last = i + 1 == kids->second.size();
+        lines.push_back({p, depth, indent + (depth == 0 ? "" : last ? "`- " : "|- ")});
+        Walk(t, p->ProgramID, depth + 1,
+             indent + (depth == 0 ? ""
+                       : last     ? "   "
+                                  : "|  "),
+             seen, lines);
+    }
+}
+
+struct TreeArgs {
+    std::string root = "0";
+    std::string user;
+};
+
+void AddTree(CLI::App& app, ActionSlot& slot) {
+    CLI::App* programs = FamilyCommand(app, "programs", "programs");
+    auto args = std::make_shared<TreeArgs>();
+    CLI::App* leaf = AddLeaf(
+        programs, "tree", "show the programs as a tree, with names (and a user's permission)", slot,
+        [args] {
+            return [args](RunContext& ctx) -> int {
+                LONG root = 0;
+                std::string error;
+                if (ParseLong(args->root, "PROGRAMID", root, error) != kExitOk)
+                    return Refuse(ctx, kExitUsage, error);
+                if (!args->user.empty()) {
+                    const int rc =
+                        CheckText(ctx, args->user, "--user-rights", sizeof(tagUser::UserID));
+                    if (rc != kExitOk)
+                        return rc;
+                }
+                OwnedList<tagProgram> list;
+                int rc =
+                    ctx.connection.Call([&](CLTPCreater& c) { return c.GetPrograms(list.get()); });
+                if (rc != kExitOk)
+                    return rc;
+                const Tree tree = MakeTree(list.list());
+                std::vector<TreeLine> lines;
+                std::set<LONG> seen;
+                if (root != 0) {
+                    const auto top = tree.byId.find(root);
+                    if (top == tree.byId.end())
+                        return Refuse(ctx, kExitRefused,
+                                      "the server has no program " + std::to_string(root));
+                    seen.insert(root);
+                    lines.push_back({top->second, 0, ""});
+                    Walk(tree, root, 1, "", seen, lines);
+                } else {
+                    Walk(tree, 0, 0, "", seen, lines);
+                }
+                ResultTable t;
+                const bool table = ctx.print.format == OutputFormat::Table;
+                t.columns = {{"ProgramID", true}, {"Depth", true}, {"Name", false}};
+                if (!args->user.empty())
+                    t.columns.push_back({"UserPermission", true});
+                for (const TreeLine& l : lines) {
+                    std::vector<std::string> row = {
+                        std::to_string(l.program->ProgramID), std::to_string(l.depth),
+                        (table ? l.prefix : std::string()) + ProgramName(*l.program)};
+                    if (!args->user.empty()) {
+                        LONG value = 0;
+                        rc = ctx.connection.Call([&](CLTPCreater& c) {
+                            return c.GetUserPermission(args->user.c_str(), l.program->ProgramID,
+                                                       &value);
+                        });
+                        if (rc != kExitOk)
+                            return rc;
+                        row.push_back(std::to_string(value));
+                    }
+                    t.rows.push_back(std::move(row));
+                }
+                if (table) // the drawing shows the depth
+                    for (auto& row : t.rows)
+                        row.erase(row.begin() + 1);
+                if (table)
+                    t.columns.erase(t.columns.begin() + 1);
+                PrintTable(ctx, t);
+                return kExitOk;
+            };
+        });
+    leaf->add_option("PROGRAMID", args->root, "the program at the top (default: all)")
+        ->type_name("INT");
+    leaf->add_option("--user-rights", args->user, "show this user's permission on each program")
+        ->type_name("USERID");
+}
+
+// One line per day the schedules touch: 24 hours, '#' where a schedule runs.
+void PrintTimeline(const std::vector<const tagSchedule*>& list, std::ostream& out) {
+    std::map<long long, std::string> days;
+    for (const tagSchedule* s : list) {
+        if (!(s->Real5 > s->Real4))
+            continue;
+        const double stop = std::min(s->Real5, s->Real4 + 31); // a month at most per schedule
+        for (double at = std::floor(s->Real4 * 24) / 24; at < stop - 1e-9; at += 1.0 / 24) {
+            auto& line =
+                days.try_emplace(static_cast<long long>(std::floor(at)), std::string(24, '.'))
+                    .first->second;
+            const double hour = (at - std::floor(at)) * 24;
+            line[static_cast<size_t>(std::min(23.0, std::round(hour)))] = '#';
+        }
+    }
+    if (days.empty())
+        return;
+    out << "\nUTC        0     6     12    18\n";
+    for (const auto& [day, line] : days)
+        out << ltptools::FormatIsoDate(static_cast<double>(day)) << " " << line << "\n";
+}
+
+struct ShowArgs {
+    std::string channel;
+    std::string from;
+    std::string to;
+};
+
+void AddScheduleShow(CLI::App& app, ActionSlot& slot) {
+    CLI::App* schedules = FamilyCommand(app, "schedules", "schedules");
+    auto args = std::make_shared<ShowArgs>();
+    CLI::App* leaf = AddLeaf(
+        schedules, "show",
+        "a channel's schedules by time, with program names, days, a timeline and warnings", slot,
+        [args] {
+            return [args](RunContext& ctx) -> int {
+                int rc = CheckText(ctx, args->channel, "CHANNELID", sizeof(tagChannel::ChannelID));
+                double from = -1, to = 1e9;
+                std::string error;
+                if (rc == kExitOk && !args->from.empty() &&
+                    !ltptools::ParseIsoDate(args->from, from, error))
+                    rc = Refuse(ctx, kExitUsage, "--from: " + error);
+                if (rc == kExitOk && !args->to.empty() &&
+                    !ltptools::ParseIsoDate(args->to, to, error))
+                    rc = Refuse(ctx, kExitUsage, "--to: " + error);
+                OwnedList<tagSchedule> list;
+                OwnedList<tagProgram> programs;
+                if (rc == kExitOk)
+                    rc = ctx.connection.Call([&](CLTPCreater& c) {
+                        return c.GetChannelSchedules(args->channel.c_str(), list.get());
+                    });
+                if (rc == kExitOk)
+                    rc = ctx.connection.Call(
+                        [&](CLTPCreater& c) { return c.GetPrograms(programs.get()); });
+                if (rc != kExitOk)
+                    return rc;
+                const Tree tree = MakeTree(programs.list());
+                std::vector<const tagSchedule*> shown;
+                for (POSITION pos = list.list().GetHeadPosition(); pos;) {
+                    const tagSchedule* s = list.list().GetNext(pos);
+                    if (s->Real5 >= from && s->Real4 <= to)
+                        shown.push_back(s);
+                }
+                std::stable_sort(
+                    shown.begin(), shown.end(),
+                    [](const tagSchedule* a, const tagSchedule* b) { return a->Real4 < b->Real4; });
+                ResultTable t;
+                t.columns = {{"ScheduleID", true},
+                             {"Start", false, "", true},
+                             {"Stop", false, "", true},
+                             {"Days", false},
+                             {"Program", false}};
+                std::vector<std::string> warnings;
+                const tagSchedule* previous = nullptr;
+                for (const tagSchedule* s : shown) {
+                    const auto program = tree.byId.find(s->Number3);
+                    const std::string id = std::to_string(s->ScheduleID);
+                    if (program == tree.byId.end() && s->Number3 != 0)
+                        warnings.push_back("schedule " + id + " shows program " +
+                                           std::to_string(s->Number3) +
+                                           ", which the server does not have");
+                    if (s->Real5 != 0 && s->Real5 < s->Real4)
+                        warnings.push_back("schedule " + id + " stops before it starts");
+                    if (previous && previous->Real5 > s->Real4)
+                        warnings.push_back("schedule " + id + " overlaps schedule " +
+                                           std::to_string(previous->ScheduleID));
+                    if (!previous || s->Real5 > previous->Real5)
+                        previous = s;
+                    t.rows.push_back(
+                        {id, ltptools::FormatIsoDate(s->Real4), ltptools::FormatIsoDate(s->Real5),
+                         ltptools::DisplayWeekdays(s->Number6),
+                         std::to_string(s->Number3) + (program == tree.byId.end()
+                                                           ? ""
+                                                           : " " + ProgramName(*program->second))});
+                }
+                PrintTable(ctx, t);
+                if (ctx.print.format == OutputFormat::Table)
+                    PrintTimeline(shown, ctx.out);
+                for (const std::string& w : warnings)
+                    ctx.connection.Report("warning: " + w);
+                return kExitOk;
+            };
+        });
+    leaf->add_option("CHANNELID", args->channel, "the channel")->required();
+    leaf->add_option("--from", args->from, "only schedules that end after this date")
+        ->type_name("DATE");
+    leaf->add_option("--to", args->to, "only schedules that start before this date")
+        ->type_name("DATE");
+}
+
+} // namespace
+
+void AddViewCommands(CLI::App& app, ActionSlot& slot) {
+    AddTree(app, slot);
+    AddScheduleShow(app, slot);
+}
+
+} // namespace ltpctl
