@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <sstream>
+
+#include "tools/ltpctl/output.h"
 
 namespace {
 
@@ -74,6 +77,14 @@ TEST_F(Terminal, LabelsDatesVersionAndSuggestions) {
         {{"users", "add", "zoe", "--name", "Zoe Li", "--department", "News"}, 0, "", ""},
         {{"-o", "json", "users", "find", "zoe"}, 0, "\"Text2\": \"Zoe Li\"", ""},
         {{"users", "add", "--help"}, 0, "--text2,--name", ""},
+        {{"--columns", "name,UserID", "users", "find", "alice"},
+         0,
+         "name          UserID\nAlice Martin  alice\n",
+         ""},
+        {{"--no-headers", "-o", "csv", "--columns", "GroupID", "groups", "find", "editors"},
+         0,
+         "editors\r\n",
+         ""},
         {{"channels", "schedules", "main"}, 0, "2026-12-07T20:00Z", ""},
         {{"-o", "json", "channels", "schedules", "main"},
          0,
@@ -206,6 +217,27 @@ TEST_F(AtATerminal, TheShellKeepsHistoryCompletesKeysAndSurvivesErrors) {
     std::ifstream saved(history);
     const std::string lines((std::istreambuf_iterator<char>(saved)), {});
     EXPECT_NE(lines.find("groups"), std::string::npos) << lines; // blanks are kept escaped
+}
+
+} // namespace
+
+namespace {
+
+TEST(LtpctlOutputFit, LongCellsAreCutToTheTerminal) {
+    ltpctl::ResultTable t;
+    t.columns = {{"ID", true}, {"Text", false}};
+    t.rows = {{"12345", std::string(20, 'a')}, {"1", "\xc3\xa9\xe2\x82\xac bb"}};
+    ltpctl::PrintOptions options;
+    options.width = 16;
+    std::ostringstream out;
+    ltpctl::PrintResult(t, options, out);
+    EXPECT_EQ(out.str(),
+              "   ID  Text\n12345  aaaaaaaa\xe2\x80\xa6\n    1  \xc3\xa9\xe2\x82\xac bb\n");
+    options.noHeaders = true;
+    options.width = 0;
+    std::ostringstream bare;
+    ltpctl::PrintResult(t, options, bare);
+    EXPECT_EQ(bare.str().find("ID"), std::string::npos) << bare.str();
 }
 
 } // namespace

@@ -121,6 +121,11 @@ TEST(ToolsCommon, HostForms) {
             EXPECT_FALSE(error.empty()) << c.text;
         }
     }
+    std::string same = "h:7", error;
+    int port = 120;
+    ASSERT_TRUE(SplitHostPort(same, same, port, error)) << "split into the string it came from";
+    EXPECT_EQ(same, "h");
+    EXPECT_EQ(port, 7);
 }
 
 TEST(ToolsCommon, ValuesForPeople) {

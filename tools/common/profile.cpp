@@ -132,7 +132,8 @@ std::string ReadPasswordFile(const std::string& path) {
     return line;
 }
 
-bool SplitHostPort(const std::string& text, std::string& host, int& port, std::string& error) {
+bool SplitHostPort(const std::string& given, std::string& host, int& port, std::string& error) {
+    const std::string text = given; // host may be the same string as given
     std::string portText;
     if (!text.empty() && text[0] == '[') {
         const size_t close = text.find(']');

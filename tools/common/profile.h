@@ -46,7 +46,8 @@ std::string ReadPasswordFile(const std::string& path);
 
 // A host as people write it, split into address and port: "name", "192.0.2.1", "::1",
 // "name:4711", "[::1]:4711". port is left as it was when the text holds none. False, with error
-// set, for a port that is not a number from 1 to 65535 or an unclosed bracket.
-bool SplitHostPort(const std::string& text, std::string& host, int& port, std::string& error);
+// set, for a port that is not a number from 1 to 65535 or an unclosed bracket. host may be the
+// very string given.
+bool SplitHostPort(const std::string& given, std::string& host, int& port, std::string& error);
 
 } // namespace ltptools

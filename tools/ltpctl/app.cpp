@@ -1,5 +1,8 @@
 #include "tools/ltpctl/app.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <istream>
@@ -20,7 +23,7 @@ void AddAllCommands(CLI::App& app, ActionSlot& slot) {
     using AddFamily = void (*)(CLI::App&, ActionSlot&);
     static constexpr AddFamily kFamilies[] = {
         AddCatalogueCommands, AddRelationCommands, AddRightsCommands, AddStatsCommands,
-        AddMtpPathCommands,   AddServerCommands,   AddViewCommands,
+        AddMtpPathCommands,   AddServerCommands,   AddViewCommands,   AddConfigCommands,
     };
     for (const AddFamily add : kFamilies)
         add(app, slot);
@@ -47,6 +50,8 @@ struct GlobalOptions {
     std::string labelsFile;
     bool labelKeys = false;
     bool localDates = false;
+    std::vector<std::string> columns;
+    bool noHeaders = false;
     std::string batchFile;
     bool keepGoing = false;
 };
@@ -93,6 +98,10 @@ GlobalOptionHandles AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
         ->envname("LTP_LABELS");
     app.add_flag("--labels", g.labelKeys, "JSON keys and CSV headers are labels, not field names");
     app.add_flag("--local", g.localDates, "tables show dates in local time with their offset");
+    app.add_option("--columns", g.columns, "only these columns, in this order (names or labels)")
+        ->delimiter(',')
+        ->type_name("A,B,...");
+    app.add_flag("--no-headers", g.noHeaders, "tables and CSV without the line of column names");
     app.add_flag("-v,--verbose", g.connection.verbose,
                  "print every request and response as sent and received (password masked)");
     app.set_version_flag("--version", std::string("ltpctl ") + LTPADMIN_VERSION);
@@ -117,19 +126,23 @@ std::string EarlyValue(const std::vector<std::string>& args, const std::string& 
 // Fills what the command line and environment left open from the profile.
 int ApplyProfile(const ltptools::Profile& p, const GlobalOptionHandles& h, GlobalOptions& g,
                  std::ostream& err) {
-    if (h.host->count() == 0 && p.host)
-        g.connection.host = *p.host;
-    if (h.port->count() == 0 && p.port)
-        g.connection.port = *p.port;
     if (h.user->count() == 0 && p.user)
         g.connection.user = *p.user;
     if (h.codepage->count() == 0 && p.code_page)
         g.codepage = *p.code_page;
+    // A port in the host text counts as given where the host was: a profile's "host:port" gives
+    // way to --port or LTP_PORT, as the rest of the profile does.
+    const bool hostFromProfile = h.host->count() == 0 && p.host;
+    const bool portGiven = h.port->count() > 0;
+    int port = portGiven ? g.connection.port : p.port.value_or(g.connection.port);
     std::string error;
-    if (!ltptools::SplitHostPort(g.connection.host, g.connection.host, g.connection.port, error)) {
-        err << "ltpctl: --host " << error << "\n";
+    if (!ltptools::SplitHostPort(hostFromProfile ? *p.host : g.connection.host, g.connection.host,
+                                 port, error)) {
+        err << "ltpctl: " << (hostFromProfile ? "the profile's host " : "--host ") << error << "\n";
         return kExitUsage;
     }
+    if (!(hostFromProfile && portGiven))
+        g.connection.port = port;
     return kExitOk;
 }
 
@@ -162,6 +175,14 @@ int FindPassword(const GlobalOptions& g, const ltptools::Profile& p, std::istrea
     err << "ltpctl: no password was set: give it in LTP_PASSWORD, with --password-stdin, or as "
            "password_file in a profile\n";
     return kExitUsage;
+}
+
+// Columns of the terminal standard output goes to; 0 when it is no terminal (nothing is cut).
+std::size_t TerminalWidth() {
+    winsize size{};
+    if (isatty(STDOUT_FILENO) != 1 || ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0)
+        return 0;
+    return size.ws_col;
 }
 
 // True when no command is named (nor help or the version asked for) on a terminal.
@@ -236,6 +257,9 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
     ParseOutputFormat(g.format, print.format);
     print.labelKeys = g.labelKeys;
     print.localDates = g.localDates;
+    print.columns = g.columns;
+    print.noHeaders = g.noHeaders;
+    print.width = TerminalWidth();
     if (g.codepage != 0 && !SetProcessACP(g.codepage)) {
         err << "ltpctl: --codepage " << g.codepage << " is not a code page this build knows\n";
         return kExitUsage;

@@ -13,6 +13,7 @@ void AddStatsCommands(CLI::App& app, ActionSlot& slot);     // stats
 void AddMtpPathCommands(CLI::App& app, ActionSlot& slot);   // mtp, paths
 void AddServerCommands(CLI::App& app, ActionSlot& slot);    // info, sysinfo, log
 void AddViewCommands(CLI::App& app, ActionSlot& slot);      // programs tree, schedules show
+void AddConfigCommands(CLI::App& app, ActionSlot& slot);    // export, diff, apply
 
 // Every family, in the order the help lists them. A new family is one function above and one
 // row of the table in app.cpp.

@@ -1,6 +1,7 @@
 #include "tools/ltpctl/output.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <ostream>
 
@@ -23,7 +24,48 @@ std::string DateForPeople(const std::string& cell, bool local) {
     return ltptools::ParseIsoDate(cell, days, error) ? ltptools::DisplayDate(days, local) : cell;
 }
 
-void PrintAligned(const ResultTable& raw, bool localDates, std::ostream& out) {
+// Columns on the screen: UTF-8 continuation bytes take none.
+size_t ScreenWidth(const std::string& text) {
+    size_t n = 0;
+    for (const char c : text)
+        n += (static_cast<unsigned char>(c) & 0xc0) != 0x80;
+    return n;
+}
+
+// The text cut to width columns, its end an ellipsis, never inside a UTF-8 sequence.
+std::string Cut(const std::string& text, size_t width) {
+    if (ScreenWidth(text) <= width)
+        return text;
+    size_t end = 0;
+    for (size_t shown = 0; end < text.size(); ++end) {
+        if ((static_cast<unsigned char>(text[end]) & 0xc0) != 0x80 && ++shown == width)
+            break;
+    }
+    return text.substr(0, end) + "\u2026";
+}
+
+// Narrows the widest text columns until the line fits the terminal; numbers are never cut.
+void Fit(std::vector<size_t>& widths, const std::vector<Column>& columns, size_t screen) {
+    constexpr size_t kNarrowest = 6;
+    auto total = [&] {
+        size_t sum = widths.empty() ? 0 : 2 * (widths.size() - 1);
+        for (const size_t w : widths)
+            sum += w;
+        return sum;
+    };
+    while (total() > screen) {
+        size_t widest = widths.size();
+        for (size_t i = 0; i < widths.size(); ++i)
+            if (!columns[i].numeric && widths[i] > kNarrowest &&
+                (widest == widths.size() || widths[i] > widths[widest]))
+                widest = i;
+        if (widest == widths.size())
+            return;
+        --widths[widest];
+    }
+}
+
+void PrintAligned(const ResultTable& raw, const PrintOptions& options, std::ostream& out) {
     // Server texts may hold escape sequences: a table shows them, it does not obey them.
     ResultTable t = raw;
     for (Column& c : t.columns)
@@ -31,24 +73,28 @@ void PrintAligned(const ResultTable& raw, bool localDates, std::ostream& out) {
     for (auto& row : t.rows)
         for (size_t i = 0; i < row.size(); ++i)
             row[i] = ltptools::EscapeControls(i < t.columns.size() && t.columns[i].date
-                                                  ? DateForPeople(row[i], localDates)
+                                                  ? DateForPeople(row[i], options.localDates)
                                                   : row[i]);
     std::vector<size_t> widths;
     for (const Column& c : t.columns)
-        widths.push_back(c.name.size());
+        widths.push_back(options.noHeaders ? 0 : ScreenWidth(c.name));
     for (const auto& row : t.rows)
         for (size_t i = 0; i < row.size() && i < widths.size(); ++i)
-            widths[i] = std::max(widths[i], row[i].size());
+            widths[i] = std::max(widths[i], ScreenWidth(row[i]));
+    if (options.width != 0)
+        Fit(widths, t.columns, options.width);
     auto line = [&](const std::vector<std::string>& cells) {
         std::string text;
         for (size_t i = 0; i < cells.size() && i < widths.size(); ++i) {
             const bool last = i + 1 == cells.size();
-            const size_t pad = widths[i] - cells[i].size();
+            const std::string cell = t.columns[i].numeric ? cells[i] : Cut(cells[i], widths[i]);
+            const size_t shown = ScreenWidth(cell);
+            const size_t pad = widths[i] > shown ? widths[i] - shown : 0;
             if (t.columns[i].numeric) {
                 text.append(pad, ' ');
-                text += cells[i];
+                text += cell;
             } else {
-                text += cells[i];
+                text += cell;
                 if (!last)
                     text.append(pad, ' ');
             }
@@ -62,9 +108,39 @@ void PrintAligned(const ResultTable& raw, bool localDates, std::ostream& out) {
     std::vector<std::string> names;
     for (const Column& c : t.columns)
         names.push_back(c.name);
-    line(names);
+    if (!options.noHeaders)
+        line(names);
     for (const auto& row : t.rows)
         line(row);
+}
+
+// The columns asked for, in that order, by field name or label (without regard to case).
+ResultTable Select(const ResultTable& t, const std::vector<std::string>& names) {
+    if (names.empty())
+        return t;
+    auto same = [](const std::string& a, const std::string& b) {
+        return a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) ==
+                          std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    std::vector<size_t> picked;
+    for (const std::string& name : names)
+        for (size_t i = 0; i < t.columns.size(); ++i)
+            if (same(name, t.columns[i].name) || same(name, t.columns[i].label))
+                picked.push_back(i);
+    ResultTable s;
+    s.single = t.single;
+    for (const size_t i : picked)
+        s.columns.push_back(t.columns[i]);
+    for (const auto& row : t.rows) {
+        std::vector<std::string> cells;
+        for (const size_t i : picked)
+            cells.push_back(i < row.size() ? row[i] : std::string());
+        s.rows.push_back(std::move(cells));
+    }
+    return s;
 }
 
 std::string CsvCell(const std::string& cell) {
@@ -79,10 +155,11 @@ std::string CsvCell(const std::string& cell) {
     return quoted + '"';
 }
 
-void PrintCsv(const ResultTable& t, bool labels, std::ostream& out) {
-    for (size_t i = 0; i < t.columns.size(); ++i)
+void PrintCsv(const ResultTable& t, bool labels, bool headers, std::ostream& out) {
+    for (size_t i = 0; headers && i < t.columns.size(); ++i)
         out << (i ? "," : "") << CsvCell(Heading(t.columns[i], labels));
-    out << "\r\n";
+    if (headers)
+        out << "\r\n";
     for (const auto& row : t.rows) {
         for (size_t i = 0; i < row.size(); ++i)
             out << (i ? "," : "") << CsvCell(row[i]);
@@ -130,16 +207,17 @@ bool ParseOutputFormat(const std::string& text, OutputFormat& format) {
     return true;
 }
 
-void PrintResult(const ResultTable& table, const PrintOptions& options, std::ostream& out) {
+void PrintResult(const ResultTable& all, const PrintOptions& options, std::ostream& out) {
+    const ResultTable table = Select(all, options.columns);
     switch (options.format) {
         case OutputFormat::Table:
-            PrintAligned(table, options.localDates, out);
+            PrintAligned(table, options, out);
             break;
         case OutputFormat::Json:
             PrintJson(table, options.labelKeys, out);
             break;
         case OutputFormat::Csv:
-            PrintCsv(table, options.labelKeys, out);
+            PrintCsv(table, options.labelKeys, !options.noHeaders, out);
             break;
     }
 }

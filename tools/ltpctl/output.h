@@ -26,8 +26,11 @@ struct Column {
 // and plain ISO dates unless labelKeys asks for the labels.
 struct PrintOptions {
     OutputFormat format = OutputFormat::Table;
-    bool labelKeys = false;  // JSON keys and CSV headers are labels
-    bool localDates = false; // tables show local time with its offset instead of UTC
+    bool labelKeys = false;             // JSON keys and CSV headers are labels
+    bool localDates = false;            // tables show local time with its offset instead of UTC
+    std::vector<std::string> columns{}; // only these, in this order (names or labels); all if empty
+    bool noHeaders = false;             // tables and CSV without the line of names
+    std::size_t width = 0;              // tables narrower than this (long cells cut); 0: any
 };
 
 struct ResultTable {

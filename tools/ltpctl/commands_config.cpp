@@ -1,0 +1,255 @@
+// Configuration as code: export the server's state as a YAML file, show what differs from a file,
+// and make the server match one. The engine lives in state/; this is the command line around it.
+#include "tools/ltpctl/commands.h"
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include <ltpadmin/client.h>
+
+#include "tools/common/config_error.h"
+#include "tools/common/labels.h"
+#include "tools/ltpctl/state/apply.h"
+#include "tools/ltpctl/state/fetch.h"
+#include "tools/ltpctl/state/file_error.h"
+#include "tools/ltpctl/state/plan.h"
+#include "tools/ltpctl/state/yaml_reader.h"
+#include "tools/ltpctl/state/yaml_writer.h"
+
+namespace ltpctl {
+namespace {
+
+struct ConfigArgs {
+    std::string file;
+    std::string output;
+    std::string only;
+    std::string labelsFile;
+    bool prune = false;
+    bool dryRun = false;
+    bool yes = false;
+    std::shared_ptr<ltptools::FieldLabels> labels = std::make_shared<ltptools::FieldLabels>();
+};
+
+ltp::Client ClientFor(const RunContext& ctx) {
+    const ConnectionSettings& s = ctx.connection.Settings();
+    ltp::Options options;
+    options.host = s.host;
+    options.port = static_cast<std::uint16_t>(s.port);
+    options.user = s.user;
+    options.password = s.password;
+    return ltp::Client(options);
+}
+
+ltpstate::FieldNaming NamingOf(const std::shared_ptr<ltptools::FieldLabels>& labels) {
+    ltpstate::FieldNaming naming;
+    naming.label = [labels](std::string_view kind, std::string_view wire) {
+        const std::string* l = labels->Label(kind, wire);
+        return l ? std::optional<std::string>(*l) : std::nullopt;
+    };
+    naming.wire = [labels](std::string_view kind, std::string_view label) {
+        const std::string* w = labels->Wire(kind, label);
+        return w ? std::optional<std::string>(*w) : std::nullopt;
+    };
+    return naming;
+}
+
+// The run's labels (a profile's), or those of the file given; false (reported) when it cannot be
+// used.
+bool LoadLabels(RunContext& ctx, ConfigArgs& args) {
+    if (args.labelsFile.empty()) {
+        *args.labels = Labels();
+        return true;
+    }
+    try {
+        *args.labels = ltptools::FieldLabels::Load(args.labelsFile);
+        return true;
+    } catch (const ltptools::ConfigError& e) {
+        ctx.connection.Report(e.what());
+        return false;
+    }
+}
+
+int Failed(RunContext& ctx, const ltp::Error& e) {
+    ctx.connection.Report(e.what());
+    return dynamic_cast<const ltp::Refused*>(&e) ? kExitRefused : kExitTransport;
+}
+
+// Reads the file and plans against the server; reports and returns an exit code on failure.
+int PlanFile(RunContext& ctx, ConfigArgs& args, ltpstate::Plan& plan) {
+    if (!LoadLabels(ctx, args))
+        return kExitUsage;
+    std::string text;
+    if (args.file == "-") {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+        std::ifstream in(args.file, std::ios::binary);
+        if (!in)
+            return Refuse(ctx, kExitUsage, "cannot read '" + args.file + "'");
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const ltpstate::FieldNaming naming = NamingOf(args.labels);
+    try {
+        const ltpstate::State desired = ltpstate::ReadYaml(text, naming);
+        ltp::Client client = ClientFor(ctx);
+        const ltpstate::State current = ltpstate::Fetch(client, ltpstate::FamiliesToRead(desired));
+        plan = ltpstate::MakePlan(desired, current, args.prune, naming);
+    } catch (const ltpstate::FileError& e) {
+        return Refuse(ctx, kExitUncarried, args.file + ": " + e.what());
+    } catch (const ltp::Error& e) {
+        return Failed(ctx, e);
+    }
+    return kExitOk;
+}
+
+bool ParseFamilies(const std::string& text, std::vector<ltpstate::Family>& families,
+                   std::string& error) {
+    std::istringstream in(text);
+    std::string name;
+    while (std::getline(in, name, ',')) {
+        bool found = false;
+        for (const auto& [family, familyName] : ltpstate::Families())
+            if (name == familyName) {
+                families.push_back(family);
+                found = true;
+            }
+        if (!found) {
+            error = "--only: \"" + name +
+                    "\" is not a family (information, users, groups, "
+                    "programs, channels, globals, mtp)";
+            return false;
+        }
+    }
+    return true;
+}
+
+int Export(RunContext& ctx, ConfigArgs& args) {
+    std::vector<ltpstate::Family> families;
+    std::string error;
+    if (args.only.empty()) {
+        for (const auto& f : ltpstate::Families())
+            families.push_back(f.first);
+    } else if (!ParseFamilies(args.only, families, error)) {
+        return Refuse(ctx, kExitUsage, error);
+    }
+    if (!LoadLabels(ctx, args))
+        return kExitUsage;
+    std::string document;
+    try {
+        ltp::Client client = ClientFor(ctx);
+        ltpstate::State state = ltpstate::Fetch(client, families);
+        ltpstate::KeepOnly(state, families);
+        document = ltpstate::WriteYaml(state, NamingOf(args.labels));
+    } catch (const ltp::Error& e) {
+        return Failed(ctx, e);
+    }
+    if (args.output.empty() || args.output == "-") {
+        ctx.out << document;
+        return kExitOk;
+    }
+    // Written beside the target and renamed over it, so that a failed export leaves the old file.
+    const std::string temporary = args.output + ".part";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << document;
+        if (!out.flush())
+            return Refuse(ctx, kExitUsage, "cannot write '" + temporary + "'");
+    }
+    if (std::rename(temporary.c_str(), args.output.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return Refuse(ctx, kExitUsage, "cannot write '" + args.output + "'");
+    }
+    return kExitOk;
+}
+
+void PrintPlan(RunContext& ctx, const ltpstate::Plan& plan) {
+    for (const ltpstate::Step& step : plan.steps)
+        ctx.out << ltpstate::Describe(step) << '\n';
+}
+
+int Diff(RunContext& ctx, ConfigArgs& args) {
+    ltpstate::Plan plan;
+    // Trouble must not read as "differs" (1): it is 2 for the file, 3 for the server.
+    if (const int rc = PlanFile(ctx, args, plan); rc != kExitOk)
+        return rc == kExitRefused ? kExitTransport : rc == kExitUncarried ? kExitUsage : rc;
+    PrintPlan(ctx, plan);
+    return plan.steps.empty() ? kExitOk : 1;
+}
+
+int Apply(RunContext& ctx, ConfigArgs& args) {
+    ltpstate::Plan plan;
+    if (const int rc = PlanFile(ctx, args, plan); rc != kExitOk)
+        return rc;
+    if (plan.steps.empty()) {
+        ctx.out << "no changes: the server matches " << args.file << '\n';
+        return kExitOk;
+    }
+    if (args.dryRun) {
+        PrintPlan(ctx, plan);
+        ctx.out << plan.steps.size() << " changes to make (dry run: nothing sent)\n";
+        return kExitOk;
+    }
+    if (!args.yes) {
+        PrintPlan(ctx, plan);
+        std::cerr << "make these " << plan.steps.size() << " changes? [y/N] " << std::flush;
+        std::string answer;
+        if (args.file == "-" || !std::getline(std::cin, answer) ||
+            (answer != "y" && answer != "yes")) {
+            ctx.out << "nothing changed" << (args.file == "-" ? " (--yes is needed with -)" : "")
+                    << '\n';
+            return kExitUsage;
+        }
+    }
+    ltp::Client client = ClientFor(ctx);
+    const ltpstate::ApplyResult result = ltpstate::Apply(
+        client, plan, [&](const ltpstate::Step& s) { ctx.out << ltpstate::Describe(s) << '\n'; });
+    if (!result.failed) {
+        ctx.out << result.done << " changes made\n";
+        return kExitOk;
+    }
+    const ltpstate::Step& stopped = plan.steps[result.done];
+    ctx.connection.Report("stopped at \"" + ltpstate::Describe(stopped) + "\": " + result.error);
+    ctx.out << result.done << " of " << plan.steps.size()
+            << " changes made; run apply again to go on from there\n";
+    return result.refused ? kExitRefused : kExitTransport;
+}
+
+void AddLabelsOption(CLI::App* command, ConfigArgs& args) {
+    command->add_option("--labels", args.labelsFile,
+                        "TOML file of field labels: fields are written under them, and read "
+                        "under them or their wire names");
+}
+
+} // namespace
+
+void AddConfigCommands(CLI::App& app, ActionSlot& slot) {
+    auto args = std::make_shared<ConfigArgs>();
+    CLI::App* exportCommand =
+        AddLeaf(&app, "export", "write the server's state as a YAML configuration file", slot,
+                [args] { return [args](RunContext& ctx) { return Export(ctx, *args); }; });
+    exportCommand->add_option("--only", args->only,
+                              "families to write, comma-separated: information, users, groups, "
+                              "programs, channels, globals, mtp");
+    exportCommand->add_option("-o,--output", args->output, "write to FILE instead of stdout");
+    AddLabelsOption(exportCommand, *args);
+
+    CLI::App* diff =
+        AddLeaf(&app, "diff",
+                "show the changes that would make the server match FILE; exit 0: none, 1: some",
+                slot, [args] { return [args](RunContext& ctx) { return Diff(ctx, *args); }; });
+    diff->add_option("FILE", args->file, "the configuration ('-': standard input)")->required();
+    diff->add_flag("--prune", args->prune, "also show deletes of what FILE does not hold");
+    AddLabelsOption(diff, *args);
+
+    CLI::App* apply = AddLeaf(&app, "apply", "make the server match FILE", slot, [args] {
+        return [args](RunContext& ctx) { return Apply(ctx, *args); };
+    });
+    apply->add_option("FILE", args->file, "the configuration ('-': standard input)")->required();
+    apply->add_flag("--prune", args->prune, "delete what FILE does not hold");
+    apply->add_flag("--dry-run", args->dryRun, "show the changes, send none");
+    apply->add_flag("--yes,-y", args->yes, "do not ask before making the changes");
+    AddLabelsOption(apply, *args);
+}
+
+} // namespace ltpctl
