@@ -25,6 +25,7 @@ struct RecordLayout {
     size_t count;
 };
 
+#undef TEXT // <windows.h> has one, for wide-character literals; not used here
 #define TEXT(R, f)                                                                                 \
     { FieldKind::Text, offsetof(R, f), sizeof(R::f) }
 #define WHOLE(R, f)                                                                                \
