@@ -11,10 +11,6 @@
 #include <string>
 #include <vector>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using ltptest::LoopbackPeer;
 using ltptest::MakeResponse;
 using Millis = std::chrono::milliseconds;
@@ -62,15 +58,9 @@ std::string InfoRequest(const std::string& body) {
 
 // A loopback port with nobody listening.
 unsigned short ClosedPort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t n = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-    close(s);
-    return ntohs(a.sin_port);
+    unsigned short port = 0;
+    ltptest::CloseSocket(ltptest::BoundLoopbackSocket(&port));
+    return port;
 }
 
 void ExpectPeerDone(LoopbackPeer& peer) {
@@ -243,12 +233,18 @@ TEST(ServerAdmin, TimesOutWithMinus7AlsoAcrossTheTickCountWrap) {
     };
     const ULONG timeout = 400;
     for (const Case& k : cases) {
+#if defined(_WIN32)
+        if (k.nearWrap)
+            continue; // the system's tick count cannot be moved
+#endif
         LoopbackPeer peer;
         peer.ExpectRequest().Send(k.answer).StaySilent().Start();
         Session s;
         ASSERT_EQ(s.LogInTo(peer), 1);
+#if !defined(_WIN32)
         if (k.nearWrap)
             SetTickCountForTest(0xFFFFFFFFu - 100);
+#endif
         const auto begin = std::chrono::steady_clock::now();
         EXPECT_EQ(s.Run(kUsers, timeout), 0) << k.what;
         const auto waited = std::chrono::steady_clock::now() - begin;
@@ -259,7 +255,9 @@ TEST(ServerAdmin, TimesOutWithMinus7AlsoAcrossTheTickCountWrap) {
             EXPECT_LT(GetTickCount(), 0x80000000u) << "the count did wrap during the wait";
         }
     }
+#if !defined(_WIN32)
     SetTickCountForTest(1000000);
+#endif
 }
 
 TEST(ServerAdmin, ARequestWithoutAConnectionTimesOut) {

@@ -9,16 +9,36 @@
 namespace ltpadmin_platform {
 
 struct SocketWatch {
-    HWND window; // the creating thread's socket window
-    long events; // what was last selected, passed on to accepted sockets
+    HWND window;  // the creating thread's socket window
+    UINT message; // the message its notifications come as
+    long events;  // what was last selected, passed on to accepted sockets
 };
 
 namespace {
 
 // The sockets of this thread by handle: a notification for a handle that is not here (its socket
 // closed) is dropped.
-thread_local std::unordered_map<SOCKET, CAsyncSocket*> t_sockets;
+struct Registered {
+    CAsyncSocket* socket;
+    UINT message;
+    bool closeDelivered; // FD_CLOSE comes once, though the system may post it again
+};
+thread_local std::unordered_map<SOCKET, Registered> t_sockets;
 thread_local HWND t_window = nullptr;
+
+// Each socket of a thread gets the next message of this range for its notifications. The system
+// hands a closed socket's handle to the next socket, and a notification of the old one may still
+// be on its way after closesocket (wine posts them from its server): the message tells the two
+// apart.
+constexpr UINT kFirstNotify = WM_APP;
+constexpr UINT kNotifyCount = 0x4000; // up to the registered messages at 0xC000
+thread_local UINT t_nextNotify = 0;
+
+UINT NextNotifyMessage() {
+    const UINT message = kFirstNotify + t_nextNotify;
+    t_nextNotify = (t_nextNotify + 1) % kNotifyCount;
+    return message;
+}
 
 constexpr char kWindowClass[] = "ltpadmin socket window";
 
@@ -51,9 +71,18 @@ HWND SocketWindow() {
     return t_window;
 }
 
-CAsyncSocket* SocketOf(SOCKET s) {
+// The entry of the open socket that a notification came for; null when that socket has been
+// closed.
+Registered* EntryOf(SOCKET s, UINT message) {
     auto found = t_sockets.find(s);
-    return found != t_sockets.end() ? found->second : nullptr;
+    return found != t_sockets.end() && found->second.message == message ? &found->second : nullptr;
+}
+
+// Puts a new socket under the thread's window with a message of its own.
+SocketWatch* Register(CAsyncSocket* socket, SOCKET s, HWND window) {
+    const UINT message = NextNotifyMessage();
+    t_sockets[s] = Registered{socket, message, false};
+    return new SocketWatch{window, message, 0};
 }
 
 // Bytes that have arrived and wait to be received.
@@ -63,12 +92,13 @@ u_long Waiting(SOCKET s) {
 }
 
 LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_SOCKET_NOTIFY)
+    if (message < kFirstNotify || message >= kFirstNotify + kNotifyCount)
         return DefWindowProcA(hwnd, message, wParam, lParam);
     const SOCKET s = static_cast<SOCKET>(wParam);
-    CAsyncSocket* socket = SocketOf(s);
-    if (!socket)
-        return 0;
+    Registered* entry = EntryOf(s, message);
+    if (!entry)
+        return 0; // for a socket closed since
+    CAsyncSocket* socket = entry->socket;
     const int error = WSAGETSELECTERROR(lParam);
     switch (WSAGETSELECTEVENT(lParam)) {
         case FD_READ:
@@ -86,11 +116,16 @@ LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             socket->OnConnect(error);
             break;
         case FD_CLOSE: {
+            // Wine posts it a second time when the peer closed right after accepting, and every
+            // WSAAsyncSelect after the close may post it again.
+            if (entry->closeDelivered)
+                break;
+            entry->closeDelivered = true;
             // The system may report the close while bytes that came before it still wait: they
             // are handed out first, for as long as the handler takes some.
             for (u_long waiting = error ? 0 : Waiting(s); waiting > 0;) {
                 socket->OnReceive(0);
-                if (SocketOf(s) != socket)
+                if (EntryOf(s, message) == nullptr)
                     return 0; // the handler closed or deleted the socket
                 const u_long left = Waiting(s);
                 if (left >= waiting)
@@ -102,27 +137,6 @@ LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         }
     }
     return 0;
-}
-
-// Drops the notifications of a socket that were posted but not dispatched, so that none of them
-// reaches a later socket given the same handle. Those of the thread's other sockets keep their
-// order.
-void DropPosted(HWND window, SOCKET s) {
-    MSG others[64];
-    int kept = 0;
-    MSG msg;
-    while (PeekMessageA(&msg, window, WM_SOCKET_NOTIFY, WM_SOCKET_NOTIFY, PM_REMOVE)) {
-        if (static_cast<SOCKET>(msg.wParam) == s)
-            continue;
-        if (kept == 64) { // rare: pass the earlier ones back and go on
-            for (int i = 0; i < kept; ++i)
-                PostMessageA(window, others[i].message, others[i].wParam, others[i].lParam);
-            kept = 0;
-        }
-        others[kept++] = msg;
-    }
-    for (int i = 0; i < kept; ++i)
-        PostMessageA(window, others[i].message, others[i].wParam, others[i].lParam);
 }
 
 int Fail(int error) {
@@ -193,8 +207,7 @@ BOOL CAsyncSocket::Create(UINT nSocketPort, int nSocketType, long lEvent,
         }
     }
     m_hSocket = s;
-    m_pWatch.reset(new SocketWatch{window, 0});
-    t_sockets[s] = this;
+    m_pWatch.reset(Register(this, s, window));
     if (!AsyncSelect(lEvent)) {
         const int e = WSAGetLastError();
         Close();
@@ -234,7 +247,7 @@ BOOL CAsyncSocket::AsyncSelect(long lEvent) {
         return Fail(WSAENOTSOCK), FALSE;
     // Out-of-band data is never watched; selecting FD_WRITE again asks for one write notification
     // when the socket can take data, as the system does on every WSAAsyncSelect.
-    if (WSAAsyncSelect(m_hSocket, m_pWatch->window, WM_SOCKET_NOTIFY, lEvent & ~FD_OOB) ==
+    if (WSAAsyncSelect(m_hSocket, m_pWatch->window, m_pWatch->message, lEvent & ~FD_OOB) ==
         SOCKET_ERROR)
         return FALSE;
     m_pWatch->events = lEvent;
@@ -259,8 +272,7 @@ BOOL CAsyncSocket::Accept(CAsyncSocket& rConnectedSocket, sockaddr* lpSockAddr,
     SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
     NoDelay(s);
     rConnectedSocket.m_hSocket = s;
-    rConnectedSocket.m_pWatch.reset(new SocketWatch{m_pWatch->window, 0});
-    t_sockets[s] = &rConnectedSocket;
+    rConnectedSocket.m_pWatch.reset(Register(&rConnectedSocket, s, m_pWatch->window));
     // The system gave it the listener's selection already; selecting again records it.
     return rConnectedSocket.AsyncSelect(m_pWatch->events);
 }
@@ -303,9 +315,8 @@ void CAsyncSocket::Close() {
     if (m_pWatch) {
         WSAAsyncSelect(m_hSocket, m_pWatch->window, 0, 0); // nothing more is posted
         auto found = t_sockets.find(m_hSocket);
-        if (found != t_sockets.end() && found->second == this)
+        if (found != t_sockets.end() && found->second.socket == this)
             t_sockets.erase(found);
-        DropPosted(m_pWatch->window, m_hSocket);
         closesocket(m_hSocket);
         m_pWatch.reset();
     }
