@@ -70,7 +70,10 @@ constexpr int kNotificationRun = 1024;
 
 // The sockets of this thread by handle: a notification for a handle that is not here (its socket
 // closed) is dropped.
-thread_local std::unordered_map<SOCKET, SocketWatch*> t_sockets;
+// Made with the thread's first socket and freed with its last: a thread_local with a destructor
+// is freed at thread exit by mingw's emulated TLS before its destructor runs.
+using SocketMap = std::unordered_map<SOCKET, SocketWatch*>;
+thread_local SocketMap* t_sockets = nullptr;
 thread_local HWND t_window = nullptr;
 
 // Each socket of a thread gets the next message of this range for its notifications. The system
@@ -120,8 +123,10 @@ HWND SocketWindow() {
 
 // The open socket that a notification came for; null when that socket has been closed.
 SocketWatch* WatchOf(SOCKET s, UINT message) {
-    auto found = t_sockets.find(s);
-    return found != t_sockets.end() && found->second->message == message ? found->second : nullptr;
+    if (!t_sockets)
+        return nullptr;
+    auto found = t_sockets->find(s);
+    return found != t_sockets->end() && found->second->message == message ? found->second : nullptr;
 }
 
 // Puts a new socket under the thread's window with a message of its own.
@@ -132,7 +137,9 @@ SocketWatch* Register(CAsyncSocket* owner, SOCKET s, HWND window) {
     watch->window = window;
     watch->message = NextNotifyMessage();
     watch->events = 0;
-    t_sockets[s] = watch;
+    if (!t_sockets)
+        t_sockets = new SocketMap;
+    (*t_sockets)[s] = watch;
     return watch;
 }
 
@@ -463,9 +470,15 @@ void CAsyncSocket::Close() {
     if (m_pWatch) {
         m_pWatch->Flush();                                 // as far as the system takes it now
         WSAAsyncSelect(m_hSocket, m_pWatch->window, 0, 0); // nothing more is posted
-        auto found = t_sockets.find(m_hSocket);
-        if (found != t_sockets.end() && found->second == m_pWatch.get())
-            t_sockets.erase(found);
+        if (t_sockets) {
+            auto found = t_sockets->find(m_hSocket);
+            if (found != t_sockets->end() && found->second == m_pWatch.get())
+                t_sockets->erase(found);
+            if (t_sockets->empty()) {
+                delete t_sockets;
+                t_sockets = nullptr;
+            }
+        }
         closesocket(m_hSocket);
         m_pWatch.reset();
     }
