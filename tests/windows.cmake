@@ -21,3 +21,12 @@ function(ltpadmin_windows_test target)
   add_test(NAME ${target} COMMAND ${target} --gtest_brief=1)
   set_tests_properties(${target} PROPERTIES TIMEOUT 600 ENVIRONMENT "WINEDEBUG=-all")
 endfunction()
+
+# The example against its own loopback server, through the DLL and its import library.
+function(ltpadmin_windows_example_test)
+  if(TARGET ltpadmin-example)
+    add_test(NAME ltpadmin-example COMMAND ltpadmin-example)
+    set_tests_properties(ltpadmin-example PROPERTIES TIMEOUT 120 ENVIRONMENT "WINEDEBUG=-all"
+                         PASS_REGULAR_EXPRESSION "<User>admin")
+  endif()
+endfunction()
