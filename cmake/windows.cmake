@@ -19,19 +19,17 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 add_library(ltpadmin_objects OBJECT ${LTPADMIN_SOURCES})
 target_include_directories(ltpadmin_objects PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
 target_compile_definitions(ltpadmin_objects PRIVATE LTPADMIN_BUILDING_DLL)
-# winsock2.h before windows.h, and neither min nor max as macros.
-target_compile_definitions(ltpadmin_objects PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
+# Neither min nor max as macros inside the library; a program keeps whatever it chose.
+target_compile_definitions(ltpadmin_objects PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 
 add_library(ltpadmin SHARED $<TARGET_OBJECTS:ltpadmin_objects>)
 target_link_libraries(ltpadmin PUBLIC ws2_32)
-target_compile_definitions(ltpadmin PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX
-                           INTERFACE LTPADMIN_USING_DLL)
+target_compile_definitions(ltpadmin INTERFACE LTPADMIN_USING_DLL)
 # ltpadmin.dll and libltpadmin.dll.a, without the "lib" that mingw would put before the DLL's name.
 set_target_properties(ltpadmin PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
 
 add_library(ltpadmin_static STATIC $<TARGET_OBJECTS:ltpadmin_objects>)
 target_include_directories(ltpadmin_static PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
-target_compile_definitions(ltpadmin_static PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
 target_link_libraries(ltpadmin_static PUBLIC ws2_32 Threads::Threads)
 
 # The compiler's run-time DLLs beside the programs, for wine and for copying to a Windows machine.
