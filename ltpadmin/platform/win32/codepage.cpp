@@ -52,9 +52,19 @@ BOOL SetProcessACP(UINT codePage) {
 }
 
 const BYTE* GetACPLeadByteTable() {
+    // A scanner asks for every response: the thread keeps the last answer, without the lock.
+    struct Last {
+        UINT page;
+        const LeadByteTable* table;
+    };
+    thread_local Last t_last{0, nullptr}; // nothing to destroy at thread exit
     const UINT chosen = g_chosen.load(std::memory_order_relaxed);
-    const LeadByteTable* table = TableFor(chosen != 0 ? chosen : GetACP());
-    return (table ? table : &kSingleByte)->lead;
+    const UINT page = chosen != 0 ? chosen : GetACP();
+    if (t_last.table == nullptr || t_last.page != page) {
+        const LeadByteTable* table = TableFor(page);
+        t_last = Last{page, table ? table : &kSingleByte};
+    }
+    return t_last.table->lead;
 }
 
 BOOL HasLeadBytes(const BYTE* pLeadByteTable) {
