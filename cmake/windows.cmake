@@ -1,6 +1,6 @@
-# The Windows build (mingw-w64): the library as a DLL with its import library, and the same objects
-# as a static library for the tests, which reach below the exported interface. Included by the top
-# CMakeLists.txt in place of the POSIX library target.
+# The Windows build (mingw-w64). Included by the top CMakeLists.txt before the library's targets:
+# the platform sources for Windows, and always the DLL; ltpadmin_windows_library() then adds what
+# the targets need there.
 
 # The platform layer: Windows has the real windows, messages, timers, events, tick count and code
 # pages; what it lacks without the class library stays ours (strings, lists, the asynchronous
@@ -13,24 +13,12 @@ endforeach()
 file(GLOB LTPADMIN_WIN32_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/ltpadmin/platform/win32/*.cpp)
 list(APPEND LTPADMIN_SOURCES ${LTPADMIN_WIN32_SOURCES})
 
+# ltpadmin.dll with its import library libltpadmin.dll.a; the tests link the same objects
+# statically (ltpadmin::internal), internals included.
+set(BUILD_SHARED_LIBS ON)
+
 # Programs and the DLLs they load side by side, so that they start without a PATH.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
-
-add_library(ltpadmin_objects OBJECT ${LTPADMIN_SOURCES})
-target_include_directories(ltpadmin_objects PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
-target_compile_definitions(ltpadmin_objects PRIVATE LTPADMIN_BUILDING_DLL)
-# Neither min nor max as macros inside the library; a program keeps whatever it chose.
-target_compile_definitions(ltpadmin_objects PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-
-add_library(ltpadmin SHARED $<TARGET_OBJECTS:ltpadmin_objects>)
-target_link_libraries(ltpadmin PUBLIC ws2_32)
-target_compile_definitions(ltpadmin INTERFACE LTPADMIN_USING_DLL)
-# ltpadmin.dll and libltpadmin.dll.a, without the "lib" that mingw would put before the DLL's name.
-set_target_properties(ltpadmin PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
-
-add_library(ltpadmin_static STATIC $<TARGET_OBJECTS:ltpadmin_objects>)
-target_include_directories(ltpadmin_static PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
-target_link_libraries(ltpadmin_static PUBLIC ws2_32 Threads::Threads)
 
 # The compiler's run-time DLLs beside the programs, for wine and for copying to a Windows machine.
 foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
@@ -45,4 +33,17 @@ endforeach()
 
 # The tools are POSIX programs.
 set(LTPADMIN_BUILD_TOOLS OFF)
-set(LTPADMIN_TEST_LIBRARY ltpadmin_static)
+
+function(ltpadmin_windows_library)
+  # Neither min nor max as macros inside the library; a program keeps whatever it chose.
+  target_compile_definitions(ltpadmin_objects PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+  target_link_libraries(ltpadmin PUBLIC ws2_32)
+  if(TARGET ltpadmin_internal)
+    target_link_libraries(ltpadmin_internal PUBLIC ws2_32)
+  endif()
+  if(BUILD_SHARED_LIBS)
+    target_compile_definitions(ltpadmin INTERFACE LTPADMIN_USING_DLL)
+    # ltpadmin.dll, without the "lib" that mingw would put before its name.
+    set_target_properties(ltpadmin PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
+  endif()
+endfunction()

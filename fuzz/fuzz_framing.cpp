@@ -1,25 +1,19 @@
-// The receiving side of the connection under arbitrary bytes in arbitrary pieces: read
-// notifications hand over pieces of any size, interleaved with failed reads, the server's close and
-// new requests. After every step the connection must hold exactly the bytes handed out since the
-// request went out, report the response whole exactly when a plain reading of the head and its
-// "Content-Length:" says so, and keep its error code and event consistent.
+// Framing under arbitrary bytes in arbitrary pieces. The framing of the bytes read so far, carried
+// from piece to piece, must agree after every piece with framing them all at once and with a plain
+// reading of the head and its "Content-Length:".
 //
-// Input: a series of steps. Each step's first byte chooses what happens; a read takes a size byte
-// and then that many bytes of the input.
-#include "ltpadmin/platform/platform.h"
-#include "ltpadmin/transport/admin_socket.h"
-#include "ltpadmin/transport/connection.h"
-#include "tests/support/scripted_socket.h"
+// Input: a series of pieces, each a size byte and then that many bytes of the input.
+#include "ltpadmin/protocol/framing.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
-using ltptest::ScriptedSocket;
+using ltp::detail::Frame;
+using ltp::detail::ReadFrame;
 
 namespace {
 
@@ -28,170 +22,57 @@ void Require(bool condition) {
         __builtin_trap();
 }
 
-class Probe : public CLTPConnection {
-public:
-    Probe() {
-        socket = new ScriptedSocket(this);
-        m_pSocket = socket;
-        SetNotifyWnd(nullptr); // the closing notice goes to this thread's own queue
-    }
-    using CLTPConnection::m_hEvent;
-    using CLTPConnection::m_nContentLength;
-    using CLTPConnection::m_nError;
-    using CLTPConnection::m_request;
-    using CLTPConnection::m_response;
-
-    bool Signalled() const { return WaitForSingleObject(m_hEvent, 0) == WAIT_OBJECT_0; }
-
-    ScriptedSocket* socket; // owned by the connection
-};
-
-// What a plain reading of the bytes says: the head ends at the first blank line; the
-// "Content-Length:" in the head gives the body's length by atoi's rules within its own line; a
-// response is whole once that many body bytes have arrived, at once when the length is 0, never
-// when it is negative. Kept up to date read by read, so that long inputs stay fast.
-class Framing {
-public:
-    void Reset() { *this = Framing(); }
-    void Update(const std::string& bytes) {
-        if (m_blank == std::string::npos) {
-            m_blank = bytes.find("\r\n\r\n", m_scanned >= 3 ? m_scanned - 3 : 0);
-            m_scanned = bytes.size();
-            if (m_blank == std::string::npos)
-                return;
-            const std::string head = bytes.substr(0, m_blank + 2);
-            const size_t header = head.find("Content-Length:");
-            if (header != std::string::npos) {
-                const size_t from = header + 15;
-                const size_t lineEnd = head.find_first_of("\r\n", from);
-                const std::string value = head.substr(from, lineEnd - from);
-                const long n = std::strtol(value.c_str(), nullptr, 10);
-                contentLength = n > INT_MAX ? INT_MAX : n < INT_MIN ? INT_MIN : static_cast<int>(n);
-            }
-            headSeen = true;
+// The plain reading: the head ends at the first blank line; the "Content-Length:" in the head
+// gives the body's length by atoi's rules within its own line; a response is whole once that many
+// body bytes have arrived, at once when the length is 0, never when it is negative.
+struct Plain {
+    explicit Plain(const std::string& bytes) {
+        const size_t blank = bytes.find("\r\n\r\n");
+        if (blank == std::string::npos)
+            return;
+        headSeen = true;
+        bodyOffset = blank + 4;
+        const std::string head = bytes.substr(0, blank + 2);
+        const size_t header = head.find("Content-Length:");
+        if (header != std::string::npos) {
+            const size_t from = header + 15;
+            const size_t lineEnd = head.find_first_of("\r\n", from);
+            const std::string value = head.substr(from, lineEnd - from);
+            const long long n = std::strtoll(value.c_str(), nullptr, 10);
+            contentLength = n > INT_MAX ? INT_MAX : n < INT_MIN ? INT_MIN : static_cast<int>(n);
         }
-        const size_t body = bytes.size() - (m_blank + 4);
+        const size_t body = bytes.size() - bodyOffset;
         whole =
             contentLength == 0 || (contentLength > 0 && body >= static_cast<size_t>(contentLength));
     }
 
     bool headSeen = false;
+    size_t bodyOffset = 0;
     int contentLength = 0;
     bool whole = false;
-
-private:
-    size_t m_blank = std::string::npos;
-    size_t m_scanned = 0;
 };
-
-class Input {
-public:
-    Input(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    bool Empty() const { return m_pos >= m_size; }
-    uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-    std::string Bytes(size_t n) {
-        n = std::min(n, m_size - m_pos);
-        std::string s(reinterpret_cast<const char*>(m_data + m_pos), n);
-        m_pos += n;
-        return s;
-    }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
-
-void DrainQueue() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        Require(msg.message == WM_LTP_CLOSED);
-}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Input in(data, size);
-    Probe c;
-    Framing f;
-    bool failed = false; // an error ended the current request
-    while (!in.Empty()) {
-        const uint8_t op = in.Byte();
-        if (op < 200) {
-            // A read notification; the peer's bytes arrive in a piece of up to 2 KB (more than
-            // one read's worth), what one read leaves behind waiting for the next.
-            const size_t length = op < 100 ? op : static_cast<size_t>(op - 100) * 20;
-            const std::string piece = in.Bytes(length);
-            if (!piece.empty())
-                c.socket->incoming.push_back(piece);
-            const bool wasComplete = c.IsComplete() != 0;
-            const size_t before = c.socket->handedOut.size();
-            c.OnReceive(0);
-            const std::string& got = c.socket->handedOut;
-            Require(got.size() - before <= 1024);
-            // Nothing lost, added or reordered: the buffer holds exactly what was handed out.
-            Require(c.m_response.GetLength() == got.size());
-            Require(got.size() == before ||
-                    std::memcmp(c.m_response.GetData() + before, got.data() + before,
-                                got.size() - before) == 0);
-            Require(c.m_response.GetData() == nullptr ||
-                    c.m_response.GetData()[c.m_response.GetLength()] == 0);
-            if (failed)
-                continue;
-            if (wasComplete) {
-                Require(c.IsComplete() && c.Signalled());
-                continue;
-            }
-            // The response is judged as it stood at the read that made it whole.
-            f.Update(got);
-            Require((c.IsComplete() != 0) == f.whole);
-            Require(c.Signalled() == f.whole);
-            if (f.headSeen)
-                Require(c.m_nContentLength == f.contentLength);
-            if (f.whole)
-                Require(c.m_nError == 0);
-        } else if (op < 210) {
-            c.OnReceive(WSAECONNRESET);
-            Require(c.m_nError == -6 && c.Signalled());
-            failed = true;
-        } else if (op < 220) {
-            c.socket->failReceives = true;
-            const bool wasComplete = c.IsComplete() != 0;
-            c.OnReceive(0);
-            c.socket->failReceives = false;
-            Require(c.m_nError == -2 && c.Signalled());
-            Require((c.IsComplete() != 0) == wasComplete);
-            failed = true;
-        } else if (op < 230) {
-            const bool wasComplete = c.IsComplete() != 0;
-            c.OnClose();
-            Require(c.m_nError == 0 && c.Signalled());
-            Require((c.IsComplete() != 0) == wasComplete);
-            DrainQueue();
-            failed = true; // the connection is gone; nothing more is judged until a new request
-        } else {
-            // A new request of up to 3 KB goes out in pieces of a chosen size; the response
-            // starts afresh with the first write notification.
-            const size_t length = static_cast<size_t>(op - 229) * 100;
-            c.socket->acceptAtMost = 1 + in.Byte() * 4;
-            CMessage request;
-            const std::string bytes(length, 'r');
-            request.Append(bytes.data(), static_cast<ULONG>(bytes.size()));
-            c.socket->sent.clear();
-            c.socket->offered.clear();
-            c.SetRequest(request);
-            for (int i = 0; i < 4096 && c.m_request.GetLength() != 0; ++i)
-                c.OnSend(0);
-            Require(c.socket->Sent() == bytes);
-            for (const int offer : c.socket->offered)
-                Require(offer > 0 && offer <= 1024);
-            Require(!c.Signalled() && !c.IsComplete() && c.m_response.GetLength() == 0);
-            c.socket->handedOut.clear();
-            c.socket->incoming.clear();
-            f.Reset();
-            failed = false;
+    std::string bytes;
+    Frame carried;
+    size_t pos = 0;
+    while (pos < size) {
+        const size_t wanted = data[pos++];
+        const size_t length = std::min(wanted, size - pos);
+        bytes.append(reinterpret_cast<const char*>(data + pos), length);
+        pos += length;
+        carried = ReadFrame(bytes.data(), bytes.size(), carried);
+        const Frame once = ReadFrame(bytes.data(), bytes.size());
+        const Plain plain(bytes);
+        Require(carried.headComplete == plain.headSeen && once.headComplete == plain.headSeen);
+        Require(carried.complete == plain.whole && once.complete == plain.whole);
+        if (plain.headSeen) {
+            Require(carried.bodyOffset == plain.bodyOffset && once.bodyOffset == plain.bodyOffset);
+            Require(carried.contentLength == plain.contentLength &&
+                    once.contentLength == plain.contentLength);
         }
     }
-    DrainQueue();
     return 0;
 }

@@ -21,7 +21,6 @@ public:
         m_pSocket = socket;
     }
     using CLTPConnection::m_hEvent;
-    using CLTPConnection::m_nContentLength;
     using CLTPConnection::m_nError;
     using CLTPConnection::m_request;
     using CLTPConnection::m_response;
@@ -157,67 +156,6 @@ TEST(LTPConnectionReceiving, AFailedConnectionAttemptEndsWithMinus4) {
     c.OnConnect(WSAECONNREFUSED);
     EXPECT_EQ(c.m_nError, -4);
     EXPECT_TRUE(c.Signalled());
-}
-
-// Each case feeds reads one after another; complete names the read (1-based) after which the
-// response is whole, 0 for never.
-TEST(LTPConnectionReceiving, FramesTheResponseByItsHeadAndContentLength) {
-    const std::string ok = "LTP/1.0 200 OK\r\n";
-    struct Case {
-        const char* what;
-        std::vector<std::string> reads;
-        size_t complete;
-        int contentLength;
-    };
-    const Case cases[] = {
-        {"length 10 arriving 6 + 4", {ok + "Content-Length: 10\r\n\r\n012345", "6789"}, 2, 10},
-        {"head split inside the header name",
-         {ok + "Content-", "Length: 5\r\n\r\nab", "cde"},
-         3,
-         5},
-        {"header without the blank line yet", {ok + "Content-Length: 1\r\n", "\r\n", "x"}, 3, 1},
-        {"blank line split across reads", {ok + "Content-Length: 3\r\n\r", "\nabc"}, 2, 3},
-        {"zero length", {ok + "Content-Length: 0\r\n", "\r\n"}, 2, 0},
-        {"absent header", {ok, "Server: x\r\n\r\n"}, 2, 0},
-        {"negative length never completes",
-         {ok + "Content-Length: -5\r\n\r\n", "abcdefgh", "more"},
-         0,
-         -5},
-        {"other letter case is not the header", {ok + "content-length: 50\r\n\r\n"}, 1, 0},
-        {"blanks before the digits", {ok + "Content-Length:    3\r\n\r\nab", "c"}, 2, 3},
-        {"digits followed by letters", {ok + "Content-Length: 3xyz\r\n\r\nab", "c"}, 2, 3},
-        {"header text inside the body does not count",
-         {ok + "\r\nContent-Length: 99\r\n\r\n"},
-         1,
-         0},
-        {"body byte by byte", {ok + "Content-Length: 3\r\n\r\n", "a", "b", "c"}, 4, 3},
-        {"an empty value takes no digits from the body",
-         {ok + "Content-Length:\r\n\r\n12345"},
-         1,
-         0},
-        {"huge value stays within int",
-         {ok + "Content-Length: 99999999999\r\n\r\n", "abc"},
-         0,
-         2147483647},
-    };
-    for (const Case& k : cases) {
-        Probe c;
-        size_t completedAt = 0;
-        for (size_t i = 0; i < k.reads.size(); ++i) {
-            c.socket->incoming.push_back(k.reads[i]);
-            c.OnReceive(0);
-            if (completedAt == 0 && c.Signalled())
-                completedAt = i + 1;
-        }
-        EXPECT_EQ(completedAt, k.complete) << k.what;
-        EXPECT_EQ(c.IsComplete() != 0, k.complete != 0) << k.what;
-        EXPECT_EQ(c.m_nError, 0) << k.what;
-        EXPECT_EQ(c.m_nContentLength, k.contentLength) << k.what;
-        std::string all;
-        for (const std::string& r : k.reads)
-            all += r;
-        EXPECT_EQ(std::string(c.m_response.GetData(), c.m_response.GetLength()), all) << k.what;
-    }
 }
 
 // The buffer makes room for the announced body when the head arrives, within a bound; either way

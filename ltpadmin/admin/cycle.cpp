@@ -3,7 +3,7 @@
 
 #include <climits>
 
-namespace ltp::form {
+namespace ltp::detail::form {
 
 namespace {
 
@@ -40,7 +40,7 @@ bool IsSendable(const char* pszText, bool bFreeText) {
     return true;
 }
 
-} // namespace ltp::form
+} // namespace ltp::detail::form
 
 int CLTPCreater::Refuse() {
     m_nLastError = LTP_ERROR_UNSENDABLE;
@@ -48,7 +48,8 @@ int CLTPCreater::Refuse() {
 }
 
 bool CLTPCreater::CredentialsSendable() const {
-    return ltp::form::IsSendableHeader(m_strUserName) && ltp::form::IsSendableHeader(m_strPassword);
+    return ltp::detail::form::IsSendableHeader(m_strUserName) &&
+           ltp::detail::form::IsSendableHeader(m_strPassword);
 }
 
 void CLTPCreater::FormatTextRequest(const char* pszHeadTemplate, const char* pszText) {
@@ -68,7 +69,7 @@ int CLTPCreater::Exchange() {
     // The request goes out from m_strRequest itself, which the session keeps unchanged until the
     // wait ends; whatever has not gone out by then (a timeout, an early answer) is copied.
     AsyncRequestLent(m_strRequest.GetString(), static_cast<ULONG>(m_strRequest.GetLength()));
-    const int bDone = WaitResponseAndPumpMessage(ltp::form::kResponseTimeout);
+    const int bDone = WaitResponseAndPumpMessage(LTP_RESPONSE_TIMEOUT);
     KeepOwnRequest();
     if (!bDone)
         return 0;

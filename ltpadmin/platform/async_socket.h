@@ -19,6 +19,8 @@
 // A socket is used on the thread that created it.
 #pragma once
 
+#include "ltpadmin/export.h"
+
 #include "ltpadmin/platform/win32_types.h"
 #include "ltpadmin/platform/cstring.h"
 
@@ -77,20 +79,20 @@ struct WSADATA {
 typedef WSADATA* LPWSADATA;
 
 // The calling thread's last socket error (the same value as CAsyncSocket::GetLastError).
-int WSAGetLastError();
+LTPADMIN_API int WSAGetLastError();
 #endif
 
 // Readies the socket layer; TRUE when it is ready, and may be called any number of times. Signal
 // handling is left alone: sends use MSG_NOSIGNAL, so a closed peer gives an error instead of
 // SIGPIPE. On Windows it starts Windows Sockets 2.2 once for the process (never from DllMain:
 // the library calls it before its first log-in).
-BOOL AfxSocketInit(WSADATA* lpwsaData = NULL);
+LTPADMIN_API BOOL AfxSocketInit(WSADATA* lpwsaData = NULL);
 
 namespace ltpadmin_platform {
 struct SocketWatch;
 }
 
-class CAsyncSocket {
+class LTPADMIN_API CAsyncSocket {
 public:
     CAsyncSocket();
     CAsyncSocket(const CAsyncSocket&) = delete;

@@ -1,6 +1,8 @@
 // CString: the class library's string of ANSI bytes, reduced to what the library and its tools use.
 #pragma once
 
+#include "ltpadmin/export.h"
+
 #include <string>
 
 // The conversions Format understands: C99's. On mingw printf alone would mean the system's older
@@ -11,7 +13,7 @@
 #define LTPADMIN_PRINTF printf
 #endif
 
-class CString {
+class LTPADMIN_API CString {
 public:
     CString() = default;
     CString(const char* psz) : m_str(psz ? psz : "") {}

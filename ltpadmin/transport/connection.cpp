@@ -1,12 +1,12 @@
 #include "ltpadmin/transport/connection.h"
 
-#include <algorithm>
-#include <climits>
 #include <cstring>
 #include <new>
 
 #include "ltpadmin/platform/platform.h"
+#include "ltpadmin/protocol/framing.h"
 #include "ltpadmin/transport/admin_socket.h"
+#include "ltpadmin/transport/outcome.h"
 
 namespace {
 
@@ -19,35 +19,12 @@ const ULONG kMaxReservation = 64u * 1024 * 1024;
 const long kAllEvents = FD_READ | FD_WRITE | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
 const long kRequestEvents = FD_READ | FD_WRITE | FD_CLOSE | FD_CONNECT;
 
-const char kHeadEnd[] = "\r\n\r\n";
-const ULONG kHeadEndLength = 4;
-const char kContentLength[] = "Content-Length:";
-const size_t kContentLengthLength = 15;
-
 HANDLE NewEvent(BOOL bSignalled) {
     return CreateEventA(nullptr, TRUE, bSignalled, nullptr);
 }
 
 BOOL IsSignalled(HANDLE hEvent) {
     return WaitForSingleObject(hEvent, 0) == WAIT_OBJECT_0;
-}
-
-// The header's value by atoi's rules (blanks skipped, optional sign, digits up to the first other
-// byte, 0 when there are none), read within its own line, so that an empty value never takes
-// digits from the body, and held within int's range instead of overflowing.
-int ParseLength(const char* p, const char* end) {
-    while (p != end && (*p == ' ' || *p == '\t' || *p == '\v' || *p == '\f'))
-        ++p;
-    bool negative = false;
-    if (p != end && (*p == '+' || *p == '-'))
-        negative = *p++ == '-';
-    const long long limit = static_cast<long long>(INT_MAX) + 1;
-    long long value = 0;
-    for (; p != end && *p >= '0' && *p <= '9'; ++p)
-        value = std::min(value * 10 + (*p - '0'), limit);
-    if (negative)
-        return static_cast<int>(-value);
-    return static_cast<int>(std::min(value, static_cast<long long>(INT_MAX)));
 }
 
 } // namespace
@@ -206,8 +183,7 @@ void CLTPConnection::KeepOwnRequest() {
     if (!m_request.Append(data, length)) {
         // Without room for the rest, the request fails rather than going out cut short.
         DropRequest();
-        m_nError = -3;
-        Signal();
+        EndRequest(LTP_ERROR_SEND);
     }
 }
 
@@ -220,23 +196,25 @@ void CLTPConnection::DropRequest() {
 
 void CLTPConnection::OnConnect(int nErrorCode) {
     if (nErrorCode != 0) {
-        m_nError = -4;
-        Signal();
+        EndRequest(LTP_ERROR_CONNECT);
     }
 }
 
 void CLTPConnection::OnClose() {
     // A response that has not arrived whole stays incomplete, so the wait fails even when no
     // window of the waiting thread receives WM_LTP_CLOSED.
-    m_nError = 0;
-    SetEvent(m_hEvent);
+    EndRequest(LTP_ERROR_NONE);
     PostMessageA(m_hNotifyWnd, WM_LTP_CLOSED, 0, 0);
 }
 
 void CLTPConnection::OnMessage(CMessage&) {
-    m_nError = 0;
     m_bComplete = 1;
-    SetEvent(m_hEvent);
+    EndRequest(LTP_ERROR_NONE);
+}
+
+void CLTPConnection::EndRequest(LONG nOutcome) {
+    m_nError = nOutcome;
+    Signal();
 }
 
 void CLTPConnection::Signal() {
@@ -250,8 +228,7 @@ void CLTPConnection::OnSend(int nErrorCode) {
     if (m_nSendOffset == 0)
         ResetResponse();
     if (nErrorCode != 0) {
-        m_nError = -6;
-        Signal();
+        EndRequest(LTP_ERROR_NOTIFY);
         return;
     }
     const ULONG length = RequestLength();
@@ -264,8 +241,7 @@ void CLTPConnection::OnSend(int nErrorCode) {
         return; // nothing taken now; the socket notifies again once it can take data
     if (n == SOCKET_ERROR || n < 0) {
         DropRequest();
-        m_nError = -3;
-        Signal();
+        EndRequest(LTP_ERROR_SEND);
         return;
     }
     m_nSendOffset += static_cast<ULONG>(n);
@@ -277,28 +253,20 @@ void CLTPConnection::OnSend(int nErrorCode) {
     }
 }
 
-void CLTPConnection::ScanHead(ULONG nOldLength) {
-    const char* data = m_response.GetData();
-    const ULONG length = m_response.GetLength();
-    // Only the new bytes, plus three before them in case the blank line straddles two reads.
-    const ULONG from = nOldLength > kHeadEndLength - 1 ? nOldLength - (kHeadEndLength - 1) : 0;
-    if (data == nullptr || length - from < kHeadEndLength)
+void CLTPConnection::ReadHead(ULONG nOldLength) {
+    ltp::detail::Frame previous;
+    previous.scanned = nOldLength;
+    const ltp::detail::Frame frame =
+        ltp::detail::ReadFrame(m_response.GetData(), m_response.GetLength(), previous);
+    if (!frame.headComplete)
         return;
-    const char* end = data + length;
-    const char* found = std::search(data + from, end, kHeadEnd, kHeadEnd + kHeadEndLength);
-    if (found == end)
-        return;
-    m_nBodyOffset = static_cast<ULONG>(found - data) + kHeadEndLength;
     m_bFirstRead = 0;
-    // The header counts only in the head.
-    const char* headEnd = found + 2;
-    const char* header =
-        std::search(data, headEnd, kContentLength, kContentLength + kContentLengthLength);
-    m_nContentLength = header != headEnd ? ParseLength(header + kContentLengthLength, headEnd) : 0;
+    m_nBodyOffset = static_cast<ULONG>(frame.bodyOffset);
+    m_nContentLength = frame.contentLength;
     // Room for the rest of the body at once (and for the last read), so that a long response is
     // not copied again at every doubling of its buffer. Only up to a bound: the length is the
     // server's word, and the buffer still grows as bytes arrive beyond it.
-    const ULONG body = length - m_nBodyOffset;
+    const ULONG body = m_response.GetLength() - m_nBodyOffset;
     if (m_nContentLength > 0 && static_cast<ULONG>(m_nContentLength) > body) {
         const ULONG missing = static_cast<ULONG>(m_nContentLength) - body;
         if (missing <= kMaxReservation)
@@ -306,10 +274,17 @@ void CLTPConnection::ScanHead(ULONG nOldLength) {
     }
 }
 
+bool CLTPConnection::BodyComplete() const {
+    ltp::detail::Frame frame;
+    frame.headComplete = true;
+    frame.bodyOffset = m_nBodyOffset;
+    frame.contentLength = m_nContentLength;
+    return ltp::detail::ReadFrame(m_response.GetData(), m_response.GetLength(), frame).complete;
+}
+
 void CLTPConnection::OnReceive(int nErrorCode) {
     if (nErrorCode != 0) {
-        m_nError = -6;
-        Signal();
+        EndRequest(LTP_ERROR_NOTIFY);
         return;
     }
     if (m_pSocket == nullptr)
@@ -320,28 +295,21 @@ void CLTPConnection::OnReceive(int nErrorCode) {
     char* room = m_response.Reserve(kPieceSize);
     if (room == nullptr) {
         // Out of memory: nothing of the response may be silently lost, so the request fails.
-        m_nError = -2;
-        Signal();
+        EndRequest(LTP_ERROR_RECEIVE);
         return;
     }
     const int n = m_pSocket->Receive(room, kPieceSize, 0);
     if (n == SOCKET_ERROR || n < 0) {
         if (bWasEmpty)
             m_response.Empty(); // as if nothing had been tried
-        m_nError = -2;
-        Signal();
+        EndRequest(LTP_ERROR_RECEIVE);
         return;
     }
     m_response.Extend(static_cast<ULONG>(n));
     if (m_bComplete)
         return; // bytes after a complete response are kept but change nothing
     if (m_bFirstRead)
-        ScanHead(oldLength);
-    if (m_bFirstRead)
-        return; // the head has not arrived whole yet
-    // A negative Content-Length never completes the response.
-    if (m_nContentLength < 0)
-        return;
-    if (m_response.GetLength() - m_nBodyOffset >= static_cast<ULONG>(m_nContentLength))
+        ReadHead(oldLength);
+    if (!m_bFirstRead && BodyComplete())
         OnMessage(m_response);
 }

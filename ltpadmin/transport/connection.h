@@ -1,8 +1,10 @@
 // CConnection and CLTPConnection: the one TCP connection of a session. It sends the current request
-// in pieces of at most 1024 bytes, collects the response, frames it by its head and
-// "Content-Length:", and ends the session's wait by setting the request event after recording an
+// in pieces of at most 1024 bytes, collects the response, frames it by its head and the length it
+// announces, and ends the session's wait by setting the request event after recording an
 // error code. Everything runs from socket notifications on the thread that connected.
 #pragma once
+
+#include "ltpadmin/export.h"
 
 #include "ltpadmin/platform/win32_types.h"
 #include "ltpadmin/transport/message.h"
@@ -13,7 +15,7 @@ class CServerAdmin;
 // Posted to the notification window when the server closes the connection.
 #define WM_LTP_CLOSED 1379
 
-class CConnection {
+class LTPADMIN_API CConnection {
 public:
     CConnection();
     // A copy has its own event (in the source's state), the buffers' content and no socket.
@@ -48,7 +50,7 @@ protected:
     HANDLE m_hEvent;
 };
 
-class CLTPConnection : public CConnection {
+class LTPADMIN_API CLTPConnection : public CConnection {
 public:
     CLTPConnection();
     CLTPConnection(const CLTPConnection& other);
@@ -72,14 +74,20 @@ public:
 
     // 1 once the current request's response has arrived whole (its event set by OnMessage).
     int IsComplete() const { return m_bComplete; }
+    // Ends the current request's wait with an outcome code (LTP_ERROR_*): the one place where
+    // the code is set and the event signalled.
+    void EndRequest(LONG nOutcome);
 
 protected:
     friend class CServerAdmin;
 
     // Clears what belongs to the response of the current request.
     void ResetResponse();
-    // Looks for the blank line that ends the head, in the bytes that are new since the last read.
-    void ScanHead(ULONG nOldLength);
+    // Looks for the end of the head in the bytes that are new since the last read and, once it has
+    // arrived, takes where the body starts and how long it is announced to be.
+    void ReadHead(ULONG nOldLength);
+    // Whether the body has arrived whole, once the head has.
+    bool BodyComplete() const;
     // The request going out: the lent bytes, or else the own copy.
     const char* RequestData() const {
         return m_pLentRequest ? m_pLentRequest : m_request.GetData();
@@ -88,9 +96,10 @@ protected:
     // Forgets the request, lent or own.
     void DropRequest();
 
-    int m_bFirstRead;     // the head (and so Content-Length) has not been found yet
+    int m_bFirstRead;     // the head (and so the body length) has not been found yet
     LONG m_nError;        // error code of the current request
-    int m_nContentLength; // Content-Length of the current response; 0 when absent or not read yet
+    int m_nContentLength; // announced body length of the current response; 0 when absent or not
+                          // read yet
     HWND m_hNotifyWnd;    // receives WM_LTP_CLOSED
     ULONG m_nSendOffset;  // bytes of the request already sent, kept per connection
     ULONG m_nBodyOffset;  // offset of the body in m_response once the head has arrived

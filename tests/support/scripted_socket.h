@@ -1,6 +1,6 @@
 // ScriptedSocket: a socket double for driving a connection notification by notification. It hands
 // out scripted reads and records every piece sent, without a real socket behind it, so that each
-// split of the bytes is exact. Used by the connection tests and the framing fuzz target.
+// split of the bytes is exact.
 #pragma once
 
 #include "ltpadmin/transport/admin_socket.h"

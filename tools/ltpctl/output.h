@@ -35,7 +35,7 @@ void PrintResult(const ResultTable& table, OutputFormat format, std::ostream& ou
 template <class T> std::vector<Column> RecordColumns() {
     std::vector<Column> columns;
     for (const FieldInfo& f : RecordFields<T>())
-        columns.push_back({f.name, f.kind == FieldKind::Long || f.kind == FieldKind::Real});
+        columns.push_back({f.name, f.kind == FieldKind::Whole || f.kind == FieldKind::Decimal});
     return columns;
 }
 
