@@ -12,6 +12,10 @@ foreach(name IN LISTS LTPADMIN_POSIX_STAND_INS)
 endforeach()
 file(GLOB LTPADMIN_WIN32_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/ltpadmin/platform/win32/*.cpp)
 list(APPEND LTPADMIN_SOURCES ${LTPADMIN_WIN32_SOURCES})
+# ltp::Client talks to its sockets through POSIX calls; on Windows it waits for its Winsock
+# counterpart.
+file(GLOB LTPADMIN_CLIENT_SOURCES ${PROJECT_SOURCE_DIR}/ltpadmin/client/*.cpp)
+list(REMOVE_ITEM LTPADMIN_SOURCES ${LTPADMIN_CLIENT_SOURCES})
 
 # ltpadmin.dll with its import library libltpadmin.dll.a; the tests link the same objects
 # statically (ltpadmin::internal), internals included.

@@ -3,6 +3,8 @@
 
 #include <climits>
 
+#include "ltpadmin/protocol/carriage.h"
+
 namespace ltp::detail::form {
 
 namespace {
@@ -22,22 +24,7 @@ bool IsSendable(const char* pszText, bool bFreeText) {
         return false;
     if (bFreeText)
         return true;
-    if (HasLineEnd(pszText))
-        return false;
-    // Walk characters as the response scanner does, so that a trail byte equal to "|" passes.
-    const BYTE* pLeadBytes = GetACPLeadByteTable();
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pszText); *p; ++p) {
-        if (*p == '|' || *p == '<')
-            return false;
-        if (pLeadBytes[*p]) {
-            // A lead byte with nothing after it would take the next delimiter of the request
-            // as its trail byte.
-            if (p[1] == 0)
-                return false;
-            ++p;
-        }
-    }
-    return true;
+    return FindUncarriable(pszText, std::strlen(pszText), GetACPLeadByteTable()) == nullptr;
 }
 
 } // namespace ltp::detail::form

@@ -71,6 +71,11 @@ const BYTE* GetACPLeadByteTable() {
     return tableFor(GetACP())->lead;
 }
 
+const BYTE* GetLeadByteTable(UINT codePage) {
+    const LeadByteTable* t = tableFor(codePage != 0 ? codePage : GetACP());
+    return t ? t->lead : nullptr;
+}
+
 BOOL HasLeadBytes(const BYTE* pLeadByteTable) {
     return pLeadByteTable != kSingleByte.lead ? TRUE : FALSE;
 }

@@ -26,6 +26,8 @@ LTPADMIN_API BOOL IsDBCSLeadByte(BYTE testChar);
 // The lead-byte table of the process's code page: 256 entries, non-zero for lead bytes. Lets a
 // scanner test bytes without a call per byte.
 LTPADMIN_API const BYTE* GetACPLeadByteTable();
+// The lead-byte table of the given code page (0: the process's), or nullptr for one not known.
+LTPADMIN_API const BYTE* GetLeadByteTable(UINT codePage);
 // Whether a table that GetACPLeadByteTable returned has any lead byte at all; constant time, so
 // that a scanner of single-byte text can search with plain byte compares.
 LTPADMIN_API BOOL HasLeadBytes(const BYTE* pLeadByteTable);

@@ -46,6 +46,9 @@ UINT GetParamCount(const char* data, ULONG length) {
 
 CRecordWalk::CRecordWalk(const char* data, ULONG length) : m_scanner(data, length) {}
 
+CRecordWalk::CRecordWalk(const char* data, ULONG length, const BYTE* leadBytes)
+    : m_scanner(data, length, leadBytes) {}
+
 bool CRecordWalk::Next(const char*& spanStart, UINT& spanLength) {
     m_scanner.SkipTo('<');
     if (!m_scanner.Match('<')) {

@@ -23,6 +23,8 @@ UINT GetParamCount(const char* data, ULONG length);
 class CRecordWalk {
 public:
     CRecordWalk(const char* data, ULONG length);
+    // Walks text of the code page whose lead-byte table is given instead of the process's.
+    CRecordWalk(const char* data, ULONG length, const BYTE* leadBytes);
     // The next record span; never reads past the response. Past the last "<" the span is empty
     // (start at the end of the response, length 0), which every decoder reads as no element, and
     // the result is false.

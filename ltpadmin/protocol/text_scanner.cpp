@@ -64,8 +64,11 @@ bool CTextSpan::EqualsNoCase(const char* text, UINT textLength) const {
 CTextScanner::CTextScanner(const CTextSpan& span) : CTextScanner(span.start, span.length) {}
 
 CTextScanner::CTextScanner(const char* start, UINT length)
+    : CTextScanner(start, length, GetACPLeadByteTable()) {}
+
+CTextScanner::CTextScanner(const char* start, UINT length, const BYTE* leadBytes)
     : m_pStart(start), m_pCursor(start), m_pEnd(start ? start + length : start),
-      m_pLeadBytes(GetACPLeadByteTable()), m_bSingleByte(!HasLeadBytes(m_pLeadBytes)) {}
+      m_pLeadBytes(leadBytes), m_bSingleByte(!HasLeadBytes(m_pLeadBytes)) {}
 
 const char* CTextScanner::StepTo(char wanted) const {
     const BYTE w = static_cast<BYTE>(wanted);

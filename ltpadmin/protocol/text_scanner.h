@@ -35,6 +35,9 @@ class CTextScanner {
 public:
     explicit CTextScanner(const CTextSpan& span);
     CTextScanner(const char* start, UINT length);
+    // Steps over the double-byte characters of the code page whose lead-byte table is given
+    // (GetLeadByteTable) instead of the process's.
+    CTextScanner(const char* start, UINT length, const BYTE* leadBytes);
 
     // The next byte to read.
     const char* Cursor() const { return m_pCursor; }

@@ -1,0 +1,92 @@
+#include "ltpadmin/client/connection.h"
+
+#include "ltpadmin/protocol/framing.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ltp::detail {
+namespace {
+
+using Kind = TransportError::Kind;
+
+constexpr std::size_t kFirstRoom = 64 * 1024;
+// A buffer larger than this is not kept for the next response: an idle client (in a pool, say)
+// should not hold the room of a rare long list. Up to it, a long list asked for again is received
+// into memory already in use instead of fresh pages.
+constexpr std::size_t kKeptRoom = 32 * 1024 * 1024;
+
+[[noreturn]] void Limit(const char* what, std::size_t limit) {
+    throw TransportError(Kind::limit, "",
+                         std::string(what) + " passes the limit of " + std::to_string(limit) +
+                             " bytes");
+}
+
+} // namespace
+
+void Connection::connect() {
+    if (!socket_.is_open())
+        socket_.connect(options_->host, options_->port, options_->connect_timeout,
+                        options_->request_timeout);
+}
+
+char* Connection::room(std::size_t more) {
+    if (capacity_ - used_ >= more)
+        return buffer_.get() + used_;
+    const std::size_t wanted = std::max(used_ + more, capacity_ * 2);
+    std::unique_ptr<char[]> bigger(new char[wanted]);
+    if (used_ != 0)
+        std::memcpy(bigger.get(), buffer_.get(), used_);
+    buffer_ = std::move(bigger);
+    capacity_ = wanted;
+    return buffer_.get() + used_;
+}
+
+Response Connection::exchange(const std::string& request) {
+    if (socket_.is_open() && socket_.is_stale())
+        socket_.close();
+    connect();
+    if (capacity_ > kKeptRoom) {
+        buffer_.reset();
+        capacity_ = 0;
+    }
+    used_ = 0;
+    socket_.send_all(request.data(), request.size());
+    return receive();
+}
+
+Response Connection::receive() {
+    const std::size_t most = options_->max_response_bytes;
+    Frame frame;
+    std::size_t total = 0;
+    try {
+        for (;;) {
+            const std::size_t want = frame.headComplete ? total - used_ : kFirstRoom;
+            char* into = room(want);
+            used_ += socket_.receive(into, capacity_ - used_);
+            if (!frame.headComplete) {
+                if (used_ > most)
+                    Limit("the response", most);
+                frame = ReadFrame(buffer_.get(), used_, frame);
+                if (!frame.headComplete)
+                    continue;
+                if (frame.contentLength < 0)
+                    throw ProtocolError("the response's Content-Length is negative");
+                if (static_cast<std::size_t>(frame.contentLength) > most - frame.bodyOffset)
+                    Limit("the response", most);
+                total = frame.bodyOffset + static_cast<std::size_t>(frame.contentLength);
+            }
+            if (used_ >= total)
+                break;
+        }
+    } catch (...) {
+        socket_.close();
+        throw;
+    }
+    // Bytes past the response belong to no request: the connection is not used again.
+    if (used_ > total)
+        socket_.close();
+    return Response{buffer_.get(), total, frame.bodyOffset};
+}
+
+} // namespace ltp::detail

@@ -1,0 +1,47 @@
+// The client's connection: sends one request, receives its response whole (framed by the head's
+// "Content-Length:"), within the limits and idle time-out of the options.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "ltpadmin/client.h"
+#include "ltpadmin/client/socket.h"
+
+namespace ltp::detail {
+
+// A whole response, valid until the next exchange.
+struct Response {
+    const char* data;
+    std::size_t length;      // head and body
+    std::size_t body_offset; // where the body starts
+};
+
+class Connection {
+public:
+    // options must outlive the connection.
+    explicit Connection(const Options& options) : options_(&options) {}
+
+    void connect();
+    void close() noexcept { socket_.close(); }
+    bool is_open() const { return socket_.is_open(); }
+    // Sends the request and returns its response. An idle connection the server has closed is
+    // opened again first; once the request has started going out it is never sent again. Any
+    // failure closes the connection.
+    Response exchange(const std::string& request);
+
+private:
+    // Receives until the response is whole; returns its length.
+    Response receive();
+    // Room for at least more bytes after the used ones.
+    char* room(std::size_t more);
+
+    const Options* options_;
+    Socket socket_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+} // namespace ltp::detail
