@@ -67,6 +67,11 @@ const BYTE* GetACPLeadByteTable() {
     return t_last.table->lead;
 }
 
+const BYTE* GetLeadByteTable(UINT codePage) {
+    const LeadByteTable* table = TableFor(codePage != 0 ? codePage : GetACP());
+    return table ? table->lead : nullptr;
+}
+
 BOOL HasLeadBytes(const BYTE* pLeadByteTable) {
     return pLeadByteTable != kSingleByte.lead ? TRUE : FALSE;
 }
