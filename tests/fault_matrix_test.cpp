@@ -9,11 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -24,6 +19,7 @@
 
 using ltptest::LoopbackPeer;
 using ltptest::MakeResponse;
+using ltptest::RefusingPort;
 
 namespace {
 
@@ -158,28 +154,6 @@ struct Caller {
     LONG value = 99;
     char sentinel[1] = {0};
     char* text = sentinel;
-};
-
-// A port on which nothing listens: bound, never listening, held until the case ends.
-class RefusingPort {
-public:
-    RefusingPort() : m_fd(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
-    ~RefusingPort() { close(m_fd); }
-    RefusingPort(const RefusingPort&) = delete;
-    RefusingPort& operator=(const RefusingPort&) = delete;
-    unsigned short Port() const { return m_port; }
-
-private:
-    int m_fd;
-    unsigned short m_port = 0;
 };
 
 struct Fault {

@@ -1,4 +1,5 @@
 #include "ltpadmin/platform/platform.h"
+#include "support/pump.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 
 namespace {
 
+using ltptest::Pump;
 using Events = std::vector<std::pair<int, int>>; // (FD_ bit, error code)
 
 // Records its notifications; reads on FD_READ unless told not to.
@@ -76,30 +78,6 @@ private:
     int fd_;
     UINT port_;
 };
-
-// Dispatches the thread's messages until `done` holds or the time is up. A short timer keeps
-// WaitMessage from sleeping past the deadline.
-bool Pump(const std::function<bool()>& done, int ms = 5000) {
-    UINT_PTR timer = SetTimer(nullptr, 0, 20, nullptr);
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    bool ok = false;
-    for (;;) {
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        }
-        if (done()) {
-            ok = true;
-            break;
-        }
-        if (std::chrono::steady_clock::now() > until)
-            break;
-        WaitMessage();
-    }
-    KillTimer(nullptr, timer);
-    return ok;
-}
 
 void PumpFor(int ms) {
     Pump([] { return false; }, ms);

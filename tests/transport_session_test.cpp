@@ -12,10 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using ltptest::LoopbackPeer;
 using ltptest::MakeResponse;
 using Millis = std::chrono::milliseconds;
@@ -63,15 +59,9 @@ std::string InfoRequest(const std::string& body) {
 
 // A loopback port with nobody listening.
 unsigned short ClosedPort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t n = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-    close(s);
-    return ntohs(a.sin_port);
+    unsigned short port = 0;
+    ltptest::CloseSocket(ltptest::BoundLoopbackSocket(&port));
+    return port;
 }
 
 void ExpectPeerDone(LoopbackPeer& peer) {
@@ -244,12 +234,18 @@ TEST(ServerAdmin, TimesOutWithMinus7AlsoAcrossTheTickCountWrap) {
     };
     const ULONG timeout = 400;
     for (const Case& k : cases) {
+#if defined(_WIN32)
+        if (k.nearWrap)
+            continue; // the system's tick count cannot be moved
+#endif
         LoopbackPeer peer;
         peer.ExpectRequest().Send(k.answer).StaySilent().Start();
         Session s;
         ASSERT_EQ(s.LogInTo(peer), 1);
+#if !defined(_WIN32)
         if (k.nearWrap)
             SetTickCountForTest(0xFFFFFFFFu - 100);
+#endif
         const auto begin = std::chrono::steady_clock::now();
         EXPECT_EQ(s.Run(kUsers, timeout), 0) << k.what;
         const auto waited = std::chrono::steady_clock::now() - begin;
@@ -260,7 +256,9 @@ TEST(ServerAdmin, TimesOutWithMinus7AlsoAcrossTheTickCountWrap) {
             EXPECT_LT(GetTickCount(), 0x80000000u) << "the count did wrap during the wait";
         }
     }
+#if !defined(_WIN32)
     SetTickCountForTest(1000000);
+#endif
 }
 
 TEST(ServerAdmin, ARequestWithoutAConnectionTimesOut) {
@@ -328,8 +326,16 @@ HWND MakeWindow(int x, int y, int width, int height) {
     wc.lpfnWndProc = RecordingProc;
     wc.lpszClassName = "LtpTransportTestWindow";
     RegisterClassA(&wc); // 0 once registered by an earlier test: the class is there all the same
-    return CreateWindowExA(0, "LtpTransportTestWindow", "main", WS_OVERLAPPEDWINDOW, x, y, width,
-                           height, nullptr, nullptr, nullptr, nullptr);
+    HWND window = CreateWindowExA(0, "LtpTransportTestWindow", "main", WS_OVERLAPPEDWINDOW, x, y,
+                                  width, height, nullptr, nullptr, nullptr, nullptr);
+#if defined(_WIN32)
+    // Without a display (wine on a build machine) only message-only windows can be made: a real
+    // window all the same, with its procedure, its messages and its rectangle.
+    if (!window)
+        window = CreateWindowExA(0, "LtpTransportTestWindow", "main", 0, x, y, width, height,
+                                 HWND_MESSAGE, nullptr, nullptr, nullptr);
+#endif
+    return window;
 }
 
 } // namespace

@@ -23,10 +23,10 @@ constexpr UINT kValueBufferSize = 60;
 // "|" or "<" where a character starts (the trail byte of a double-byte character may be either).
 // A free text (the body of row 1) only has to be present.
 bool IsSendable(const char* pszText, bool bFreeText);
-inline bool IsSendable(LONG, bool) {
-    return true;
-}
-inline bool IsSendable(double, bool) {
+// Numbers always are: any integer (an int argument is no nearer LONG than double where LONG is
+// long) and any floating-point value.
+template <class Number, std::enable_if_t<std::is_arithmetic_v<Number>, int> = 0>
+inline bool IsSendable(Number, bool) {
     return true;
 }
 // Whether a header value (user name, password) keeps to its line.

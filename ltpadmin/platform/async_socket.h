@@ -24,13 +24,16 @@
 #include "ltpadmin/platform/win32_types.h"
 #include "ltpadmin/platform/cstring.h"
 
-#include <arpa/inet.h>
 #include <memory>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 // The message that carries a notification: wParam the socket, lParam MAKELONG(event, error).
 #define WM_SOCKET_NOTIFY 0x0373
+
+#if !defined(_WIN32) // Windows Sockets has its own of what follows, up to AfxSocketInit.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #define WSAGETSELECTEVENT(lParam) LOWORD(lParam)
 #define WSAGETSELECTERROR(lParam) HIWORD(lParam)
 
@@ -75,11 +78,15 @@ struct WSADATA {
 };
 typedef WSADATA* LPWSADATA;
 
-// Readies the socket layer; always TRUE and may be called any number of times. Signal handling is
-// left alone: sends use MSG_NOSIGNAL, so a closed peer gives an error instead of SIGPIPE.
-LTPADMIN_API BOOL AfxSocketInit(WSADATA* lpwsaData = NULL);
 // The calling thread's last socket error (the same value as CAsyncSocket::GetLastError).
 LTPADMIN_API int WSAGetLastError();
+#endif
+
+// Readies the socket layer; TRUE when it is ready, and may be called any number of times. Signal
+// handling is left alone: sends use MSG_NOSIGNAL, so a closed peer gives an error instead of
+// SIGPIPE. On Windows it starts Windows Sockets 2.2 once for the process (never from DllMain:
+// the library calls it before its first log-in).
+LTPADMIN_API BOOL AfxSocketInit(WSADATA* lpwsaData = NULL);
 
 namespace ltpadmin_platform {
 struct SocketWatch;

@@ -5,6 +5,14 @@
 
 #include <string>
 
+// The conversions Format understands: C99's. On mingw printf alone would mean the system's older
+// ones, while the C++ library there formats with mingw's C99 implementation.
+#if defined(__MINGW32__)
+#define LTPADMIN_PRINTF gnu_printf
+#else
+#define LTPADMIN_PRINTF printf
+#endif
+
 class LTPADMIN_API CString {
 public:
     CString() = default;
@@ -20,7 +28,7 @@ public:
     }
 
     // printf-style formatting into this string, replacing its content.
-    void Format(const char* pszFormat, ...) __attribute__((format(printf, 2, 3)));
+    void Format(const char* pszFormat, ...) __attribute__((format(LTPADMIN_PRINTF, 2, 3)));
 
     CString& operator+=(const CString& s) {
         m_str += s.m_str;

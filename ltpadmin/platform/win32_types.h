@@ -2,6 +2,10 @@
 // interface meaning what they mean there (a LONG of -7 reads 0xFFFFFFF9 as a DWORD).
 #pragma once
 
+#if defined(_WIN32)
+#include "ltpadmin/platform/win32/windows_api.h"
+#else
+
 #include <cstdint>
 
 typedef int BOOL;
@@ -174,3 +178,5 @@ typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 #define SD_RECEIVE 0
 #define SD_SEND 1
 #define SD_BOTH 2
+
+#endif // _WIN32

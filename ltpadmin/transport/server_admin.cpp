@@ -3,7 +3,9 @@
 #include <cstring>
 #include <functional>
 
+#if !defined(_WIN32) // Windows Sockets declares inet_addr and inet_ntoa itself
 #include <arpa/inet.h>
+#endif
 
 #include "ltpadmin/platform/platform.h"
 #include "ltpadmin/platform/tagged_message.h"
@@ -177,12 +179,14 @@ void CServerAdmin::KeepOwnRequest() {
     m_connection.KeepOwnRequest();
 }
 
+#if !defined(_WIN32)
 int CServerAdmin::AsyncRequest(int nReserved, void* pRequest, ULONG nRequestLength,
                                void* pResultBuffer, unsigned long& nResultBufferSize) {
     // Capacities beyond 32 bits exceed any response the session can hold.
     ULONG nCapacity = nResultBufferSize > 0xFFFFFFFFul ? 0xFFFFFFFFu : ULONG(nResultBufferSize);
     return AsyncRequest(nReserved, pRequest, nRequestLength, pResultBuffer, nCapacity);
 }
+#endif
 
 int CServerAdmin::FilterMessage(const MSG& msg, int cyCaption, UINT_PTR nSender) {
     const UINT message = msg.message;

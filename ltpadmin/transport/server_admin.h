@@ -40,9 +40,11 @@ public:
     // up to nResultBufferSize bytes of the response into it. Always 1.
     int AsyncRequest(int nReserved, void* pRequest, ULONG nRequestLength, void* pResultBuffer,
                      ULONG& nResultBufferSize);
+#if !defined(_WIN32) // where ULONG is unsigned long already
     // The same for a caller whose capacity is a native unsigned long.
     int AsyncRequest(int nReserved, void* pRequest, ULONG nRequestLength, void* pResultBuffer,
                      unsigned long& nResultBufferSize);
+#endif
     // Waits up to nTimeout ms for the request to end, pumping the thread's messages. 1 when the
     // whole response arrived; 0 otherwise, with the reason in GetLastError.
     int WaitResponseAndPumpMessage(ULONG nTimeout);

@@ -1,16 +1,7 @@
 #include "support/loopback_peer.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace ltptest {
 
@@ -41,34 +32,20 @@ struct LoopbackPeer::Step {
 };
 
 LoopbackPeer::LoopbackPeer() {
-    if (pipe2(m_wake, O_CLOEXEC) != 0)
+    m_listen = BoundLoopbackSocket(&m_port);
+    if (!WakePair(m_wake) || m_listen == kNoSocket || listen(m_listen, 8) != 0)
         std::abort();
-    m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    if (m_listen < 0 ||
-        bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(m_listen, 8) != 0)
-        std::abort();
-    socklen_t length = sizeof address;
-    getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length);
-    m_port = ntohs(address.sin_port);
 }
 
 LoopbackPeer::~LoopbackPeer() {
     if (m_thread.joinable()) {
-        char stop = 1;
-        (void)!write(m_wake[1], &stop, 1);
+        Wake();
         m_thread.join();
     }
     CloseConnection();
-    close(m_listen);
-    close(m_wake[0]);
-    close(m_wake[1]);
+    CloseSocket(m_listen);
+    CloseSocket(m_wake[0]);
+    CloseSocket(m_wake[1]);
 }
 
 unsigned int LoopbackPeer::Address() const {
@@ -151,10 +128,8 @@ bool LoopbackPeer::Finish(Millis timeout) {
         std::unique_lock<std::mutex> lock(m_mutex);
         finished = m_doneChanged.wait_for(lock, timeout, [this] { return m_done; });
     }
-    if (!finished) {
-        char stop = 1;
-        (void)!write(m_wake[1], &stop, 1);
-    }
+    if (!finished)
+        Wake();
     if (m_thread.joinable())
         m_thread.join();
     return finished;
@@ -201,46 +176,44 @@ void LoopbackPeer::Run() {
 }
 
 bool LoopbackPeer::EnsureConnection() {
-    if (m_conn >= 0)
+    if (m_conn != kNoSocket)
         return true;
-    pollfd fds[2] = {{m_listen, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+    PollEntry fds[2] = {{m_listen, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
     for (;;) {
-        if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
+        if (Poll(fds, 2, -1) < 0)
             return false;
-        }
         if (fds[1].revents != 0)
             return false;
         if (fds[0].revents != 0)
             break;
     }
-    m_conn = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-    if (m_conn < 0) {
+    m_conn = accept(m_listen, nullptr, nullptr);
+    if (m_conn == kNoSocket) {
         Fail("accept failed");
         return false;
     }
-    int one = 1;
-    setsockopt(m_conn, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    NoDelay(m_conn);
     m_pending.clear();
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_connections;
     return true;
 }
 
+void LoopbackPeer::Wake() {
+    const char stop = 1;
+    send(m_wake[1], &stop, 1, kSendFlags);
+}
+
 void LoopbackPeer::CloseConnection() {
-    if (m_conn >= 0)
-        close(m_conn);
-    m_conn = -1;
+    CloseSocket(m_conn);
+    m_conn = kNoSocket;
     m_pending.clear();
 }
 
 LoopbackPeer::Read LoopbackPeer::ReadMore(int timeoutMs) {
-    pollfd fds[2] = {{m_conn, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+    PollEntry fds[2] = {{m_conn, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
     for (;;) {
-        const int ready = poll(fds, 2, timeoutMs);
-        if (ready < 0 && errno == EINTR)
-            continue;
+        const int ready = Poll(fds, 2, timeoutMs);
         if (ready < 0 || fds[1].revents != 0)
             return Read::Stopped;
         if (ready == 0)
@@ -248,7 +221,7 @@ LoopbackPeer::Read LoopbackPeer::ReadMore(int timeoutMs) {
         break;
     }
     char buffer[65536];
-    const ssize_t n = recv(m_conn, buffer, sizeof buffer, 0);
+    const int n = static_cast<int>(recv(m_conn, buffer, sizeof buffer, 0));
     if (n <= 0)
         return Read::Closed;
     Record(buffer, static_cast<std::size_t>(n));
@@ -309,11 +282,10 @@ bool LoopbackPeer::ReadRequest(std::string& out, bool& sawNothing) {
 
 bool LoopbackPeer::WriteAll(const char* data, std::size_t length) {
     while (length > 0) {
-        const ssize_t n = send(m_conn, data, length, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const int piece = length < 65536 ? static_cast<int>(length) : 65536;
+        const int n = static_cast<int>(send(m_conn, data, piece, kSendFlags));
         if (n <= 0) {
-            Fail("send failed: " + std::string(std::strerror(errno)));
+            Fail("send failed: " + std::string(LastSocketError()));
             return false;
         }
         data += n;
@@ -323,14 +295,14 @@ bool LoopbackPeer::WriteAll(const char* data, std::size_t length) {
 }
 
 bool LoopbackPeer::Sleep(Millis duration) {
-    pollfd fd = {m_wake[0], POLLIN, 0};
+    PollEntry fd = {m_wake[0], POLLIN, 0};
     const auto end = std::chrono::steady_clock::now() + duration;
     for (;;) {
         // Rounded up: a pause shorter than what is left of a millisecond still waits.
         const auto left = std::chrono::ceil<Millis>(end - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return true;
-        const int ready = poll(&fd, 1, static_cast<int>(left.count()));
+        const int ready = Poll(&fd, 1, static_cast<int>(left.count()));
         if (ready > 0)
             return false;
     }
@@ -394,10 +366,8 @@ bool LoopbackPeer::RunStep(const Step& step) {
             CloseConnection();
             return true;
         case Step::Reset:
-            if (m_conn >= 0) {
-                linger abort = {1, 0};
-                setsockopt(m_conn, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-            }
+            if (m_conn != kNoSocket)
+                AbortOnClose(m_conn);
             CloseConnection();
             return true;
         case Step::Silent:

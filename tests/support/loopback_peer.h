@@ -13,6 +13,8 @@
 //   EXPECT_EQ(peer.Requests()[0], "Get  AllUsers  LTP/1.0\r\n...");
 #pragma once
 
+#include "support/native_socket.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -91,6 +93,8 @@ private:
     bool RunStep(const Step& step);
     bool EnsureConnection();
     void CloseConnection();
+    // Stops the script: ends its wait on the connection or its pause.
+    void Wake();
     // Reads more bytes into m_pending: waits at most timeout (negative: until data, close or stop).
     Read ReadMore(int timeoutMs);
     bool ReadExactly(std::size_t count, std::string& out);
@@ -101,9 +105,9 @@ private:
     void Fail(const std::string& what);
     void Record(const char* data, std::size_t length);
 
-    int m_listen = -1;
-    int m_conn = -1;
-    int m_wake[2] = {-1, -1}; // written to stop the script
+    NativeSocket m_listen = kNoSocket;
+    NativeSocket m_conn = kNoSocket;
+    NativeSocket m_wake[2] = {kNoSocket, kNoSocket}; // written to stop the script
     unsigned short m_port = 0;
     std::vector<Step> m_steps;
     std::string m_pending; // bytes read ahead of the current step
