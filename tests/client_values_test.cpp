@@ -32,6 +32,11 @@ TEST(ClientDates, WireDatesAndTimePoints) {
     }
     const auto now = time_point_cast<microseconds>(system_clock::now());
     EXPECT_EQ(ltp::from_wire_date(ltp::to_wire_date(now)), now);
+    // Every microsecond of a day near today comes back as it was (a double holds about 0.6 us).
+    for (std::int64_t us = 0; us < 200000; us += 7) {
+        const ltp::TimePoint t = At(1735732800) + microseconds(us * 4999);
+        ASSERT_EQ(ltp::from_wire_date(ltp::to_wire_date(t)), t) << us;
+    }
     // Dates no time point can hold stop at its ends instead of overflowing.
     EXPECT_GT(ltp::from_wire_date(1e300), now);
     EXPECT_LT(ltp::from_wire_date(-1e300), now);

@@ -6,19 +6,23 @@ namespace ltp {
 namespace {
 
 constexpr double kUnixEpochDate = 25569.0; // 1970-01-01 as days since 1899-12-30
-constexpr double kMicrosecondsPerDay = 86400.0 * 1e6;
+constexpr long double kMicrosecondsPerDay = 86400.0L * 1e6L;
 
 } // namespace
 
 double to_wire_date(TimePoint time) {
     const auto micros =
         std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
-    return kUnixEpochDate + static_cast<double>(micros) / kMicrosecondsPerDay;
+    // Worked in long double so that the date is the double nearest the time: near today a double
+    // holds a day to about 0.6 us, which leaves no room for a second rounding.
+    return static_cast<double>(static_cast<long double>(kUnixEpochDate) +
+                               static_cast<long double>(micros) / kMicrosecondsPerDay);
 }
 
 TimePoint from_wire_date(double date) {
     // Rounded to the microsecond, so that a date made by to_wire_date comes back as it was.
-    const double micros = std::round((date - kUnixEpochDate) * kMicrosecondsPerDay);
+    const double micros = static_cast<double>(
+        std::round((static_cast<long double>(date) - kUnixEpochDate) * kMicrosecondsPerDay));
     // Dates beyond what a time point holds (or not a number) stop at its ends instead of
     // overflowing the conversion.
     using std::chrono::microseconds;
