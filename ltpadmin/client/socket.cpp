@@ -73,22 +73,22 @@ int Settle(int fd, std::chrono::milliseconds idle) {
 } // namespace
 
 Socket::Socket(Socket&& other) noexcept : fd_(other.fd_) {
-    other.fd_ = -1;
+    other.fd_ = kNoHandle;
 }
 
 Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = other.fd_;
-        other.fd_ = -1;
+        other.fd_ = kNoHandle;
     }
     return *this;
 }
 
 void Socket::close() noexcept {
-    if (fd_ >= 0)
+    if (fd_ != kNoHandle)
         ::close(fd_);
-    fd_ = -1;
+    fd_ = kNoHandle;
 }
 
 void Socket::fail(Kind kind, int error, const char* what) {
@@ -127,13 +127,13 @@ void Socket::connect(const std::string& host, std::uint16_t port, std::chrono::m
         ::close(fd);
     }
     ::freeaddrinfo(found);
-    if (fd_ < 0)
+    if (fd_ == kNoHandle)
         throw TransportError(Kind::connect, SystemText(error),
                              "cannot connect to " + host + " port " + service);
 }
 
 bool Socket::is_stale() const {
-    if (fd_ < 0)
+    if (fd_ == kNoHandle)
         return true;
     pollfd p{fd_, POLLIN, 0};
     int n;
