@@ -96,7 +96,7 @@ int Settle(SOCKET s) {
 
 } // namespace
 
-Socket::Socket(Socket&& other) noexcept : fd_(other.fd_), idle_(other.idle_) {
+Socket::Socket(Socket&& other) noexcept : idle_(other.idle_), fd_(other.fd_) {
     other.fd_ = kNoHandle;
 }
 

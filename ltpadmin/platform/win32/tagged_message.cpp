@@ -1,8 +1,9 @@
 // Tagged messages on the system's own queue, which has no room for a tag: the library keeps, for
 // each message it posts with a tag, the message's target and contents beside the queue, and a
 // peeked message that matches one of them (the oldest first) carries its tag. A message of the
-// application that is the same to the byte as a pending tagged one is taken for it; the
-// library's notices carry nothing else to tell them apart.
+// application that is the same to the byte as a pending tagged one may be taken for it, and the
+// tagged one then for the application's: both are in the queue already, so a wait that ends on
+// either ends within the same run of peeks.
 #include "ltpadmin/platform/tagged_message.h"
 
 #include <atomic>
