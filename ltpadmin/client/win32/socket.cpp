@@ -5,6 +5,8 @@
 // never wakes.
 #include "ltpadmin/client/socket.h"
 
+#include "ltpadmin/client/addresses.h"
+
 #include "ltpadmin/platform/win32/windows_api.h"
 
 #include "ltpadmin/platform/async_socket.h"
@@ -128,18 +130,9 @@ void Socket::connect(const std::string& host, std::uint16_t port, std::chrono::m
     if (!AfxSocketInit())
         throw TransportError(Kind::connect, SystemText(WSAGetLastError()),
                              "Windows Sockets could not start");
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(port);
-    const int resolved = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-    if (resolved != 0)
-        throw TransportError(Kind::connect, SystemText(resolved),
-                             "cannot resolve \"" + host + "\"");
+    const Addresses addresses(host, port);
     int error = 0;
-    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    for (const addrinfo* a = addresses.first(); a != nullptr; a = a->ai_next) {
         // Not inherited by processes the application starts.
         const SOCKET s = WSASocketW(a->ai_family, a->ai_socktype, a->ai_protocol, nullptr, 0,
                                     WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
@@ -160,10 +153,9 @@ void Socket::connect(const std::string& host, std::uint16_t port, std::chrono::m
         }
         ::closesocket(s);
     }
-    ::freeaddrinfo(found);
     if (fd_ == kNoHandle)
         throw TransportError(Kind::connect, SystemText(error),
-                             "cannot connect to " + host + " port " + service);
+                             "cannot connect to " + host + " port " + addresses.service());
 }
 
 bool Socket::is_stale() const {
