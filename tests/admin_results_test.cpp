@@ -242,7 +242,7 @@ TEST_F(AdminResults, AnOperationWithoutAnswerTimesOutAfterTenSeconds) {
 TEST(AdminListForm, WalkingAndCountingInOnePassMatchesCountingFirst) {
     const char alphabet[] = {'<', '<', '<', '>', '/', '|',    '|',    'U',    's',    'e',
                              'r', 'x', '1', '9', ' ', '\x81', '\x82', '\xE0', '\x9F', '\x5C'};
-    const ltp::CommandRow& row = ltp::Command(6); // GetUsers; the form reads no more of it
+    const ltp::detail::CommandRow& row = ltp::detail::CatalogueRow(ltp::detail::Row::GetAllUsers);
     unsigned seed = 12345;
     auto next = [&seed] {
         seed = seed * 1103515245u + 12345u;
@@ -260,18 +260,18 @@ TEST(AdminListForm, WalkingAndCountingInOnePassMatchesCountingFirst) {
             const ULONG length = static_cast<ULONG>(text.size());
 
             // Counting first, then walking that many records.
-            std::vector<tagUser> expected(ltp::GetParamCount(data, length));
-            ltp::CRecordWalk walk(data, length);
+            std::vector<tagUser> expected(ltp::detail::GetParamCount(data, length));
+            ltp::detail::CRecordWalk walk(data, length);
             for (tagUser& record : expected) {
                 std::memset(&record, 0, sizeof record);
                 const char* span = nullptr;
                 UINT spanLength = 0;
                 walk.Next(span, spanLength);
-                ltp::DecodeRecord(span, spanLength, &record);
+                ltp::detail::DecodeRecord(span, spanLength, &record);
             }
 
             CList<tagUser*, tagUser*> list;
-            ASSERT_EQ((ltp::form::List<tagUser>{&list}.Take(row, data, length)), 1);
+            ASSERT_EQ((ltp::detail::form::List<tagUser>{&list}.Take(row, data, length)), 1);
             const std::vector<tagUser*> got = Items(list);
             ASSERT_EQ(got.size(), expected.size()) << "code page " << codePage << ": " << text;
             for (size_t i = 0; i < got.size(); ++i)

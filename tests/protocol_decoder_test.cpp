@@ -131,8 +131,9 @@ template <typename R> void Check(const std::vector<Case>& cases) {
         std::string buffer = c.text + "|9|9<x>";
         R record;
         std::memset(&record, 0, sizeof record);
-        EXPECT_EQ(ltp::DecodeRecord(buffer.data(), static_cast<UINT>(c.text.size()), &record),
-                  c.found);
+        EXPECT_EQ(
+            ltp::detail::DecodeRecord(buffer.data(), static_cast<UINT>(c.text.size()), &record),
+            c.found);
         EXPECT_EQ(Describe(record), c.fields);
     }
 }
@@ -270,7 +271,7 @@ TEST(DecodeRecord, CallersRecordKeepsTextsTheResponseLeavesOut) {
     std::strcpy(g.Text4, "kept");
     g.Number2 = 99;
     const char text[] = "<Global>k";
-    EXPECT_EQ(ltp::DecodeRecord(text, sizeof text - 1, &g), 1);
+    EXPECT_EQ(ltp::detail::DecodeRecord(text, sizeof text - 1, &g), 1);
     EXPECT_STREQ(g.Key, "k");
     EXPECT_EQ(g.Number2, 0);
     EXPECT_STREQ(g.Text4, "kept");
@@ -283,7 +284,7 @@ TEST(DecodeRecord, OverlongTextStaysInsideItsArray) {
     std::memset(&m, 0, sizeof m);
     std::memset(m.Text2, 'x', sizeof m.Text2 - 1);
     const std::string text = "<MTPSvr>" + std::string(500, 'n') + "|";
-    EXPECT_EQ(ltp::DecodeRecord(text.data(), static_cast<UINT>(text.size()), &m), 1);
+    EXPECT_EQ(ltp::detail::DecodeRecord(text.data(), static_cast<UINT>(text.size()), &m), 1);
     EXPECT_EQ(std::string(m.MTPSvrName), std::string(49, 'n'));
     EXPECT_EQ(std::string(m.Text2), std::string(254, 'x'));
 }

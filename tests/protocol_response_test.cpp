@@ -48,7 +48,7 @@ TEST(ParseResponse, ReadsTheCodeAfterTheFirstBlank) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CString error("earlier");
-        EXPECT_EQ(ltp::ParseResponse(c.response.data(), Len(c.response), error), c.ok);
+        EXPECT_EQ(ltp::detail::ParseResponse(c.response.data(), Len(c.response), error), c.ok);
         EXPECT_EQ(std::string(error), c.error);
     }
 }
@@ -59,7 +59,7 @@ TEST(ParseResponse, KeepsTheLastReasonUntilTheNextRefusal) {
                                  "LTP/1.0 200 OK\r\n", ""};
     const char* after[] = {" Gone", " Broken", " Broken", " Broken"};
     for (int i = 0; i < 4; ++i) {
-        ltp::ParseResponse(steps[i].data(), Len(steps[i]), error);
+        ltp::detail::ParseResponse(steps[i].data(), Len(steps[i]), error);
         EXPECT_EQ(std::string(error), after[i]) << i;
     }
 }
@@ -85,13 +85,13 @@ TEST(GetParamCount, HalvesTheNumberOfOpeningBrackets) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CodePage cp(c.codePage);
-        EXPECT_EQ(ltp::GetParamCount(c.response.data(), Len(c.response)), c.count);
+        EXPECT_EQ(ltp::detail::GetParamCount(c.response.data(), Len(c.response)), c.count);
     }
 }
 
 std::vector<std::string> Walk(const std::string& response, UINT records) {
     std::vector<std::string> spans;
-    ltp::CRecordWalk walk(response.data(), Len(response));
+    ltp::detail::CRecordWalk walk(response.data(), Len(response));
     for (UINT i = 0; i < records; ++i) {
         const char* start = nullptr;
         UINT length = 99;
@@ -130,15 +130,15 @@ TEST(RecordWalk, CutsEachElementUpToItsClosingTag) {
 TEST(RecordWalk, FeedsTheDecoders) {
     const std::string response = "LTP/1.0 200 OK\r\nContent-Length: 60\r\n\r\n"
                                  "<User>u1|a|b|c|d|e</User>\r\n<User>u2|||||z</User>\r\n";
-    const UINT n = ltp::GetParamCount(response.data(), Len(response));
+    const UINT n = ltp::detail::GetParamCount(response.data(), Len(response));
     ASSERT_EQ(n, 2u);
-    ltp::CRecordWalk walk(response.data(), Len(response));
+    ltp::detail::CRecordWalk walk(response.data(), Len(response));
     tagUser users[2] = {};
     for (UINT i = 0; i < n; ++i) {
         const char* span;
         UINT length;
         walk.Next(span, length);
-        EXPECT_EQ(ltp::DecodeRecord(span, length, &users[i]), 1);
+        EXPECT_EQ(ltp::detail::DecodeRecord(span, length, &users[i]), 1);
     }
     EXPECT_STREQ(users[0].UserID, "u1");
     EXPECT_STREQ(users[0].Text6, "e");
@@ -174,8 +174,9 @@ TEST(GetParamIDValue, CopiesTheValueWhenItFits) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         char out[61] = {}; // one guard byte beyond the 60 the callers hand in
-        const int found = ltp::GetParamIDValue(c.response.data(), Len(c.response), c.tag,
-                                               static_cast<UINT>(std::strlen(c.tag)), out, 60);
+        const int found =
+            ltp::detail::GetParamIDValue(c.response.data(), Len(c.response), c.tag,
+                                         static_cast<UINT>(std::strlen(c.tag)), out, 60);
         EXPECT_EQ(found, c.found);
         EXPECT_EQ(std::string(out), c.value);
         EXPECT_EQ(out[60], 0);
@@ -200,7 +201,7 @@ TEST(FindInformationBody, PassesStatusLineOneHeaderAndTheBlankLine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const char* body = ltp::FindInformationBody(c.response.data(), Len(c.response));
+        const char* body = ltp::detail::FindInformationBody(c.response.data(), Len(c.response));
         ASSERT_GE(body, c.response.data());
         ASSERT_LE(body, c.response.data() + c.response.size());
         EXPECT_EQ(std::string(body, c.response.data() + c.response.size()), c.body);

@@ -9,14 +9,12 @@
 #include <type_traits>
 
 #include "ltpadmin/admin/ltp_creater.h"
-#include "ltpadmin/admin/record_texts.h"
 #include "ltpadmin/protocol/catalogue.h"
+#include "ltpadmin/protocol/record_fields.h"
 #include "ltpadmin/protocol/response.h"
 
-namespace ltp::form {
+namespace ltp::detail::form {
 
-// Time the cycle waits for a whole response.
-constexpr ULONG kResponseTimeout = 10000;
 // Buffer through which a value element is read; a longer value reads as 0.
 constexpr UINT kValueBufferSize = 60;
 
@@ -45,7 +43,7 @@ template <class... Args> const char* TextArgument(const Args&... args) {
 // status 200; returns the operation's result.
 
 // The status is the whole answer.
-struct Command {
+struct StatusOnly {
     bool IsReady() const { return true; }
     int Take(const CommandRow&, const char*, ULONG) const { return 1; }
 };
@@ -140,34 +138,28 @@ template <class T> List(CList<T*, T*>*) -> List<T>;
 template <class T> Lookup(T*) -> Lookup<T>;
 template <class T> FirstRecord(T*) -> FirstRecord<T>;
 
-} // namespace ltp::form
+} // namespace ltp::detail::form
 
-template <class Form, class... Args>
-int CLTPCreater::Run(int nRow, Form form, const Args&... args) {
-    const ltp::CommandRow& row = ltp::Command(nRow);
-    [[maybe_unused]] const bool bFreeText = row.body == ltp::BodyKind::Text;
+template <ltp::detail::Row R, class Form, class... Args>
+int CLTPCreater::Run(Form form, const Args&... args) {
+    static_assert(ltp::detail::ArgumentsFit<R, Args...>(),
+                  "the arguments do not match the conversions of the row's template");
+    constexpr const ltp::detail::CommandRow& row = ltp::detail::CatalogueRow(R);
+    constexpr bool bFreeText = row.body == ltp::detail::BodyKind::Text;
     if (!form.IsReady() || !CredentialsSendable() ||
-        !(ltp::form::IsSendable(args, bFreeText) && ...))
+        !(ltp::detail::form::IsSendable(args, bFreeText) && ...))
         return Refuse();
     const char* pszUser = m_strUserName;
     const char* pszPassword = m_strPassword;
-    if constexpr (sizeof...(Args) > 0) {
-        if (row.hasContentLength) {
-            const char* pszText =
-                row.body == ltp::BodyKind::Text ? ltp::form::TextArgument(args...) : nullptr;
-            if (pszText) {
-                FormatTextRequest(row.headTemplate, pszText);
-            } else {
-                CString strBody;
-                strBody.Format(row.bodyTemplate, args...);
-                m_strRequest.Format(row.headTemplate, pszUser, pszPassword, strBody.GetLength());
-                m_strRequest += strBody;
-            }
-        } else {
-            m_strRequest.Format(row.headTemplate, pszUser, pszPassword, args...);
-        }
+    if constexpr (bFreeText) {
+        FormatTextRequest(row.headTemplate, ltp::detail::form::TextArgument(args...));
+    } else if constexpr (row.hasContentLength) {
+        CString strBody;
+        strBody.Format(row.bodyTemplate, args...);
+        m_strRequest.Format(row.headTemplate, pszUser, pszPassword, strBody.GetLength());
+        m_strRequest += strBody;
     } else {
-        m_strRequest.Format(row.headTemplate, pszUser, pszPassword);
+        m_strRequest.Format(row.headTemplate, pszUser, pszPassword, args...);
     }
     if (!Exchange())
         return 0;
@@ -176,5 +168,7 @@ int CLTPCreater::Run(int nRow, Form form, const Args&... args) {
 }
 
 template <class Record> bool CLTPCreater::IsSendableRecord(const Record* pRecord) {
-    return (pRecord && ltp::form::TextsEndInside(*pRecord)) || Refuse();
+    return (pRecord &&
+            ltp::detail::TextsEndInside(pRecord, ltp::detail::DescriptionOf<Record>())) ||
+           Refuse();
 }

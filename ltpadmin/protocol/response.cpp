@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-namespace ltp {
+namespace ltp::detail {
 
 int ParseResponse(const char* data, ULONG length, CString& errorText) {
     if (length == 0)
@@ -92,4 +92,4 @@ const char* FindInformationBody(const char* data, ULONG length) {
     return scanner.Cursor();
 }
 
-} // namespace ltp
+} // namespace ltp::detail

@@ -8,7 +8,7 @@
 #include "ltpadmin/protocol/records.h"
 #include "ltpadmin/protocol/text_scanner.h"
 
-namespace ltp {
+namespace ltp::detail {
 
 // 1 when the status code after the first blank is 200. On any other code the rest of the status
 // line (from the byte after the code's last digit to the line end) replaces errorText. An empty
@@ -62,4 +62,4 @@ int GetParamIDValue(const char* text, UINT length, const char* tag, UINT tagLeng
 // The body of an information response: past the status line, one header line and the blank line.
 const char* FindInformationBody(const char* data, ULONG length);
 
-} // namespace ltp
+} // namespace ltp::detail

@@ -6,6 +6,7 @@
 #include "ltpadmin/platform/platform.h"
 #include "ltpadmin/protocol/framing.h"
 #include "ltpadmin/transport/admin_socket.h"
+#include "ltpadmin/transport/outcome.h"
 
 namespace {
 
@@ -182,8 +183,7 @@ void CLTPConnection::KeepOwnRequest() {
     if (!m_request.Append(data, length)) {
         // Without room for the rest, the request fails rather than going out cut short.
         DropRequest();
-        m_nError = -3;
-        Signal();
+        EndRequest(LTP_ERROR_SEND);
     }
 }
 
@@ -196,23 +196,25 @@ void CLTPConnection::DropRequest() {
 
 void CLTPConnection::OnConnect(int nErrorCode) {
     if (nErrorCode != 0) {
-        m_nError = -4;
-        Signal();
+        EndRequest(LTP_ERROR_CONNECT);
     }
 }
 
 void CLTPConnection::OnClose() {
     // A response that has not arrived whole stays incomplete, so the wait fails even when no
     // window of the waiting thread receives WM_LTP_CLOSED.
-    m_nError = 0;
-    SetEvent(m_hEvent);
+    EndRequest(LTP_ERROR_NONE);
     PostMessageA(m_hNotifyWnd, WM_LTP_CLOSED, 0, 0);
 }
 
 void CLTPConnection::OnMessage(CMessage&) {
-    m_nError = 0;
     m_bComplete = 1;
-    SetEvent(m_hEvent);
+    EndRequest(LTP_ERROR_NONE);
+}
+
+void CLTPConnection::EndRequest(LONG nOutcome) {
+    m_nError = nOutcome;
+    Signal();
 }
 
 void CLTPConnection::Signal() {
@@ -226,8 +228,7 @@ void CLTPConnection::OnSend(int nErrorCode) {
     if (m_nSendOffset == 0)
         ResetResponse();
     if (nErrorCode != 0) {
-        m_nError = -6;
-        Signal();
+        EndRequest(LTP_ERROR_NOTIFY);
         return;
     }
     const ULONG length = RequestLength();
@@ -240,8 +241,7 @@ void CLTPConnection::OnSend(int nErrorCode) {
         return; // nothing taken now; the socket notifies again once it can take data
     if (n == SOCKET_ERROR || n < 0) {
         DropRequest();
-        m_nError = -3;
-        Signal();
+        EndRequest(LTP_ERROR_SEND);
         return;
     }
     m_nSendOffset += static_cast<ULONG>(n);
@@ -284,8 +284,7 @@ bool CLTPConnection::BodyComplete() const {
 
 void CLTPConnection::OnReceive(int nErrorCode) {
     if (nErrorCode != 0) {
-        m_nError = -6;
-        Signal();
+        EndRequest(LTP_ERROR_NOTIFY);
         return;
     }
     if (m_pSocket == nullptr)
@@ -296,16 +295,14 @@ void CLTPConnection::OnReceive(int nErrorCode) {
     char* room = m_response.Reserve(kPieceSize);
     if (room == nullptr) {
         // Out of memory: nothing of the response may be silently lost, so the request fails.
-        m_nError = -2;
-        Signal();
+        EndRequest(LTP_ERROR_RECEIVE);
         return;
     }
     const int n = m_pSocket->Receive(room, kPieceSize, 0);
     if (n == SOCKET_ERROR || n < 0) {
         if (bWasEmpty)
             m_response.Empty(); // as if nothing had been tried
-        m_nError = -2;
-        Signal();
+        EndRequest(LTP_ERROR_RECEIVE);
         return;
     }
     m_response.Extend(static_cast<ULONG>(n));

@@ -4,6 +4,8 @@
 // error code. Everything runs from socket notifications on the thread that connected.
 #pragma once
 
+#include "ltpadmin/export.h"
+
 #include "ltpadmin/platform/win32_types.h"
 #include "ltpadmin/transport/message.h"
 
@@ -13,7 +15,7 @@ class CServerAdmin;
 // Posted to the notification window when the server closes the connection.
 #define WM_LTP_CLOSED 1379
 
-class CConnection {
+class LTPADMIN_API CConnection {
 public:
     CConnection();
     // A copy has its own event (in the source's state), the buffers' content and no socket.
@@ -48,7 +50,7 @@ protected:
     HANDLE m_hEvent;
 };
 
-class CLTPConnection : public CConnection {
+class LTPADMIN_API CLTPConnection : public CConnection {
 public:
     CLTPConnection();
     CLTPConnection(const CLTPConnection& other);
@@ -72,6 +74,9 @@ public:
 
     // 1 once the current request's response has arrived whole (its event set by OnMessage).
     int IsComplete() const { return m_bComplete; }
+    // Ends the current request's wait with an outcome code (LTP_ERROR_*): the one place where
+    // the code is set and the event signalled.
+    void EndRequest(LONG nOutcome);
 
 protected:
     friend class CServerAdmin;

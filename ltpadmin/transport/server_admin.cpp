@@ -78,33 +78,27 @@ void CServerAdmin::SetNotifyWnd(HWND hWnd) {
 }
 
 int CServerAdmin::LogIn(const char* pszAddress, const char* pszUserName, const char* pszPassword) {
-    ltp::EnsureSocketLayer();
     if (pszAddress == nullptr)
         pszAddress = "";
-    if (m_nPort == 0)
-        SetServerAddressPort(inet_addr(pszAddress), LTP_DEFAULT_PORT);
-    m_strUserName = pszUserName;
-    m_strPassword = pszPassword;
-    if (!m_connection.Connect(pszAddress, m_nPort & 0xFFFFu)) {
-        m_connection.m_nError = LTP_ERROR_CONNECT;
-        SetEvent(m_connection.m_hEvent);
-        return 0;
-    }
-    return 1;
+    return OpenConnection(inet_addr(pszAddress), pszAddress, pszUserName, pszPassword);
 }
 
 int CServerAdmin::LogIn(ULONG nAddress, const char* pszUserName, const char* pszPassword) {
-    ltp::EnsureSocketLayer();
+    char szAddress[50];
+    std::memset(szAddress, 0, sizeof szAddress);
+    std::strncpy(szAddress, DottedText(nAddress), sizeof szAddress - 1);
+    return OpenConnection(nAddress, szAddress, pszUserName, pszPassword);
+}
+
+int CServerAdmin::OpenConnection(ULONG nAddress, const char* pszAddress, const char* pszUserName,
+                                 const char* pszPassword) {
+    ltp::detail::EnsureSocketLayer();
     if (m_nPort == 0)
         SetServerAddressPort(nAddress, LTP_DEFAULT_PORT);
     m_strUserName = pszUserName;
     m_strPassword = pszPassword;
-    char szAddress[50];
-    std::memset(szAddress, 0, sizeof szAddress);
-    std::strncpy(szAddress, DottedText(nAddress), sizeof szAddress - 1);
-    if (!m_connection.Connect(szAddress, m_nPort & 0xFFFFu)) {
-        m_connection.m_nError = LTP_ERROR_CONNECT;
-        SetEvent(m_connection.m_hEvent);
+    if (!m_connection.Connect(pszAddress, m_nPort & 0xFFFFu)) {
+        m_connection.EndRequest(LTP_ERROR_CONNECT);
         return 0;
     }
     return 1;
@@ -112,8 +106,7 @@ int CServerAdmin::LogIn(ULONG nAddress, const char* pszUserName, const char* psz
 
 int CServerAdmin::LogOut() {
     // A wait that is still running ends with -4.
-    m_connection.m_nError = LTP_ERROR_CONNECT;
-    SetEvent(m_connection.m_hEvent);
+    m_connection.EndRequest(LTP_ERROR_CONNECT);
     m_connection.Disconnect();
     return 1;
 }
@@ -146,8 +139,7 @@ int CServerAdmin::AsyncRequest(int /*nReserved*/, void* pRequest, ULONG nRequest
         m_connection.SetRequest(request);
     } else {
         // No room for the request: it fails at once instead of going out cut short.
-        m_connection.m_nError = LTP_ERROR_SEND;
-        SetEvent(m_connection.m_hEvent);
+        m_connection.EndRequest(LTP_ERROR_SEND);
     }
     m_pResultBuffer = pResultBuffer;
     m_nResultBufferSize = nResultBufferSize;
@@ -178,7 +170,7 @@ int CServerAdmin::FilterMessage(const MSG& msg, int cyCaption) {
     const UINT message = msg.message;
     if (message == WM_LTP_CLOSED)
         return 0;
-    // User input, menu commands and close requests are held back while a request runs.
+    // User input, menu commands and close requests are dropped while a request runs.
     if ((message >= WM_MOUSEFIRST && message <= WM_MBUTTONDBLCLK) || message == WM_COMMAND ||
         message == WM_DESTROY || message == WM_CLOSE ||
         (message >= WM_KEYFIRST && message <= WM_KEYLAST))
@@ -211,7 +203,7 @@ int CServerAdmin::WaitResponseAndPumpMessage(ULONG nTimeout) {
         if (closed) {
             // The server has closed the connection. A response that had already arrived whole
             // stands; anything else fails with code 0.
-            if (ended && m_connection.m_nError == 0 && m_connection.m_bComplete)
+            if (ended && m_connection.m_nError == LTP_ERROR_NONE && m_connection.m_bComplete)
                 break;
             m_nLastError = LTP_ERROR_NONE;
             return 0;
@@ -235,7 +227,7 @@ int CServerAdmin::WaitResponseAndPumpMessage(ULONG nTimeout) {
             std::memcpy(m_pResultBuffer, response.GetData(), count);
     }
     // A connection closed before the whole response arrived fails the request (code 0).
-    return m_connection.m_nError == 0 && m_connection.m_bComplete ? 1 : 0;
+    return m_connection.m_nError == LTP_ERROR_NONE && m_connection.m_bComplete ? 1 : 0;
 }
 
 void* CServerAdmin::GetRequestHandle() const {

@@ -1,25 +1,20 @@
 // CServerAdmin: the session with an administration server. It logs in (opens the one connection),
 // then carries one request at a time: AsyncRequest hands over the request's bytes,
 // WaitResponseAndPumpMessage waits for the whole response while the thread's window messages are
-// pumped (user input held back), GetReadMessage gives the response and GetLastError the outcome.
+// pumped (user input dropped), GetReadMessage gives the response and GetLastError the outcome.
 #pragma once
+
+#include "ltpadmin/export.h"
 
 #include "ltpadmin/platform/win32_types.h"
 #include "ltpadmin/platform/cstring.h"
 #include "ltpadmin/transport/message.h"
 #include "ltpadmin/transport/connection.h"
-
-// Outcome codes of GetLastError (as LONG; read as DWORD, -7 is 0xFFFFFFF9).
-#define LTP_ERROR_NONE 0
-#define LTP_ERROR_RECEIVE (-2)
-#define LTP_ERROR_SEND (-3)
-#define LTP_ERROR_CONNECT (-4)
-#define LTP_ERROR_NOTIFY (-6)
-#define LTP_ERROR_TIMEOUT (-7)
+#include "ltpadmin/transport/outcome.h"
 
 #define LTP_DEFAULT_PORT 120
 
-class CServerAdmin {
+class LTPADMIN_API CServerAdmin {
 public:
     CServerAdmin();
     // A copy takes the settings, the last outcome and the buffers' content; it gets an event of its
@@ -75,6 +70,9 @@ protected:
 private:
     // What every request starts with: the wake-up timer and the reset event.
     void StartRequest();
+    // What both log-ins do once the address is known in both forms.
+    int OpenConnection(ULONG nAddress, const char* pszAddress, const char* pszUserName,
+                       const char* pszPassword);
 
 protected:
     CLTPConnection m_connection;

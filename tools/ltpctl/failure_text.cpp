@@ -4,6 +4,8 @@
 
 #include "tools/ltpctl/exit_codes.h"
 
+#include <ltpadmin/ltpadmin.h>
+
 namespace ltpctl {
 
 int ResponseStatus(const char* response, std::size_t length) {
@@ -55,19 +57,21 @@ bool ResponseCutShort(const char* response, std::size_t length) {
 Failure ExplainFailure(long lastError, const char* response, std::size_t responseLength,
                        const std::string& reason, const std::string& where) {
     switch (lastError) {
-        case 0:
+        case LTP_ERROR_NONE:
             break;
-        case -2:
+        case LTP_ERROR_RECEIVE:
             return {kExitTransport, "receiving the answer from " + where + " failed"};
-        case -3:
+        case LTP_ERROR_SEND:
             return {kExitTransport, "sending the request to " + where + " failed"};
-        case -4:
+        case LTP_ERROR_CONNECT:
             return {kExitTransport, "connection refused by " + where};
-        case -6:
+        case LTP_ERROR_NOTIFY:
             return {kExitTransport, "the connection to " + where + " reported an error"};
-        case -7:
-            return {kExitTransport, "no answer within 10 s from " + where};
-        case -8:
+        case LTP_ERROR_TIMEOUT:
+            return {kExitTransport, "no answer within " +
+                                        std::to_string(LTP_RESPONSE_TIMEOUT / 1000) + " s from " +
+                                        where};
+        case LTP_ERROR_UNSENDABLE:
             return {kExitUncarried, "the request holds input the protocol cannot carry"};
         default:
             return {kExitTransport, "the connection to " + where + " failed (code " +

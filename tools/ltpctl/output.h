@@ -57,7 +57,7 @@ template <class T> std::vector<Column> RecordColumns() {
     std::vector<Column> columns;
     for (const FieldInfo& f : RecordFields<T>()) {
         const std::string* label = Labels().Label(RecordName<T>(), f.name);
-        columns.push_back({f.name, f.kind == FieldKind::Long || f.kind == FieldKind::Real,
+        columns.push_back({f.name, f.kind == FieldKind::Whole || f.kind == FieldKind::Decimal,
                            label ? *label : std::string(), f.kind == FieldKind::Date});
     }
     return columns;

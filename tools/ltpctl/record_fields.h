@@ -1,6 +1,6 @@
-// The fields of the twelve records, described once: their names (used as option names and as
-// column names), kinds, places and widths. Commands fill records from options and print them
-// through these descriptions instead of naming every field by hand.
+// The fields of the twelve records as the library describes them: their names (used as option
+// names and as column names), kinds, places and widths. Commands fill records from options and
+// print them through these descriptions instead of naming every field by hand.
 #pragma once
 
 #include <cstddef>
@@ -9,14 +9,12 @@
 
 #include <ltpadmin/ltpadmin.h>
 
+#include "ltpadmin/protocol/record_fields.h"
+
 namespace ltpctl {
 
-enum class FieldKind {
-    Text, // char[width], zero-terminated
-    Long, // 32-bit signed
-    Real, // double
-    Date, // double holding a date (see dates.h), shown and read as ISO-8601 text
-};
+// Dates (see dates.h) are shown and read as ISO-8601 text.
+using ltp::detail::FieldKind;
 
 struct FieldInfo {
     const char* name; // the record's field name, e.g. "Text2"

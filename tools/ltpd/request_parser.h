@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include <ltpadmin/ltpadmin.h>
+#include "tools/ltpd/library.h"
 
 namespace ltpd {
 
@@ -20,7 +20,7 @@ struct RequestLimits {
 };
 
 struct Request {
-    const ltp::CommandRow* row = nullptr; // nullptr: verb and object name no known request
+    const ltp::detail::CommandRow* row = nullptr; // nullptr: verb and object name no known request
     std::string verb;
     std::string object;
     std::string version;
