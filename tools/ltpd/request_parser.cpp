@@ -164,8 +164,11 @@ ParseResult ParseRequest(std::string_view input, const RequestLimits& limits) {
                                        req.object.size());
 
     if (req.hasContentLength) {
-        if (input.size() - headEnd < contentLength)
-            return ParseResult{ParseState::Incomplete, 0, Request(), 0, std::string()};
+        if (input.size() - headEnd < contentLength) {
+            result.headComplete = true;
+            result.needed = headEnd + contentLength;
+            return result;
+        }
         req.body.assign(input.substr(headEnd, contentLength));
         result.state = ParseState::Complete;
         result.consumed = headEnd + contentLength;
@@ -186,7 +189,8 @@ ParseResult ParseRequest(std::string_view input, const RequestLimits& limits) {
                 if (input.size() - headEnd > limits.maxKeyLine)
                     return Fail(400, "key line longer than " + std::to_string(limits.maxKeyLine) +
                                          " bytes");
-                return ParseResult{ParseState::Incomplete, 0, Request(), 0, std::string()};
+                result.headComplete = true;
+                return result;
             }
             size_t nl = static_cast<size_t>(static_cast<const char*>(hit) - input.data());
             if (nl - headEnd > limits.maxKeyLine)

@@ -42,6 +42,10 @@ enum class ParseState {
 struct ParseResult {
     ParseState state = ParseState::Incomplete;
     size_t consumed = 0;
+    // Incomplete, but the head is whole: request holds all of it but the body, so that the
+    // credentials can be checked before the body is read.
+    bool headComplete = false;
+    size_t needed = 0; // with headComplete and a Content-Length: bytes the whole request takes
     Request request;
     int status = 0;
     std::string reason;

@@ -47,10 +47,14 @@ Service::Service(Database& db, Credentials credentials, CodePage codePage)
     AddMtpHandlers(m_handlers);
 }
 
+bool Service::Authorized(const Request& request) const {
+    return request.hasUser && request.hasPassword && SameSecret(request.user, m_credentials.user) &&
+           SameSecret(request.password, m_credentials.password);
+}
+
 Response Service::Handle(const Request& request) {
     ++m_counters.requests;
-    if (!request.hasUser || !request.hasPassword || !SameSecret(request.user, m_credentials.user) ||
-        !SameSecret(request.password, m_credentials.password))
+    if (!Authorized(request))
         return Refuse(401, "wrong user name or password");
     const ltp::detail::CommandRow* row = request.row;
     if (!row)
