@@ -159,7 +159,7 @@ int RunBatch(std::istream& in, RunContext& ctx, bool keepGoing) {
                 continue;
             } catch (const CLI::ParseError& e) {
                 std::reverse(words.begin(), words.end());
-                const std::string unknown = UnknownCommandMessage(app, words);
+                const std::string unknown = UnknownCommandMessage(parser.App(), words);
                 ctx.connection.Report(unknown.empty() ? std::string(e.what()) : unknown);
                 rc = kExitUsage;
             }
