@@ -1,10 +1,14 @@
 // One login to the server, shared by every command of a run (and every line of a batch).
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
+
+#include <ltpadmin/client.h>
 
 #include "tools/ltpctl/wire_trace.h"
 
@@ -16,6 +20,10 @@ struct ConnectionSettings {
     std::string user = "admin";
     std::string password;
     bool verbose = false;
+    // Longest silence while a request goes out or its answer comes in.
+    std::chrono::milliseconds timeout{10000};
+    std::size_t maxResponseBytes = ltp::Options().max_response_bytes;
+    std::size_t maxResultBytes = ltp::Options().max_result_bytes;
 };
 
 class Connection {
@@ -29,6 +37,9 @@ public:
     // exchange when verbose, and on failure says why on the error stream. Returns an exit code.
     // After a transport failure the next call logs in again.
     int Call(const std::function<int(CLTPCreater&)>& op);
+    // The same over the modern client: op makes its calls, whose failures (exceptions) are
+    // reported as Call reports them. Traces every exchange when verbose.
+    int Run(const std::function<void(ltp::Client&)>& op);
 
     const ConnectionSettings& Settings() const { return m_settings; }
     // "HOST:PORT" as given.
@@ -44,6 +55,8 @@ private:
     ConnectionSettings m_settings;
     std::ostream& m_err;
     std::unique_ptr<CTracedCreater> m_creater;
+    std::unique_ptr<ltp::Client> m_client;
+    std::string m_lastResponse; // what arrived for the client's last request
     bool m_loggedIn = false;
     std::string m_prefix;
 };

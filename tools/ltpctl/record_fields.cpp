@@ -72,23 +72,30 @@ std::string OptionName(const FieldInfo& field) {
     return name;
 }
 
+std::string WholeText(std::int32_t value) {
+    return std::to_string(value);
+}
+
+std::string DecimalText(double value) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.9g", value);
+    return buf;
+}
+
 std::string FieldText(const void* record, const FieldInfo& field) {
     const char* base = static_cast<const char*>(record) + field.offset;
-    char buf[64];
     switch (field.kind) {
         case FieldKind::Text:
             return std::string(base, strnlen(base, field.width));
         case FieldKind::Whole: {
             LONG v;
             std::memcpy(&v, base, sizeof v);
-            std::snprintf(buf, sizeof buf, "%d", static_cast<int>(v));
-            return buf;
+            return WholeText(v);
         }
         case FieldKind::Decimal: {
             double v;
             std::memcpy(&v, base, sizeof v);
-            std::snprintf(buf, sizeof buf, "%.9g", v);
-            return buf;
+            return DecimalText(v);
         }
         case FieldKind::Date: {
             double v;

@@ -4,10 +4,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include <ltpadmin/client.h>
 #include <ltpadmin/ltpadmin.h>
+
+#include "ltpadmin/client/records.h"
+#include "tools/common/dates.h"
 
 #include "ltpadmin/protocol/record_fields.h"
 
@@ -33,6 +38,23 @@ std::string OptionName(const FieldInfo& field);
 
 // The field's value as text: texts as they are, numbers in decimal, dates as ISO-8601.
 std::string FieldText(const void* record, const FieldInfo& field);
+std::string WholeText(std::int32_t value);
+std::string DecimalText(double value);
+
+// The same for a field of the client's value types, texts whole.
+template <class V> std::string FieldText(const V& value, const ltp::Field<V>& field) {
+    switch (field.kind) {
+        case ltp::FieldKind::text:
+            return value.*field.text;
+        case ltp::FieldKind::integer:
+            return WholeText(value.*field.integer);
+        case ltp::FieldKind::decimal:
+            return DecimalText(value.*field.decimal);
+        case ltp::FieldKind::date:
+            return ltptools::FormatIsoDate(value.*field.decimal);
+    }
+    return std::string();
+}
 
 // Stores value into the field. On failure returns an exit code (kExitUsage for a number or date
 // that does not parse, kExitUncarried for text the protocol cannot carry) and says why in error,
