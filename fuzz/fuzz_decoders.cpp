@@ -1,5 +1,6 @@
-// Arbitrary bytes as a response: every reader of responses must stay inside the bytes it is given
-// and leave every text field of a record terminated. The first byte chooses the code page.
+// Arbitrary bytes as a response: every reader of responses (the record decoders, the lookups, the
+// walk, values, the information body) must stay inside the bytes it is given and leave every text
+// field of a record terminated. The first byte chooses the code page.
 #include "ltpadmin/platform/codepage.h"
 #include "ltpadmin/protocol/record_fields.h"
 #include "ltpadmin/protocol/response.h"
@@ -19,11 +20,14 @@ void Require(bool condition) {
 }
 
 // Every text field of a zero-filled record keeps the zero at the end of its array, whatever the
-// decoder read.
-template <typename R> void Decode(const char* text, UINT length) {
+// decoder (or, with kLookup, the lookup over the first element's own text) read.
+template <typename R, bool kLookup> void Decode(const char* text, UINT length) {
     R record;
     std::memset(&record, 0, sizeof record);
-    ltp::detail::DecodeRecord(text, length, &record);
+    if constexpr (kLookup)
+        ltp::detail::DecodeElement(text, length, &record);
+    else
+        ltp::detail::DecodeRecord(text, length, &record);
     const ltp::detail::RecordDescription& d = ltp::detail::DescriptionOf<R>();
     const char* base = reinterpret_cast<const char*>(&record);
     for (size_t i = 0; i < d.count; ++i) {
@@ -32,19 +36,19 @@ template <typename R> void Decode(const char* text, UINT length) {
     }
 }
 
-void DecodeAll(const char* text, UINT length) {
-    Decode<tagUser>(text, length);
-    Decode<tagGroup>(text, length);
-    Decode<tagProgram>(text, length);
-    Decode<tagChannel>(text, length);
-    Decode<tagSchedule>(text, length);
-    Decode<tagGlobal>(text, length);
-    Decode<tagLogEvent>(text, length);
-    Decode<tagSysInfo>(text, length);
-    Decode<tagTOPPrgoram>(text, length);
-    Decode<PROGRAMSTATISTIC>(text, length);
-    Decode<MTPSVR>(text, length);
-    Decode<PROGRAMPATH>(text, length);
+template <bool kLookup = false> void DecodeAll(const char* text, UINT length) {
+    Decode<tagUser, kLookup>(text, length);
+    Decode<tagGroup, kLookup>(text, length);
+    Decode<tagProgram, kLookup>(text, length);
+    Decode<tagChannel, kLookup>(text, length);
+    Decode<tagSchedule, kLookup>(text, length);
+    Decode<tagGlobal, kLookup>(text, length);
+    Decode<tagLogEvent, kLookup>(text, length);
+    Decode<tagSysInfo, kLookup>(text, length);
+    Decode<tagTOPPrgoram, kLookup>(text, length);
+    Decode<PROGRAMSTATISTIC, kLookup>(text, length);
+    Decode<MTPSVR, kLookup>(text, length);
+    Decode<PROGRAMPATH, kLookup>(text, length);
 }
 
 void ReadValues(const char* text, UINT length) {
@@ -89,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         DecodeAll(span, spanLength);
     }
     DecodeAll(text, n);
+    DecodeAll<true>(text, n);
     ReadValues(text, n);
 
     const char* body = ltp::detail::FindInformationBody(text, n);

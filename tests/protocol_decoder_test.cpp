@@ -277,6 +277,36 @@ TEST(DecodeRecord, CallersRecordKeepsTextsTheResponseLeavesOut) {
     EXPECT_STREQ(g.Text4, "kept");
 }
 
+template <typename R> void ExpectReusedAsFresh(const std::string& older, const std::string& newer) {
+    SCOPED_TRACE(newer);
+    R reused, fresh;
+    std::memset(&reused, 0, sizeof reused);
+    std::memset(&fresh, 0, sizeof fresh);
+    ltp::detail::DecodeRecord(older.data(), static_cast<UINT>(older.size()), &reused);
+    ltp::detail::DecodeRecord(newer.data(), static_cast<UINT>(newer.size()), &reused);
+    ltp::detail::DecodeRecord(newer.data(), static_cast<UINT>(newer.size()), &fresh);
+    EXPECT_EQ(Describe(reused), Describe(fresh));
+}
+
+// A record decoded twice holds the second element's texts alone: each text ends in a zero ("u9"
+// over "olduser" used to read "u9duser"). One row per record kind with texts.
+TEST(DecodeRecord, AReusedRecordKeepsNoTailOfOlderTexts) {
+    const std::string cut(300, 'o');
+    ExpectReusedAsFresh<tagUser>("<User>olduser|previous|ccc|dddd|eeee|" + cut,
+                                 "<User>u9|ab|c|d|e|f");
+    ExpectReusedAsFresh<tagGroup>("<Group>oldgroup|" + cut, "<Group>g|d");
+    ExpectReusedAsFresh<tagProgram>("<Program>1|aaa|bbb|ccc|1|2|3|ddd|eee|fff|ggg|hhh|" + cut,
+                                    "<Program>2|a|b|c|1|2|3|d|e|f|g|h|i");
+    ExpectReusedAsFresh<tagChannel>("<Channel>oldchan|text|more", "<Channel>c|t|m");
+    ExpectReusedAsFresh<tagSchedule>("<Schedule>1|oldname|2|0.5|0.5|3", "<Schedule>1|n|2|0|0|3");
+    ExpectReusedAsFresh<tagGlobal>("<Global>oldkey|1|three|" + cut, "<Global>k|1|t|u");
+    ExpectReusedAsFresh<tagLogEvent>("<LogEvent>1|2|oldtext|" + cut, "<LogEvent>1|2|t|u");
+    ExpectReusedAsFresh<PROGRAMSTATISTIC>("<ProgramStatistic>1|2|oldtext|1|1|1",
+                                          "<ProgramStatistic>1|2|t|1|1|1");
+    ExpectReusedAsFresh<MTPSVR>("<MTPSvr>oldname|" + cut + "|third|1|2|3", "<MTPSvr>m|a|b|1|2|3");
+    ExpectReusedAsFresh<PROGRAMPATH>("<ProgramPath>1|/old/path|1|2", "<ProgramPath>1|/p|1|2");
+}
+
 // A long text is cut, not written over the fields after it: fill the record with a pattern and
 // check that only the field's bytes changed.
 TEST(DecodeRecord, OverlongTextStaysInsideItsArray) {

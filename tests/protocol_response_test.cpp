@@ -42,7 +42,10 @@ TEST(ParseResponse, ReadsTheCodeAfterTheFirstBlank) {
         {"reason runs to the end", "LTP/1.0 401 Who", 0, " Who"},
         {"code without digits", "LTP/1.0 abc\r\n", 0, "abc"},
         {"no blank at all", "garbage", 0, ""},
-        {"code that wraps to 200", "LTP/1.0 4294967496 x", 1, "earlier"},
+        // Codes too long for 32 bits used to wrap, 2^32 + 200 reading as success.
+        {"2^32 + 200", "LTP/1.0 4294967496 Bad\r\n", 0, " Bad"},
+        {"2^33 + 200 after zeros", "LTP/1.0 008589934792 Bad", 0, " Bad"},
+        {"2^64 + 200", "LTP/1.0 18446744073709551816 Bad\r\n", 0, " Bad"},
         {"no bytes", "", 0, "earlier"},
     };
     for (const Case& c : cases) {
@@ -183,7 +186,7 @@ TEST(GetParamIDValue, CopiesTheValueWhenItFits) {
     }
 }
 
-TEST(FindInformationBody, PassesStatusLineOneHeaderAndTheBlankLine) {
+TEST(FindInformationBody, PassesTheWholeHead) {
     struct Case {
         const char* what;
         std::string response;
@@ -195,7 +198,9 @@ TEST(FindInformationBody, PassesStatusLineOneHeaderAndTheBlankLine) {
          "a\r\nb\r\n"},
         {"bare line feeds", "LTP/1.0 200 OK\nContent-Length: 5\n\nhello", "hello"},
         {"no header line", "LTP/1.0 200 OK\r\n\r\nhello", "hello"},
-        {"two header lines", "LTP/1.0 200 OK\r\nA: 1\r\nB: 2\r\n\r\nx", "B: 2\r\n\r\nx"},
+        // A second header line used to be handed out as the start of the text.
+        {"two header lines", "LTP/1.0 200 OK\r\nA: 1\r\nB: 2\r\n\r\nx", "x"},
+        {"no header line, body opens with a line end", "LTP/1.0 200 OK\r\n\r\n\r\nx", "\r\nx"},
         {"empty body", "LTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n", ""},
         {"head cut short", "LTP/1.0 200 OK", ""},
     };

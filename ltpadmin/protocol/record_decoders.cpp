@@ -10,8 +10,9 @@
 namespace ltp::detail {
 namespace {
 
-// Stores into one of the library's zero-filled records, at the offsets of its description. Too
-// long a text is cut so that the zero after it stays in the array.
+// Stores into one of the library's records, at the offsets of its description. Too long a text is
+// cut so that its terminating zero fits in the array. The zero is written: a record the caller
+// reuses must not keep the tail of an older text.
 class RecordStore {
 public:
     RecordStore(const RecordDescription& description, void* record)
@@ -19,8 +20,10 @@ public:
 
     void Text(size_t i, const CTextSpan& value) {
         const size_t n = std::min<size_t>(value.length, m_description.fields[i].width - 1);
-        if (n != 0)
+        if (n != 0) {
             std::memcpy(Field(i), value.start, n);
+            Field(i)[n] = '\0';
+        }
     }
     void Whole(size_t i, LONG value) { std::memcpy(Field(i), &value, sizeof value); }
     void Decimal(size_t i, double value) { std::memcpy(Field(i), &value, sizeof value); }
@@ -39,6 +42,30 @@ template <class Record> int Decode(const char* text, UINT length, Record* record
 }
 
 } // namespace
+
+template <class Record> int DecodeElement(const char* text, UINT length, Record* record) {
+    const RecordDescription& description = DescriptionOf<Record>();
+    CTextScanner scanner(text, length);
+    if (!OpenElement(scanner, description.tag, static_cast<UINT>(description.tagLength)))
+        return 0;
+    // The text up to the "<" after the start tag, the closing tag's, still holds the element first
+    // found, and nothing after its own text.
+    scanner.SkipTo('<');
+    return DecodeRecord(text, static_cast<UINT>(scanner.Cursor() - text), record);
+}
+
+template int DecodeElement(const char*, UINT, tagUser*);
+template int DecodeElement(const char*, UINT, tagGroup*);
+template int DecodeElement(const char*, UINT, tagProgram*);
+template int DecodeElement(const char*, UINT, tagChannel*);
+template int DecodeElement(const char*, UINT, tagSchedule*);
+template int DecodeElement(const char*, UINT, tagGlobal*);
+template int DecodeElement(const char*, UINT, tagLogEvent*);
+template int DecodeElement(const char*, UINT, tagSysInfo*);
+template int DecodeElement(const char*, UINT, tagTOPPrgoram*);
+template int DecodeElement(const char*, UINT, PROGRAMSTATISTIC*);
+template int DecodeElement(const char*, UINT, MTPSVR*);
+template int DecodeElement(const char*, UINT, PROGRAMPATH*);
 
 int DecodeRecord(const char* text, UINT length, tagUser* record) {
     return Decode(text, length, record);

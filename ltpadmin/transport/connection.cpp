@@ -1,9 +1,11 @@
 #include "ltpadmin/transport/connection.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
 #include "ltpadmin/platform/platform.h"
+#include "ltpadmin/platform/tagged_message.h"
 #include "ltpadmin/protocol/framing.h"
 #include "ltpadmin/transport/admin_socket.h"
 #include "ltpadmin/transport/outcome.h"
@@ -112,14 +114,16 @@ void CConnection::Signal() {}
 
 CLTPConnection::CLTPConnection()
     : m_bFirstRead(1), m_nError(0), m_nContentLength(0), m_hNotifyWnd(HWND_BROADCAST),
-      m_nSendOffset(0), m_nBodyOffset(0), m_bComplete(0), m_pLentRequest(nullptr),
-      m_nLentLength(0) {}
+      m_nSendOffset(0), m_nBodyOffset(0), m_bComplete(0), m_pLentRequest(nullptr), m_nLentLength(0),
+      m_nMaxResponseBytes(LTP_DEFAULT_MAX_RESPONSE_BYTES), m_bOverLimit(0),
+      m_nTag(ltpadmin_platform::NewMessageTag()) {}
 
 CLTPConnection::CLTPConnection(const CLTPConnection& other)
     : CConnection(other), m_bFirstRead(other.m_bFirstRead), m_nError(other.m_nError),
       m_nContentLength(other.m_nContentLength), m_hNotifyWnd(other.m_hNotifyWnd), m_nSendOffset(0),
       m_nBodyOffset(other.m_nBodyOffset), m_bComplete(other.m_bComplete), m_pLentRequest(nullptr),
-      m_nLentLength(0) {
+      m_nLentLength(0), m_nMaxResponseBytes(other.m_nMaxResponseBytes),
+      m_bOverLimit(other.m_bOverLimit), m_nTag(ltpadmin_platform::NewMessageTag()) {
     // A copy owns what it holds, lent bytes included.
     if (other.m_pLentRequest && !m_request.Append(other.m_pLentRequest, other.m_nLentLength))
         throw std::bad_alloc();
@@ -140,6 +144,8 @@ CLTPConnection& CLTPConnection::operator=(const CLTPConnection& other) {
     m_nSendOffset = 0;
     m_nBodyOffset = other.m_nBodyOffset;
     m_bComplete = other.m_bComplete;
+    m_nMaxResponseBytes = other.m_nMaxResponseBytes;
+    m_bOverLimit = other.m_bOverLimit;
     return *this;
 }
 
@@ -150,6 +156,7 @@ void CLTPConnection::ResetResponse() {
     m_nContentLength = 0;
     m_nBodyOffset = 0;
     m_bComplete = 0;
+    m_bOverLimit = 0;
 }
 
 int CLTPConnection::SetRequest(const CMessage& request) {
@@ -159,6 +166,7 @@ int CLTPConnection::SetRequest(const CMessage& request) {
     m_nContentLength = 0;
     m_nBodyOffset = 0;
     m_bComplete = 0;
+    m_bOverLimit = 0;
     m_pLentRequest = nullptr;
     m_nLentLength = 0;
     return CConnection::SetRequest(request);
@@ -194,6 +202,14 @@ void CLTPConnection::DropRequest() {
     m_nLentLength = 0;
 }
 
+void CLTPConnection::StopOverLimit() {
+    m_bOverLimit = 1;
+    if (m_bComplete)
+        return; // only what follows a whole response is dropped
+    m_response.Empty();
+    EndRequest(LTP_ERROR_RECEIVE);
+}
+
 void CLTPConnection::OnConnect(int nErrorCode) {
     if (nErrorCode != 0) {
         EndRequest(LTP_ERROR_CONNECT);
@@ -204,7 +220,7 @@ void CLTPConnection::OnClose() {
     // A response that has not arrived whole stays incomplete, so the wait fails even when no
     // window of the waiting thread receives WM_LTP_CLOSED.
     EndRequest(LTP_ERROR_NONE);
-    PostMessageA(m_hNotifyWnd, WM_LTP_CLOSED, 0, 0);
+    ltpadmin_platform::PostTaggedMessage(m_nTag, m_hNotifyWnd, WM_LTP_CLOSED, 0, 0);
 }
 
 void CLTPConnection::OnMessage(CMessage&) {
@@ -267,7 +283,8 @@ void CLTPConnection::ReadHead(ULONG nOldLength) {
     // not copied again at every doubling of its buffer. Only up to a bound: the length is the
     // server's word, and the buffer still grows as bytes arrive beyond it.
     const ULONG body = m_response.GetLength() - m_nBodyOffset;
-    if (m_nContentLength > 0 && static_cast<ULONG>(m_nContentLength) > body) {
+    if (m_nContentLength > 0 && static_cast<ULONG>(m_nContentLength) > body &&
+        m_nBodyOffset + static_cast<std::uint64_t>(m_nContentLength) <= m_nMaxResponseBytes) {
         const ULONG missing = static_cast<ULONG>(m_nContentLength) - body;
         if (missing <= kMaxReservation)
             m_response.Reserve(missing + kPieceSize); // without room, growth does it piecemeal
@@ -289,6 +306,12 @@ void CLTPConnection::OnReceive(int nErrorCode) {
     }
     if (m_pSocket == nullptr)
         return;
+    if (m_bOverLimit) {
+        char sink[kPieceSize]; // read, so that the socket does not keep notifying, and dropped
+        if (m_pSocket->Receive(sink, kPieceSize, 0) < 0)
+            EndRequest(LTP_ERROR_RECEIVE);
+        return;
+    }
     // Read straight into the response buffer: one copy less per byte of a long response.
     const ULONG oldLength = m_response.GetLength();
     const bool bWasEmpty = m_response.GetData() == nullptr;
@@ -305,11 +328,24 @@ void CLTPConnection::OnReceive(int nErrorCode) {
         EndRequest(LTP_ERROR_RECEIVE);
         return;
     }
+    if (m_bComplete && oldLength + static_cast<std::uint64_t>(n) > m_nMaxResponseBytes) {
+        StopOverLimit(); // the whole response stays; what follows it is dropped
+        return;
+    }
     m_response.Extend(static_cast<ULONG>(n));
     if (m_bComplete)
         return; // bytes after a complete response are kept but change nothing
     if (m_bFirstRead)
         ReadHead(oldLength);
+    // Until its head and a length are known, a response is bounded by the bytes it has; then by
+    // the length its head announces, which fails it before those bytes come.
+    const std::uint64_t size = m_bFirstRead || m_nContentLength < 0
+                                   ? m_response.GetLength()
+                                   : m_nBodyOffset + static_cast<std::uint64_t>(m_nContentLength);
+    if (size > m_nMaxResponseBytes) {
+        StopOverLimit();
+        return;
+    }
     if (!m_bFirstRead && BodyComplete())
         OnMessage(m_response);
 }

@@ -95,6 +95,9 @@ protected:
     ULONG RequestLength() const { return m_pLentRequest ? m_nLentLength : m_request.GetLength(); }
     // Forgets the request, lent or own.
     void DropRequest();
+    // The response has passed m_nMaxResponseBytes: unless it had already arrived whole, its bytes
+    // are released and the request fails.
+    void StopOverLimit();
 
     int m_bFirstRead;     // the head (and so the body length) has not been found yet
     LONG m_nError;        // error code of the current request
@@ -106,4 +109,7 @@ protected:
     int m_bComplete;      // the response arrived whole
     const char* m_pLentRequest; // the request's bytes when lent (m_request is empty then)
     ULONG m_nLentLength;
+    DWORD m_nMaxResponseBytes; // a response past it fails its request
+    int m_bOverLimit;          // the response passed it: what still arrives is dropped
+    UINT_PTR m_nTag; // marks the WM_LTP_CLOSED it posts, so that only its own wait ends on it
 };

@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 
 #include "ltpadmin/platform/platform.h"
+#include "ltpadmin/platform/tagged_message.h"
 #include "ltpadmin/transport/library_init.h"
 
 namespace {
@@ -30,7 +31,7 @@ CString DottedText(ULONG nAddress) {
 
 CServerAdmin::CServerAdmin()
     : m_pResultBuffer(nullptr), m_nLastError(0), m_nResultBufferSize(0), m_nPort(0), m_nTimerID(0),
-      m_hMainWnd(nullptr) {}
+      m_hMainWnd(nullptr), m_nMaxResultBytes(LTP_DEFAULT_MAX_RESULT_BYTES) {}
 
 CServerAdmin::CServerAdmin(const CServerAdmin& other)
     : m_connection(other.m_connection), m_pResultBuffer(other.m_pResultBuffer),
@@ -38,7 +39,7 @@ CServerAdmin::CServerAdmin(const CServerAdmin& other)
       m_strPassword(other.m_strPassword), m_strUserName(other.m_strUserName),
       m_nResultBufferSize(other.m_nResultBufferSize), m_nPort(other.m_nPort),
       m_nTimerID(0), // the timer stays the source's; each session stops only its own
-      m_hMainWnd(other.m_hMainWnd) {}
+      m_hMainWnd(other.m_hMainWnd), m_nMaxResultBytes(other.m_nMaxResultBytes) {}
 
 CServerAdmin& CServerAdmin::operator=(const CServerAdmin& other) {
     if (this == &other)
@@ -55,6 +56,7 @@ CServerAdmin& CServerAdmin::operator=(const CServerAdmin& other) {
     m_nResultBufferSize = other.m_nResultBufferSize;
     m_nPort = other.m_nPort;
     m_hMainWnd = other.m_hMainWnd;
+    m_nMaxResultBytes = other.m_nMaxResultBytes;
     return *this;
 }
 
@@ -75,6 +77,22 @@ void CServerAdmin::SetMainWnd(HWND hWnd) {
 
 void CServerAdmin::SetNotifyWnd(HWND hWnd) {
     m_connection.SetNotifyWnd(hWnd);
+}
+
+void CServerAdmin::SetMaxResponseBytes(DWORD nBytes) {
+    m_connection.m_nMaxResponseBytes = nBytes;
+}
+
+DWORD CServerAdmin::GetMaxResponseBytes() const {
+    return m_connection.m_nMaxResponseBytes;
+}
+
+void CServerAdmin::SetMaxResultBytes(size_t nBytes) {
+    m_nMaxResultBytes = nBytes;
+}
+
+size_t CServerAdmin::GetMaxResultBytes() const {
+    return m_nMaxResultBytes;
 }
 
 int CServerAdmin::LogIn(const char* pszAddress, const char* pszUserName, const char* pszPassword) {
@@ -166,9 +184,12 @@ int CServerAdmin::AsyncRequest(int nReserved, void* pRequest, ULONG nRequestLeng
     return AsyncRequest(nReserved, pRequest, nRequestLength, pResultBuffer, nCapacity);
 }
 
-int CServerAdmin::FilterMessage(const MSG& msg, int cyCaption) {
+int CServerAdmin::FilterMessage(const MSG& msg, int cyCaption, UINT_PTR nSender) {
     const UINT message = msg.message;
-    if (message == WM_LTP_CLOSED)
+    // The close notice of another session's connection is that session's business: it goes to
+    // the application's windows like any other message. One the application posts itself still
+    // cancels the wait.
+    if (message == WM_LTP_CLOSED && (nSender == 0 || nSender == m_connection.m_nTag))
         return 0;
     // User input, menu commands and close requests are dropped while a request runs.
     if ((message >= WM_MOUSEFIRST && message <= WM_MBUTTONDBLCLK) || message == WM_COMMAND ||
@@ -196,9 +217,11 @@ int CServerAdmin::WaitResponseAndPumpMessage(ULONG nTimeout) {
     const int cyCaption = GetSystemMetrics(SM_CYCAPTION);
     for (;;) {
         MSG msg;
+        UINT_PTR sender = 0;
         bool closed = false;
-        while (!closed && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            closed = !FilterMessage(msg, cyCaption);
+        while (!closed &&
+               ltpadmin_platform::PeekTaggedMessage(&msg, &sender, nullptr, 0, 0, PM_REMOVE))
+            closed = !FilterMessage(msg, cyCaption, sender);
         const bool ended = WaitForSingleObject(m_connection.m_hEvent, 0) == WAIT_OBJECT_0;
         if (closed) {
             // The server has closed the connection. A response that had already arrived whole

@@ -4,6 +4,7 @@
 // pumped (user input dropped), GetReadMessage gives the response and GetLastError the outcome.
 #pragma once
 
+#include <cstddef>
 #include "ltpadmin/export.h"
 
 #include "ltpadmin/platform/win32_types.h"
@@ -53,12 +54,24 @@ public:
     // Where WM_LTP_CLOSED goes when the server closes the connection (HWND_BROADCAST by default).
     void SetNotifyWnd(HWND hWnd);
 
+    // The most bytes one response may hold. A response that passes it fails its request with
+    // LTP_ERROR_RECEIVE as soon as it does (or as soon as its Content-Length says it will), and the
+    // bytes received for it are released.
+    void SetMaxResponseBytes(DWORD nBytes);
+    DWORD GetMaxResponseBytes() const;
+    // The most bytes the records one list operation makes may take (each record with its list
+    // node). Past it the operation returns 0 with LTP_ERROR_RECEIVE, the records it made are freed,
+    // and those the list held before stay.
+    void SetMaxResultBytes(size_t nBytes);
+    size_t GetMaxResultBytes() const;
+
     // Timer procedure of the one-second timer; it only makes the wait wake up.
     static void CALLBACK TimeCallback(HWND hWnd, UINT nMsg, UINT_PTR nIDEvent, DWORD dwTime);
 
 protected:
-    // Applies the message filter of the wait. Returns 0 when the message ends the wait.
-    int FilterMessage(const MSG& msg, int cyCaption);
+    // Applies the message filter of the wait to a message posted by nSender (a connection's tag,
+    // or 0 for the application's messages). Returns 0 when the message ends the wait.
+    int FilterMessage(const MSG& msg, int cyCaption, UINT_PTR nSender = 0);
     // AsyncRequest without a result buffer, for a derived session that keeps its request's bytes
     // itself: they are sent from where they are, not copied, and must stay valid and unchanged
     // until KeepOwnRequest or the next request. Spares a long request one copy.
@@ -85,4 +98,5 @@ protected:
     unsigned int m_nPort;
     UINT_PTR m_nTimerID;
     HWND m_hMainWnd;
+    size_t m_nMaxResultBytes;
 };

@@ -44,7 +44,10 @@ Connection::~Connection() {
 }
 
 std::string Connection::Where() const {
-    return m_settings.host + ":" + std::to_string(m_settings.port);
+    // An IPv6 address in brackets, so that the port stands apart.
+    const bool v6 = m_settings.host.find(':') != std::string::npos;
+    return (v6 ? "[" + m_settings.host + "]" : m_settings.host) + ":" +
+           std::to_string(m_settings.port);
 }
 
 void Connection::Report(const std::string& message) const {
@@ -59,6 +62,8 @@ int Connection::LogIn() {
         return kExitTransport;
     }
     m_creater = std::make_unique<CTracedCreater>();
+    m_creater->SetMaxResponseBytes(m_settings.maxResponseBytes);
+    m_creater->SetMaxResultBytes(m_settings.maxResultBytes);
     m_creater->SetServerAddressPort(inet_addr(address.c_str()),
                                     static_cast<unsigned>(m_settings.port));
     if (m_settings.verbose)
@@ -98,6 +103,7 @@ int Connection::Run(const std::function<void(ltp::Client&)>& op) {
         // Always traced: a failure is explained from what arrived, and -v shows the exchange.
         options.trace = [this](ltp::TraceDirection way, std::string_view bytes) {
             const bool request = way == ltp::TraceDirection::request;
+            m_sent = true;
             if (request)
                 m_lastResponse.clear();
             else
@@ -115,10 +121,15 @@ int Connection::Run(const std::function<void(ltp::Client&)>& op) {
         m_client = std::make_unique<ltp::Client>(std::move(options));
     }
     m_lastResponse.clear();
+    m_sent = false;
     try {
         op(*m_client);
         return kExitOk;
     } catch (const std::exception& e) {
+        if (m_settings.verbose && !m_sent)
+            m_err << "* not sent" << std::endl;
+        else if (m_settings.verbose && m_lastResponse.empty())
+            m_err << "* no response" << std::endl;
         const Failure failure =
             ExplainClientError(e, m_lastResponse, Where(), TimeoutText(m_settings.timeout));
         Report(failure.message);

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -22,8 +23,8 @@ struct ConnectionSettings {
     bool verbose = false;
     // Longest silence while a request goes out or its answer comes in.
     std::chrono::milliseconds timeout{10000};
-    std::size_t maxResponseBytes = ltp::Options().max_response_bytes;
-    std::size_t maxResultBytes = ltp::Options().max_result_bytes;
+    std::uint32_t maxResponseBytes = LTP_DEFAULT_MAX_RESPONSE_BYTES;
+    std::size_t maxResultBytes = LTP_DEFAULT_MAX_RESULT_BYTES;
 };
 
 class Connection {
@@ -42,7 +43,7 @@ public:
     int Run(const std::function<void(ltp::Client&)>& op);
 
     const ConnectionSettings& Settings() const { return m_settings; }
-    // "HOST:PORT" as given.
+    // "HOST:PORT" as given ("[HOST]:PORT" for an IPv6 address).
     std::string Where() const;
     // Reports a failure found before anything was sent.
     void Report(const std::string& message) const;
@@ -57,6 +58,7 @@ private:
     std::unique_ptr<CTracedCreater> m_creater;
     std::unique_ptr<ltp::Client> m_client;
     std::string m_lastResponse; // what arrived for the client's last request
+    bool m_sent = false;        // the client's last request was traced going out
     bool m_loggedIn = false;
     std::string m_prefix;
 };

@@ -77,6 +77,16 @@ Failure TransportFailure(ltp::TransportError::Kind kind, const std::string& wher
     return {kExitTransport, "the connection to " + where + " failed"};
 }
 
+// A limit of the options was passed: by the records of a whole answer, or by the answer itself.
+Failure LimitFailure(const char* response, std::size_t responseLength, const std::string& where) {
+    if (ResponseStatus(response, responseLength) == 200 &&
+        !ResponseCutShort(response, responseLength))
+        return {kExitTransport,
+                "the answer from " + where + " holds more records than --max-result-bytes allows"};
+    return {kExitTransport, "receiving the answer from " + where +
+                                " failed, or it was longer than --max-response-bytes allows"};
+}
+
 // What a response (whole or cut short) says when the call it answered failed.
 Failure ExplainStatus(const char* response, std::size_t responseLength, const std::string& reason,
                       const std::string& where) {
@@ -112,7 +122,7 @@ Failure ExplainClientError(const std::exception& error, const std::string& respo
     if (!transport)
         return {kExitTransport, "the connection to " + where + " failed: " + error.what()};
     if (transport->kind() == Kind::limit)
-        return {kExitTransport, transport->what()};
+        return LimitFailure(response.data(), response.size(), where);
     if (transport->kind() != Kind::closed)
         return TransportFailure(transport->kind(), where, timeout);
     return ExplainStatus(response.data(), response.size(), std::string(), where);
@@ -125,7 +135,8 @@ Failure ExplainFailure(long lastError, const char* response, std::size_t respons
         case LTP_ERROR_NONE:
             break;
         case LTP_ERROR_RECEIVE:
-            return TransportFailure(Kind::receive, where, "");
+            // The session reports a passed limit as a failed receive.
+            return LimitFailure(response, responseLength, where);
         case LTP_ERROR_SEND:
             return TransportFailure(Kind::send, where, "");
         case LTP_ERROR_CONNECT:
