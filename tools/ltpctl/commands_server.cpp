@@ -22,14 +22,7 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
     AddLeaf(family, "get", "print the server's information text", slot, [] {
         return [](RunContext& ctx) {
             std::string text;
-            const int rc = ctx.connection.Call([&](CLTPCreater& c) {
-                char* body = nullptr;
-                const int ok = c.GetInfomation(&body);
-                // The text lives in the response buffer only until the next request: copy it.
-                if (ok && body)
-                    text = body;
-                return ok;
-            });
+            const int rc = ctx.connection.Run([&](ltp::Client& c) { text = c.information(); });
             if (rc != kExitOk)
                 return rc;
             if (ctx.print.format == OutputFormat::Table) {
@@ -61,7 +54,7 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
                 return Refuse(ctx, kExitUncarried,
                               "the information text holds a zero byte, which the protocol "
                               "cannot carry");
-            return ctx.connection.Call([&](CLTPCreater& c) { return c.AddInfomation(&text[0]); });
+            return ctx.connection.Run([&](ltp::Client& c) { c.add_information(text); });
         };
     });
     CLI::Option* text = set->add_option("TEXT", args->text, "the text");
@@ -74,10 +67,10 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
 void AddSysInfo(CLI::App& app, ActionSlot& slot) {
     AddLeaf(&app, "sysinfo", "show the server's system information", slot, [] {
         return [](RunContext& ctx) {
-            tagSysInfo info = ZeroRecord<tagSysInfo>();
-            const int rc = ctx.connection.Call([&](CLTPCreater& c) { return c.GetSysInfo(&info); });
+            ltp::SysInfo info;
+            const int rc = ctx.connection.Run([&](ltp::Client& c) { info = c.sys_info(); });
             if (rc == kExitOk)
-                PrintTable(ctx, RecordTable(info));
+                PrintTable(ctx, ValueRecordTable(info));
             return rc;
         };
     });
@@ -87,11 +80,10 @@ void AddLog(CLI::App& app, ActionSlot& slot) {
     CLI::App* family = FamilyCommand(app, "log", "list and clear the server's log");
     AddLeaf(family, "list", "list the server's log events", slot, [] {
         return [](RunContext& ctx) {
-            OwnedList<tagLogEvent> list;
-            const int rc =
-                ctx.connection.Call([&](CLTPCreater& c) { return c.GetAllLogEvents(list.get()); });
+            std::vector<ltp::LogEvent> events;
+            const int rc = ctx.connection.Run([&](ltp::Client& c) { events = c.log_events(); });
             if (rc == kExitOk)
-                PrintTable(ctx, ListTable(list.list()));
+                PrintTable(ctx, ValueListTable(events));
             return rc;
         };
     });
@@ -99,17 +91,16 @@ void AddLog(CLI::App& app, ActionSlot& slot) {
     AddLeaf(family, "clear", "empty the server's log", slot, [yes] {
         return [yes](RunContext& ctx) -> int {
             if (!*yes && AsksForConfirmation()) {
-                OwnedList<tagLogEvent> list;
-                const int rc = ctx.connection.Call(
-                    [&](CLTPCreater& c) { return c.GetAllLogEvents(list.get()); });
+                std::size_t count = 0;
+                const int rc =
+                    ctx.connection.Run([&](ltp::Client& c) { count = c.log_events().size(); });
                 if (rc != kExitOk)
                     return rc;
                 if (!Confirm(ctx, ResultTable(),
-                             "Clear the server's log of " + std::to_string(list.list().GetCount()) +
-                                 " entries?"))
+                             "Clear the server's log of " + std::to_string(count) + " entries?"))
                     return kExitUsage;
             }
-            return ctx.connection.Call([](CLTPCreater& c) { return c.ClearLogEvents(); });
+            return ctx.connection.Run([](ltp::Client& c) { c.clear_log_events(); });
         };
     })->add_flag("--yes,-y", *yes, "do not ask for confirmation on a terminal");
 }
