@@ -2,7 +2,9 @@
 // every record type that has them. Catalogue<T> names the library calls of one record type.
 #pragma once
 
-#include "tools/ltpctl/command_support.h"
+#include <type_traits>
+
+#include "tools/ltpctl/commands.h"
 
 namespace ltpctl {
 
@@ -114,6 +116,10 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                     rc = ApplyFieldOptions(ctx, *fields, record);
                 if (rc == kExitOk)
                     rc = ctx.connection.Call([&](CLTPCreater& c) { return Cat::Add(c, &record); });
+                if constexpr (std::is_same_v<T, tagSchedule>) {
+                    if (rc == kExitOk)
+                        WarnAboutSchedule(ctx, record);
+                }
                 if constexpr (Cat::kNumericKey) {
                     // The server numbers new programs and schedules; show the number it chose.
                     if (rc == kExitOk)
