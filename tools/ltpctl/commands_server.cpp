@@ -166,18 +166,20 @@ int ListLog(RunContext& outer, const LogFilter& filter) {
 void AddLog(CLI::App& app, ActionSlot& slot) {
     CLI::App* family = FamilyCommand(app, "log", "list and clear the server's log");
     auto filter = std::make_shared<LogFilter>();
-    CLI::App* list = AddLeaf(family, "list", "list the server's log events", slot, [filter] {
+    CLI::App* listLeaf = AddLeaf(family, "list", "list the server's log events", slot, [filter] {
         return [filter](RunContext& ctx) { return ListLog(ctx, *filter); };
     });
-    list->add_option("--since", filter->since, "only entries from this date on")->type_name("DATE");
-    list->add_option("--grep", filter->grep, "only entries whose user or text holds this text")
+    listLeaf->add_option("--since", filter->since, "only entries from this date on")
+        ->type_name("DATE");
+    listLeaf->add_option("--grep", filter->grep, "only entries whose user or text holds this text")
         ->type_name("TEXT");
-    list->add_flag("--follow,-f", filter->follow,
-                   "keep asking for new entries and show them as they come (until Ctrl-C)");
-    list->add_option("--interval", filter->interval,
+    listLeaf->add_flag("--follow,-f", filter->follow,
+                       "keep asking for new entries and show them as they come (until Ctrl-C)");
+    listLeaf
+        ->add_option("--interval", filter->interval,
                      "seconds between two asks with --follow (default 2)")
         ->check(CLI::Range(0.1, 3600.0));
-    list->footer(kDateHelp);
+    listLeaf->footer(kDateHelp);
     auto yes = std::make_shared<bool>(false);
     AddLeaf(family, "clear", "empty the server's log", slot, [yes] {
         return [yes](RunContext& ctx) -> int {
