@@ -56,7 +56,25 @@ TEST_F(People, ControlBytesFromTheServerAreShownNotObeyed) {
 
 namespace {
 
-class Terminal : public e2e::WithServer {};
+class Terminal : public e2e::WithServer {
+protected:
+    struct CommandCase {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* outHolds;
+        const char* errHolds;
+    };
+
+    void ExpectEach(const std::vector<CommandCase>& cases,
+                    const std::map<std::string, std::string>& env = {}) {
+        for (const CommandCase& c : cases) {
+            const e2e::ProcessResult r = Ctl(server, c.args, "", env);
+            EXPECT_EQ(r.exitCode, c.exitCode) << Describe(c.args, r);
+            EXPECT_NE(r.out.find(c.outHolds), std::string::npos) << Describe(c.args, r);
+            EXPECT_NE(r.err.find(c.errHolds), std::string::npos) << Describe(c.args, r);
+        }
+    }
+};
 
 TEST_F(Terminal, LabelsDatesVersionAndSuggestions) {
     const std::map<std::string, std::string> labelled = {{"LTP_LABELS", LTPD_LABELS_PATH}};
@@ -64,43 +82,34 @@ TEST_F(Terminal, LabelsDatesVersionAndSuggestions) {
         return Ctl(server, args, "", labelled);
     };
     Ok({"schedules", "add", "--text2", "main", "--real4", "2026-12-07T20:00", "--number6", "31"});
-    const struct {
-        std::vector<std::string> args;
-        int exitCode;
-        const char* outHolds;
-        const char* errHolds;
-    } cases[] = {
-        {{"--version"}, 0, "ltpctl ", ""},
-        {{"users", "lst"}, 2, "", "unknown command 'users lst'; did you mean 'users list'?"},
-        {{"--format", "csv", "usres", "list"}, 2, "", "did you mean 'users'?"},
-        {{"frobnicate"}, 2, "", "unknown command 'frobnicate'\n"},
-        {{"users", "find", "alice"}, 0, "UserID  name ", ""},
-        {{"-o", "json", "users", "find", "alice"}, 0, "\"Text2\": ", ""},
-        {{"-o", "json", "--labels", "users", "find", "alice"}, 0, "\"name\": ", ""},
-        {{"-o", "csv", "--labels", "groups", "list"}, 0, "GroupID,description\r\n", ""},
-        {{"users", "add", "zoe", "--name", "Zoe Li", "--department", "News"}, 0, "", ""},
-        {{"-o", "json", "users", "find", "zoe"}, 0, "\"Text2\": \"Zoe Li\"", ""},
-        {{"users", "add", "--help"}, 0, "--text2,--name", ""},
-        {{"--columns", "name,UserID", "users", "find", "alice"},
-         0,
-         "name          UserID\nAlice Martin  alice\n",
-         ""},
-        {{"--no-headers", "-o", "csv", "--columns", "GroupID", "groups", "find", "editors"},
-         0,
-         "editors\r\n",
-         ""},
-        {{"channels", "schedules", "main"}, 0, "2026-12-07T20:00Z", ""},
-        {{"-o", "json", "channels", "schedules", "main"},
-         0,
-         "\"Real4\": \"2026-12-07T20:00:00\"",
-         ""},
-    };
-    for (const auto& c : cases) {
-        const e2e::ProcessResult r = run(c.args);
-        EXPECT_EQ(r.exitCode, c.exitCode) << Describe(c.args, r);
-        EXPECT_NE(r.out.find(c.outHolds), std::string::npos) << Describe(c.args, r);
-        EXPECT_NE(r.err.find(c.errHolds), std::string::npos) << Describe(c.args, r);
-    }
+    ExpectEach(
+        {
+            {{"--version"}, 0, "ltpctl ", ""},
+            {{"users", "lst"}, 2, "", "unknown command 'users lst'; did you mean 'users list'?"},
+            {{"--format", "csv", "usres", "list"}, 2, "", "did you mean 'users'?"},
+            {{"frobnicate"}, 2, "", "unknown command 'frobnicate'\n"},
+            {{"users", "find", "alice"}, 0, "UserID  name ", ""},
+            {{"-o", "json", "users", "find", "alice"}, 0, "\"Text2\": ", ""},
+            {{"-o", "json", "--labels", "users", "find", "alice"}, 0, "\"name\": ", ""},
+            {{"-o", "csv", "--labels", "groups", "list"}, 0, "GroupID,description\r\n", ""},
+            {{"users", "add", "zoe", "--name", "Zoe Li", "--department", "News"}, 0, "", ""},
+            {{"-o", "json", "users", "find", "zoe"}, 0, "\"Text2\": \"Zoe Li\"", ""},
+            {{"users", "add", "--help"}, 0, "--text2,--name", ""},
+            {{"--columns", "name,UserID", "users", "find", "alice"},
+             0,
+             "name          UserID\nAlice Martin  alice\n",
+             ""},
+            {{"--no-headers", "-o", "csv", "--columns", "GroupID", "groups", "find", "editors"},
+             0,
+             "editors\r\n",
+             ""},
+            {{"channels", "schedules", "main"}, 0, "2026-12-07T20:00Z", ""},
+            {{"-o", "json", "channels", "schedules", "main"},
+             0,
+             "\"Real4\": \"2026-12-07T20:00:00\"",
+             ""},
+        },
+        labelled);
     // The "no date" day shows empty in a table, not as 1899-12-30.
     EXPECT_EQ(run({"channels", "schedules", "main"}).out.find("1899-12-30"), std::string::npos);
 }
@@ -112,12 +121,7 @@ TEST_F(Terminal, StatisticsLogAndScheduleWarningsForPeople) {
     ASSERT_FALSE(alice.empty());
     const std::string firstTime =
         ltptools::DisplayDuration(alice[0]["Number4"].get<std::int64_t>()) + "  #";
-    const struct {
-        std::vector<std::string> args;
-        int exitCode;
-        const char* outHolds;
-        const char* errHolds;
-    } cases[] = {
+    ExpectEach({
         {{"stats", "top", "-n", "2", "--chart"}, 0, "Program", ""},
         {{"stats", "user", "alice", "--chart"}, 0, firstTime.c_str(), ""},
         {{"stats", "user", "alice"}, 0, "2 Morning News", ""},
@@ -140,13 +144,7 @@ TEST_F(Terminal, StatisticsLogAndScheduleWarningsForPeople) {
          "overlaps schedule"},
         {{"log", "list", "--grep", "Add schedule"}, 0, "Add schedule", ""},
         {{"log", "list", "--since", "soon"}, 2, "", "--since"},
-    };
-    for (const auto& c : cases) {
-        const e2e::ProcessResult r = Run(c.args);
-        EXPECT_EQ(r.exitCode, c.exitCode) << Describe(c.args, r);
-        EXPECT_NE(r.out.find(c.outHolds), std::string::npos) << Describe(c.args, r);
-        EXPECT_NE(r.err.find(c.errHolds), std::string::npos) << Describe(c.args, r);
-    }
+    });
     // A schedule that fits its channel is added without a word.
     const e2e::ProcessResult quiet =
         Run({"schedules", "add", "--text2", "kids", "--number3", "2", "--real4", "2031-01-01T10:00",
