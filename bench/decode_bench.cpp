@@ -34,12 +34,12 @@ void BM_Decode_Users(benchmark::State& state) {
     records.reserve(static_cast<size_t>(state.range(0)));
     for (auto _ : state) {
         // As the list operations do it: walk, decode and count in one pass.
-        ltp::CRecordWalk walk(response.data(), length);
+        ltp::detail::CRecordWalk walk(response.data(), length);
         const char* span;
         UINT spanLength;
         while (walk.Next(span, spanLength)) {
             tagUser* record = new tagUser();
-            ltp::DecodeRecord(span, spanLength, record);
+            ltp::detail::DecodeRecord(span, spanLength, record);
             records.push_back(record);
         }
         if (records.size() != walk.Openings() / 2)

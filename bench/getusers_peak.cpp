@@ -1,16 +1,20 @@
 // ltpadmin-peakmem: the peak memory of one GetUsers of N users (default 100,000), measured with
-// getrusage around the call. The peer runs in a child process, so that its copy of the response
-// does not count. Prints one line of figures:
+// getrusage around the call; with "client" after N, of one ltp::Client::users() instead. The peer
+// runs in a child process, so that its copy of the response does not count. Prints one line of
+// figures:
 //   users=N response_bytes=R record_bytes=B peak_bytes=P
 // and exits 0 when the call succeeded (whatever the figures).
 #include "support/bench_peer.h"
 #include "support/responses.h"
 #include "support/session.h"
 
+#include "ltpadmin/client.h"
+
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -23,6 +27,32 @@ long MaxRssKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+// The same measure through ltp::Client; the records are counted at their size with the texts
+// they hold on the heap.
+int ClientPeak(unsigned short port, int users) {
+    ltp::Options options;
+    options.port = port;
+    options.user = ltpbench::kUserName;
+    options.password = ltpbench::kPassword;
+    ltp::Client client(options);
+    try {
+        client.clear_log_events();
+        const long before = MaxRssKiB();
+        const std::vector<ltp::User> list = client.users();
+        const long after = MaxRssKiB();
+        if (list.size() != static_cast<std::size_t>(users))
+            return 1;
+        std::printf("users=%d response_bytes=%lu record_bytes=%lu peak_bytes=%ld\n", users,
+                    static_cast<unsigned long>(ltpbench::UsersResponseLength(users)),
+                    static_cast<unsigned long>(list.capacity() * sizeof(ltp::User)),
+                    (after - before) * 1024);
+        return 0;
+    } catch (const ltp::Error& e) {
+        std::fprintf(stderr, "ltpadmin-peakmem: %s\n", e.what());
+        return 1;
+    }
 }
 
 } // namespace
@@ -52,7 +82,9 @@ int main(int argc, char** argv) {
     close(listenFd);
 
     int status = 1;
-    {
+    if (argc > 2 && std::strcmp(argv[2], "client") == 0) {
+        status = ClientPeak(ntohs(address.sin_port), users);
+    } else {
         CLTPCreater admin;
         CList<tagUser*, tagUser*> list;
         if (ltpbench::StartSession(admin, ntohs(address.sin_port))) {

@@ -1,6 +1,8 @@
-// Arbitrary bytes as a response: every reader of responses must stay inside the bytes it is given
-// and leave every text field of a record terminated. The first byte chooses the code page.
+// Arbitrary bytes as a response: every reader of responses (the record decoders, the lookups, the
+// walk, values, the information body) must stay inside the bytes it is given and leave every text
+// field of a record terminated. The first byte chooses the code page.
 #include "ltpadmin/platform/codepage.h"
+#include "ltpadmin/protocol/record_fields.h"
 #include "ltpadmin/protocol/response.h"
 
 #include <cstddef>
@@ -17,82 +19,36 @@ void Require(bool condition) {
         __builtin_trap();
 }
 
-// The last byte of a zero-filled array stays zero whatever the decoder read.
-#define TERMINATED(record, field) Require((record).field[sizeof((record).field) - 1] == 0)
-
-template <typename R> R Blank() {
-    R r;
-    std::memset(&r, 0, sizeof r);
-    return r;
+// Every text field of a zero-filled record keeps the zero at the end of its array, whatever the
+// decoder (or, with kLookup, the lookup over the first element's own text) read.
+template <typename R, bool kLookup> void Decode(const char* text, UINT length) {
+    R record;
+    std::memset(&record, 0, sizeof record);
+    if constexpr (kLookup)
+        ltp::detail::DecodeElement(text, length, &record);
+    else
+        ltp::detail::DecodeRecord(text, length, &record);
+    const ltp::detail::RecordDescription& d = ltp::detail::DescriptionOf<R>();
+    const char* base = reinterpret_cast<const char*>(&record);
+    for (size_t i = 0; i < d.count; ++i) {
+        if (d.fields[i].kind == ltp::detail::FieldKind::Text)
+            Require(base[d.offsets[i] + d.fields[i].width - 1] == 0);
+    }
 }
 
-void DecodeAll(const char* text, UINT length) {
-    tagUser user = Blank<tagUser>();
-    ltp::DecodeRecord(text, length, &user);
-    TERMINATED(user, UserID);
-    TERMINATED(user, Text2);
-    TERMINATED(user, Text3);
-    TERMINATED(user, Text4);
-    TERMINATED(user, Text5);
-    TERMINATED(user, Text6);
-
-    tagGroup group = Blank<tagGroup>();
-    ltp::DecodeRecord(text, length, &group);
-    TERMINATED(group, GroupID);
-    TERMINATED(group, Text2);
-
-    tagProgram program = Blank<tagProgram>();
-    ltp::DecodeRecord(text, length, &program);
-    TERMINATED(program, Text2);
-    TERMINATED(program, Text3);
-    TERMINATED(program, Text4);
-    TERMINATED(program, Text8);
-    TERMINATED(program, Text9);
-    TERMINATED(program, Text10);
-    TERMINATED(program, Text11);
-    TERMINATED(program, Text12);
-    TERMINATED(program, Text13);
-
-    tagChannel channel = Blank<tagChannel>();
-    ltp::DecodeRecord(text, length, &channel);
-    TERMINATED(channel, ChannelID);
-    TERMINATED(channel, Text2);
-    TERMINATED(channel, Text3);
-
-    tagSchedule schedule = Blank<tagSchedule>();
-    ltp::DecodeRecord(text, length, &schedule);
-    TERMINATED(schedule, Text2);
-
-    tagGlobal global = Blank<tagGlobal>();
-    ltp::DecodeRecord(text, length, &global);
-    TERMINATED(global, Key);
-    TERMINATED(global, Text3);
-    TERMINATED(global, Text4);
-
-    tagLogEvent event = Blank<tagLogEvent>();
-    ltp::DecodeRecord(text, length, &event);
-    TERMINATED(event, Text3);
-    TERMINATED(event, Text4);
-
-    tagSysInfo sysInfo = Blank<tagSysInfo>();
-    ltp::DecodeRecord(text, length, &sysInfo);
-
-    tagTOPPrgoram top = Blank<tagTOPPrgoram>();
-    ltp::DecodeRecord(text, length, &top);
-
-    PROGRAMSTATISTIC statistic = Blank<PROGRAMSTATISTIC>();
-    ltp::DecodeRecord(text, length, &statistic);
-    TERMINATED(statistic, Text2);
-
-    MTPSVR mtpSvr = Blank<MTPSVR>();
-    ltp::DecodeRecord(text, length, &mtpSvr);
-    TERMINATED(mtpSvr, MTPSvrName);
-    TERMINATED(mtpSvr, Text2);
-    TERMINATED(mtpSvr, Text3);
-
-    PROGRAMPATH path = Blank<PROGRAMPATH>();
-    ltp::DecodeRecord(text, length, &path);
-    TERMINATED(path, ProgramPath);
+template <bool kLookup = false> void DecodeAll(const char* text, UINT length) {
+    Decode<tagUser, kLookup>(text, length);
+    Decode<tagGroup, kLookup>(text, length);
+    Decode<tagProgram, kLookup>(text, length);
+    Decode<tagChannel, kLookup>(text, length);
+    Decode<tagSchedule, kLookup>(text, length);
+    Decode<tagGlobal, kLookup>(text, length);
+    Decode<tagLogEvent, kLookup>(text, length);
+    Decode<tagSysInfo, kLookup>(text, length);
+    Decode<tagTOPPrgoram, kLookup>(text, length);
+    Decode<PROGRAMSTATISTIC, kLookup>(text, length);
+    Decode<MTPSVR, kLookup>(text, length);
+    Decode<PROGRAMPATH, kLookup>(text, length);
 }
 
 void ReadValues(const char* text, UINT length) {
@@ -101,7 +57,8 @@ void ReadValues(const char* text, UINT length) {
     for (const char* tag : kTags) {
         // Exactly the 60 bytes the callers hand in, on the heap so that a write past it is seen.
         std::unique_ptr<char[]> out(new char[60]());
-        ltp::GetParamIDValue(text, length, tag, static_cast<UINT>(std::strlen(tag)), out.get(), 60);
+        ltp::detail::GetParamIDValue(text, length, tag, static_cast<UINT>(std::strlen(tag)),
+                                     out.get(), 60);
         Require(std::memchr(out.get(), 0, 60) != nullptr);
     }
 }
@@ -121,12 +78,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const UINT n = static_cast<UINT>(length);
 
     CString error("earlier");
-    ltp::ParseResponse(text, n, error);
+    ltp::detail::ParseResponse(text, n, error);
     Require(error.GetLength() <= static_cast<int>(length) || error == "earlier");
 
-    const UINT count = ltp::GetParamCount(text, n);
+    const UINT count = ltp::detail::GetParamCount(text, n);
     Require(count <= n / 2);
-    ltp::CRecordWalk walk(text, n);
+    ltp::detail::CRecordWalk walk(text, n);
     // One walk step more than counted: a walk past the last record must stay inside too.
     for (UINT i = 0; i <= count; ++i) {
         const char* span = nullptr;
@@ -136,9 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         DecodeAll(span, spanLength);
     }
     DecodeAll(text, n);
+    DecodeAll<true>(text, n);
     ReadValues(text, n);
 
-    const char* body = ltp::FindInformationBody(text, n);
+    const char* body = ltp::detail::FindInformationBody(text, n);
     Require(body >= text && body <= text + length);
 
     SetProcessACP(1252);

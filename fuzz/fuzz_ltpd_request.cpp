@@ -48,11 +48,11 @@ size_t Conversions(const char* form) {
 }
 
 void CheckBody(const ltpd::Request& request, const ltpd::CodePage& codePage) {
-    const ltp::CommandRow* row = request.row;
+    const ltp::detail::CommandRow* row = request.row;
     if (!row || row->bodyTemplate == nullptr)
         return;
-    if (row->body != ltp::BodyKind::Key && row->body != ltp::BodyKind::Record &&
-        row->body != ltp::BodyKind::Query)
+    if (row->body != ltp::detail::BodyKind::Key && row->body != ltp::detail::BodyKind::Record &&
+        row->body != ltp::detail::BodyKind::Query)
         return;
     ltpd::BodyValues values;
     std::string error;

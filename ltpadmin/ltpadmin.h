@@ -6,6 +6,4 @@
 #include "ltpadmin/platform/platform.h"
 #include "ltpadmin/transport/server_admin.h"
 #include "ltpadmin/protocol/records.h"
-#include "ltpadmin/protocol/text_scanner.h"
-#include "ltpadmin/protocol/catalogue.h"
 #include "ltpadmin/admin/ltp_creater.h"

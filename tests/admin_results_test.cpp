@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -132,9 +134,84 @@ TEST_F(AdminResults, LookupFillsOnlyWhatTheFirstElementCarries) {
     EXPECT_TRUE(SameBytes(user, before));
 
     ASSERT_EQ(admin.FindUser("u9", &user), 1);
-    EXPECT_EQ(std::string(user.UserID, 3), "u9k") << "no terminating zero is written";
-    EXPECT_EQ(user.Text2[0], 'n');
+    // Each text stored now ends in a zero: old bytes used to show through after "u9".
+    EXPECT_STREQ(user.UserID, "u9");
+    EXPECT_STREQ(user.Text2, "n");
     EXPECT_STREQ(user.Text3, "T") << "a field the element leaves out keeps its contents";
+}
+
+// A lookup reads its element's own text, as a list does: the closing tag and what follows it
+// used to run into the last field read ("c1</Channel>").
+TEST_F(AdminResults, ALookupStopsAtItsElementsClosingTag) {
+    struct Case {
+        const char* body;
+        std::function<std::string(CLTPCreater&)> find; // the field the element ends in
+        const char* text;
+    };
+    const Case cases[] = {
+        {"<User>u1</User>\r\n",
+         [](CLTPCreater& a) {
+             tagUser r{};
+             a.FindUser("u1", &r);
+             return std::string(r.UserID);
+         },
+         "u1"},
+        {"<Group>g1</Group><User>x</User>",
+         [](CLTPCreater& a) {
+             tagGroup r{};
+             a.FindGroup("g1", &r);
+             return std::string(r.GroupID);
+         },
+         "g1"},
+        {"<Program>7|p</Program>\r\n",
+         [](CLTPCreater& a) {
+             tagProgram r{};
+             a.FindProgram(7, &r);
+             return std::string(r.Text2);
+         },
+         "p"},
+        {"<Channel>c1</Channel>",
+         [](CLTPCreater& a) {
+             tagChannel r{};
+             a.FindChannel("c1", &r);
+             return std::string(r.ChannelID);
+         },
+         "c1"},
+        {"<Schedule>3|s</Schedule>",
+         [](CLTPCreater& a) {
+             tagSchedule r{};
+             a.FindSchedule(3, &r);
+             return std::string(r.Text2);
+         },
+         "s"},
+        {"<Global>k</Global>",
+         [](CLTPCreater& a) {
+             tagGlobal r{};
+             a.FindGlobal("k", &r);
+             return std::string(r.Key);
+         },
+         "k"},
+        {"<Channel>c2|t</Channel>",
+         [](CLTPCreater& a) {
+             tagChannel r{};
+             a.GetScheduleChannel(3, &r);
+             return std::string(r.Text2);
+         },
+         "t"},
+        {"<MTPSvr>m</MTPSvr>",
+         [](CLTPCreater& a) {
+             MTPSVR r{};
+             a.FindMTPSvr("m", &r);
+             return std::string(r.MTPSvrName);
+         },
+         "m"},
+    };
+    std::vector<std::string> responses;
+    for (const Case& c : cases)
+        responses.push_back(Ok(c.body));
+    Answer(responses);
+    for (const Case& c : cases)
+        EXPECT_EQ(c.find(admin), c.text) << c.body;
 }
 
 TEST_F(AdminResults, ValueReadsTheNamedElementAsANumber) {
@@ -215,6 +292,46 @@ TEST_F(AdminResults, InformationPointsAtTheBodyUntilARefusal) {
     EXPECT_EQ(text, before);
 }
 
+// A server that sends more than the session allows: a response past its bound ends the request
+// when the bound is passed, not at the time-out; records past theirs are freed again.
+TEST_F(AdminResults, AnswersPastTheSessionsBoundsFailWithMinus2) {
+    std::string records;
+    for (int i = 0; i < 5; ++i)
+        records += "<User>n" + std::to_string(i) + "</User>";
+    // A head that never ends, then silence.
+    peer.Respond(Ok(records.substr(0, 4 * 15)))
+        .Respond(Ok(records))
+        .ExpectRequest()
+        .Send("LTP/1.0 200 OK\r\n" + std::string(300000, '<'));
+    peer.StaySilent().Start();
+    LogIn();
+    EXPECT_EQ(admin.GetMaxResponseBytes(), 256u << 20);
+    EXPECT_EQ(admin.GetMaxResultBytes(), size_t(512) << 20);
+    admin.SetMaxResultBytes(4 * ltp::detail::form::List<tagUser>::kRecordCost);
+    admin.SetMaxResponseBytes(64 * 1024);
+    users.AddTail(NewUser("old1"));
+    users.AddTail(NewUser("old2"));
+
+    ASSERT_EQ(admin.GetUsers(&users), 1) << "four records are within the bound";
+    EXPECT_EQ(users.GetCount(), 6);
+    Release(users);
+    users.AddTail(NewUser("old1"));
+    users.AddTail(NewUser("old2"));
+    EXPECT_EQ(admin.GetUsers(&users), 0) << "five are not";
+    EXPECT_EQ(admin.GetLastError(), 0xFFFFFFFEu);
+    std::vector<tagUser*> items = Items(users);
+    ASSERT_EQ(items.size(), 2u) << "the records made are freed, the caller's stay";
+    EXPECT_STREQ(items[1]->UserID, "old2");
+
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(admin.GetUsers(&users), 0);
+    const auto took = std::chrono::steady_clock::now() - begin;
+    EXPECT_EQ(admin.GetLastError(), 0xFFFFFFFEu);
+    EXPECT_EQ(admin.GetReadMessage().GetData(), nullptr) << "what came is released";
+    EXPECT_LT(took, std::chrono::seconds(5)) << "ended at the bound, not the 10 s time-out";
+    EXPECT_EQ(users.GetCount(), 2);
+}
+
 TEST_F(AdminResults, AConnectionTheServerClosesEndsTheOperationEmptyHanded) {
     peer.Respond(MakeResponse(404, " Old", "")).ExpectRequest().Close().Start();
     LogIn();
@@ -242,7 +359,7 @@ TEST_F(AdminResults, AnOperationWithoutAnswerTimesOutAfterTenSeconds) {
 TEST(AdminListForm, WalkingAndCountingInOnePassMatchesCountingFirst) {
     const char alphabet[] = {'<', '<', '<', '>', '/', '|',    '|',    'U',    's',    'e',
                              'r', 'x', '1', '9', ' ', '\x81', '\x82', '\xE0', '\x9F', '\x5C'};
-    const ltp::CommandRow& row = ltp::Command(6); // GetUsers; the form reads no more of it
+    const ltp::detail::CommandRow& row = ltp::detail::CatalogueRow(ltp::detail::Row::GetAllUsers);
     unsigned seed = 12345;
     auto next = [&seed] {
         seed = seed * 1103515245u + 12345u;
@@ -260,18 +377,18 @@ TEST(AdminListForm, WalkingAndCountingInOnePassMatchesCountingFirst) {
             const ULONG length = static_cast<ULONG>(text.size());
 
             // Counting first, then walking that many records.
-            std::vector<tagUser> expected(ltp::GetParamCount(data, length));
-            ltp::CRecordWalk walk(data, length);
+            std::vector<tagUser> expected(ltp::detail::GetParamCount(data, length));
+            ltp::detail::CRecordWalk walk(data, length);
             for (tagUser& record : expected) {
                 std::memset(&record, 0, sizeof record);
                 const char* span = nullptr;
                 UINT spanLength = 0;
                 walk.Next(span, spanLength);
-                ltp::DecodeRecord(span, spanLength, &record);
+                ltp::detail::DecodeRecord(span, spanLength, &record);
             }
 
             CList<tagUser*, tagUser*> list;
-            ASSERT_EQ((ltp::form::List<tagUser>{&list}.Take(row, data, length)), 1);
+            ASSERT_EQ((ltp::detail::form::List<tagUser>{&list}.Take(row, data, length)), 1);
             const std::vector<tagUser*> got = Items(list);
             ASSERT_EQ(got.size(), expected.size()) << "code page " << codePage << ": " << text;
             for (size_t i = 0; i < got.size(); ++i)

@@ -3,6 +3,7 @@
 #include "ltpadmin/protocol/catalogue.h"
 
 #include "ltpadmin/platform/cstring.h"
+#include "ltpadmin/platform/win32_types.h"
 
 #include <gtest/gtest.h>
 
@@ -17,13 +18,13 @@ const char kPassword[] = "pw";
 // Bare and key rows: one template, user and password first, then the keys.
 template <typename... Keys> CString Keyed(int row, Keys... keys) {
     CString request;
-    request.Format(ltp::Command(row).headTemplate, kUser, kPassword, keys...);
+    request.Format(ltp::detail::CatalogueRow(row).headTemplate, kUser, kPassword, keys...);
     return request;
 }
 
 // Counted rows: the body first, then the head with its byte count.
 template <typename... Fields> CString Counted(int row, Fields... fields) {
-    const ltp::CommandRow& r = ltp::Command(row);
+    const ltp::detail::CommandRow& r = ltp::detail::CatalogueRow(row);
     CString body;
     body.Format(r.bodyTemplate, fields...);
     CString request;
@@ -188,7 +189,7 @@ TEST(Catalogue, EveryRowFormatsToItsWireBytes) {
          "Delete  PathFromProgram  LTP/1.0\r\n" CRED
          "\r\n<ProgramID>3</ProgramID><ProgramPath>/a/b</ProgramPath>\r\n"},
     };
-    ASSERT_EQ(sizeof table / sizeof table[0], static_cast<size_t>(ltp::kCommandCount));
+    ASSERT_EQ(sizeof table / sizeof table[0], static_cast<size_t>(ltp::detail::kCommandCount));
     for (size_t i = 0; i < sizeof table / sizeof table[0]; ++i) {
         const Golden& g = table[i];
         EXPECT_EQ(g.row, static_cast<int>(i) + 1);
@@ -205,8 +206,8 @@ TEST(Catalogue, RowOneSendsTheCallersTextUnchanged) {
 }
 
 TEST(Catalogue, RowsDescribeThemselvesConsistently) {
-    for (int n = 1; n <= ltp::kCommandCount; ++n) {
-        const ltp::CommandRow& row = ltp::Command(n);
+    for (int n = 1; n <= ltp::detail::kCommandCount; ++n) {
+        const ltp::detail::CommandRow& row = ltp::detail::CatalogueRow(n);
         SCOPED_TRACE(n);
         EXPECT_EQ(row.number, n);
         // The head starts with the request line; the request line names verb and object.
@@ -214,50 +215,52 @@ TEST(Catalogue, RowsDescribeThemselvesConsistently) {
         EXPECT_EQ(std::strncmp(row.requestLine, row.verb, std::strlen(row.verb)), 0);
         EXPECT_NE(std::strstr(row.requestLine, row.object), nullptr);
         EXPECT_EQ(row.hasContentLength, std::strstr(row.headTemplate, "Content-Length") != nullptr);
-        EXPECT_EQ(row.bodyTemplate != nullptr, row.body != ltp::BodyKind::None);
-        EXPECT_EQ(row.responseTag != nullptr, row.response == ltp::ResponseKind::Records ||
-                                                  row.response == ltp::ResponseKind::Value);
+        EXPECT_EQ(row.bodyTemplate != nullptr, row.body != ltp::detail::BodyKind::None);
+        EXPECT_EQ(row.responseTag != nullptr, row.response == ltp::detail::ResponseKind::Records ||
+                                                  row.response == ltp::detail::ResponseKind::Value);
         // A server reading the request finds the same row again.
-        EXPECT_EQ(
-            ltp::FindCommand(row.verb, std::strlen(row.verb), row.object, std::strlen(row.object)),
-            &row);
+        EXPECT_EQ(ltp::detail::FindCommand(row.verb, std::strlen(row.verb), row.object,
+                                           std::strlen(row.object)),
+                  &row);
     }
 }
 
 TEST(Catalogue, LookupsOutsideTheTableFindNothing) {
-    EXPECT_EQ(ltp::Command(0).number, 0);
-    EXPECT_EQ(ltp::Command(67).number, 0);
-    EXPECT_STREQ(ltp::Command(-1).headTemplate, "");
-    EXPECT_EQ(ltp::FindCommand("Get", 3, "Information", 11), nullptr);
-    EXPECT_EQ(ltp::FindCommand("get", 3, "AllUsers", 8), nullptr); // verbs are matched exactly
-    EXPECT_EQ(ltp::FindCommand("Get", 3, "AllUser", 7), nullptr);
-    EXPECT_EQ(ltp::FindCommand("Get", 3, "AllUsersX", 8)->number, 6); // counted, not terminated
+    EXPECT_EQ(ltp::detail::CatalogueRow(0).number, 0);
+    EXPECT_EQ(ltp::detail::CatalogueRow(67).number, 0);
+    EXPECT_STREQ(ltp::detail::CatalogueRow(-1).headTemplate, "");
+    EXPECT_EQ(ltp::detail::FindCommand("Get", 3, "Information", 11), nullptr);
+    EXPECT_EQ(ltp::detail::FindCommand("get", 3, "AllUsers", 8),
+              nullptr); // verbs are matched exactly
+    EXPECT_EQ(ltp::detail::FindCommand("Get", 3, "AllUser", 7), nullptr);
+    EXPECT_EQ(ltp::detail::FindCommand("Get", 3, "AllUsersX", 8)->number,
+              6); // counted, not terminated
 }
 
 TEST(Catalogue, ResponsesNameWhatTheDecodersRead) {
     struct Case {
         int row;
-        ltp::ResponseKind kind;
+        ltp::detail::ResponseKind kind;
         const char* tag;
     };
     const Case cases[] = {
-        {2, ltp::ResponseKind::FreeText, nullptr},
-        {3, ltp::ResponseKind::Records, "SysInfo"},
-        {4, ltp::ResponseKind::Records, "LogEvent"},
-        {20, ltp::ResponseKind::Value, "ProgramID"},
-        {22, ltp::ResponseKind::Value, "ScheduleID"},
-        {39, ltp::ResponseKind::Records, "Channel"},
-        {40, ltp::ResponseKind::Value, "UserRights"},
-        {41, ltp::ResponseKind::Value, "GroupRights"},
-        {52, ltp::ResponseKind::Value, "UserPermission"},
-        {56, ltp::ResponseKind::Records, "ProgramStatistic"},
-        {58, ltp::ResponseKind::Records, "TOPProgram"},
-        {61, ltp::ResponseKind::Records, "MTPSvr"},
-        {65, ltp::ResponseKind::Records, "ProgramPath"},
-        {66, ltp::ResponseKind::Status, nullptr},
+        {2, ltp::detail::ResponseKind::FreeText, nullptr},
+        {3, ltp::detail::ResponseKind::Records, "SysInfo"},
+        {4, ltp::detail::ResponseKind::Records, "LogEvent"},
+        {20, ltp::detail::ResponseKind::Value, "ProgramID"},
+        {22, ltp::detail::ResponseKind::Value, "ScheduleID"},
+        {39, ltp::detail::ResponseKind::Records, "Channel"},
+        {40, ltp::detail::ResponseKind::Value, "UserRights"},
+        {41, ltp::detail::ResponseKind::Value, "GroupRights"},
+        {52, ltp::detail::ResponseKind::Value, "UserPermission"},
+        {56, ltp::detail::ResponseKind::Records, "ProgramStatistic"},
+        {58, ltp::detail::ResponseKind::Records, "TOPProgram"},
+        {61, ltp::detail::ResponseKind::Records, "MTPSvr"},
+        {65, ltp::detail::ResponseKind::Records, "ProgramPath"},
+        {66, ltp::detail::ResponseKind::Status, nullptr},
     };
     for (const Case& c : cases) {
-        const ltp::CommandRow& row = ltp::Command(c.row);
+        const ltp::detail::CommandRow& row = ltp::detail::CatalogueRow(c.row);
         EXPECT_EQ(row.response, c.kind) << c.row;
         if (c.tag)
             EXPECT_STREQ(row.responseTag, c.tag) << c.row;
@@ -266,4 +269,29 @@ TEST(Catalogue, ResponsesNameWhatTheDecodersRead) {
     }
 }
 
+} // namespace
+
+// An operation's arguments must be those its row's template formats, in order; a mismatch does not
+// compile. Each line is one case.
+namespace {
+using ltp::detail::ArgumentsFit;
+using ltp::detail::ConversionsAre;
+using ltp::detail::Row;
+static_assert(ArgumentsFit<Row::GetAllUsers>());
+static_assert(!ArgumentsFit<Row::GetAllUsers, const char*>(), "a bare row takes nothing");
+static_assert(ArgumentsFit<Row::FindUser, const char*>());
+static_assert(!ArgumentsFit<Row::FindUser, LONG>(), "a number for a text");
+static_assert(ArgumentsFit<Row::GetUserRights, char*, LONG>());
+static_assert(!ArgumentsFit<Row::GetUserRights, LONG, char*>(), "right kinds, wrong order");
+static_assert(!ArgumentsFit<Row::GetUserRights, char*>(), "one missing");
+static_assert(!ArgumentsFit<Row::GetUserRights, char*, LONG, LONG>(), "one too many");
+static_assert(ArgumentsFit<Row::AddPathTOProgram, LONG, char*, double, double>(), "%.9f");
+static_assert(!ArgumentsFit<Row::FindProgram, double>(), "a decimal for a whole number");
+static_assert(!ArgumentsFit<Row::FindProgram, long long>(), "wider than 32 bits");
+static_assert(!ArgumentsFit<Row::FindProgram, bool>());
+static_assert(ArgumentsFit<Row::AddInfomation, const char*>());
+static_assert(ArgumentsFit<Row::AddGroup, char[50], char[255]>(), "arrays are texts");
+static_assert(ConversionsAre("100%% <a>%d</a>", "d"), "a literal percent takes nothing");
+static_assert(ConversionsAre(nullptr, ""));
+static_assert(static_cast<int>(Row::DeletePathFromProgram) == 66);
 } // namespace

@@ -131,8 +131,9 @@ template <typename R> void Check(const std::vector<Case>& cases) {
         std::string buffer = c.text + "|9|9<x>";
         R record;
         std::memset(&record, 0, sizeof record);
-        EXPECT_EQ(ltp::DecodeRecord(buffer.data(), static_cast<UINT>(c.text.size()), &record),
-                  c.found);
+        EXPECT_EQ(
+            ltp::detail::DecodeRecord(buffer.data(), static_cast<UINT>(c.text.size()), &record),
+            c.found);
         EXPECT_EQ(Describe(record), c.fields);
     }
 }
@@ -270,10 +271,40 @@ TEST(DecodeRecord, CallersRecordKeepsTextsTheResponseLeavesOut) {
     std::strcpy(g.Text4, "kept");
     g.Number2 = 99;
     const char text[] = "<Global>k";
-    EXPECT_EQ(ltp::DecodeRecord(text, sizeof text - 1, &g), 1);
+    EXPECT_EQ(ltp::detail::DecodeRecord(text, sizeof text - 1, &g), 1);
     EXPECT_STREQ(g.Key, "k");
     EXPECT_EQ(g.Number2, 0);
     EXPECT_STREQ(g.Text4, "kept");
+}
+
+template <typename R> void ExpectReusedAsFresh(const std::string& older, const std::string& newer) {
+    SCOPED_TRACE(newer);
+    R reused, fresh;
+    std::memset(&reused, 0, sizeof reused);
+    std::memset(&fresh, 0, sizeof fresh);
+    ltp::detail::DecodeRecord(older.data(), static_cast<UINT>(older.size()), &reused);
+    ltp::detail::DecodeRecord(newer.data(), static_cast<UINT>(newer.size()), &reused);
+    ltp::detail::DecodeRecord(newer.data(), static_cast<UINT>(newer.size()), &fresh);
+    EXPECT_EQ(Describe(reused), Describe(fresh));
+}
+
+// A record decoded twice holds the second element's texts alone: each text ends in a zero ("u9"
+// over "olduser" used to read "u9duser"). One row per record kind with texts.
+TEST(DecodeRecord, AReusedRecordKeepsNoTailOfOlderTexts) {
+    const std::string cut(300, 'o');
+    ExpectReusedAsFresh<tagUser>("<User>olduser|previous|ccc|dddd|eeee|" + cut,
+                                 "<User>u9|ab|c|d|e|f");
+    ExpectReusedAsFresh<tagGroup>("<Group>oldgroup|" + cut, "<Group>g|d");
+    ExpectReusedAsFresh<tagProgram>("<Program>1|aaa|bbb|ccc|1|2|3|ddd|eee|fff|ggg|hhh|" + cut,
+                                    "<Program>2|a|b|c|1|2|3|d|e|f|g|h|i");
+    ExpectReusedAsFresh<tagChannel>("<Channel>oldchan|text|more", "<Channel>c|t|m");
+    ExpectReusedAsFresh<tagSchedule>("<Schedule>1|oldname|2|0.5|0.5|3", "<Schedule>1|n|2|0|0|3");
+    ExpectReusedAsFresh<tagGlobal>("<Global>oldkey|1|three|" + cut, "<Global>k|1|t|u");
+    ExpectReusedAsFresh<tagLogEvent>("<LogEvent>1|2|oldtext|" + cut, "<LogEvent>1|2|t|u");
+    ExpectReusedAsFresh<PROGRAMSTATISTIC>("<ProgramStatistic>1|2|oldtext|1|1|1",
+                                          "<ProgramStatistic>1|2|t|1|1|1");
+    ExpectReusedAsFresh<MTPSVR>("<MTPSvr>oldname|" + cut + "|third|1|2|3", "<MTPSvr>m|a|b|1|2|3");
+    ExpectReusedAsFresh<PROGRAMPATH>("<ProgramPath>1|/old/path|1|2", "<ProgramPath>1|/p|1|2");
 }
 
 // A long text is cut, not written over the fields after it: fill the record with a pattern and
@@ -283,7 +314,7 @@ TEST(DecodeRecord, OverlongTextStaysInsideItsArray) {
     std::memset(&m, 0, sizeof m);
     std::memset(m.Text2, 'x', sizeof m.Text2 - 1);
     const std::string text = "<MTPSvr>" + std::string(500, 'n') + "|";
-    EXPECT_EQ(ltp::DecodeRecord(text.data(), static_cast<UINT>(text.size()), &m), 1);
+    EXPECT_EQ(ltp::detail::DecodeRecord(text.data(), static_cast<UINT>(text.size()), &m), 1);
     EXPECT_EQ(std::string(m.MTPSvrName), std::string(49, 'n'));
     EXPECT_EQ(std::string(m.Text2), std::string(254, 'x'));
 }

@@ -42,13 +42,16 @@ TEST(ParseResponse, ReadsTheCodeAfterTheFirstBlank) {
         {"reason runs to the end", "LTP/1.0 401 Who", 0, " Who"},
         {"code without digits", "LTP/1.0 abc\r\n", 0, "abc"},
         {"no blank at all", "garbage", 0, ""},
-        {"code that wraps to 200", "LTP/1.0 4294967496 x", 1, "earlier"},
+        // Codes too long for 32 bits used to wrap, 2^32 + 200 reading as success.
+        {"2^32 + 200", "LTP/1.0 4294967496 Bad\r\n", 0, " Bad"},
+        {"2^33 + 200 after zeros", "LTP/1.0 008589934792 Bad", 0, " Bad"},
+        {"2^64 + 200", "LTP/1.0 18446744073709551816 Bad\r\n", 0, " Bad"},
         {"no bytes", "", 0, "earlier"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CString error("earlier");
-        EXPECT_EQ(ltp::ParseResponse(c.response.data(), Len(c.response), error), c.ok);
+        EXPECT_EQ(ltp::detail::ParseResponse(c.response.data(), Len(c.response), error), c.ok);
         EXPECT_EQ(std::string(error), c.error);
     }
 }
@@ -59,7 +62,7 @@ TEST(ParseResponse, KeepsTheLastReasonUntilTheNextRefusal) {
                                  "LTP/1.0 200 OK\r\n", ""};
     const char* after[] = {" Gone", " Broken", " Broken", " Broken"};
     for (int i = 0; i < 4; ++i) {
-        ltp::ParseResponse(steps[i].data(), Len(steps[i]), error);
+        ltp::detail::ParseResponse(steps[i].data(), Len(steps[i]), error);
         EXPECT_EQ(std::string(error), after[i]) << i;
     }
 }
@@ -85,13 +88,13 @@ TEST(GetParamCount, HalvesTheNumberOfOpeningBrackets) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CodePage cp(c.codePage);
-        EXPECT_EQ(ltp::GetParamCount(c.response.data(), Len(c.response)), c.count);
+        EXPECT_EQ(ltp::detail::GetParamCount(c.response.data(), Len(c.response)), c.count);
     }
 }
 
 std::vector<std::string> Walk(const std::string& response, UINT records) {
     std::vector<std::string> spans;
-    ltp::CRecordWalk walk(response.data(), Len(response));
+    ltp::detail::CRecordWalk walk(response.data(), Len(response));
     for (UINT i = 0; i < records; ++i) {
         const char* start = nullptr;
         UINT length = 99;
@@ -130,15 +133,15 @@ TEST(RecordWalk, CutsEachElementUpToItsClosingTag) {
 TEST(RecordWalk, FeedsTheDecoders) {
     const std::string response = "LTP/1.0 200 OK\r\nContent-Length: 60\r\n\r\n"
                                  "<User>u1|a|b|c|d|e</User>\r\n<User>u2|||||z</User>\r\n";
-    const UINT n = ltp::GetParamCount(response.data(), Len(response));
+    const UINT n = ltp::detail::GetParamCount(response.data(), Len(response));
     ASSERT_EQ(n, 2u);
-    ltp::CRecordWalk walk(response.data(), Len(response));
+    ltp::detail::CRecordWalk walk(response.data(), Len(response));
     tagUser users[2] = {};
     for (UINT i = 0; i < n; ++i) {
         const char* span;
         UINT length;
         walk.Next(span, length);
-        EXPECT_EQ(ltp::DecodeRecord(span, length, &users[i]), 1);
+        EXPECT_EQ(ltp::detail::DecodeRecord(span, length, &users[i]), 1);
     }
     EXPECT_STREQ(users[0].UserID, "u1");
     EXPECT_STREQ(users[0].Text6, "e");
@@ -174,15 +177,16 @@ TEST(GetParamIDValue, CopiesTheValueWhenItFits) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         char out[61] = {}; // one guard byte beyond the 60 the callers hand in
-        const int found = ltp::GetParamIDValue(c.response.data(), Len(c.response), c.tag,
-                                               static_cast<UINT>(std::strlen(c.tag)), out, 60);
+        const int found =
+            ltp::detail::GetParamIDValue(c.response.data(), Len(c.response), c.tag,
+                                         static_cast<UINT>(std::strlen(c.tag)), out, 60);
         EXPECT_EQ(found, c.found);
         EXPECT_EQ(std::string(out), c.value);
         EXPECT_EQ(out[60], 0);
     }
 }
 
-TEST(FindInformationBody, PassesStatusLineOneHeaderAndTheBlankLine) {
+TEST(FindInformationBody, PassesTheWholeHead) {
     struct Case {
         const char* what;
         std::string response;
@@ -194,13 +198,15 @@ TEST(FindInformationBody, PassesStatusLineOneHeaderAndTheBlankLine) {
          "a\r\nb\r\n"},
         {"bare line feeds", "LTP/1.0 200 OK\nContent-Length: 5\n\nhello", "hello"},
         {"no header line", "LTP/1.0 200 OK\r\n\r\nhello", "hello"},
-        {"two header lines", "LTP/1.0 200 OK\r\nA: 1\r\nB: 2\r\n\r\nx", "B: 2\r\n\r\nx"},
+        // A second header line used to be handed out as the start of the text.
+        {"two header lines", "LTP/1.0 200 OK\r\nA: 1\r\nB: 2\r\n\r\nx", "x"},
+        {"no header line, body opens with a line end", "LTP/1.0 200 OK\r\n\r\n\r\nx", "\r\nx"},
         {"empty body", "LTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n", ""},
         {"head cut short", "LTP/1.0 200 OK", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const char* body = ltp::FindInformationBody(c.response.data(), Len(c.response));
+        const char* body = ltp::detail::FindInformationBody(c.response.data(), Len(c.response));
         ASSERT_GE(body, c.response.data());
         ASSERT_LE(body, c.response.data() + c.response.size());
         EXPECT_EQ(std::string(body, c.response.data() + c.response.size()), c.body);

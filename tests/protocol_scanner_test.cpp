@@ -10,8 +10,8 @@
 
 namespace {
 
-using ltp::CTextScanner;
-using ltp::CTextSpan;
+using ltp::detail::CTextScanner;
+using ltp::detail::CTextSpan;
 
 // Chooses the process's ANSI code page for one case and restores the default afterwards.
 class CodePage {
@@ -66,23 +66,23 @@ TEST(TextScanner, SkipToStepsOverWholeCharacters) {
 TEST(TextScanner, SkipUntilStopsOnTheFirstMember) {
     struct Case {
         const char* what;
-        const ltp::CCharSet& set;
+        const ltp::detail::CCharSet& set;
         const char* text;
         UINT passed;
     };
     const Case cases[] = {
-        {"name before >", ltp::kNameEndSet, "User>", 4},
-        {"digit ends a name", ltp::kNameEndSet, "User1>", 4},
-        {"dash and underscore belong to names", ltp::kNameEndSet, "a-b_c d", 5},
-        {"slash ends a name at once", ltp::kNameEndSet, "/User>", 0},
-        {"high bytes end a name", ltp::kNameEndSet, "ab\xC4", 2},
-        {"name to end", ltp::kNameEndSet, "Group", 5},
-        {"rest of a line", ltp::kLineEndSet, " Not Found\r\n", 10},
-        {"lone LF", ltp::kLineEndSet, "x\ny", 1},
-        {"no line end", ltp::kLineEndSet, "reason", 6},
-        {"blanks and tabs", ltp::kNonBlankSet, " \t 200", 3},
-        {"no blanks", ltp::kNonBlankSet, "200", 0},
-        {"empty", ltp::kNonBlankSet, "", 0},
+        {"name before >", ltp::detail::kNameEndSet, "User>", 4},
+        {"digit ends a name", ltp::detail::kNameEndSet, "User1>", 4},
+        {"dash and underscore belong to names", ltp::detail::kNameEndSet, "a-b_c d", 5},
+        {"slash ends a name at once", ltp::detail::kNameEndSet, "/User>", 0},
+        {"high bytes end a name", ltp::detail::kNameEndSet, "ab\xC4", 2},
+        {"name to end", ltp::detail::kNameEndSet, "Group", 5},
+        {"rest of a line", ltp::detail::kLineEndSet, " Not Found\r\n", 10},
+        {"lone LF", ltp::detail::kLineEndSet, "x\ny", 1},
+        {"no line end", ltp::detail::kLineEndSet, "reason", 6},
+        {"blanks and tabs", ltp::detail::kNonBlankSet, " \t 200", 3},
+        {"no blanks", ltp::detail::kNonBlankSet, "200", 0},
+        {"empty", ltp::detail::kNonBlankSet, "", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -200,11 +200,11 @@ TEST(TextScanner, CharacterSetsAndFold) {
     for (int b = 0; b < 256; ++b) {
         const bool nameByte =
             (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '-' || b == '_';
-        EXPECT_EQ(ltp::kNameEndSet.member[b] != 0, !nameByte) << b;
-        EXPECT_EQ(ltp::kLineEndSet.member[b] != 0, b == '\r' || b == '\n') << b;
-        EXPECT_EQ(ltp::kNonBlankSet.member[b] != 0, b != ' ' && b != '\t') << b;
+        EXPECT_EQ(ltp::detail::kNameEndSet.member[b] != 0, !nameByte) << b;
+        EXPECT_EQ(ltp::detail::kLineEndSet.member[b] != 0, b == '\r' || b == '\n') << b;
+        EXPECT_EQ(ltp::detail::kNonBlankSet.member[b] != 0, b != ' ' && b != '\t') << b;
         if (b < 128) {
-            EXPECT_EQ(ltp::kLowercaseFold.to[b], (b >= 'A' && b <= 'Z') ? b + 32 : b) << b;
+            EXPECT_EQ(ltp::detail::kLowercaseFold.to[b], (b >= 'A' && b <= 'Z') ? b + 32 : b) << b;
         }
     }
 }

@@ -22,6 +22,7 @@ public:
     }
     using CLTPConnection::m_hEvent;
     using CLTPConnection::m_nError;
+    using CLTPConnection::m_nMaxResponseBytes;
     using CLTPConnection::m_request;
     using CLTPConnection::m_response;
 
@@ -174,6 +175,59 @@ TEST(LTPConnectionReceiving, AnnouncedBodiesArriveIntactWhateverTheirLength) {
             c.OnReceive(0);
         EXPECT_EQ(c.Signalled(), announced == 5000) << announced;
         EXPECT_EQ(std::string(c.m_response.GetData(), c.m_response.GetLength()), head + body);
+    }
+}
+
+// A response past its limit fails at the read that passes it (or at the head that announces it),
+// its bytes released; later bytes are dropped. failsAt is 1-based, 0 for never.
+TEST(LTPConnectionReceiving, AResponsePastItsLimitFailsAtOnce) {
+    const std::string head = "LTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n"; // 38 bytes
+    struct Case {
+        const char* what;
+        DWORD limit;
+        std::vector<std::string> reads;
+        size_t failsAt;
+        bool complete;
+    };
+    const Case cases[] = {
+        {"exactly the limit", 48, {head + "01234", "56789"}, 0, true},
+        {"announced one byte past it", 47, {head, "0"}, 1, false},
+        {"a whole response with more in its read", 48, {head + "0123456789+"}, 0, true},
+        {"a head that never ends",
+         100,
+         {std::string(60, 'h'), std::string(60, 'h'), "x"},
+         2,
+         false},
+        {"an endless body",
+         100,
+         {"LTP/1.0 200 OK\r\nContent-Length: -1\r\n\r\n", Bytes(70, 'a')},
+         2,
+         false},
+        {"bytes after a whole response", 50, {head + "0123456789", "after"}, 0, true},
+    };
+    for (const Case& k : cases) {
+        Probe c;
+        c.m_nMaxResponseBytes = k.limit;
+        size_t failedAt = 0;
+        for (size_t i = 0; i < k.reads.size(); ++i) {
+            c.socket->incoming.push_back(k.reads[i]);
+            c.OnReceive(0);
+            if (failedAt == 0 && c.m_nError != 0)
+                failedAt = i + 1;
+        }
+        EXPECT_EQ(failedAt, k.failsAt) << k.what;
+        EXPECT_EQ(c.Signalled(), k.complete || k.failsAt != 0) << k.what;
+        EXPECT_EQ(c.IsComplete() != 0, k.complete) << k.what;
+        if (k.failsAt != 0) {
+            EXPECT_EQ(c.m_nError, -2) << k.what;
+            EXPECT_EQ(c.m_response.GetData(), nullptr) << k.what << ": the bytes are released";
+        } else {
+            EXPECT_EQ(std::string(c.m_response.GetData(), c.m_response.GetLength()).substr(0, 48),
+                      head + "0123456789")
+                << k.what;
+            EXPECT_LE(c.m_response.GetLength(), 49u) << k.what;
+        }
+        EXPECT_TRUE(c.socket->incoming.empty()) << k.what << ": what came later was read";
     }
 }
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <netinet/in.h>
@@ -351,6 +352,46 @@ TEST(ServerAdmin, AServerClosingMidResponseFailsTheRequest) {
             EXPECT_EQ(s.GetLastError(), 0u) << reset;
             ExpectPeerDone(peer);
         }
+    }
+    DestroyWindow(window);
+    g_windowMessages.clear();
+}
+
+// Another session's server closing does not end this session's wait, whether that session's
+// notice is dispatched inside this wait (one thread) or reaches this thread by broadcast (two).
+// Both used to end this wait at once with 0. The application's window still gets the notice.
+TEST(ServerAdmin, AnotherSessionsCloseNoticeLeavesThisWaitRunning) {
+    const std::string response = MakeResponse(200, " OK", "late");
+    HWND window = MakeWindow(0, 0, 100, 100);
+    ASSERT_NE(window, nullptr);
+    for (bool otherThread : {false, true}) {
+        SCOPED_TRACE(otherThread ? "two threads" : "one thread");
+        g_windowMessages.clear();
+        LoopbackPeer peerA, peerB;
+        peerA.ExpectRequest().Pause(Millis(800)).Send(response).Start();
+        peerB.Accept().Pause(Millis(150)).Close().Start();
+        Session a, b;
+        ASSERT_EQ(a.LogInTo(peerA), 1);
+        std::thread other;
+        if (otherThread) {
+            other = std::thread([&peerB] {
+                Session elsewhere;
+                elsewhere.LogInTo(peerB);
+                EXPECT_EQ(elsewhere.Run(kUsers), 0) << "its own notice ends its own wait";
+            });
+        } else {
+            ASSERT_EQ(b.LogInTo(peerB), 1);
+        }
+        EXPECT_EQ(a.Run(kUsers), 1);
+        EXPECT_EQ(a.Response(), response);
+        if (other.joinable())
+            other.join();
+        bool notified = false;
+        for (const Recorded& r : g_windowMessages)
+            notified |= r.message == WM_LTP_CLOSED && r.lParam == 0;
+        EXPECT_TRUE(notified);
+        ExpectPeerDone(peerA);
+        ExpectPeerDone(peerB);
     }
     DestroyWindow(window);
     g_windowMessages.clear();

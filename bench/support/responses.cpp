@@ -52,14 +52,14 @@ std::string MakeStatusResponse() {
 
 std::string BareRequest(int row) {
     CString request;
-    request.Format(ltp::Command(row).headTemplate, kUserName, kPassword);
+    request.Format(ltp::detail::CatalogueRow(row).headTemplate, kUserName, kPassword);
     return std::string(request.GetString(), static_cast<std::size_t>(request.GetLength()));
 }
 
 std::string InformationRequest(const std::string& text) {
     CString request;
-    request.Format(ltp::Command(1).headTemplate, kUserName, kPassword,
-                   static_cast<int>(text.size()));
+    request.Format(ltp::detail::CatalogueRow(ltp::detail::Row::AddInfomation).headTemplate,
+                   kUserName, kPassword, static_cast<int>(text.size()));
     request += text.c_str();
     return std::string(request.GetString(), static_cast<std::size_t>(request.GetLength()));
 }

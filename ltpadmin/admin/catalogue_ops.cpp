@@ -3,15 +3,17 @@
 // methods hand the record's fields to the field-level requests of the same name.
 #include "ltpadmin/admin/cycle.h"
 
-using namespace ltp::form;
+using ltp::detail::Row;
+using namespace ltp::detail::form;
 
 int CLTPCreater::GetUsers(CList<tagUser*, tagUser*>* pList) {
-    return Run(6, List{pList});
+    return Run<Row::GetAllUsers>(List{pList});
 }
 
 int CLTPCreater::AddUser(char* pszUserID, char* pszText2, char* pszText3, char* pszText4,
                          char* pszText5, char* pszText6) {
-    return Run(18, Command{}, pszUserID, pszText2, pszText3, pszText4, pszText5, pszText6);
+    return Run<Row::AddUser>(StatusOnly{}, pszUserID, pszText2, pszText3, pszText4, pszText5,
+                             pszText6);
 }
 
 int CLTPCreater::AddUser(tagUser* p) {
@@ -20,7 +22,7 @@ int CLTPCreater::AddUser(tagUser* p) {
 }
 
 int CLTPCreater::FindUser(const char* pszUserID, tagUser* pUser) {
-    return Run(12, Lookup{pUser}, pszUserID);
+    return Run<Row::FindUser>(Lookup{pUser}, pszUserID);
 }
 
 int CLTPCreater::ModifyUser(tagUser* p) {
@@ -30,19 +32,20 @@ int CLTPCreater::ModifyUser(tagUser* p) {
 
 int CLTPCreater::ModifyUser(char* pszUserID, char* pszText2, char* pszText3, char* pszText4,
                             char* pszText5, char* pszText6) {
-    return Run(24, Command{}, pszUserID, pszText2, pszText3, pszText4, pszText5, pszText6);
+    return Run<Row::ModifyUser>(StatusOnly{}, pszUserID, pszText2, pszText3, pszText4, pszText5,
+                                pszText6);
 }
 
 int CLTPCreater::DeleteUser(const char* pszUserID) {
-    return Run(30, Command{}, pszUserID);
+    return Run<Row::DeleteUser>(StatusOnly{}, pszUserID);
 }
 
 int CLTPCreater::GetGroups(CList<tagGroup*, tagGroup*>* pList) {
-    return Run(7, List{pList});
+    return Run<Row::GetAllGroups>(List{pList});
 }
 
 int CLTPCreater::AddGroup(char* pszGroupID, char* pszText2) {
-    return Run(19, Command{}, pszGroupID, pszText2);
+    return Run<Row::AddGroup>(StatusOnly{}, pszGroupID, pszText2);
 }
 
 int CLTPCreater::AddGroup(tagGroup* p) {
@@ -50,7 +53,7 @@ int CLTPCreater::AddGroup(tagGroup* p) {
 }
 
 int CLTPCreater::FindGroup(const char* pszGroupID, tagGroup* pGroup) {
-    return Run(13, Lookup{pGroup}, pszGroupID);
+    return Run<Row::FindGroup>(Lookup{pGroup}, pszGroupID);
 }
 
 int CLTPCreater::ModifyGroup(tagGroup* p) {
@@ -58,15 +61,15 @@ int CLTPCreater::ModifyGroup(tagGroup* p) {
 }
 
 int CLTPCreater::ModifyGroup(char* pszGroupID, char* pszText2) {
-    return Run(25, Command{}, pszGroupID, pszText2);
+    return Run<Row::ModifyGroup>(StatusOnly{}, pszGroupID, pszText2);
 }
 
 int CLTPCreater::DeleteGroup(const char* pszGroupID) {
-    return Run(31, Command{}, pszGroupID);
+    return Run<Row::DeleteGroup>(StatusOnly{}, pszGroupID);
 }
 
 int CLTPCreater::GetPrograms(CList<tagProgram*, tagProgram*>* pList) {
-    return Run(8, List{pList});
+    return Run<Row::GetAllPrograms>(List{pList});
 }
 
 // The response names the new program; it replaces the identifier sent.
@@ -74,8 +77,9 @@ int CLTPCreater::AddProgram(LONG& nProgramID, char* pszText2, char* pszText3, ch
                             double dReal5, LONG nNumber6, LONG nNumber7, char* pszText8,
                             char* pszText9, char* pszText10, char* pszText11, char* pszText12,
                             char* pszText13) {
-    return Run(20, Value{&nProgramID}, nProgramID, pszText2, pszText3, pszText4, dReal5, nNumber6,
-               nNumber7, pszText8, pszText9, pszText10, pszText11, pszText12, pszText13);
+    return Run<Row::AddProgram>(Value{&nProgramID}, nProgramID, pszText2, pszText3, pszText4,
+                                dReal5, nNumber6, nNumber7, pszText8, pszText9, pszText10,
+                                pszText11, pszText12, pszText13);
 }
 
 int CLTPCreater::AddProgram(tagProgram* p) {
@@ -85,7 +89,7 @@ int CLTPCreater::AddProgram(tagProgram* p) {
 }
 
 int CLTPCreater::FindProgram(LONG nProgramID, tagProgram* pProgram) {
-    return Run(14, Lookup{pProgram}, nProgramID);
+    return Run<Row::FindProgram>(Lookup{pProgram}, nProgramID);
 }
 
 int CLTPCreater::ModifyProgram(tagProgram* p) {
@@ -99,20 +103,21 @@ int CLTPCreater::ModifyProgram(LONG nProgramID, char* pszText2, char* pszText3, 
                                double dReal5, LONG nNumber6, LONG nNumber7, char* pszText8,
                                char* pszText9, char* pszText10, char* pszText11, char* pszText12,
                                char* pszText13) {
-    return Run(26, Command{}, nProgramID, pszText2, pszText3, pszText4, dReal5, nNumber6, nNumber7,
-               pszText8, pszText9, pszText10, pszText11, pszText12, pszText13);
+    return Run<Row::ModifyProgram>(StatusOnly{}, nProgramID, pszText2, pszText3, pszText4, dReal5,
+                                   nNumber6, nNumber7, pszText8, pszText9, pszText10, pszText11,
+                                   pszText12, pszText13);
 }
 
 int CLTPCreater::DeleteProgram(LONG nProgramID) {
-    return Run(32, Command{}, nProgramID);
+    return Run<Row::DeleteProgram>(StatusOnly{}, nProgramID);
 }
 
 int CLTPCreater::GetChannels(CList<tagChannel*, tagChannel*>* pList) {
-    return Run(9, List{pList});
+    return Run<Row::GetAllChannels>(List{pList});
 }
 
 int CLTPCreater::AddChannel(char* pszChannelID, char* pszText2, char* pszText3) {
-    return Run(21, Command{}, pszChannelID, pszText2, pszText3);
+    return Run<Row::AddChannel>(StatusOnly{}, pszChannelID, pszText2, pszText3);
 }
 
 int CLTPCreater::AddChannel(tagChannel* p) {
@@ -120,7 +125,7 @@ int CLTPCreater::AddChannel(tagChannel* p) {
 }
 
 int CLTPCreater::FindChannel(const char* pszChannelID, tagChannel* pChannel) {
-    return Run(15, Lookup{pChannel}, pszChannelID);
+    return Run<Row::FindChannel>(Lookup{pChannel}, pszChannelID);
 }
 
 int CLTPCreater::ModifyChannel(tagChannel* p) {
@@ -128,21 +133,22 @@ int CLTPCreater::ModifyChannel(tagChannel* p) {
 }
 
 int CLTPCreater::ModifyChannel(char* pszChannelID, char* pszText2, char* pszText3) {
-    return Run(27, Command{}, pszChannelID, pszText2, pszText3);
+    return Run<Row::ModifyChannel>(StatusOnly{}, pszChannelID, pszText2, pszText3);
 }
 
 int CLTPCreater::DeleteChannel(const char* pszChannelID) {
-    return Run(33, Command{}, pszChannelID);
+    return Run<Row::DeleteChannel>(StatusOnly{}, pszChannelID);
 }
 
 int CLTPCreater::GetSchedules(CList<tagSchedule*, tagSchedule*>* pList) {
-    return Run(10, List{pList});
+    return Run<Row::GetAllSchedules>(List{pList});
 }
 
 // The response names the new schedule; it replaces the identifier sent.
 int CLTPCreater::AddSchedule(LONG& nScheduleID, char* pszText2, LONG nNumber3, double dReal4,
                              double dReal5, LONG nNumber6) {
-    return Run(22, Value{&nScheduleID}, nScheduleID, pszText2, nNumber3, dReal4, dReal5, nNumber6);
+    return Run<Row::AddSchedule>(Value{&nScheduleID}, nScheduleID, pszText2, nNumber3, dReal4,
+                                 dReal5, nNumber6);
 }
 
 int CLTPCreater::AddSchedule(tagSchedule* p) {
@@ -151,7 +157,7 @@ int CLTPCreater::AddSchedule(tagSchedule* p) {
 }
 
 int CLTPCreater::FindSchedule(LONG nScheduleID, tagSchedule* pSchedule) {
-    return Run(16, Lookup{pSchedule}, nScheduleID);
+    return Run<Row::FindSchedule>(Lookup{pSchedule}, nScheduleID);
 }
 
 int CLTPCreater::ModifySchedule(tagSchedule* p) {
@@ -161,19 +167,20 @@ int CLTPCreater::ModifySchedule(tagSchedule* p) {
 
 int CLTPCreater::ModifySchedule(LONG nScheduleID, char* pszText2, LONG nNumber3, double dReal4,
                                 double dReal5, LONG nNumber6) {
-    return Run(28, Command{}, nScheduleID, pszText2, nNumber3, dReal4, dReal5, nNumber6);
+    return Run<Row::ModifySchedule>(StatusOnly{}, nScheduleID, pszText2, nNumber3, dReal4, dReal5,
+                                    nNumber6);
 }
 
 int CLTPCreater::DeleteSchedule(LONG nScheduleID) {
-    return Run(34, Command{}, nScheduleID);
+    return Run<Row::DeleteSchedule>(StatusOnly{}, nScheduleID);
 }
 
 int CLTPCreater::GetGlobals(CList<tagGlobal*, tagGlobal*>* pList) {
-    return Run(11, List{pList});
+    return Run<Row::GetAllGlobals>(List{pList});
 }
 
 int CLTPCreater::AddGlobal(char* pszKey, LONG nNumber2, char* pszText3, char* pszText4) {
-    return Run(23, Command{}, pszKey, nNumber2, pszText3, pszText4);
+    return Run<Row::AddGlobal>(StatusOnly{}, pszKey, nNumber2, pszText3, pszText4);
 }
 
 int CLTPCreater::AddGlobal(tagGlobal* p) {
@@ -181,7 +188,7 @@ int CLTPCreater::AddGlobal(tagGlobal* p) {
 }
 
 int CLTPCreater::FindGlobal(const char* pszKey, tagGlobal* pGlobal) {
-    return Run(17, Lookup{pGlobal}, pszKey);
+    return Run<Row::FindGlobal>(Lookup{pGlobal}, pszKey);
 }
 
 int CLTPCreater::ModifyGlobal(tagGlobal* p) {
@@ -189,9 +196,9 @@ int CLTPCreater::ModifyGlobal(tagGlobal* p) {
 }
 
 int CLTPCreater::ModifyGlobal(char* pszKey, LONG nNumber2, char* pszText3, char* pszText4) {
-    return Run(29, Command{}, pszKey, nNumber2, pszText3, pszText4);
+    return Run<Row::ModifyGlobal>(StatusOnly{}, pszKey, nNumber2, pszText3, pszText4);
 }
 
 int CLTPCreater::DeleteGlobal(const char* pszKey) {
-    return Run(35, Command{}, pszKey);
+    return Run<Row::DeleteGlobal>(StatusOnly{}, pszKey);
 }

@@ -3,7 +3,9 @@
 
 #include <climits>
 
-namespace ltp::form {
+#include "ltpadmin/protocol/carriage.h"
+
+namespace ltp::detail::form {
 
 namespace {
 
@@ -22,25 +24,10 @@ bool IsSendable(const char* pszText, bool bFreeText) {
         return false;
     if (bFreeText)
         return true;
-    if (HasLineEnd(pszText))
-        return false;
-    // Walk characters as the response scanner does, so that a trail byte equal to "|" passes.
-    const BYTE* pLeadBytes = GetACPLeadByteTable();
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pszText); *p; ++p) {
-        if (*p == '|' || *p == '<')
-            return false;
-        if (pLeadBytes[*p]) {
-            // A lead byte with nothing after it would take the next delimiter of the request
-            // as its trail byte.
-            if (p[1] == 0)
-                return false;
-            ++p;
-        }
-    }
-    return true;
+    return FindUncarriable(pszText, std::strlen(pszText), GetACPLeadByteTable()) == nullptr;
 }
 
-} // namespace ltp::form
+} // namespace ltp::detail::form
 
 int CLTPCreater::Refuse() {
     m_nLastError = LTP_ERROR_UNSENDABLE;
@@ -48,7 +35,8 @@ int CLTPCreater::Refuse() {
 }
 
 bool CLTPCreater::CredentialsSendable() const {
-    return ltp::form::IsSendableHeader(m_strUserName) && ltp::form::IsSendableHeader(m_strPassword);
+    return ltp::detail::form::IsSendableHeader(m_strUserName) &&
+           ltp::detail::form::IsSendableHeader(m_strPassword);
 }
 
 void CLTPCreater::FormatTextRequest(const char* pszHeadTemplate, const char* pszText) {
@@ -68,7 +56,7 @@ int CLTPCreater::Exchange() {
     // The request goes out from m_strRequest itself, which the session keeps unchanged until the
     // wait ends; whatever has not gone out by then (a timeout, an early answer) is copied.
     AsyncRequestLent(m_strRequest.GetString(), static_cast<ULONG>(m_strRequest.GetLength()));
-    const int bDone = WaitResponseAndPumpMessage(ltp::form::kResponseTimeout);
+    const int bDone = WaitResponseAndPumpMessage(LTP_RESPONSE_TIMEOUT);
     KeepOwnRequest();
     if (!bDone)
         return 0;

@@ -3,20 +3,19 @@
 // gets from a successful response. Included only by the admin sources.
 #pragma once
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <type_traits>
 
 #include "ltpadmin/admin/ltp_creater.h"
-#include "ltpadmin/admin/record_texts.h"
 #include "ltpadmin/protocol/catalogue.h"
+#include "ltpadmin/protocol/record_fields.h"
 #include "ltpadmin/protocol/response.h"
 
-namespace ltp::form {
+namespace ltp::detail::form {
 
-// Time the cycle waits for a whole response.
-constexpr ULONG kResponseTimeout = 10000;
 // Buffer through which a value element is read; a longer value reads as 0.
 constexpr UINT kValueBufferSize = 60;
 
@@ -42,10 +41,13 @@ template <class... Args> const char* TextArgument(const Args&... args) {
 }
 
 // Result forms. IsReady: the caller gave somewhere to put the result. Take: the response had
-// status 200; returns the operation's result.
+// status 200; returns the operation's result, or kOverLimit.
+
+// What Take returns when the result would take more memory than the session allows.
+constexpr int kOverLimit = -1;
 
 // The status is the whole answer.
-struct Command {
+struct StatusOnly {
     bool IsReady() const { return true; }
     int Take(const CommandRow&, const char*, ULONG) const { return 1; }
 };
@@ -53,9 +55,14 @@ struct Command {
 // One new zero-filled record per counted record, appended in the order of the response. The
 // count (half the "<" of the response) comes from the walk itself, so that a long response is read
 // once: each record is decoded as the walk reaches it, and the last one found is appended only once
-// the count says it is one (an odd "<" at the end opens no record).
+// the count says it is one (an odd "<" at the end opens no record). The records made may take
+// nMaxBytes at most: past that they are freed again, and the list holds what it held before.
 template <class T> struct List {
     CList<T*, T*>* pList;
+    size_t nMaxBytes = LTP_DEFAULT_MAX_RESULT_BYTES;
+    // What one record takes: its block and its list node (two links and the pointer).
+    static constexpr size_t kRecordCost = sizeof(T) + 3 * sizeof(void*);
+
     bool IsReady() const { return pList != nullptr; }
     static std::unique_ptr<T> NewRecord() {
         std::unique_ptr<T> record(new T);
@@ -63,36 +70,59 @@ template <class T> struct List {
         return record;
     }
     int Take(const CommandRow&, const char* data, ULONG length) const {
+        const size_t most = nMaxBytes / kRecordCost;
+        size_t appended = 0;
         CRecordWalk walk(data, length);
         std::unique_ptr<T> last;
         ULONG found = 0;
         const char* span = nullptr;
         UINT spanLength = 0;
         while (walk.Next(span, spanLength)) {
+            if (appended + (last ? 2 : 1) > most)
+                return Undo(appended);
             std::unique_ptr<T> record = NewRecord();
             DecodeRecord(span, spanLength, record.get());
-            if (last)
+            if (last) {
                 pList->AddTail(last.release());
+                ++appended;
+            }
             last = std::move(record);
             ++found;
         }
         const ULONG count = walk.Openings() / 2;
         // Each record but the last passed two "<" at least, so found never exceeds count + 1.
-        if (last && found <= count)
+        if (last && found <= count) {
             pList->AddTail(last.release());
+            ++appended;
+        }
         // Stray "<" count as records the walk did not find: they come zero-filled.
-        for (; found < count; ++found)
+        for (; found < count; ++found, ++appended) {
+            if (appended + 1 > most)
+                return Undo(appended);
             pList->AddTail(NewRecord().release());
+        }
         return 1;
     }
+    // Frees the records this call appended.
+    int Undo(size_t appended) const {
+        for (; appended != 0; --appended)
+            delete pList->RemoveTail();
+        return kOverLimit;
+    }
 };
+
+// The session's bound on a list's records; the other forms make one record at most.
+template <class Form> void BoundResult(Form&, size_t) {}
+template <class T> void BoundResult(List<T>& form, size_t nMaxBytes) {
+    form.nMaxBytes = nMaxBytes;
+}
 
 // The caller's record, filled from the first element of its tag anywhere in the response.
 template <class T> struct Lookup {
     T* pRecord;
     bool IsReady() const { return pRecord != nullptr; }
     int Take(const CommandRow&, const char* data, ULONG length) const {
-        DecodeRecord(data, length, pRecord);
+        DecodeElement(data, length, pRecord);
         return 1;
     }
 };
@@ -140,41 +170,43 @@ template <class T> List(CList<T*, T*>*) -> List<T>;
 template <class T> Lookup(T*) -> Lookup<T>;
 template <class T> FirstRecord(T*) -> FirstRecord<T>;
 
-} // namespace ltp::form
+} // namespace ltp::detail::form
 
-template <class Form, class... Args>
-int CLTPCreater::Run(int nRow, Form form, const Args&... args) {
-    const ltp::CommandRow& row = ltp::Command(nRow);
-    [[maybe_unused]] const bool bFreeText = row.body == ltp::BodyKind::Text;
+template <ltp::detail::Row R, class Form, class... Args>
+int CLTPCreater::Run(Form form, const Args&... args) {
+    static_assert(ltp::detail::ArgumentsFit<R, Args...>(),
+                  "the arguments do not match the conversions of the row's template");
+    constexpr const ltp::detail::CommandRow& row = ltp::detail::CatalogueRow(R);
+    constexpr bool bFreeText = row.body == ltp::detail::BodyKind::Text;
     if (!form.IsReady() || !CredentialsSendable() ||
-        !(ltp::form::IsSendable(args, bFreeText) && ...))
+        !(ltp::detail::form::IsSendable(args, bFreeText) && ...))
         return Refuse();
     const char* pszUser = m_strUserName;
     const char* pszPassword = m_strPassword;
-    if constexpr (sizeof...(Args) > 0) {
-        if (row.hasContentLength) {
-            const char* pszText =
-                row.body == ltp::BodyKind::Text ? ltp::form::TextArgument(args...) : nullptr;
-            if (pszText) {
-                FormatTextRequest(row.headTemplate, pszText);
-            } else {
-                CString strBody;
-                strBody.Format(row.bodyTemplate, args...);
-                m_strRequest.Format(row.headTemplate, pszUser, pszPassword, strBody.GetLength());
-                m_strRequest += strBody;
-            }
-        } else {
-            m_strRequest.Format(row.headTemplate, pszUser, pszPassword, args...);
-        }
+    if constexpr (bFreeText) {
+        FormatTextRequest(row.headTemplate, ltp::detail::form::TextArgument(args...));
+    } else if constexpr (row.hasContentLength) {
+        CString strBody;
+        strBody.Format(row.bodyTemplate, args...);
+        m_strRequest.Format(row.headTemplate, pszUser, pszPassword, strBody.GetLength());
+        m_strRequest += strBody;
     } else {
-        m_strRequest.Format(row.headTemplate, pszUser, pszPassword);
+        m_strRequest.Format(row.headTemplate, pszUser, pszPassword, args...);
     }
     if (!Exchange())
         return 0;
     CMessage& response = GetReadMessage();
-    return form.Take(row, response.GetData(), response.GetLength());
+    ltp::detail::form::BoundResult(form, GetMaxResultBytes());
+    const int result = form.Take(row, response.GetData(), response.GetLength());
+    if (result == ltp::detail::form::kOverLimit) {
+        m_nLastError = LTP_ERROR_RECEIVE;
+        return 0;
+    }
+    return result;
 }
 
 template <class Record> bool CLTPCreater::IsSendableRecord(const Record* pRecord) {
-    return (pRecord && ltp::form::TextsEndInside(*pRecord)) || Refuse();
+    return (pRecord &&
+            ltp::detail::TextsEndInside(pRecord, ltp::detail::DescriptionOf<Record>())) ||
+           Refuse();
 }

@@ -23,7 +23,7 @@ void CLTPCreater::SetNotifyWnd(HWND hWnd) {
 }
 
 int CLTPCreater::ParseResponse(CMessage& response) {
-    return ltp::ParseResponse(response.GetData(), response.GetLength(), m_strErrorText);
+    return ltp::detail::ParseResponse(response.GetData(), response.GetLength(), m_strErrorText);
 }
 
 CString CLTPCreater::GetErrorDescription() {
@@ -31,59 +31,59 @@ CString CLTPCreater::GetErrorDescription() {
 }
 
 UINT CLTPCreater::GetParamCount(CMessage& response) {
-    return ltp::GetParamCount(response.GetData(), response.GetLength());
+    return ltp::detail::GetParamCount(response.GetData(), response.GetLength());
 }
 
 int CLTPCreater::GetParamUserValue(char* pszText, UINT nLength, tagUser* pUser) {
-    return ltp::DecodeRecord(pszText, nLength, pUser);
+    return ltp::detail::DecodeRecord(pszText, nLength, pUser);
 }
 
 int CLTPCreater::GetParamGroupValue(char* pszText, UINT nLength, tagGroup* pGroup) {
-    return ltp::DecodeRecord(pszText, nLength, pGroup);
+    return ltp::detail::DecodeRecord(pszText, nLength, pGroup);
 }
 
 int CLTPCreater::GetParamProgramValue(char* pszText, UINT nLength, tagProgram* pProgram) {
-    return ltp::DecodeRecord(pszText, nLength, pProgram);
+    return ltp::detail::DecodeRecord(pszText, nLength, pProgram);
 }
 
 int CLTPCreater::GetParamProgramStatisticValue(char* pszText, int nLength,
                                                PROGRAMSTATISTIC* pStatistic) {
-    return ltp::DecodeRecord(pszText, CountOf(nLength), pStatistic);
+    return ltp::detail::DecodeRecord(pszText, CountOf(nLength), pStatistic);
 }
 
 int CLTPCreater::GetParamChannelValue(char* pszText, UINT nLength, tagChannel* pChannel) {
-    return ltp::DecodeRecord(pszText, nLength, pChannel);
+    return ltp::detail::DecodeRecord(pszText, nLength, pChannel);
 }
 
 int CLTPCreater::GetParamScheduleValue(char* pszText, UINT nLength, tagSchedule* pSchedule) {
-    return ltp::DecodeRecord(pszText, nLength, pSchedule);
+    return ltp::detail::DecodeRecord(pszText, nLength, pSchedule);
 }
 
 int CLTPCreater::GetParamTOPProgramValue(char* pszText, int nLength, tagTOPPrgoram* pTOPProgram) {
-    return ltp::DecodeRecord(pszText, CountOf(nLength), pTOPProgram);
+    return ltp::detail::DecodeRecord(pszText, CountOf(nLength), pTOPProgram);
 }
 
 int CLTPCreater::GetParamGlobalValue(char* pszText, UINT nLength, tagGlobal* pGlobal) {
-    return ltp::DecodeRecord(pszText, nLength, pGlobal);
+    return ltp::detail::DecodeRecord(pszText, nLength, pGlobal);
 }
 
 int CLTPCreater::GetParamMTPSvrValue(char* pszText, int nLength, MTPSVR* pMTPSvr) {
-    return ltp::DecodeRecord(pszText, CountOf(nLength), pMTPSvr);
+    return ltp::detail::DecodeRecord(pszText, CountOf(nLength), pMTPSvr);
 }
 
 int CLTPCreater::GetParamProgramPathValue(char* pszText, int nLength, PROGRAMPATH* pProgramPath) {
-    return ltp::DecodeRecord(pszText, CountOf(nLength), pProgramPath);
+    return ltp::detail::DecodeRecord(pszText, CountOf(nLength), pProgramPath);
 }
 
 int CLTPCreater::GetParamEventValue(char* pszText, UINT nLength, tagLogEvent* pEvent) {
-    return ltp::DecodeRecord(pszText, nLength, pEvent);
+    return ltp::detail::DecodeRecord(pszText, nLength, pEvent);
 }
 
 int CLTPCreater::GetParamSysInfoValue(char* pszText, UINT nLength, tagSysInfo* pSysInfo) {
-    return ltp::DecodeRecord(pszText, nLength, pSysInfo);
+    return ltp::detail::DecodeRecord(pszText, nLength, pSysInfo);
 }
 
 int CLTPCreater::GetParamIDValue(char* pszText, UINT nLength, char* pszTag, UINT nTagLength,
                                  char* pszOut, UINT nOutSize) {
-    return ltp::GetParamIDValue(pszText, nLength, pszTag, nTagLength, pszOut, nOutSize);
+    return ltp::detail::GetParamIDValue(pszText, nLength, pszTag, nTagLength, pszOut, nOutSize);
 }

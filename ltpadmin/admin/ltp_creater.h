@@ -1,17 +1,25 @@
 // CLTPCreater: the administrator object. One public method per server operation; each one formats
 // one LTP/1.0 request, sends it over the session, waits for the response and takes its result.
+// Misspelt names (CLTPCreater, AddInfomation) are the interface's and the protocol's own, which
+// callers' code spells so: they are kept on purpose.
 #pragma once
+
+#include "ltpadmin/export.h"
 
 #include "ltpadmin/platform/platform.h"
 #include "ltpadmin/protocol/records.h"
 #include "ltpadmin/transport/server_admin.h"
+
+namespace ltp::detail {
+enum class Row : int; // the catalogue's rows, known to the library's own sources
+}
 
 // Outcome code of GetLastError, next to those of the session: the request was not sent, because a
 // text it would have put on the wire holds a character the protocol cannot carry (a line end in
 // any text, "|" or "<" in a key or field) or a text, list, record or out value was missing.
 #define LTP_ERROR_UNSENDABLE (-8)
 
-class CLTPCreater : public CServerAdmin {
+class LTPADMIN_API CLTPCreater : public CServerAdmin {
 public:
     CLTPCreater();
     CLTPCreater(const CLTPCreater& other);
@@ -159,9 +167,10 @@ protected:
     CString m_strErrorText;
 
 private:
-    // The operation cycle: check what would go on the wire, format the request of catalogue row
-    // nRow from args, send it, wait, check the status, then let the result form take its part.
-    template <class Form, class... Args> int Run(int nRow, Form form, const Args&... args);
+    // The operation cycle: check what would go on the wire, format the request of catalogue row R
+    // from args, send it, wait, check the status, then let the result form take its part.
+    template <ltp::detail::Row R, class Form, class... Args>
+    int Run(Form form, const Args&... args);
     // A record to send is there and each of its text fields ends inside its array; otherwise
     // refuses the operation.
     template <class Record> bool IsSendableRecord(const Record* pRecord);

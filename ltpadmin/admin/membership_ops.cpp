@@ -2,29 +2,30 @@
 // schedule's channel, and membership changes.
 #include "ltpadmin/admin/cycle.h"
 
-using namespace ltp::form;
+using ltp::detail::Row;
+using namespace ltp::detail::form;
 
 int CLTPCreater::GetGroupUsers(const char* pszGroupID, CList<tagUser*, tagUser*>* pList) {
-    return Run(36, List{pList}, pszGroupID);
+    return Run<Row::GetGroupUsers>(List{pList}, pszGroupID);
 }
 
 int CLTPCreater::GetUserGroups(const char* pszUserID, CList<tagGroup*, tagGroup*>* pList) {
-    return Run(37, List{pList}, pszUserID);
+    return Run<Row::GetUserGroups>(List{pList}, pszUserID);
 }
 
 int CLTPCreater::GetChannelSchedules(const char* pszChannelID,
                                      CList<tagSchedule*, tagSchedule*>* pList) {
-    return Run(38, List{pList}, pszChannelID);
+    return Run<Row::GetChannelSchedules>(List{pList}, pszChannelID);
 }
 
 int CLTPCreater::GetScheduleChannel(LONG nScheduleID, tagChannel* pChannel) {
-    return Run(39, Lookup{pChannel}, nScheduleID);
+    return Run<Row::GetScheduleChannel>(Lookup{pChannel}, nScheduleID);
 }
 
 int CLTPCreater::AddUserToGroup(const char* pszUserID, const char* pszGroupID) {
-    return Run(44, Command{}, pszUserID, pszGroupID);
+    return Run<Row::AddUserToGroup>(StatusOnly{}, pszUserID, pszGroupID);
 }
 
 int CLTPCreater::DeleteUserFromGroup(const char* pszUserID, const char* pszGroupID) {
-    return Run(45, Command{}, pszUserID, pszGroupID);
+    return Run<Row::DeleteUserFromGroup>(StatusOnly{}, pszUserID, pszGroupID);
 }

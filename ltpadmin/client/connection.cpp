@@ -11,8 +11,10 @@ namespace {
 using Kind = TransportError::Kind;
 
 constexpr std::size_t kFirstRoom = 64 * 1024;
-// A buffer larger than this is not kept for the next response.
-constexpr std::size_t kKeptRoom = 1024 * 1024;
+// A buffer larger than this is not kept for the next response: an idle client (in a pool, say)
+// should not hold the room of a rare long list. Up to it, a long list asked for again is received
+// into memory already in use instead of fresh pages.
+constexpr std::size_t kKeptRoom = 32 * 1024 * 1024;
 
 [[noreturn]] void Limit(const char* what, std::size_t limit) {
     throw TransportError(Kind::limit, "",
@@ -24,7 +26,8 @@ constexpr std::size_t kKeptRoom = 1024 * 1024;
 
 void Connection::connect() {
     if (!socket_.is_open())
-        socket_.connect(options_->host, options_->port, options_->connect_timeout);
+        socket_.connect(options_->host, options_->port, options_->connect_timeout,
+                        options_->request_timeout);
 }
 
 char* Connection::room(std::size_t more) {
@@ -48,8 +51,20 @@ Response Connection::exchange(const std::string& request) {
         capacity_ = 0;
     }
     used_ = 0;
-    socket_.send_all(request.data(), request.size(), options_->request_timeout);
-    return receive();
+    if (options_->trace)
+        options_->trace(TraceDirection::request, request);
+    socket_.send_all(request.data(), request.size());
+    try {
+        const Response response = receive();
+        if (options_->trace)
+            options_->trace(TraceDirection::response,
+                            std::string_view(response.data, response.length));
+        return response;
+    } catch (...) {
+        if (options_->trace && used_ > 0)
+            options_->trace(TraceDirection::response, std::string_view(buffer_.get(), used_));
+        throw;
+    }
 }
 
 Response Connection::receive() {
@@ -60,7 +75,7 @@ Response Connection::receive() {
         for (;;) {
             const std::size_t want = frame.headComplete ? total - used_ : kFirstRoom;
             char* into = room(want);
-            used_ += socket_.receive(into, capacity_ - used_, options_->request_timeout);
+            used_ += socket_.receive(into, capacity_ - used_);
             if (!frame.headComplete) {
                 if (used_ > most)
                     Limit("the response", most);

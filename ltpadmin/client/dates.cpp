@@ -18,14 +18,18 @@ double to_wire_date(TimePoint time) {
 
 TimePoint from_wire_date(double date) {
     // Rounded to the microsecond, so that a date made by to_wire_date comes back as it was.
-    double micros = std::round((date - kUnixEpochDate) * kMicrosecondsPerDay);
+    const double micros = std::round((date - kUnixEpochDate) * kMicrosecondsPerDay);
     // Dates beyond what a time point holds (or not a number) stop at its ends instead of
     // overflowing the conversion.
-    constexpr double kMost = 9.2e18;
-    if (!(micros > -kMost))
-        micros = -kMost;
-    if (micros > kMost)
-        micros = kMost;
+    using std::chrono::microseconds;
+    const auto most = std::chrono::duration_cast<microseconds>(TimePoint::duration::max()).count();
+    const auto least = std::chrono::duration_cast<microseconds>(TimePoint::duration::min()).count();
+    // A margin, as a double near the ends cannot hold every microsecond.
+    const double margin = 1024;
+    if (!(micros < static_cast<double>(most) - margin))
+        return std::isnan(micros) ? TimePoint() : TimePoint::max();
+    if (!(micros > static_cast<double>(least) + margin))
+        return TimePoint::min();
     return TimePoint(std::chrono::duration_cast<TimePoint::duration>(
         std::chrono::microseconds(static_cast<std::int64_t>(micros))));
 }

@@ -1,6 +1,7 @@
 #include "ltpadmin/client/decode.h"
 
 #include <charconv>
+#include <cstdint>
 
 namespace ltp::detail {
 
@@ -41,12 +42,13 @@ std::int32_t DecodeValue(const Response& response, const char* tag, const unsign
     if (!OpenElement(scanner, tag, static_cast<UINT>(std::char_traits<char>::length(tag))))
         throw ProtocolError(std::string("the response holds no ") + tag + " element");
     const CTextSpan text = scanner.SkipTo('<');
-    std::int32_t value = 0;
+    std::int64_t value = 0;
     const char* end = text.start + text.length;
     const auto parsed = std::from_chars(text.start, end, value);
-    if (text.length == 0 || parsed.ec != std::errc() || parsed.ptr != end)
+    if (text.length == 0 || parsed.ec != std::errc() || parsed.ptr != end || value < INT32_MIN ||
+        value > UINT32_MAX)
         throw ProtocolError(std::string("the ") + tag + " element holds no 32-bit number");
-    return value;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
 
 } // namespace ltp::detail

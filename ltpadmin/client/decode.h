@@ -1,5 +1,5 @@
-// Reading a whole response into the value types: its status, its records (through the field
-// reflection, with the scanner and record walk of the protocol layer), a value element, the body.
+// Reading a whole response into the value types: its status, its records (through the records'
+// descriptions and the protocol layer's decoder and record walk), a value element.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,8 @@
 
 #include "ltpadmin/client.h"
 #include "ltpadmin/client/connection.h"
-#include "ltpadmin/protocol/element.h"
+#include "ltpadmin/client/records.h"
+#include "ltpadmin/protocol/record_decoding.h"
 #include "ltpadmin/protocol/response.h"
 
 namespace ltp::detail {
@@ -28,41 +29,32 @@ inline std::size_t HeapBytes(const std::string& text) {
     return text.capacity() > std::string().capacity() ? text.capacity() + 1 : 0;
 }
 
+// Takes the fields of one record element into a value type, counting the heap bytes of its texts.
+// Numbers are read with their sign: a negative number comes back as it went out.
+template <class T> struct ValueStore {
+    static constexpr bool kSigned = true;
+    T& record;
+    const std::vector<Field<T>>& fields;
+    std::size_t heap = 0;
+
+    void Text(std::size_t i, const CTextSpan& span) {
+        std::string& text = record.*fields[i].text;
+        text.assign(span.start, span.length);
+        heap += HeapBytes(text);
+    }
+    void Whole(std::size_t i, LONG value) { record.*fields[i].integer = value; }
+    void Decimal(std::size_t i, double value) { record.*fields[i].decimal = value; }
+};
+
 // Fills record from the element of its tag that the scanner reaches first; false when none.
 // Adds the heap bytes its texts hold to *heap.
 template <class T>
 bool DecodeRecord(CTextScanner& scanner, T& record, std::size_t* heap = nullptr) {
-    const char* tag = record_name<T>();
-    if (!OpenElement(scanner, tag, static_cast<UINT>(std::char_traits<char>::length(tag))))
+    ValueStore<T> store{record, fields<T>()};
+    if (!DecodeFields(scanner, DescriptionFor<T>(), store))
         return false;
-    const std::vector<Field<T>>& list = fields<T>();
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const Field<T>& f = list[i];
-        // Fields are separated by "|"; the last one ends at the "<" of the closing tag.
-        const char end = i + 1 == list.size() ? '<' : '|';
-        switch (f.kind) {
-            case FieldKind::text: {
-                const CTextSpan value = scanner.SkipTo(end);
-                std::string& text = record.*f.text;
-                text.assign(value.start, value.length);
-                if (heap != nullptr)
-                    *heap += HeapBytes(text);
-                break;
-            }
-            case FieldKind::integer:
-                // Digits only, no sign; the 32-bit pattern is kept.
-                record.*f.integer = static_cast<std::int32_t>(scanner.ReadUnsigned());
-                scanner.SkipTo(end);
-                break;
-            case FieldKind::decimal:
-            case FieldKind::date:
-                record.*f.decimal = scanner.ReadDecimal();
-                scanner.SkipTo(end);
-                break;
-        }
-        if (end == '|')
-            scanner.Match('|');
-    }
+    if (heap != nullptr)
+        *heap += store.heap;
     return true;
 }
 
@@ -72,7 +64,10 @@ template <class T>
 std::vector<T> DecodeList(const Response& response, const unsigned char* lead, std::size_t most) {
     std::vector<T> records;
     const char* body = response.data + response.body_offset;
-    CRecordWalk walk(body, static_cast<ULONG>(response.length - response.body_offset), lead);
+    const auto length = static_cast<ULONG>(response.length - response.body_offset);
+    // Room for every record at once: each holds two "<", and growing would move them all again.
+    records.reserve(GetParamCount(body, length));
+    CRecordWalk walk(body, length, lead);
     const char* span = nullptr;
     UINT span_length = 0;
     std::size_t bytes = 0;

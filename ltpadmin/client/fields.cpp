@@ -1,104 +1,125 @@
-// The public field reflection of the value types: one table per type, in wire order.
+// The public field reflection of the value types: the records' descriptions (wire names, kinds,
+// wire order, what requests carry) joined with where each value type keeps each field.
 #include "ltpadmin/client.h"
+
+#include <cctype>
+#include <initializer_list>
+#include <stdexcept>
+
+#include "ltpadmin/client/records.h"
 
 namespace ltp {
 namespace {
 
-template <class T>
-Field<T> Text(const char* wire, const char* name, std::string T::*m, bool sent = true) {
-    Field<T> f{wire, name, FieldKind::text, sent};
-    f.text = m;
-    return f;
-}
-template <class T>
-Field<T> Integer(const char* wire, const char* name, std::int32_t T::*m, bool sent = true) {
-    Field<T> f{wire, name, FieldKind::integer, sent};
-    f.integer = m;
-    return f;
-}
-template <class T>
-Field<T> Decimal(const char* wire, const char* name, double T::*m,
-                 FieldKind kind = FieldKind::decimal, bool sent = true) {
-    Field<T> f{wire, name, kind, sent};
-    f.decimal = m;
-    return f;
-}
-template <class T>
-Field<T> Date(const char* wire, const char* name, double T::*m, bool sent = true) {
-    return Decimal(wire, name, m, FieldKind::date, sent);
+// Where a value type keeps one field: exactly one of the three is set.
+template <class T> struct Member {
+    Member(std::string T::*m) : text(m) {}
+    Member(std::int32_t T::*m) : integer(m) {}
+    Member(double T::*m) : decimal(m) {}
+    std::string T::*text = nullptr;
+    std::int32_t T::*integer = nullptr;
+    double T::*decimal = nullptr;
+};
+
+template <class T> struct Table {
+    std::vector<std::string> names; // the members' names, which the fields point into
+    std::vector<Field<T>> fields;
+};
+
+// "UserID" -> "user_id", "MTPSvrName" -> "mtp_svr_name", "Text2" -> "text2": a word starts at
+// an upper-case letter after a lower-case one, or at the last capital of a run before lower case.
+std::string SnakeName(const char* wire) {
+    std::string name;
+    for (const char* p = wire; *p != 0; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (std::isupper(c) && p != wire) {
+            const auto before = static_cast<unsigned char>(p[-1]);
+            const auto after = static_cast<unsigned char>(p[1]);
+            if (std::islower(before) || std::isdigit(before) ||
+                (std::isupper(before) && std::islower(after)))
+                name += '_';
+        }
+        name += static_cast<char>(std::tolower(c));
+    }
+    return name;
 }
 
-// Records the server fills and the library never sends.
-template <class T> std::vector<Field<T>> Received(std::vector<Field<T>> list) {
-    for (Field<T>& f : list)
-        f.sent = false;
-    return list;
+FieldKind KindOf(detail::FieldKind kind) {
+    switch (kind) {
+        case detail::FieldKind::Text:
+            return FieldKind::text;
+        case detail::FieldKind::Whole:
+            return FieldKind::integer;
+        case detail::FieldKind::Decimal:
+            return FieldKind::decimal;
+        case detail::FieldKind::Date:
+            return FieldKind::date;
+    }
+    return FieldKind::text;
+}
+
+// Joins the description of T's record with T's members, given in wire order; a member of another
+// kind than its field, or another count, is a fault of this file found at the first use.
+template <class T> Table<T> Join(std::initializer_list<Member<T>> members) {
+    const detail::RecordDescription& d = detail::DescriptionFor<T>();
+    if (d.count != members.size())
+        throw std::logic_error(std::string("the members of ") + d.tag + " do not match its fields");
+    Table<T> table;
+    table.names.reserve(d.count);
+    for (const detail::FieldDescription& f : d)
+        table.names.push_back(SnakeName(f.name));
+    const Member<T>* m = members.begin();
+    for (std::size_t i = 0; i < d.count; ++i, ++m) {
+        Field<T> f{d.fields[i].name, table.names[i].c_str(), KindOf(d.fields[i].kind),
+                   d.fields[i].sent};
+        f.text = m->text;
+        f.integer = m->integer;
+        f.decimal = m->decimal;
+        const bool fits = f.kind == FieldKind::text      ? f.text != nullptr
+                          : f.kind == FieldKind::integer ? f.integer != nullptr
+                                                         : f.decimal != nullptr;
+        if (!fits)
+            throw std::logic_error(std::string("member ") + f.name + " of " + d.tag +
+                                   " is not of its field's kind");
+        table.fields.push_back(f);
+    }
+    return table;
 }
 
 } // namespace
 
-#define LTP_TEXT(T, wire, member) Text<T>(wire, #member, &T::member)
-#define LTP_INTEGER(T, wire, member) Integer<T>(wire, #member, &T::member)
-#define LTP_DECIMAL(T, wire, member) Decimal<T>(wire, #member, &T::member)
-#define LTP_DATE(T, wire, member) Date<T>(wire, #member, &T::member)
-#define LTP_REFLECT(T, tag, ...)                                                                   \
+#define LTP_REFLECT(T, ...)                                                                        \
     template <> const std::vector<Field<T>>& fields<T>() {                                         \
-        static const std::vector<Field<T>> list = {__VA_ARGS__};                                   \
-        return list;                                                                               \
+        static const Table<T> table = Join<T>({__VA_ARGS__});                                      \
+        return table.fields;                                                                       \
     }                                                                                              \
     template <> const char* record_name<T>() {                                                     \
-        return tag;                                                                                \
-    }
-#define LTP_REFLECT_RECEIVED(T, tag, ...)                                                          \
-    template <> const std::vector<Field<T>>& fields<T>() {                                         \
-        static const std::vector<Field<T>> list = Received<T>({__VA_ARGS__});                      \
-        return list;                                                                               \
-    }                                                                                              \
-    template <> const char* record_name<T>() {                                                     \
-        return tag;                                                                                \
+        return detail::DescriptionFor<T>().tag;                                                    \
     }
 
-LTP_REFLECT(User, "User", LTP_TEXT(User, "UserID", user_id), LTP_TEXT(User, "Text2", text2),
-            LTP_TEXT(User, "Text3", text3), LTP_TEXT(User, "Text4", text4),
-            LTP_TEXT(User, "Text5", text5), LTP_TEXT(User, "Text6", text6))
-LTP_REFLECT(Group, "Group", LTP_TEXT(Group, "GroupID", group_id), LTP_TEXT(Group, "Text2", text2))
-LTP_REFLECT(Program, "Program", LTP_INTEGER(Program, "ProgramID", program_id),
-            LTP_TEXT(Program, "Text2", text2), LTP_TEXT(Program, "Text3", text3),
-            LTP_TEXT(Program, "Text4", text4), LTP_DECIMAL(Program, "Real5", real5),
-            LTP_INTEGER(Program, "Number6", number6), LTP_INTEGER(Program, "Number7", number7),
-            LTP_TEXT(Program, "Text8", text8), LTP_TEXT(Program, "Text9", text9),
-            LTP_TEXT(Program, "Text10", text10), LTP_TEXT(Program, "Text11", text11),
-            LTP_TEXT(Program, "Text12", text12), LTP_TEXT(Program, "Text13", text13))
-LTP_REFLECT(Channel, "Channel", LTP_TEXT(Channel, "ChannelID", channel_id),
-            LTP_TEXT(Channel, "Text2", text2), LTP_TEXT(Channel, "Text3", text3))
-LTP_REFLECT(Schedule, "Schedule", LTP_INTEGER(Schedule, "ScheduleID", schedule_id),
-            LTP_TEXT(Schedule, "Text2", text2), LTP_INTEGER(Schedule, "Number3", number3),
-            LTP_DATE(Schedule, "Real4", real4), LTP_DATE(Schedule, "Real5", real5),
-            LTP_INTEGER(Schedule, "Number6", number6))
-LTP_REFLECT(Global, "Global", LTP_TEXT(Global, "Key", key), LTP_INTEGER(Global, "Number2", number2),
-            LTP_TEXT(Global, "Text3", text3), LTP_TEXT(Global, "Text4", text4))
-LTP_REFLECT_RECEIVED(LogEvent, "LogEvent", LTP_INTEGER(LogEvent, "Number1", number1),
-                     LTP_DATE(LogEvent, "Real2", real2), LTP_TEXT(LogEvent, "Text3", text3),
-                     LTP_TEXT(LogEvent, "Text4", text4))
-LTP_REFLECT_RECEIVED(SysInfo, "SysInfo", LTP_INTEGER(SysInfo, "Number1", number1),
-                     LTP_INTEGER(SysInfo, "Number2", number2),
-                     LTP_INTEGER(SysInfo, "Number3", number3), LTP_DECIMAL(SysInfo, "Real4", real4),
-                     LTP_INTEGER(SysInfo, "Number5", number5))
-LTP_REFLECT_RECEIVED(TopProgram, "TOPProgram", LTP_INTEGER(TopProgram, "Number1", number1),
-                     LTP_INTEGER(TopProgram, "Number2", number2))
-LTP_REFLECT_RECEIVED(ProgramStatistic, "ProgramStatistic",
-                     LTP_INTEGER(ProgramStatistic, "Number1", number1),
-                     LTP_INTEGER(ProgramStatistic, "Number3", number3),
-                     LTP_TEXT(ProgramStatistic, "Text2", text2),
-                     LTP_DATE(ProgramStatistic, "Real5", real5),
-                     LTP_DATE(ProgramStatistic, "Real6", real6),
-                     LTP_INTEGER(ProgramStatistic, "Number4", number4))
-LTP_REFLECT(MtpServer, "MTPSvr", LTP_TEXT(MtpServer, "MTPSvrName", mtp_svr_name),
-            LTP_TEXT(MtpServer, "Text2", text2), LTP_TEXT(MtpServer, "Text3", text3),
-            LTP_INTEGER(MtpServer, "Number5", number5), LTP_INTEGER(MtpServer, "Number6", number6),
-            Integer<MtpServer>("Number4", "number4", &MtpServer::number4, false))
-LTP_REFLECT(ProgramPath, "ProgramPath", LTP_INTEGER(ProgramPath, "ProgramID", program_id),
-            LTP_TEXT(ProgramPath, "ProgramPath", program_path),
-            LTP_DATE(ProgramPath, "Real3", real3), LTP_DATE(ProgramPath, "Real4", real4))
+// Members in wire order.
+LTP_REFLECT(User, &User::user_id, &User::text2, &User::text3, &User::text4, &User::text5,
+            &User::text6)
+LTP_REFLECT(Group, &Group::group_id, &Group::text2)
+LTP_REFLECT(Program, &Program::program_id, &Program::text2, &Program::text3, &Program::text4,
+            &Program::real5, &Program::number6, &Program::number7, &Program::text8, &Program::text9,
+            &Program::text10, &Program::text11, &Program::text12, &Program::text13)
+LTP_REFLECT(Channel, &Channel::channel_id, &Channel::text2, &Channel::text3)
+LTP_REFLECT(Schedule, &Schedule::schedule_id, &Schedule::text2, &Schedule::number3,
+            &Schedule::real4, &Schedule::real5, &Schedule::number6)
+LTP_REFLECT(Global, &Global::key, &Global::number2, &Global::text3, &Global::text4)
+LTP_REFLECT(LogEvent, &LogEvent::number1, &LogEvent::real2, &LogEvent::text3, &LogEvent::text4)
+LTP_REFLECT(SysInfo, &SysInfo::number1, &SysInfo::number2, &SysInfo::number3, &SysInfo::real4,
+            &SysInfo::number5)
+LTP_REFLECT(TopProgram, &TopProgram::number1, &TopProgram::number2)
+LTP_REFLECT(ProgramStatistic, &ProgramStatistic::number1, &ProgramStatistic::number3,
+            &ProgramStatistic::text2, &ProgramStatistic::real5, &ProgramStatistic::real6,
+            &ProgramStatistic::number4)
+LTP_REFLECT(MtpServer, &MtpServer::mtp_svr_name, &MtpServer::text2, &MtpServer::text3,
+            &MtpServer::number5, &MtpServer::number6, &MtpServer::number4)
+LTP_REFLECT(ProgramPath, &ProgramPath::program_id, &ProgramPath::program_path, &ProgramPath::real3,
+            &ProgramPath::real4)
+
+#undef LTP_REFLECT
 
 } // namespace ltp

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ltpadmin/platform/codepage.h"
+#include "ltpadmin/protocol/carriage.h"
 
 namespace ltp::detail {
 
@@ -65,19 +66,8 @@ void CheckHeader(std::string_view text, const char* argument) {
 }
 
 void CheckText(std::string_view text, const char* argument, const unsigned char* lead) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '|' || c == '<' || c == '\r' || c == '\n')
-            throw InvalidInput(argument, c);
-        if (lead[static_cast<unsigned char>(c)] != 0) {
-            if (i + 1 == text.size())
-                throw InvalidInput(argument, c);
-            const char trail = text[++i];
-            // A line end ends the line whatever byte came before it.
-            if (trail == '\r' || trail == '\n')
-                throw InvalidInput(argument, trail);
-        }
-    }
+    if (const char* bad = FindUncarriable(text.data(), text.size(), lead))
+        throw InvalidInput(argument, *bad);
 }
 
 } // namespace ltp::detail

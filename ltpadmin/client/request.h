@@ -44,15 +44,15 @@ template <class T> std::size_t RecordArgs(const T& record, Arg* out, const unsig
         if (!f.sent)
             continue;
         switch (f.kind) {
-            case FieldKind::text:
+            case ltp::FieldKind::text:
                 CheckText(record.*f.text, f.name, lead);
                 out[n++] = Arg(record.*f.text);
                 break;
-            case FieldKind::integer:
+            case ltp::FieldKind::integer:
                 out[n++] = Arg(record.*f.integer);
                 break;
-            case FieldKind::decimal:
-            case FieldKind::date:
+            case ltp::FieldKind::decimal:
+            case ltp::FieldKind::date:
                 out[n++] = Arg(record.*f.decimal);
                 break;
         }

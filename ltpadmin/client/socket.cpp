@@ -1,5 +1,6 @@
 #include "ltpadmin/client/socket.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <netdb.h>
@@ -7,6 +8,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 #include <fcntl.h>
 
@@ -48,6 +50,26 @@ int ConnectOne(int fd, const addrinfo& address, std::chrono::milliseconds timeou
     return error;
 }
 
+// A connected socket blocks from now on, each send or receive for at most idle (so that a wait
+// restarts whenever bytes move), and sends requests at once: they go out whole in one send, and
+// waiting for more to fill a segment only delays.
+int Settle(int fd, std::chrono::milliseconds idle) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0)
+        return errno;
+    const auto micros = std::max<long long>(
+        1000, std::chrono::duration_cast<std::chrono::microseconds>(idle).count());
+    timeval wait{};
+    wait.tv_sec = static_cast<time_t>(micros / 1000000);
+    wait.tv_usec = static_cast<suseconds_t>(micros % 1000000);
+    const int on = 1;
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) != 0 ||
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait) != 0 ||
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0)
+        return errno;
+    return 0;
+}
+
 } // namespace
 
 Socket::Socket(Socket&& other) noexcept : fd_(other.fd_) {
@@ -74,8 +96,8 @@ void Socket::fail(Kind kind, int error, const char* what) {
     throw TransportError(kind, SystemText(error), what);
 }
 
-void Socket::connect(const std::string& host, std::uint16_t port,
-                     std::chrono::milliseconds timeout) {
+void Socket::connect(const std::string& host, std::uint16_t port, std::chrono::milliseconds timeout,
+                     std::chrono::milliseconds idle) {
     close();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -96,10 +118,9 @@ void Socket::connect(const std::string& host, std::uint16_t port,
             continue;
         }
         error = ConnectOne(fd, *a, timeout);
+        if (error == 0)
+            error = Settle(fd, idle);
         if (error == 0) {
-            // Requests go out whole in one send; waiting for more to fill a segment only delays.
-            const int on = 1;
-            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             fd_ = fd;
             break;
         }
@@ -107,7 +128,7 @@ void Socket::connect(const std::string& host, std::uint16_t port,
     }
     ::freeaddrinfo(found);
     if (fd_ < 0)
-        throw TransportError(error == ETIMEDOUT ? Kind::timeout : Kind::connect, SystemText(error),
+        throw TransportError(Kind::connect, SystemText(error),
                              "cannot connect to " + host + " port " + service);
 }
 
@@ -122,20 +143,7 @@ bool Socket::is_stale() const {
     return n != 0;
 }
 
-bool Socket::wait(short events, std::chrono::milliseconds idle) {
-    pollfd p{fd_, events, 0};
-    for (;;) {
-        const int n = ::poll(&p, 1, PollMilliseconds(idle));
-        if (n > 0)
-            return true;
-        if (n == 0)
-            return false;
-        if (errno != EINTR)
-            return true; // the call that follows reports the error
-    }
-}
-
-void Socket::send_all(const char* data, std::size_t length, std::chrono::milliseconds idle) {
+void Socket::send_all(const char* data, std::size_t length) {
     while (length != 0) {
         const ssize_t n = ::send(fd_, data, length, MSG_NOSIGNAL);
         if (n > 0) {
@@ -143,35 +151,29 @@ void Socket::send_all(const char* data, std::size_t length, std::chrono::millise
             length -= static_cast<std::size_t>(n);
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!wait(POLLOUT, idle))
-                fail(Kind::timeout, 0, "the server took no bytes in time");
-            continue;
-        }
         const int error = n < 0 ? errno : 0;
+        if (error == EINTR)
+            continue;
+        if (error == EAGAIN || error == EWOULDBLOCK)
+            fail(Kind::timeout, 0, "the server took no bytes in time");
         if (error == EPIPE || error == ECONNRESET)
             fail(Kind::closed, error, "the server closed the connection");
         fail(Kind::send, error, "sending the request failed");
     }
 }
 
-std::size_t Socket::receive(char* data, std::size_t length, std::chrono::milliseconds idle) {
+std::size_t Socket::receive(char* data, std::size_t length) {
     for (;;) {
         const ssize_t n = ::recv(fd_, data, length, 0);
         if (n > 0)
             return static_cast<std::size_t>(n);
         if (n == 0)
             fail(Kind::closed, 0, "the server closed the connection before the response was whole");
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (!wait(POLLIN, idle))
-                fail(Kind::timeout, 0, "the server sent nothing in time");
-            continue;
-        }
         const int error = errno;
+        if (error == EINTR)
+            continue;
+        if (error == EAGAIN || error == EWOULDBLOCK)
+            fail(Kind::timeout, 0, "the server sent nothing in time");
         if (error == ECONNRESET)
             fail(Kind::closed, error, "the server closed the connection");
         fail(Kind::receive, error, "receiving the response failed");

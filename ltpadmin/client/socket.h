@@ -1,5 +1,6 @@
-// One blocking TCP connection driven by poll: every wait is bounded by an idle time-out that
-// restarts whenever bytes move. Failures are thrown as TransportError; the socket is closed then.
+// One blocking TCP connection: connecting is bounded by a time-out (with poll), and every send or
+// receive afterwards by an idle time-out that restarts whenever bytes move. Failures are thrown as
+// TransportError; the socket is closed then.
 #pragma once
 
 #include <chrono>
@@ -20,22 +21,22 @@ public:
     Socket& operator=(const Socket&) = delete;
     ~Socket() { close(); }
 
-    // Tries every address the host resolves to, each within timeout.
-    void connect(const std::string& host, std::uint16_t port, std::chrono::milliseconds timeout);
+    // Tries every address the host resolves to, each within timeout; sends and receives on the
+    // connection then wait at most idle for bytes to move.
+    void connect(const std::string& host, std::uint16_t port, std::chrono::milliseconds timeout,
+                 std::chrono::milliseconds idle);
     bool is_open() const { return fd_ >= 0; }
     void close() noexcept;
     // Whether an idle connection can no longer carry a request: the server has closed it, or has
     // sent bytes nobody asked for (which would be taken for the next response).
     bool is_stale() const;
     // Sends all bytes; the wait for room restarts whenever some went out.
-    void send_all(const char* data, std::size_t length, std::chrono::milliseconds idle);
+    void send_all(const char* data, std::size_t length);
     // Receives at least one byte and at most length; throws when the server closes the connection
-    // or stays silent for idle.
-    std::size_t receive(char* data, std::size_t length, std::chrono::milliseconds idle);
+    // or stays silent for the idle time-out.
+    std::size_t receive(char* data, std::size_t length);
 
 private:
-    // Waits for the events on the socket; false when idle passed first.
-    bool wait(short events, std::chrono::milliseconds idle);
     [[noreturn]] void fail(TransportError::Kind kind, int error, const char* what);
 
     int fd_ = -1;

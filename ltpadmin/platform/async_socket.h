@@ -19,6 +19,8 @@
 // A socket is used on the thread that created it.
 #pragma once
 
+#include "ltpadmin/export.h"
+
 #include "ltpadmin/platform/win32_types.h"
 #include "ltpadmin/platform/cstring.h"
 
@@ -75,15 +77,15 @@ typedef WSADATA* LPWSADATA;
 
 // Readies the socket layer; always TRUE and may be called any number of times. Signal handling is
 // left alone: sends use MSG_NOSIGNAL, so a closed peer gives an error instead of SIGPIPE.
-BOOL AfxSocketInit(WSADATA* lpwsaData = NULL);
+LTPADMIN_API BOOL AfxSocketInit(WSADATA* lpwsaData = NULL);
 // The calling thread's last socket error (the same value as CAsyncSocket::GetLastError).
-int WSAGetLastError();
+LTPADMIN_API int WSAGetLastError();
 
 namespace ltpadmin_platform {
 struct SocketWatch;
 }
 
-class CAsyncSocket {
+class LTPADMIN_API CAsyncSocket {
 public:
     CAsyncSocket();
     CAsyncSocket(const CAsyncSocket&) = delete;

@@ -45,8 +45,12 @@ UINT GetACP() {
     return g_acp.load(std::memory_order_relaxed);
 }
 
+BOOL IsValidCodePage(UINT codePage) {
+    return tableFor(codePage) ? TRUE : FALSE;
+}
+
 BOOL SetProcessACP(UINT codePage) {
-    if (!tableFor(codePage))
+    if (!IsValidCodePage(codePage))
         return FALSE;
     g_acp.store(codePage, std::memory_order_relaxed);
     return TRUE;

@@ -1,21 +1,25 @@
 // The process's ANSI code page and the lead-byte test of its double-byte characters.
 #pragma once
 
+#include "ltpadmin/export.h"
+
 #include "ltpadmin/platform/win32_types.h"
 
 // The process's ANSI code page: 1252 unless SetProcessACP chose another.
-UINT GetACP();
+LTPADMIN_API UINT GetACP();
 // Stand-in only: picks the process's ANSI code page. Knows 1252 (single-byte) and the double-byte
 // pages 932, 936, 949 and 950; returns FALSE and changes nothing for any other.
-BOOL SetProcessACP(UINT codePage);
+LTPADMIN_API BOOL SetProcessACP(UINT codePage);
+// TRUE for the code pages that SetProcessACP knows.
+LTPADMIN_API BOOL IsValidCodePage(UINT codePage);
 // TRUE when the byte opens a double-byte character in the given (or the process's) code page.
-BOOL IsDBCSLeadByteEx(UINT codePage, BYTE testChar);
-BOOL IsDBCSLeadByte(BYTE testChar);
+LTPADMIN_API BOOL IsDBCSLeadByteEx(UINT codePage, BYTE testChar);
+LTPADMIN_API BOOL IsDBCSLeadByte(BYTE testChar);
 // The lead-byte table of the process's code page: 256 entries, non-zero for lead bytes. Lets a
 // scanner test bytes without a call per byte.
-const BYTE* GetACPLeadByteTable();
+LTPADMIN_API const BYTE* GetACPLeadByteTable();
 // The lead-byte table of the given code page (0: the process's), or nullptr for one not known.
-const BYTE* GetLeadByteTable(UINT codePage);
+LTPADMIN_API const BYTE* GetLeadByteTable(UINT codePage);
 // Whether a table that GetACPLeadByteTable returned has any lead byte at all; constant time, so
 // that a scanner of single-byte text can search with plain byte compares.
-BOOL HasLeadBytes(const BYTE* pLeadByteTable);
+LTPADMIN_API BOOL HasLeadBytes(const BYTE* pLeadByteTable);

@@ -1,131 +1,16 @@
 #include "ltpadmin/platform/cstring.h"
 
-#include <cctype>
 #include <charconv>
 #include <cstdarg>
 #include <cstddef>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
 
-// Room guessed for a conversion other than a string: a number of any width, a pointer.
-const size_t kRoomPerConversion = 32;
-// Below this the text is formatted on the stack first.
-const size_t kSmall = 512;
-
-// A guess at the formatted text's length, good enough to format it in one pass: the literal
-// text, the length of every string argument, and some room for every other conversion. A short
-// guess costs a second pass, never a wrong text. 0 when the format holds a conversion that is not
-// known here.
-size_t GuessLength(const char* f, va_list args) {
-    size_t guess = 0;
-    while (*f) {
-        if (*f++ != '%') {
-            ++guess;
-            continue;
-        }
-        if (*f == '%') {
-            ++f;
-            ++guess;
-            continue;
-        }
-        while (*f && std::strchr("-+ #0'", *f))
-            ++f;
-        size_t width = 0;
-        if (*f == '*') {
-            ++f;
-            width = static_cast<size_t>(std::abs(va_arg(args, int)));
-        } else {
-            while (std::isdigit(static_cast<unsigned char>(*f)))
-                width = width * 10 + static_cast<size_t>(*f++ - '0');
-        }
-        long precision = -1;
-        if (*f == '.') {
-            ++f;
-            if (*f == '*') {
-                ++f;
-                precision = va_arg(args, int);
-            } else {
-                precision = 0;
-                while (std::isdigit(static_cast<unsigned char>(*f)))
-                    precision = precision * 10 + (*f++ - '0');
-            }
-        }
-        int longs = 0; // l or ll
-        char size = 0; // h, z, j, t, L
-        for (;; ++f) {
-            if (*f == 'l')
-                ++longs;
-            else if (*f == 'h' || *f == 'z' || *f == 'j' || *f == 't' || *f == 'L' || *f == 'q')
-                size = *f;
-            else
-                break;
-        }
-        guess += width;
-        switch (*f++) {
-            case 'd':
-            case 'i':
-            case 'o':
-            case 'u':
-            case 'x':
-            case 'X':
-                if (longs >= 2 || size == 'q' || size == 'L')
-                    va_arg(args, long long);
-                else if (longs == 1)
-                    va_arg(args, long);
-                else if (size == 'z')
-                    va_arg(args, size_t);
-                else if (size == 'j')
-                    va_arg(args, intmax_t);
-                else if (size == 't')
-                    va_arg(args, ptrdiff_t);
-                else
-                    va_arg(args, int);
-                guess += kRoomPerConversion;
-                break;
-            case 'c':
-                va_arg(args, int);
-                guess += 1;
-                break;
-            case 'e':
-            case 'E':
-            case 'f':
-            case 'F':
-            case 'g':
-            case 'G':
-            case 'a':
-            case 'A':
-                if (size == 'L')
-                    va_arg(args, long double);
-                else
-                    va_arg(args, double);
-                guess += kRoomPerConversion + (precision > 0 ? static_cast<size_t>(precision) : 0);
-                break;
-            case 's': {
-                if (longs > 0)
-                    return 0; // wide text
-                const char* text = va_arg(args, const char*);
-                if (!text)
-                    guess += 6;          // "(null)"
-                else if (precision >= 0) // may be an array without a terminating zero
-                    guess += strnlen(text, static_cast<size_t>(precision));
-                else
-                    guess += std::strlen(text);
-                break;
-            }
-            case 'p':
-                va_arg(args, void*);
-                guess += kRoomPerConversion;
-                break;
-            default:
-                return 0;
-        }
-    }
-    return guess;
-}
+// Texts up to this long are formatted on the stack, in one pass; a longer one is formatted once
+// more, straight into a string of its exact length.
+const size_t kSmall = 1024;
 
 // Formats the common templates, literal text with plain "%s", "%d" and "%%", without printf:
 // one pass to measure, one to copy, and no second formatting. False (out untouched) when the
@@ -201,33 +86,17 @@ void CString::Format(const char* pszFormat, ...) {
         m_str = std::move(text);
         return;
     }
+    char small[kSmall];
     va_copy(probe, args);
-    const size_t guess = GuessLength(pszFormat, probe);
+    const int n = std::vsnprintf(small, sizeof small, pszFormat, probe);
     va_end(probe);
-    va_list again;
-    va_copy(again, args);
-    int n;
-    if (guess < kSmall) {
-        char small[kSmall];
-        n = std::vsnprintf(small, sizeof small, pszFormat, args);
-        if (n >= 0 && static_cast<size_t>(n) < sizeof small)
-            text.assign(small, static_cast<size_t>(n));
-    } else {
-        // Large texts (a whole information text) are formatted straight into their string, in
-        // one pass when the guess holds.
-        text.resize(guess);
-        n = std::vsnprintf(&text[0], guess + 1, pszFormat, args);
-        if (n >= 0 && static_cast<size_t>(n) <= guess)
-            text.resize(static_cast<size_t>(n));
+    if (n >= 0 && static_cast<size_t>(n) < sizeof small) {
+        text.assign(small, static_cast<size_t>(n));
+    } else if (n >= 0) {
+        text.resize(static_cast<size_t>(n));
+        std::vsnprintf(&text[0], static_cast<size_t>(n) + 1, pszFormat, args);
     }
     va_end(args);
-    if (n >= 0 && static_cast<size_t>(n) != text.size()) {
-        text.resize(static_cast<size_t>(n));
-        std::vsnprintf(&text[0], static_cast<size_t>(n) + 1, pszFormat, again);
-    }
-    va_end(again);
-    if (n < 0)
-        text.clear();
     m_str = std::move(text);
 }
 

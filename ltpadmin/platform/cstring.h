@@ -1,9 +1,11 @@
 // CString: the class library's string of ANSI bytes, reduced to what the library and its tools use.
 #pragma once
 
+#include "ltpadmin/export.h"
+
 #include <string>
 
-class CString {
+class LTPADMIN_API CString {
 public:
     CString() = default;
     CString(const char* psz) : m_str(psz ? psz : "") {}

@@ -1,5 +1,6 @@
 #include "ltpadmin/platform/message_queue.h"
 
+#include "ltpadmin/platform/tagged_message.h"
 #include "ltpadmin/platform/thread_queue.h"
 #include "ltpadmin/platform/tick_count.h"
 
@@ -27,6 +28,7 @@ ThreadRegistry& Threads() {
 }
 
 std::atomic<DWORD> g_nextThreadId{1};
+std::atomic<UINT_PTR> g_nextMessageTag{1};
 std::atomic<std::uint64_t> g_cursor{0}; // x in the low half, y in the high half
 
 // Owns the thread's queue; at thread exit the thread's windows go, and posting to it fails.
@@ -128,9 +130,11 @@ ThreadQueue& CurrentQueue() {
     return *t_queue.queue;
 }
 
-void PostLocked(ThreadQueue& q, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+void PostLocked(ThreadQueue& q, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                UINT_PTR sender) {
     std::uint64_t cursor = g_cursor.load(std::memory_order_relaxed);
-    MSG m{};
+    QueuedMessage m{};
+    m.sender = sender;
     m.hwnd = hwnd;
     m.message = message;
     m.wParam = wParam;
@@ -147,9 +151,75 @@ void PostLocked(ThreadQueue& q, HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     }
 }
 
-void Post(ThreadQueue& q, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+void Post(ThreadQueue& q, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR sender) {
     std::lock_guard<std::mutex> lock(q.mutex);
-    PostLocked(q, hwnd, message, wParam, lParam);
+    PostLocked(q, hwnd, message, wParam, lParam, sender);
+}
+
+UINT_PTR NewMessageTag() {
+    return g_nextMessageTag.fetch_add(1);
+}
+
+BOOL PostTaggedMessage(UINT_PTR nSender, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    if (!hWnd) {
+        Post(CurrentQueue(), nullptr, Msg, wParam, lParam, nSender);
+        return TRUE;
+    }
+    if (hWnd == HWND_BROADCAST) {
+        std::vector<std::pair<HWND, std::shared_ptr<ThreadQueue>>> targets;
+        TopLevelWindows(targets);
+        for (auto& t : targets)
+            Post(*t.second, t.first, Msg, wParam, lParam, nSender);
+        return TRUE;
+    }
+    std::shared_ptr<ThreadQueue> q = WindowQueue(hWnd);
+    if (!q)
+        return FALSE;
+    Post(*q, hWnd, Msg, wParam, lParam, nSender);
+    return TRUE;
+}
+
+BOOL PeekTaggedMessage(LPMSG lpMsg, UINT_PTR* pSender, HWND hWnd, UINT wMsgFilterMin,
+                       UINT wMsgFilterMax, UINT wRemoveMsg) {
+    if (!lpMsg)
+        return FALSE;
+    if (pSender)
+        *pSender = 0;
+    ThreadQueue& q = CurrentQueue();
+    Clock::time_point now = Clock::now();
+    {
+        std::lock_guard<std::mutex> lock(q.mutex);
+        PostReadySockets(q);
+        long at = FindMatching(q, hWnd, wMsgFilterMin, wMsgFilterMax);
+        const bool pollDue =
+            now - q.lastSocketPoll >=
+            (at < 0 ? Clock::duration(kIdleSocketPollGap) : Clock::duration(kSocketPollInterval));
+        if (at < 0 || pollDue)
+            FlushSockets(q); // nothing more to do now: what was sent goes out
+        if (pollDue) {
+            PollSocketsNow(q);
+            q.lastSocketPoll = now;
+            if (at < 0)
+                at = FindMatching(q, hWnd, wMsgFilterMin, wMsgFilterMax);
+        }
+        q.lastLook = now;
+        q.changed = false;
+        if (at >= 0) {
+            const QueuedMessage& found = q.messages[static_cast<size_t>(at)];
+            *lpMsg = found;
+            if (pSender)
+                *pSender = found.sender;
+            if ((wRemoveMsg & PM_REMOVE) && at == 0)
+                q.messages.pop_front(); // the usual case, without erase's general shuffle
+            else if (wRemoveMsg & PM_REMOVE)
+                q.messages.erase(q.messages.begin() + at);
+            return TRUE;
+        }
+    }
+    if (WantsTimer(wMsgFilterMin, wMsgFilterMax) &&
+        TakeDueTimer(q, hWnd, now, (wRemoveMsg & PM_REMOVE) != 0, lpMsg))
+        return TRUE;
+    return FALSE;
 }
 
 } // namespace ltpadmin_platform
@@ -161,22 +231,7 @@ DWORD GetCurrentThreadId() {
 }
 
 BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    if (!hWnd) {
-        Post(CurrentQueue(), nullptr, Msg, wParam, lParam);
-        return TRUE;
-    }
-    if (hWnd == HWND_BROADCAST) {
-        std::vector<std::pair<HWND, std::shared_ptr<ThreadQueue>>> targets;
-        TopLevelWindows(targets);
-        for (auto& t : targets)
-            Post(*t.second, t.first, Msg, wParam, lParam);
-        return TRUE;
-    }
-    std::shared_ptr<ThreadQueue> q = WindowQueue(hWnd);
-    if (!q)
-        return FALSE;
-    Post(*q, hWnd, Msg, wParam, lParam);
-    return TRUE;
+    return PostTaggedMessage(0, hWnd, Msg, wParam, lParam);
 }
 
 BOOL PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam) {
@@ -198,40 +253,7 @@ void PostQuitMessage(int nExitCode) {
 }
 
 BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
-    if (!lpMsg)
-        return FALSE;
-    ThreadQueue& q = CurrentQueue();
-    Clock::time_point now = Clock::now();
-    {
-        std::lock_guard<std::mutex> lock(q.mutex);
-        PostReadySockets(q);
-        long at = FindMatching(q, hWnd, wMsgFilterMin, wMsgFilterMax);
-        const bool pollDue =
-            now - q.lastSocketPoll >=
-            (at < 0 ? Clock::duration(kIdleSocketPollGap) : Clock::duration(kSocketPollInterval));
-        if (at < 0 || pollDue)
-            FlushSockets(q); // nothing more to do now: what was sent goes out
-        if (pollDue) {
-            PollSocketsNow(q);
-            q.lastSocketPoll = now;
-            if (at < 0)
-                at = FindMatching(q, hWnd, wMsgFilterMin, wMsgFilterMax);
-        }
-        q.lastLook = now;
-        q.changed = false;
-        if (at >= 0) {
-            *lpMsg = q.messages[static_cast<size_t>(at)];
-            if ((wRemoveMsg & PM_REMOVE) && at == 0)
-                q.messages.pop_front(); // the usual case, without erase's general shuffle
-            else if (wRemoveMsg & PM_REMOVE)
-                q.messages.erase(q.messages.begin() + at);
-            return TRUE;
-        }
-    }
-    if (WantsTimer(wMsgFilterMin, wMsgFilterMax) &&
-        TakeDueTimer(q, hWnd, now, (wRemoveMsg & PM_REMOVE) != 0, lpMsg))
-        return TRUE;
-    return FALSE;
+    return PeekTaggedMessage(lpMsg, nullptr, hWnd, wMsgFilterMin, wMsgFilterMax, wRemoveMsg);
 }
 
 BOOL GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {

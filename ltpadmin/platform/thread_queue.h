@@ -19,6 +19,12 @@ using Clock = std::chrono::steady_clock;
 
 struct SocketWatch;
 
+// A message in a queue, with the tag of who posted it (tagged_message.h), which is not handed out
+// as part of the MSG.
+struct QueuedMessage : MSG {
+    UINT_PTR sender;
+};
+
 struct ThreadTimer {
     HWND hwnd;
     UINT_PTR id;
@@ -39,7 +45,7 @@ struct ThreadQueue {
     int wakeFd; // eventfd that a poster from another thread writes when the owner sleeps
 
     std::mutex mutex;
-    std::deque<MSG> messages;
+    std::deque<QueuedMessage> messages;
     bool changed = false;       // posted to since the owner last looked
     bool sleeping = false;      // the owner is in (or about to enter) poll
     bool wakeSignalled = false; // wakeFd holds a count that has not been read yet
@@ -55,9 +61,11 @@ struct ThreadQueue {
 ThreadQueue& CurrentQueue();
 std::shared_ptr<ThreadQueue> CurrentQueueShared();
 // Appends a message stamped with the tick count and the cursor position, waking the owner.
-void Post(ThreadQueue& q, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+void Post(ThreadQueue& q, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+          UINT_PTR sender = 0);
 // The same with q.mutex already held.
-void PostLocked(ThreadQueue& q, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+void PostLocked(ThreadQueue& q, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                UINT_PTR sender = 0);
 
 // Windows (window.cpp).
 std::shared_ptr<ThreadQueue> WindowQueue(HWND hwnd);

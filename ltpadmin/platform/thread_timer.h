@@ -2,6 +2,8 @@
 // caller's filter; taking it off the queue starts the next period.
 #pragma once
 
+#include "ltpadmin/export.h"
+
 #include "ltpadmin/platform/win32_types.h"
 
 // With hWnd NULL: a thread timer. The platform chooses its id (and returns it) unless nIDEvent is
@@ -9,6 +11,6 @@
 // calling thread): the window's timer nIDEvent, returned as is. WM_TIMER carries the id in wParam
 // and lpTimerFunc in lParam; DispatchMessageA calls lpTimerFunc, or the window procedure when
 // there is none. Periods below USER_TIMER_MINIMUM are raised to it. 0 on failure.
-UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc);
+LTPADMIN_API UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc);
 // FALSE when there is no such timer on this thread.
-BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent);
+LTPADMIN_API BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent);

@@ -1,6 +1,6 @@
 #include "ltpadmin/protocol/element.h"
 
-namespace ltp {
+namespace ltp::detail {
 
 bool OpenElement(CTextScanner& scanner, const char* tag, UINT tagLength) {
     scanner.SkipTo('<');
@@ -19,4 +19,4 @@ bool OpenElement(CTextScanner& scanner, const char* tag, UINT tagLength) {
     return true;
 }
 
-} // namespace ltp
+} // namespace ltp::detail

@@ -1,6 +1,7 @@
 // The twelve records the administration interface exchanges with the server. Plain fixed-size
 // blocks: the library zero-fills them and copies field bytes into them; LONG is 32 bits on every
-// platform so that a record means the same everywhere.
+// platform so that a record means the same everywhere. Misspelt names such as tagTOPPrgoram are
+// the interface's own, which callers' code spells so: they are kept on purpose.
 #pragma once
 
 #include "ltpadmin/platform/win32_types.h"

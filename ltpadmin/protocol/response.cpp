@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-namespace ltp {
+namespace ltp::detail {
 
 int ParseResponse(const char* data, ULONG length, CString& errorText) {
     if (length == 0)
@@ -14,7 +14,11 @@ int ParseResponse(const char* data, ULONG length, CString& errorText) {
     // The code follows the first blank; the version token before it is not read.
     scanner.SkipTo(' ');
     scanner.SkipUntil(kNonBlankSet);
-    if (scanner.ReadUnsigned() == 200)
+    while (scanner.Match('0')) {
+    }
+    // The read wraps past 2^32: only three significant digits make the code 200 itself.
+    const char* digits = scanner.Cursor();
+    if (scanner.ReadUnsigned() == 200 && scanner.Cursor() - digits == 3)
         return 1;
     // The reason keeps the blank that separates it from the code.
     const CTextSpan reason = scanner.SkipUntil(kLineEndSet);
@@ -86,10 +90,14 @@ const char* FindInformationBody(const char* data, ULONG length) {
     CTextScanner scanner(data, length);
     scanner.SkipUntil(kLineEndSet); // status line
     scanner.MatchLineEnd();
-    scanner.SkipUntil(kLineEndSet); // the one header line the server sends
-    scanner.MatchLineEnd();
-    scanner.MatchLineEnd(); // the blank line that ends the head
+    // Header lines, however many, up to the blank line that ends the head.
+    while (!scanner.AtEnd()) {
+        const CTextSpan line = scanner.SkipUntil(kLineEndSet);
+        scanner.MatchLineEnd();
+        if (line.length == 0)
+            break;
+    }
     return scanner.Cursor();
 }
 
-} // namespace ltp
+} // namespace ltp::detail

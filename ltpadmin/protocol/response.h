@@ -8,11 +8,11 @@
 #include "ltpadmin/protocol/records.h"
 #include "ltpadmin/protocol/text_scanner.h"
 
-namespace ltp {
+namespace ltp::detail {
 
-// 1 when the status code after the first blank is 200. On any other code the rest of the status
-// line (from the byte after the code's last digit to the line end) replaces errorText. An empty
-// response returns 0 and leaves errorText alone.
+// 1 when the status code after the first blank is 200 (a code too long for 32 bits never is). On
+// any other code the rest of the status line (from the byte after the code's last digit to the line
+// end) replaces errorText. An empty response returns 0 and leaves errorText alone.
 int ParseResponse(const char* data, ULONG length, CString& errorText);
 
 // Number of "<" in the whole response (double-byte characters stepped over), halved.
@@ -39,8 +39,9 @@ private:
 };
 
 // Record decoders: fill the record from the first element with the record's tag in the text.
-// Return 1 when such an element was found. Text fields longer than their array are cut to the
-// array's width less one byte; no terminating zero is written (records come zero-filled).
+// Return 1 when such an element was found. Every text stored is followed by a terminating zero;
+// text fields longer than their array are cut to the array's width less one byte. An empty field,
+// and a field the element does not carry, leave the record's text as it was.
 int DecodeRecord(const char* text, UINT length, tagUser* record);
 int DecodeRecord(const char* text, UINT length, tagGroup* record);
 int DecodeRecord(const char* text, UINT length, tagProgram* record);
@@ -54,12 +55,18 @@ int DecodeRecord(const char* text, UINT length, PROGRAMSTATISTIC* record);
 int DecodeRecord(const char* text, UINT length, MTPSVR* record);
 int DecodeRecord(const char* text, UINT length, PROGRAMPATH* record);
 
+// The same for a lookup in a whole response: the first element with the record's tag is decoded
+// from its own text alone, up to the "<" of its closing tag, as a list's record span is. Defined
+// for the twelve record types above.
+template <class T> int DecodeElement(const char* text, UINT length, T* record);
+
 // Copies the text of the first element named tag into out when it is shorter than outSize.
 // Returns 1 when the element was found (also when its text did not fit).
 int GetParamIDValue(const char* text, UINT length, const char* tag, UINT tagLength, char* out,
                     UINT outSize);
 
-// The body of an information response: past the status line, one header line and the blank line.
+// The body of an information response: past the status line, the header lines and the blank
+// line that ends the head.
 const char* FindInformationBody(const char* data, ULONG length);
 
-} // namespace ltp
+} // namespace ltp::detail

@@ -4,12 +4,8 @@
 
 #include <cstring>
 
-namespace ltp {
+namespace ltp::detail {
 namespace {
-
-constexpr bool IsNameByte(int b) {
-    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '-' || b == '_';
-}
 
 constexpr CCharSet MakeNameEndSet() {
     CCharSet s{};
@@ -46,11 +42,11 @@ const CCharSet kLineEndSet = MakeLineEndSet();
 const CCharSet kNonBlankSet = MakeNonBlankSet();
 const CFoldTable kLowercaseFold = MakeFold();
 
-} // namespace ltp
+} // namespace ltp::detail
 
 namespace {
 BYTE FoldByte(BYTE b) {
-    return b < 128 ? ltp::kLowercaseFold.to[b] : b;
+    return b < 128 ? ltp::detail::kLowercaseFold.to[b] : b;
 }
 } // namespace
 

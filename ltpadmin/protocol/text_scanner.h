@@ -133,9 +133,15 @@ private:
     bool m_bSingleByte;       // no lead bytes at all: a plain byte search will do
 };
 
-namespace ltp {
+namespace ltp::detail {
 
-// Bytes that end a tag name: all but ASCII letters, "-" and "_".
+// Whether a byte can be part of an element's name: ASCII letters, "-" and "_". The protocol's
+// names hold no digits.
+constexpr bool IsNameByte(int b) {
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '-' || b == '_';
+}
+
+// Bytes that end a tag name: all but those of IsNameByte.
 extern const CCharSet kNameEndSet;
 // CR and LF.
 extern const CCharSet kLineEndSet;
@@ -149,4 +155,4 @@ using ::CFoldTable;
 using ::CTextScanner;
 using ::CTextSpan;
 
-} // namespace ltp
+} // namespace ltp::detail

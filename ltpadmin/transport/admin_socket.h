@@ -2,11 +2,13 @@
 // connection that owns it.
 #pragma once
 
+#include "ltpadmin/export.h"
+
 #include "ltpadmin/platform/platform.h"
 
 class CConnection;
 
-class CAdminSocket : public CAsyncSocket {
+class LTPADMIN_API CAdminSocket : public CAsyncSocket {
 public:
     explicit CAdminSocket(CConnection* pOwner) : m_pOwner(pOwner) {}
 

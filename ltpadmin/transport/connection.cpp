@@ -1,11 +1,14 @@
 #include "ltpadmin/transport/connection.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
 #include "ltpadmin/platform/platform.h"
+#include "ltpadmin/platform/tagged_message.h"
 #include "ltpadmin/protocol/framing.h"
 #include "ltpadmin/transport/admin_socket.h"
+#include "ltpadmin/transport/outcome.h"
 
 namespace {
 
@@ -111,14 +114,16 @@ void CConnection::Signal() {}
 
 CLTPConnection::CLTPConnection()
     : m_bFirstRead(1), m_nError(0), m_nContentLength(0), m_hNotifyWnd(HWND_BROADCAST),
-      m_nSendOffset(0), m_nBodyOffset(0), m_bComplete(0), m_pLentRequest(nullptr),
-      m_nLentLength(0) {}
+      m_nSendOffset(0), m_nBodyOffset(0), m_bComplete(0), m_pLentRequest(nullptr), m_nLentLength(0),
+      m_nMaxResponseBytes(LTP_DEFAULT_MAX_RESPONSE_BYTES), m_bOverLimit(0),
+      m_nTag(ltpadmin_platform::NewMessageTag()) {}
 
 CLTPConnection::CLTPConnection(const CLTPConnection& other)
     : CConnection(other), m_bFirstRead(other.m_bFirstRead), m_nError(other.m_nError),
       m_nContentLength(other.m_nContentLength), m_hNotifyWnd(other.m_hNotifyWnd), m_nSendOffset(0),
       m_nBodyOffset(other.m_nBodyOffset), m_bComplete(other.m_bComplete), m_pLentRequest(nullptr),
-      m_nLentLength(0) {
+      m_nLentLength(0), m_nMaxResponseBytes(other.m_nMaxResponseBytes),
+      m_bOverLimit(other.m_bOverLimit), m_nTag(ltpadmin_platform::NewMessageTag()) {
     // A copy owns what it holds, lent bytes included.
     if (other.m_pLentRequest && !m_request.Append(other.m_pLentRequest, other.m_nLentLength))
         throw std::bad_alloc();
@@ -139,6 +144,8 @@ CLTPConnection& CLTPConnection::operator=(const CLTPConnection& other) {
     m_nSendOffset = 0;
     m_nBodyOffset = other.m_nBodyOffset;
     m_bComplete = other.m_bComplete;
+    m_nMaxResponseBytes = other.m_nMaxResponseBytes;
+    m_bOverLimit = other.m_bOverLimit;
     return *this;
 }
 
@@ -149,6 +156,7 @@ void CLTPConnection::ResetResponse() {
     m_nContentLength = 0;
     m_nBodyOffset = 0;
     m_bComplete = 0;
+    m_bOverLimit = 0;
 }
 
 int CLTPConnection::SetRequest(const CMessage& request) {
@@ -158,6 +166,7 @@ int CLTPConnection::SetRequest(const CMessage& request) {
     m_nContentLength = 0;
     m_nBodyOffset = 0;
     m_bComplete = 0;
+    m_bOverLimit = 0;
     m_pLentRequest = nullptr;
     m_nLentLength = 0;
     return CConnection::SetRequest(request);
@@ -182,8 +191,7 @@ void CLTPConnection::KeepOwnRequest() {
     if (!m_request.Append(data, length)) {
         // Without room for the rest, the request fails rather than going out cut short.
         DropRequest();
-        m_nError = -3;
-        Signal();
+        EndRequest(LTP_ERROR_SEND);
     }
 }
 
@@ -194,25 +202,35 @@ void CLTPConnection::DropRequest() {
     m_nLentLength = 0;
 }
 
+void CLTPConnection::StopOverLimit() {
+    m_bOverLimit = 1;
+    if (m_bComplete)
+        return; // only what follows a whole response is dropped
+    m_response.Empty();
+    EndRequest(LTP_ERROR_RECEIVE);
+}
+
 void CLTPConnection::OnConnect(int nErrorCode) {
     if (nErrorCode != 0) {
-        m_nError = -4;
-        Signal();
+        EndRequest(LTP_ERROR_CONNECT);
     }
 }
 
 void CLTPConnection::OnClose() {
     // A response that has not arrived whole stays incomplete, so the wait fails even when no
     // window of the waiting thread receives WM_LTP_CLOSED.
-    m_nError = 0;
-    SetEvent(m_hEvent);
-    PostMessageA(m_hNotifyWnd, WM_LTP_CLOSED, 0, 0);
+    EndRequest(LTP_ERROR_NONE);
+    ltpadmin_platform::PostTaggedMessage(m_nTag, m_hNotifyWnd, WM_LTP_CLOSED, 0, 0);
 }
 
 void CLTPConnection::OnMessage(CMessage&) {
-    m_nError = 0;
     m_bComplete = 1;
-    SetEvent(m_hEvent);
+    EndRequest(LTP_ERROR_NONE);
+}
+
+void CLTPConnection::EndRequest(LONG nOutcome) {
+    m_nError = nOutcome;
+    Signal();
 }
 
 void CLTPConnection::Signal() {
@@ -226,8 +244,7 @@ void CLTPConnection::OnSend(int nErrorCode) {
     if (m_nSendOffset == 0)
         ResetResponse();
     if (nErrorCode != 0) {
-        m_nError = -6;
-        Signal();
+        EndRequest(LTP_ERROR_NOTIFY);
         return;
     }
     const ULONG length = RequestLength();
@@ -240,8 +257,7 @@ void CLTPConnection::OnSend(int nErrorCode) {
         return; // nothing taken now; the socket notifies again once it can take data
     if (n == SOCKET_ERROR || n < 0) {
         DropRequest();
-        m_nError = -3;
-        Signal();
+        EndRequest(LTP_ERROR_SEND);
         return;
     }
     m_nSendOffset += static_cast<ULONG>(n);
@@ -267,7 +283,8 @@ void CLTPConnection::ReadHead(ULONG nOldLength) {
     // not copied again at every doubling of its buffer. Only up to a bound: the length is the
     // server's word, and the buffer still grows as bytes arrive beyond it.
     const ULONG body = m_response.GetLength() - m_nBodyOffset;
-    if (m_nContentLength > 0 && static_cast<ULONG>(m_nContentLength) > body) {
+    if (m_nContentLength > 0 && static_cast<ULONG>(m_nContentLength) > body &&
+        m_nBodyOffset + static_cast<std::uint64_t>(m_nContentLength) <= m_nMaxResponseBytes) {
         const ULONG missing = static_cast<ULONG>(m_nContentLength) - body;
         if (missing <= kMaxReservation)
             m_response.Reserve(missing + kPieceSize); // without room, growth does it piecemeal
@@ -284,28 +301,35 @@ bool CLTPConnection::BodyComplete() const {
 
 void CLTPConnection::OnReceive(int nErrorCode) {
     if (nErrorCode != 0) {
-        m_nError = -6;
-        Signal();
+        EndRequest(LTP_ERROR_NOTIFY);
         return;
     }
     if (m_pSocket == nullptr)
         return;
+    if (m_bOverLimit) {
+        char sink[kPieceSize]; // read, so that the socket does not keep notifying, and dropped
+        if (m_pSocket->Receive(sink, kPieceSize, 0) < 0)
+            EndRequest(LTP_ERROR_RECEIVE);
+        return;
+    }
     // Read straight into the response buffer: one copy less per byte of a long response.
     const ULONG oldLength = m_response.GetLength();
     const bool bWasEmpty = m_response.GetData() == nullptr;
     char* room = m_response.Reserve(kPieceSize);
     if (room == nullptr) {
         // Out of memory: nothing of the response may be silently lost, so the request fails.
-        m_nError = -2;
-        Signal();
+        EndRequest(LTP_ERROR_RECEIVE);
         return;
     }
     const int n = m_pSocket->Receive(room, kPieceSize, 0);
     if (n == SOCKET_ERROR || n < 0) {
         if (bWasEmpty)
             m_response.Empty(); // as if nothing had been tried
-        m_nError = -2;
-        Signal();
+        EndRequest(LTP_ERROR_RECEIVE);
+        return;
+    }
+    if (m_bComplete && oldLength + static_cast<std::uint64_t>(n) > m_nMaxResponseBytes) {
+        StopOverLimit(); // the whole response stays; what follows it is dropped
         return;
     }
     m_response.Extend(static_cast<ULONG>(n));
@@ -313,6 +337,15 @@ void CLTPConnection::OnReceive(int nErrorCode) {
         return; // bytes after a complete response are kept but change nothing
     if (m_bFirstRead)
         ReadHead(oldLength);
+    // Until its head and a length are known, a response is bounded by the bytes it has; then by
+    // the length its head announces, which fails it before those bytes come.
+    const std::uint64_t size = m_bFirstRead || m_nContentLength < 0
+                                   ? m_response.GetLength()
+                                   : m_nBodyOffset + static_cast<std::uint64_t>(m_nContentLength);
+    if (size > m_nMaxResponseBytes) {
+        StopOverLimit();
+        return;
+    }
     if (!m_bFirstRead && BodyComplete())
         OnMessage(m_response);
 }

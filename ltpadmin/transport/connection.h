@@ -4,6 +4,8 @@
 // error code. Everything runs from socket notifications on the thread that connected.
 #pragma once
 
+#include "ltpadmin/export.h"
+
 #include "ltpadmin/platform/win32_types.h"
 #include "ltpadmin/transport/message.h"
 
@@ -13,7 +15,7 @@ class CServerAdmin;
 // Posted to the notification window when the server closes the connection.
 #define WM_LTP_CLOSED 1379
 
-class CConnection {
+class LTPADMIN_API CConnection {
 public:
     CConnection();
     // A copy has its own event (in the source's state), the buffers' content and no socket.
@@ -48,7 +50,7 @@ protected:
     HANDLE m_hEvent;
 };
 
-class CLTPConnection : public CConnection {
+class LTPADMIN_API CLTPConnection : public CConnection {
 public:
     CLTPConnection();
     CLTPConnection(const CLTPConnection& other);
@@ -72,6 +74,9 @@ public:
 
     // 1 once the current request's response has arrived whole (its event set by OnMessage).
     int IsComplete() const { return m_bComplete; }
+    // Ends the current request's wait with an outcome code (LTP_ERROR_*): the one place where
+    // the code is set and the event signalled.
+    void EndRequest(LONG nOutcome);
 
 protected:
     friend class CServerAdmin;
@@ -90,6 +95,9 @@ protected:
     ULONG RequestLength() const { return m_pLentRequest ? m_nLentLength : m_request.GetLength(); }
     // Forgets the request, lent or own.
     void DropRequest();
+    // The response has passed m_nMaxResponseBytes: unless it had already arrived whole, its bytes
+    // are released and the request fails.
+    void StopOverLimit();
 
     int m_bFirstRead;     // the head (and so the body length) has not been found yet
     LONG m_nError;        // error code of the current request
@@ -101,4 +109,7 @@ protected:
     int m_bComplete;      // the response arrived whole
     const char* m_pLentRequest; // the request's bytes when lent (m_request is empty then)
     ULONG m_nLentLength;
+    DWORD m_nMaxResponseBytes; // a response past it fails its request
+    int m_bOverLimit;          // the response passed it: what still arrives is dropped
+    UINT_PTR m_nTag; // marks the WM_LTP_CLOSED it posts, so that only its own wait ends on it
 };

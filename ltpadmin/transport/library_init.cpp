@@ -2,7 +2,7 @@
 
 #include "ltpadmin/platform/platform.h"
 
-namespace ltp {
+namespace ltp::detail {
 
 BOOL EnsureSocketLayer() {
     // A failure shows later, when a log-in cannot create its socket (-4).
@@ -10,4 +10,4 @@ BOOL EnsureSocketLayer() {
     return s_bReady;
 }
 
-} // namespace ltp
+} // namespace ltp::detail

@@ -4,9 +4,9 @@
 
 #include "ltpadmin/platform/win32_types.h"
 
-namespace ltp {
+namespace ltp::detail {
 
 // Initialises the socket layer on the first call; later calls only return the first result.
 BOOL EnsureSocketLayer();
 
-} // namespace ltp
+} // namespace ltp::detail

@@ -3,9 +3,11 @@
 // content can also be read as a zero-terminated string.
 #pragma once
 
+#include "ltpadmin/export.h"
+
 #include "ltpadmin/platform/win32_types.h"
 
-class CMessage {
+class LTPADMIN_API CMessage {
 public:
     CMessage();
     CMessage(const CMessage& other);

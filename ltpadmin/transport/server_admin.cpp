@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 
 #include "ltpadmin/platform/platform.h"
+#include "ltpadmin/platform/tagged_message.h"
 #include "ltpadmin/transport/library_init.h"
 
 namespace {
@@ -30,7 +31,7 @@ CString DottedText(ULONG nAddress) {
 
 CServerAdmin::CServerAdmin()
     : m_pResultBuffer(nullptr), m_nLastError(0), m_nResultBufferSize(0), m_nPort(0), m_nTimerID(0),
-      m_hMainWnd(nullptr) {}
+      m_hMainWnd(nullptr), m_nMaxResultBytes(LTP_DEFAULT_MAX_RESULT_BYTES) {}
 
 CServerAdmin::CServerAdmin(const CServerAdmin& other)
     : m_connection(other.m_connection), m_pResultBuffer(other.m_pResultBuffer),
@@ -38,7 +39,7 @@ CServerAdmin::CServerAdmin(const CServerAdmin& other)
       m_strPassword(other.m_strPassword), m_strUserName(other.m_strUserName),
       m_nResultBufferSize(other.m_nResultBufferSize), m_nPort(other.m_nPort),
       m_nTimerID(0), // the timer stays the source's; each session stops only its own
-      m_hMainWnd(other.m_hMainWnd) {}
+      m_hMainWnd(other.m_hMainWnd), m_nMaxResultBytes(other.m_nMaxResultBytes) {}
 
 CServerAdmin& CServerAdmin::operator=(const CServerAdmin& other) {
     if (this == &other)
@@ -55,6 +56,7 @@ CServerAdmin& CServerAdmin::operator=(const CServerAdmin& other) {
     m_nResultBufferSize = other.m_nResultBufferSize;
     m_nPort = other.m_nPort;
     m_hMainWnd = other.m_hMainWnd;
+    m_nMaxResultBytes = other.m_nMaxResultBytes;
     return *this;
 }
 
@@ -77,34 +79,44 @@ void CServerAdmin::SetNotifyWnd(HWND hWnd) {
     m_connection.SetNotifyWnd(hWnd);
 }
 
+void CServerAdmin::SetMaxResponseBytes(DWORD nBytes) {
+    m_connection.m_nMaxResponseBytes = nBytes;
+}
+
+DWORD CServerAdmin::GetMaxResponseBytes() const {
+    return m_connection.m_nMaxResponseBytes;
+}
+
+void CServerAdmin::SetMaxResultBytes(size_t nBytes) {
+    m_nMaxResultBytes = nBytes;
+}
+
+size_t CServerAdmin::GetMaxResultBytes() const {
+    return m_nMaxResultBytes;
+}
+
 int CServerAdmin::LogIn(const char* pszAddress, const char* pszUserName, const char* pszPassword) {
-    ltp::EnsureSocketLayer();
     if (pszAddress == nullptr)
         pszAddress = "";
-    if (m_nPort == 0)
-        SetServerAddressPort(inet_addr(pszAddress), LTP_DEFAULT_PORT);
-    m_strUserName = pszUserName;
-    m_strPassword = pszPassword;
-    if (!m_connection.Connect(pszAddress, m_nPort & 0xFFFFu)) {
-        m_connection.m_nError = LTP_ERROR_CONNECT;
-        SetEvent(m_connection.m_hEvent);
-        return 0;
-    }
-    return 1;
+    return OpenConnection(inet_addr(pszAddress), pszAddress, pszUserName, pszPassword);
 }
 
 int CServerAdmin::LogIn(ULONG nAddress, const char* pszUserName, const char* pszPassword) {
-    ltp::EnsureSocketLayer();
+    char szAddress[50];
+    std::memset(szAddress, 0, sizeof szAddress);
+    std::strncpy(szAddress, DottedText(nAddress), sizeof szAddress - 1);
+    return OpenConnection(nAddress, szAddress, pszUserName, pszPassword);
+}
+
+int CServerAdmin::OpenConnection(ULONG nAddress, const char* pszAddress, const char* pszUserName,
+                                 const char* pszPassword) {
+    ltp::detail::EnsureSocketLayer();
     if (m_nPort == 0)
         SetServerAddressPort(nAddress, LTP_DEFAULT_PORT);
     m_strUserName = pszUserName;
     m_strPassword = pszPassword;
-    char szAddress[50];
-    std::memset(szAddress, 0, sizeof szAddress);
-    std::strncpy(szAddress, DottedText(nAddress), sizeof szAddress - 1);
-    if (!m_connection.Connect(szAddress, m_nPort & 0xFFFFu)) {
-        m_connection.m_nError = LTP_ERROR_CONNECT;
-        SetEvent(m_connection.m_hEvent);
+    if (!m_connection.Connect(pszAddress, m_nPort & 0xFFFFu)) {
+        m_connection.EndRequest(LTP_ERROR_CONNECT);
         return 0;
     }
     return 1;
@@ -112,8 +124,7 @@ int CServerAdmin::LogIn(ULONG nAddress, const char* pszUserName, const char* psz
 
 int CServerAdmin::LogOut() {
     // A wait that is still running ends with -4.
-    m_connection.m_nError = LTP_ERROR_CONNECT;
-    SetEvent(m_connection.m_hEvent);
+    m_connection.EndRequest(LTP_ERROR_CONNECT);
     m_connection.Disconnect();
     return 1;
 }
@@ -146,8 +157,7 @@ int CServerAdmin::AsyncRequest(int /*nReserved*/, void* pRequest, ULONG nRequest
         m_connection.SetRequest(request);
     } else {
         // No room for the request: it fails at once instead of going out cut short.
-        m_connection.m_nError = LTP_ERROR_SEND;
-        SetEvent(m_connection.m_hEvent);
+        m_connection.EndRequest(LTP_ERROR_SEND);
     }
     m_pResultBuffer = pResultBuffer;
     m_nResultBufferSize = nResultBufferSize;
@@ -174,11 +184,14 @@ int CServerAdmin::AsyncRequest(int nReserved, void* pRequest, ULONG nRequestLeng
     return AsyncRequest(nReserved, pRequest, nRequestLength, pResultBuffer, nCapacity);
 }
 
-int CServerAdmin::FilterMessage(const MSG& msg, int cyCaption) {
+int CServerAdmin::FilterMessage(const MSG& msg, int cyCaption, UINT_PTR nSender) {
     const UINT message = msg.message;
-    if (message == WM_LTP_CLOSED)
+    // The close notice of another session's connection is that session's business: it goes to
+    // the application's windows like any other message. One the application posts itself still
+    // cancels the wait.
+    if (message == WM_LTP_CLOSED && (nSender == 0 || nSender == m_connection.m_nTag))
         return 0;
-    // User input, menu commands and close requests are held back while a request runs.
+    // User input, menu commands and close requests are dropped while a request runs.
     if ((message >= WM_MOUSEFIRST && message <= WM_MBUTTONDBLCLK) || message == WM_COMMAND ||
         message == WM_DESTROY || message == WM_CLOSE ||
         (message >= WM_KEYFIRST && message <= WM_KEYLAST))
@@ -204,14 +217,16 @@ int CServerAdmin::WaitResponseAndPumpMessage(ULONG nTimeout) {
     const int cyCaption = GetSystemMetrics(SM_CYCAPTION);
     for (;;) {
         MSG msg;
+        UINT_PTR sender = 0;
         bool closed = false;
-        while (!closed && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            closed = !FilterMessage(msg, cyCaption);
+        while (!closed &&
+               ltpadmin_platform::PeekTaggedMessage(&msg, &sender, nullptr, 0, 0, PM_REMOVE))
+            closed = !FilterMessage(msg, cyCaption, sender);
         const bool ended = WaitForSingleObject(m_connection.m_hEvent, 0) == WAIT_OBJECT_0;
         if (closed) {
             // The server has closed the connection. A response that had already arrived whole
             // stands; anything else fails with code 0.
-            if (ended && m_connection.m_nError == 0 && m_connection.m_bComplete)
+            if (ended && m_connection.m_nError == LTP_ERROR_NONE && m_connection.m_bComplete)
                 break;
             m_nLastError = LTP_ERROR_NONE;
             return 0;
@@ -235,7 +250,7 @@ int CServerAdmin::WaitResponseAndPumpMessage(ULONG nTimeout) {
             std::memcpy(m_pResultBuffer, response.GetData(), count);
     }
     // A connection closed before the whole response arrived fails the request (code 0).
-    return m_connection.m_nError == 0 && m_connection.m_bComplete ? 1 : 0;
+    return m_connection.m_nError == LTP_ERROR_NONE && m_connection.m_bComplete ? 1 : 0;
 }
 
 void* CServerAdmin::GetRequestHandle() const {

@@ -1,25 +1,21 @@
 // CServerAdmin: the session with an administration server. It logs in (opens the one connection),
 // then carries one request at a time: AsyncRequest hands over the request's bytes,
 // WaitResponseAndPumpMessage waits for the whole response while the thread's window messages are
-// pumped (user input held back), GetReadMessage gives the response and GetLastError the outcome.
+// pumped (user input dropped), GetReadMessage gives the response and GetLastError the outcome.
 #pragma once
+
+#include <cstddef>
+#include "ltpadmin/export.h"
 
 #include "ltpadmin/platform/win32_types.h"
 #include "ltpadmin/platform/cstring.h"
 #include "ltpadmin/transport/message.h"
 #include "ltpadmin/transport/connection.h"
-
-// Outcome codes of GetLastError (as LONG; read as DWORD, -7 is 0xFFFFFFF9).
-#define LTP_ERROR_NONE 0
-#define LTP_ERROR_RECEIVE (-2)
-#define LTP_ERROR_SEND (-3)
-#define LTP_ERROR_CONNECT (-4)
-#define LTP_ERROR_NOTIFY (-6)
-#define LTP_ERROR_TIMEOUT (-7)
+#include "ltpadmin/transport/outcome.h"
 
 #define LTP_DEFAULT_PORT 120
 
-class CServerAdmin {
+class LTPADMIN_API CServerAdmin {
 public:
     CServerAdmin();
     // A copy takes the settings, the last outcome and the buffers' content; it gets an event of its
@@ -58,12 +54,24 @@ public:
     // Where WM_LTP_CLOSED goes when the server closes the connection (HWND_BROADCAST by default).
     void SetNotifyWnd(HWND hWnd);
 
+    // The most bytes one response may hold. A response that passes it fails its request with
+    // LTP_ERROR_RECEIVE as soon as it does (or as soon as its Content-Length says it will), and the
+    // bytes received for it are released.
+    void SetMaxResponseBytes(DWORD nBytes);
+    DWORD GetMaxResponseBytes() const;
+    // The most bytes the records one list operation makes may take (each record with its list
+    // node). Past it the operation returns 0 with LTP_ERROR_RECEIVE, the records it made are freed,
+    // and those the list held before stay.
+    void SetMaxResultBytes(size_t nBytes);
+    size_t GetMaxResultBytes() const;
+
     // Timer procedure of the one-second timer; it only makes the wait wake up.
     static void CALLBACK TimeCallback(HWND hWnd, UINT nMsg, UINT_PTR nIDEvent, DWORD dwTime);
 
 protected:
-    // Applies the message filter of the wait. Returns 0 when the message ends the wait.
-    int FilterMessage(const MSG& msg, int cyCaption);
+    // Applies the message filter of the wait to a message posted by nSender (a connection's tag,
+    // or 0 for the application's messages). Returns 0 when the message ends the wait.
+    int FilterMessage(const MSG& msg, int cyCaption, UINT_PTR nSender = 0);
     // AsyncRequest without a result buffer, for a derived session that keeps its request's bytes
     // itself: they are sent from where they are, not copied, and must stay valid and unchanged
     // until KeepOwnRequest or the next request. Spares a long request one copy.
@@ -75,6 +83,9 @@ protected:
 private:
     // What every request starts with: the wake-up timer and the reset event.
     void StartRequest();
+    // What both log-ins do once the address is known in both forms.
+    int OpenConnection(ULONG nAddress, const char* pszAddress, const char* pszUserName,
+                       const char* pszPassword);
 
 protected:
     CLTPConnection m_connection;
@@ -87,4 +98,5 @@ protected:
     unsigned int m_nPort;
     UINT_PTR m_nTimerID;
     HWND m_hMainWnd;
+    size_t m_nMaxResultBytes;
 };

@@ -203,7 +203,11 @@ TEST(LtpctlFailures, OutcomesAreToldInWords) {
     const FailureCase cases[] = {
         {-4, "", "", kExitTransport, "connection refused by h:7"},
         {-7, "", "", kExitTransport, "no answer within 10 s from h:7"},
-        {-2, "", "", kExitTransport, "receiving the answer from h:7 failed"},
+        // -2 is also the outcome of an answer past the session's limits, so the limits are named.
+        {-2, "", "", kExitTransport,
+         "receiving the answer from h:7 failed, or it was longer than --max-response-bytes allows"},
+        {-2, "LTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\n<<<<", "", kExitTransport,
+         "the answer from h:7 holds more records than --max-result-bytes allows"},
         {-3, "", "", kExitTransport, "sending the request to h:7 failed"},
         {-6, "", "", kExitTransport, "the connection to h:7 reported an error"},
         {-8, "", "", kExitUncarried, "the request holds input the protocol cannot carry"},

@@ -6,6 +6,14 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${WORK}/pre
 if(rc)
   message(FATAL_ERROR "install failed")
 endif()
+# Only the interface is installed: none of the library's own headers.
+foreach(internal admin/cycle.h platform/thread_queue.h protocol/catalogue.h
+                 protocol/text_scanner.h protocol/framing.h protocol/record_fields.h)
+  file(GLOB_RECURSE found ${WORK}/prefix/*/ltpadmin/${internal})
+  if(found)
+    message(FATAL_ERROR "an internal header is installed: ${found}")
+  endif()
+endforeach()
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${WORK}/build
                         -DCMAKE_PREFIX_PATH=${WORK}/prefix -DCMAKE_CXX_COMPILER=${CXX}
                 RESULT_VARIABLE rc)
@@ -35,5 +43,11 @@ if(PKG_CONFIG)
                   RESULT_VARIABLE rc)
   if(rc)
     message(FATAL_ERROR "the consumer did not build through pkg-config")
+  endif()
+  # The flags leave the standard to the consumer: a C++20 one keeps std::span.
+  execute_process(COMMAND ${CXX} -std=c++20 ${SOURCE}/main20.cpp ${flags} -o ${WORK}/consumer-20
+                  RESULT_VARIABLE rc)
+  if(rc)
+    message(FATAL_ERROR "a C++20 consumer did not build through pkg-config")
   endif()
 endif()

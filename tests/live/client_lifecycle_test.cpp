@@ -162,6 +162,7 @@ const Step kLife[] = {
          s.schedule.schedule_id = c.add_schedule(s.schedule);
          ExpectSame(s.schedule, c.find_schedule(s.schedule.schedule_id));
          s.schedule.number6 = 127;
+         s.schedule.real5 = 45658.123456;
          c.modify_schedule(s.schedule);
          ExpectSame(s.schedule, c.find_schedule(s.schedule.schedule_id));
          EXPECT_EQ(c.channel_schedules(s.channel.channel_id).size(), 1u);
@@ -171,7 +172,7 @@ const Step kLife[] = {
     {"globals",
      [](ltp::Client& c, State& s) {
          c.add_global(s.global);
-         s.global.number2 = 77;
+         s.global.number2 = -5; // signs come back: old decoders read "-5" as 0
          c.modify_global(s.global);
          ExpectSame(s.global, c.find_global(s.global.key));
          EXPECT_TRUE(HasKey(c.globals(), &ltp::Global::key, s.global.key));

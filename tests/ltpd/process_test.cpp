@@ -12,6 +12,9 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
+
+#include "tools/ltpd/database.h"
 
 namespace {
 
@@ -111,6 +114,52 @@ TEST_F(Process, StopsOnSigintWithAClientConnected) {
     ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
     EXPECT_EQ(StopWith(SIGINT), 0);
     close(fd);
+}
+
+// What ltpd refuses to start with, the exit code and the message that says why.
+TEST_F(Process, RefusesToStartWithWhatNoServerShouldAccept) {
+    const std::string foreign = m_dir + "/foreign.db", newer = m_dir + "/newer.db",
+                      text = m_dir + "/text.db", empty = m_dir + "/empty-password";
+    ltpd::Database(foreign).Exec("CREATE TABLE users (name TEXT, mail TEXT)");
+    ltpd::Database(newer).Exec("CREATE TABLE t (x); PRAGMA user_version = 99");
+    std::ofstream(text) << "not a database, but a page of text long enough to look like one\n"
+                        << std::string(600, 'x');
+    std::ofstream(empty) << "\n";
+    struct Case {
+        const char* password; // LTPD_PASSWORD, or nullptr for none
+        std::vector<std::string> args;
+        int exitCode;
+        std::string says;
+    } cases[] = {
+        {"", {}, 2, "LTPD_PASSWORD is empty"},
+        {nullptr, {"--password-file", empty}, 2, "first line of " + empty + " is empty"},
+        {"pw", {"--db", ""}, 2, "--db needs a file path"},
+        {"pw", {"--db", foreign}, 1, foreign + " is not an ltpd database: table users"},
+        {"pw", {"--db", newer}, 1, newer + " is not an ltpd database: schema version 99"},
+        {"pw", {"--db", text}, 1, "file is not a database"},
+        {"pw", {"--max-per-address", "0"}, 2, "--max-per-address takes a number"},
+    };
+    for (const Case& c : cases) {
+        std::string command =
+            std::string(c.password ? "LTPD_PASSWORD='" + std::string(c.password) + "' "
+                                   : "env -u LTPD_PASSWORD ") +
+            LTPD_BINARY + " --port 0";
+        for (const std::string& a : c.args)
+            command += " '" + a + "'";
+        SCOPED_TRACE(command);
+        FILE* p = popen((command + " 2>&1 </dev/null").c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        std::string output;
+        char buf[512];
+        while (size_t n = fread(buf, 1, sizeof buf, p))
+            output.append(buf, n);
+        const int status = pclose(p);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.exitCode) << output;
+        EXPECT_NE(output.find(c.says), std::string::npos) << output;
+        EXPECT_NE(output.find(c.args.empty() ? "" : c.args.back()), std::string::npos) << output;
+    }
+    for (const std::string& f : {foreign, newer, text, empty})
+        std::remove(f.c_str());
 }
 
 } // namespace

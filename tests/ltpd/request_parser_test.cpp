@@ -67,10 +67,17 @@ TEST(RequestParser, EveryProperPrefixIsIncomplete) {
         Counted("Add  User  LTP/1.0\r\n", "<User>a|b|c|d|e|f</User>\r\n"),
     };
     for (const std::string& req : requests) {
-        for (size_t n = 0; n < req.size(); ++n)
-            ASSERT_EQ(ParseRequest(std::string_view(req).substr(0, n)).state,
-                      ParseState::Incomplete)
-                << "prefix of " << n << " bytes of " << req;
+        const size_t headEnd = req.find("\r\n\r\n") + 4;
+        for (size_t n = 0; n < req.size(); ++n) {
+            const ParseResult r = ParseRequest(std::string_view(req).substr(0, n));
+            ASSERT_EQ(r.state, ParseState::Incomplete) << "prefix of " << n << " bytes of " << req;
+            // From the end of the head on, the credentials can be checked before the body.
+            ASSERT_EQ(r.headComplete, n >= headEnd) << n << " bytes of " << req;
+            if (r.headComplete) {
+                EXPECT_EQ(r.request.password, "s3cret");
+                EXPECT_EQ(r.needed, r.request.hasContentLength ? req.size() : 0u);
+            }
+        }
         EXPECT_EQ(ParseRequest(req).state, ParseState::Complete);
     }
 }

@@ -10,6 +10,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "loopback.h"
 #include "tools/ltpd/database.h"
 #include "tools/ltpd/schema.h"
 #include "tools/ltpd/server.h"
@@ -22,90 +23,6 @@ const std::string kGetUsers =
     "Get  AllUsers  LTP/1.0\r\nUser-Name: admin\r\nAuthorization: basic pw\r\n\r\n";
 const std::string kAddUser = "Add  User  LTP/1.0\r\nUser-Name: admin\r\nAuthorization: basic "
                              "pw\r\nContent-Length: 28\r\n\r\n<User>ann|A|B|C|D|E</User>\r\n";
-
-class Client {
-public:
-    explicit Client(uint16_t port) {
-        m_fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(port);
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        m_connected = connect(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        timeval tv{5, 0};
-        setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    }
-    ~Client() { close(m_fd); }
-    bool Connected() const { return m_connected; }
-    void Send(const std::string& bytes) {
-        ASSERT_EQ(send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL),
-                  static_cast<ssize_t>(bytes.size()));
-    }
-    // One whole response, framed by its Content-Length; "" when the connection ended first.
-    std::string Receive() {
-        for (;;) {
-            size_t head = m_buffer.find("\r\n\r\n");
-            if (head != std::string::npos) {
-                size_t cl = m_buffer.find("Content-Length: ");
-                size_t length = std::stoul(m_buffer.substr(cl + 16));
-                if (m_buffer.size() >= head + 4 + length) {
-                    std::string r = m_buffer.substr(0, head + 4 + length);
-                    m_buffer.erase(0, r.size());
-                    return r;
-                }
-            }
-            char buf[4096];
-            ssize_t n = recv(m_fd, buf, sizeof buf, 0);
-            if (n <= 0)
-                return "";
-            m_buffer.append(buf, static_cast<size_t>(n));
-        }
-    }
-    void ShutdownWrite() { shutdown(m_fd, SHUT_WR); }
-    // Whether the server has closed the connection (read returns end of stream).
-    bool Closed() {
-        char c;
-        return recv(m_fd, &c, 1, 0) == 0;
-    }
-    static std::string StatusLine(const std::string& response) {
-        return response.substr(0, response.find("\r\n"));
-    }
-
-private:
-    int m_fd = -1;
-    bool m_connected = false;
-    std::string m_buffer;
-};
-
-class ServerLoop : public ::testing::Test {
-protected:
-    void SetUp() override {
-        CreateSchema(m_db);
-        ServerOptions options;
-        options.port = 0;
-        options.quiet = true;
-        m_server = std::make_unique<Server>(m_service, options);
-        std::string error;
-        ASSERT_TRUE(m_server->Listen(error)) << error;
-        ASSERT_EQ(pipe(m_stop), 0);
-        m_thread = std::thread([this] { m_server->Run(m_stop[0]); });
-    }
-    void TearDown() override {
-        if (m_thread.joinable()) {
-            (void)!write(m_stop[1], "x", 1);
-            m_thread.join();
-        }
-        close(m_stop[0]);
-        close(m_stop[1]);
-    }
-    uint16_t Port() const { return m_server->Port(); }
-
-    Database m_db{":memory:"};
-    Service m_service{m_db, Credentials{"admin", "pw"}};
-    std::unique_ptr<Server> m_server;
-    int m_stop[2] = {-1, -1};
-    std::thread m_thread;
-};
 
 TEST_F(ServerLoop, AnswersManyRequestsOnOneConnection) {
     Client c(Port());

@@ -24,7 +24,7 @@ protected:
 
     // body: the key line with its "\r\n", or the counted body.
     Response Call(int rowNumber, const std::string& body = "", const std::string& password = "pw") {
-        const ltp::CommandRow& row = ltp::Command(rowNumber);
+        const ltp::detail::CommandRow& row = ltp::detail::CatalogueRow(rowNumber);
         std::string req = std::string(row.requestLine) +
                           "User-Name: admin\r\nAuthorization: basic " + password + "\r\n";
         if (row.hasContentLength)

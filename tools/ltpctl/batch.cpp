@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iostream>
 #include <istream>
+#include <memory>
 #include <ostream>
 
 #include "tools/ltpctl/commands.h"
@@ -111,12 +112,72 @@ private:
     std::size_t m_next = 0;
 };
 
+// The parser of the batch lines. Building one costs far more than a line's round trip, so one is
+// kept while that is safe. CLI11 resets what it counts between parses, but a variable keeps the
+// value an earlier line gave it unless the option is given again: a line that leaves out an
+// option given since the parser was built is parsed again by a new one. A line the kept parser
+// refuses is parsed again by a new one too, so that every message is a fresh parser's.
+class LineParser {
+public:
+    // Parses the line (words reversed, as CLI11 takes them); throws as CLI11 does.
+    void Parse(const std::vector<std::string>& reversed) {
+        if (m_app && !m_stale) {
+            bool safe = false;
+            try {
+                Attempt(reversed);
+                safe = std::includes(m_given.begin(), m_given.end(), m_touched.begin(),
+                                     m_touched.end());
+            } catch (const CLI::Error&) {
+            }
+            if (safe) {
+                m_touched = m_given;
+                return;
+            }
+        }
+        Build();
+        m_stale = true; // until it has parsed a line whole: what a refused one left is unknown
+        Attempt(reversed);
+        m_stale = false;
+        m_touched = m_given;
+    }
+    CLI::App& App() { return *m_app; }
+    ActionSlot& Slot() { return m_slot; }
+
+private:
+    void Build() {
+        m_app = std::make_unique<CLI::App>("a batch line", "ltpctl");
+        AddAllCommands(*m_app, m_slot);
+        m_app->require_subcommand(1);
+    }
+    void Attempt(std::vector<std::string> reversed) {
+        m_slot.action = nullptr;
+        m_app->parse(reversed);
+        m_given.clear();
+        Collect(*m_app);
+        std::sort(m_given.begin(), m_given.end());
+    }
+    void Collect(const CLI::App& app) {
+        for (const CLI::Option* o : app.get_options())
+            if (o->count() > 0)
+                m_given.push_back(o);
+        for (const CLI::App* sub : app.get_subcommands())
+            Collect(*sub);
+    }
+
+    std::unique_ptr<CLI::App> m_app;
+    bool m_stale = false;
+    ActionSlot m_slot;
+    std::vector<const CLI::Option*> m_given;   // by the line parsed last
+    std::vector<const CLI::Option*> m_touched; // since the parser was built, sorted
+};
+
 } // namespace
 
 int RunBatch(std::istream& in, RunContext& outer, bool keepGoing) {
     RunContext ctx = outer;
     ctx.page = !ctx.numberLines; // a batch run on a terminal is not stopped by a pager
     Progress progress(in, ctx.numberLines);
+    LineParser parser;
     int result = kExitOk;
     std::string line;
     for (int number = 1; progress.Next(in, line); ++number) {
@@ -133,27 +194,23 @@ int RunBatch(std::istream& in, RunContext& outer, bool keepGoing) {
         } else if (words.empty()) {
             continue;
         } else {
-            CLI::App app("a batch line", "ltpctl");
-            ActionSlot slot;
-            AddAllCommands(app, slot);
-            app.require_subcommand(1);
             std::reverse(words.begin(), words.end());
             try {
-                app.parse(words);
+                parser.Parse(words);
             } catch (const CLI::CallForHelp&) {
-                ctx.out << app.help();
+                ctx.out << parser.App().help();
                 continue;
             } catch (const CLI::CallForAllHelp&) {
-                ctx.out << app.help("", CLI::AppFormatMode::All);
+                ctx.out << parser.App().help("", CLI::AppFormatMode::All);
                 continue;
             } catch (const CLI::ParseError& e) {
                 std::reverse(words.begin(), words.end());
-                const std::string unknown = UnknownCommandMessage(app, words);
+                const std::string unknown = UnknownCommandMessage(parser.App(), words);
                 ctx.connection.Report(unknown.empty() ? std::string(e.what()) : unknown);
                 rc = kExitUsage;
             }
-            if (rc == kExitOk && slot.action)
-                rc = slot.action(ctx);
+            if (rc == kExitOk && parser.Slot().action)
+                rc = parser.Slot().action(ctx);
         }
         if (rc != kExitOk) {
             if (result == kExitOk)

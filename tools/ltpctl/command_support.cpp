@@ -75,9 +75,9 @@ const char* FieldTypeName(const FieldInfo& field) {
     switch (field.kind) {
         case FieldKind::Text:
             return "TEXT";
-        case FieldKind::Long:
+        case FieldKind::Whole:
             return "INT";
-        case FieldKind::Real:
+        case FieldKind::Decimal:
             return "NUMBER";
         case FieldKind::Date:
             return "DATE";
@@ -107,9 +107,9 @@ std::string FieldHelp(const FieldInfo& field) {
         case FieldKind::Text:
             return std::string(field.name) + ": text of at most " +
                    std::to_string(field.width - 1) + " bytes, without '|' or '<'";
-        case FieldKind::Long:
+        case FieldKind::Whole:
             return std::string(field.name) + ": whole number";
-        case FieldKind::Real:
+        case FieldKind::Decimal:
             return std::string(field.name) + ": number";
         case FieldKind::Date:
             return std::string(field.name) + ": date, ISO-8601 (YYYY-MM-DD[THH:MM[:SS]])";

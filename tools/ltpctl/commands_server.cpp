@@ -11,7 +11,7 @@
 #include <iostream>
 #include <iterator>
 #include <ostream>
-#include <string_view>
+#include <cstdint>
 #include <thread>
 
 namespace ltpctl {
@@ -28,14 +28,7 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
     AddLeaf(family, "get", "print the server's information text", slot, [] {
         return [](RunContext& ctx) {
             std::string text;
-            const int rc = ctx.connection.Call([&](CLTPCreater& c) {
-                char* body = nullptr;
-                const int ok = c.GetInfomation(&body);
-                // The text lives in the response buffer only until the next request: copy it.
-                if (ok && body)
-                    text = body;
-                return ok;
-            });
+            const int rc = ctx.connection.Run([&](ltp::Client& c) { text = c.information(); });
             if (rc != kExitOk)
                 return rc;
             if (ctx.print.format == OutputFormat::Table) {
@@ -67,7 +60,7 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
                 return Refuse(ctx, kExitUncarried,
                               "the information text holds a zero byte, which the protocol "
                               "cannot carry");
-            return ctx.connection.Call([&](CLTPCreater& c) { return c.AddInfomation(&text[0]); });
+            return ctx.connection.Run([&](ltp::Client& c) { c.add_information(text); });
         };
     });
     CLI::Option* text = set->add_option("TEXT", args->text, "the text");
@@ -80,10 +73,10 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
 void AddSysInfo(CLI::App& app, ActionSlot& slot) {
     AddLeaf(&app, "sysinfo", "show the server's system information", slot, [] {
         return [](RunContext& ctx) {
-            tagSysInfo info = ZeroRecord<tagSysInfo>();
-            const int rc = ctx.connection.Call([&](CLTPCreater& c) { return c.GetSysInfo(&info); });
+            ltp::SysInfo info;
+            const int rc = ctx.connection.Run([&](ltp::Client& c) { info = c.sys_info(); });
             if (rc == kExitOk)
-                PrintTable(ctx, RecordTable(info));
+                PrintTable(ctx, ValueRecordTable(info));
             return rc;
         };
     });
@@ -103,22 +96,20 @@ void StopFollowing(int) {
 }
 
 // Shows the entries after number `after` that pass the filter; returns the last number seen.
-LONG PrintNewEntries(RunContext& ctx, const CList<tagLogEvent*, tagLogEvent*>& list, LONG after,
-                     double since, const std::string& grep) {
-    ResultTable t;
-    t.columns = RecordColumns<tagLogEvent>();
-    LONG last = after;
-    for (POSITION pos = list.GetHeadPosition(); pos;) {
-        const tagLogEvent* e = list.GetNext(pos);
-        if (e->Number1 <= after)
+std::int32_t PrintNewEntries(RunContext& ctx, const std::vector<ltp::LogEvent>& events,
+                             std::int32_t after, double since, const std::string& grep) {
+    ResultTable t = ValueListTable(std::vector<ltp::LogEvent>());
+    std::int32_t last = after;
+    for (const ltp::LogEvent& e : events) {
+        if (e.number1 <= after)
             continue;
-        last = std::max(last, e->Number1);
-        if (e->Real2 < since)
+        last = std::max(last, e.number1);
+        if (e.real2 < since)
             continue;
-        if (!grep.empty() && std::string_view(e->Text3).find(grep) == std::string_view::npos &&
-            std::string_view(e->Text4).find(grep) == std::string_view::npos)
+        if (!grep.empty() && e.text3.find(grep) == std::string::npos &&
+            e.text4.find(grep) == std::string::npos)
             continue;
-        t.rows.push_back(RecordRow(*e));
+        t.rows.push_back(ValueRow(e));
     }
     if (!t.rows.empty() || after < 0)
         PrintTable(ctx, t);
@@ -132,7 +123,7 @@ int ListLog(RunContext& outer, const LogFilter& filter) {
     std::string error;
     if (!filter.since.empty() && !ltptools::ParseIsoDate(filter.since, since, error))
         return Refuse(ctx, kExitUsage, "--since: " + error);
-    LONG last = -1; // entry numbers start at 1
+    std::int32_t last = -1; // entry numbers start at 1
     g_stop = 0;
     // Ctrl-C (or a kill) ends following at the next pause, as the normal end of the command.
     void (*previousInt)(int) = filter.follow ? std::signal(SIGINT, StopFollowing) : nullptr;
@@ -144,14 +135,14 @@ int ListLog(RunContext& outer, const LogFilter& filter) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (g_stop)
             break;
-        OwnedList<tagLogEvent> list;
-        rc = ctx.connection.Call([&](CLTPCreater& c) { return c.GetAllLogEvents(list.get()); });
+        std::vector<ltp::LogEvent> events;
+        rc = ctx.connection.Run([&](ltp::Client& c) { events = c.log_events(); });
         if (rc != kExitOk)
             break;
         // A cleared log numbers anew: start over from its first entry.
-        if (!list.list().IsEmpty() && list.list().GetTail()->Number1 < last)
+        if (!events.empty() && events.back().number1 < last)
             last = 0;
-        last = PrintNewEntries(ctx, list.list(), last, since, filter.grep);
+        last = PrintNewEntries(ctx, events, last, since, filter.grep);
         ctx.out.flush();
         if (filter.follow)
             ctx.print.noHeaders = true; // the names once, above the first entries
@@ -184,17 +175,16 @@ void AddLog(CLI::App& app, ActionSlot& slot) {
     AddLeaf(family, "clear", "empty the server's log", slot, [yes] {
         return [yes](RunContext& ctx) -> int {
             if (!*yes && AsksForConfirmation()) {
-                OwnedList<tagLogEvent> list;
-                const int rc = ctx.connection.Call(
-                    [&](CLTPCreater& c) { return c.GetAllLogEvents(list.get()); });
+                std::size_t count = 0;
+                const int rc =
+                    ctx.connection.Run([&](ltp::Client& c) { count = c.log_events().size(); });
                 if (rc != kExitOk)
                     return rc;
                 if (!Confirm(ctx, ResultTable(),
-                             "Clear the server's log of " + std::to_string(list.list().GetCount()) +
-                                 " entries?"))
+                             "Clear the server's log of " + std::to_string(count) + " entries?"))
                     return kExitUsage;
             }
-            return ctx.connection.Call([](CLTPCreater& c) { return c.ClearLogEvents(); });
+            return ctx.connection.Run([](ltp::Client& c) { c.clear_log_events(); });
         };
     })->add_flag("--yes,-y", *yes, "do not ask for confirmation on a terminal");
 }

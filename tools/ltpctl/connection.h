@@ -1,10 +1,15 @@
 // One login to the server, shared by every command of a run (and every line of a batch).
 #pragma once
 
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
+
+#include <ltpadmin/client.h>
 
 #include "tools/ltpctl/wire_trace.h"
 
@@ -16,6 +21,10 @@ struct ConnectionSettings {
     std::string user = "admin";
     std::string password;
     bool verbose = false;
+    // Longest silence while a request goes out or its answer comes in.
+    std::chrono::milliseconds timeout{10000};
+    std::uint32_t maxResponseBytes = LTP_DEFAULT_MAX_RESPONSE_BYTES;
+    std::size_t maxResultBytes = LTP_DEFAULT_MAX_RESULT_BYTES;
 };
 
 class Connection {
@@ -29,9 +38,12 @@ public:
     // exchange when verbose, and on failure says why on the error stream. Returns an exit code.
     // After a transport failure the next call logs in again.
     int Call(const std::function<int(CLTPCreater&)>& op);
+    // The same over the modern client: op makes its calls, whose failures (exceptions) are
+    // reported as Call reports them. Traces every exchange when verbose.
+    int Run(const std::function<void(ltp::Client&)>& op);
 
     const ConnectionSettings& Settings() const { return m_settings; }
-    // "HOST:PORT" as given.
+    // "HOST:PORT" as given ("[HOST]:PORT" for an IPv6 address).
     std::string Where() const;
     // Reports a failure found before anything was sent.
     void Report(const std::string& message) const;
@@ -44,6 +56,9 @@ private:
     ConnectionSettings m_settings;
     std::ostream& m_err;
     std::unique_ptr<CTracedCreater> m_creater;
+    std::unique_ptr<ltp::Client> m_client;
+    std::string m_lastResponse; // what arrived for the client's last request
+    bool m_sent = false;        // the client's last request was traced going out
     bool m_loggedIn = false;
     std::string m_prefix;
 };

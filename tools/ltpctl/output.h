@@ -57,7 +57,7 @@ template <class T> std::vector<Column> RecordColumns() {
     std::vector<Column> columns;
     for (const FieldInfo& f : RecordFields<T>()) {
         const std::string* label = Labels().Label(RecordName<T>(), f.name);
-        columns.push_back({f.name, f.kind == FieldKind::Long || f.kind == FieldKind::Real,
+        columns.push_back({f.name, f.kind == FieldKind::Whole || f.kind == FieldKind::Decimal,
                            label ? *label : std::string(), f.kind == FieldKind::Date});
     }
     return columns;
@@ -83,6 +83,32 @@ template <class T> ResultTable ListTable(const CList<T*, T*>& list) {
     t.columns = RecordColumns<T>();
     for (POSITION pos = list.GetHeadPosition(); pos;)
         t.rows.push_back(RecordRow(*list.GetNext(pos)));
+    return t;
+}
+
+// The same for the client's value types: the columns of the record that describes them.
+template <class V> using RecordOf = typename ltp::detail::RecordOf<V>::type;
+
+template <class V> std::vector<std::string> ValueRow(const V& value) {
+    std::vector<std::string> row;
+    for (const ltp::Field<V>& f : ltp::fields<V>())
+        row.push_back(FieldText(value, f));
+    return row;
+}
+
+template <class V> ResultTable ValueRecordTable(const V& value) {
+    ResultTable t;
+    t.columns = RecordColumns<RecordOf<V>>();
+    t.rows.push_back(ValueRow(value));
+    t.single = true;
+    return t;
+}
+
+template <class V> ResultTable ValueListTable(const std::vector<V>& values) {
+    ResultTable t;
+    t.columns = RecordColumns<RecordOf<V>>();
+    for (const V& value : values)
+        t.rows.push_back(ValueRow(value));
     return t;
 }
 

@@ -1,5 +1,6 @@
 #include "tools/ltpctl/record_fields.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -12,111 +13,39 @@
 
 namespace ltpctl {
 
-#define LTPCTL_FIELD(T, f, kind)                                                                   \
-    FieldInfo {                                                                                    \
-#f, FieldKind::kind, offsetof(T, f), sizeof(T::f), true                                    \
-    }
-#define LTPCTL_READONLY(T, f, kind)                                                                \
-    FieldInfo {                                                                                    \
-#f, FieldKind::kind, offsetof(T, f), sizeof(T::f), false                                   \
-    }
+namespace {
 
-template <> const std::vector<FieldInfo>& RecordFields<tagUser>() {
-    static const std::vector<FieldInfo> f = {
-        LTPCTL_FIELD(tagUser, UserID, Text), LTPCTL_FIELD(tagUser, Text2, Text),
-        LTPCTL_FIELD(tagUser, Text3, Text),  LTPCTL_FIELD(tagUser, Text4, Text),
-        LTPCTL_FIELD(tagUser, Text5, Text),  LTPCTL_FIELD(tagUser, Text6, Text)};
-    return f;
+// The record's fields in declaration order, which is the order of columns and options.
+template <class T> std::vector<FieldInfo> Describe() {
+    const ltp::detail::RecordDescription& d = ltp::detail::DescriptionOf<T>();
+    std::vector<FieldInfo> fields;
+    for (std::size_t i = 0; i < d.count; ++i)
+        fields.push_back({d.fields[i].name, d.fields[i].kind, d.offsets[i], d.fields[i].width,
+                          d.fields[i].sent});
+    std::sort(fields.begin(), fields.end(),
+              [](const FieldInfo& a, const FieldInfo& b) { return a.offset < b.offset; });
+    return fields;
 }
 
-template <> const std::vector<FieldInfo>& RecordFields<tagGroup>() {
-    static const std::vector<FieldInfo> f = {LTPCTL_FIELD(tagGroup, GroupID, Text),
-                                             LTPCTL_FIELD(tagGroup, Text2, Text)};
-    return f;
+} // namespace
+
+template <class T> const std::vector<FieldInfo>& RecordFields() {
+    static const std::vector<FieldInfo> fields = Describe<T>();
+    return fields;
 }
 
-template <> const std::vector<FieldInfo>& RecordFields<tagProgram>() {
-    static const std::vector<FieldInfo> f = {
-        LTPCTL_FIELD(tagProgram, ProgramID, Long), LTPCTL_FIELD(tagProgram, Text2, Text),
-        LTPCTL_FIELD(tagProgram, Text3, Text),     LTPCTL_FIELD(tagProgram, Text4, Text),
-        LTPCTL_FIELD(tagProgram, Real5, Real),     LTPCTL_FIELD(tagProgram, Number6, Long),
-        LTPCTL_FIELD(tagProgram, Number7, Long),   LTPCTL_FIELD(tagProgram, Text8, Text),
-        LTPCTL_FIELD(tagProgram, Text9, Text),     LTPCTL_FIELD(tagProgram, Text10, Text),
-        LTPCTL_FIELD(tagProgram, Text11, Text),    LTPCTL_FIELD(tagProgram, Text12, Text),
-        LTPCTL_FIELD(tagProgram, Text13, Text)};
-    return f;
-}
-
-template <> const std::vector<FieldInfo>& RecordFields<tagChannel>() {
-    static const std::vector<FieldInfo> f = {LTPCTL_FIELD(tagChannel, ChannelID, Text),
-                                             LTPCTL_FIELD(tagChannel, Text2, Text),
-                                             LTPCTL_FIELD(tagChannel, Text3, Text)};
-    return f;
-}
-
-template <> const std::vector<FieldInfo>& RecordFields<tagSchedule>() {
-    static const std::vector<FieldInfo> f = {
-        LTPCTL_FIELD(tagSchedule, ScheduleID, Long), LTPCTL_FIELD(tagSchedule, Text2, Text),
-        LTPCTL_FIELD(tagSchedule, Number3, Long),    LTPCTL_FIELD(tagSchedule, Real4, Date),
-        LTPCTL_FIELD(tagSchedule, Real5, Date),      LTPCTL_FIELD(tagSchedule, Number6, Long)};
-    return f;
-}
-
-template <> const std::vector<FieldInfo>& RecordFields<tagGlobal>() {
-    static const std::vector<FieldInfo> f = {
-        LTPCTL_FIELD(tagGlobal, Key, Text), LTPCTL_FIELD(tagGlobal, Number2, Long),
-        LTPCTL_FIELD(tagGlobal, Text3, Text), LTPCTL_FIELD(tagGlobal, Text4, Text)};
-    return f;
-}
-
-template <> const std::vector<FieldInfo>& RecordFields<tagLogEvent>() {
-    static const std::vector<FieldInfo> f = {
-        LTPCTL_FIELD(tagLogEvent, Number1, Long), LTPCTL_FIELD(tagLogEvent, Real2, Date),
-        LTPCTL_FIELD(tagLogEvent, Text3, Text), LTPCTL_FIELD(tagLogEvent, Text4, Text)};
-    return f;
-}
-
-template <> const std::vector<FieldInfo>& RecordFields<tagSysInfo>() {
-    static const std::vector<FieldInfo> f = {
-        LTPCTL_FIELD(tagSysInfo, Number1, Long), LTPCTL_FIELD(tagSysInfo, Number2, Long),
-        LTPCTL_FIELD(tagSysInfo, Number3, Long), LTPCTL_FIELD(tagSysInfo, Real4, Real),
-        LTPCTL_FIELD(tagSysInfo, Number5, Long)};
-    return f;
-}
-
-template <> const std::vector<FieldInfo>& RecordFields<tagTOPPrgoram>() {
-    static const std::vector<FieldInfo> f = {LTPCTL_FIELD(tagTOPPrgoram, Number1, Long),
-                                             LTPCTL_FIELD(tagTOPPrgoram, Number2, Long)};
-    return f;
-}
-
-template <> const std::vector<FieldInfo>& RecordFields<PROGRAMSTATISTIC>() {
-    static const std::vector<FieldInfo> f = {LTPCTL_FIELD(PROGRAMSTATISTIC, Number1, Long),
-                                             LTPCTL_FIELD(PROGRAMSTATISTIC, Text2, Text),
-                                             LTPCTL_FIELD(PROGRAMSTATISTIC, Number3, Long),
-                                             LTPCTL_FIELD(PROGRAMSTATISTIC, Number4, Long),
-                                             LTPCTL_FIELD(PROGRAMSTATISTIC, Real5, Date),
-                                             LTPCTL_FIELD(PROGRAMSTATISTIC, Real6, Date)};
-    return f;
-}
-
-template <> const std::vector<FieldInfo>& RecordFields<MTPSVR>() {
-    static const std::vector<FieldInfo> f = {
-        LTPCTL_FIELD(MTPSVR, MTPSvrName, Text), LTPCTL_FIELD(MTPSVR, Text2, Text),
-        LTPCTL_FIELD(MTPSVR, Text3, Text),      LTPCTL_READONLY(MTPSVR, Number4, Long),
-        LTPCTL_FIELD(MTPSVR, Number5, Long),    LTPCTL_FIELD(MTPSVR, Number6, Long)};
-    return f;
-}
-
-template <> const std::vector<FieldInfo>& RecordFields<PROGRAMPATH>() {
-    static const std::vector<FieldInfo> f = {
-        LTPCTL_FIELD(PROGRAMPATH, ProgramID, Long), LTPCTL_FIELD(PROGRAMPATH, ProgramPath, Text),
-        LTPCTL_FIELD(PROGRAMPATH, Real3, Date), LTPCTL_FIELD(PROGRAMPATH, Real4, Date)};
-    return f;
-}
-
-#undef LTPCTL_FIELD
-#undef LTPCTL_READONLY
+template const std::vector<FieldInfo>& RecordFields<tagUser>();
+template const std::vector<FieldInfo>& RecordFields<tagGroup>();
+template const std::vector<FieldInfo>& RecordFields<tagProgram>();
+template const std::vector<FieldInfo>& RecordFields<tagChannel>();
+template const std::vector<FieldInfo>& RecordFields<tagSchedule>();
+template const std::vector<FieldInfo>& RecordFields<tagGlobal>();
+template const std::vector<FieldInfo>& RecordFields<tagLogEvent>();
+template const std::vector<FieldInfo>& RecordFields<tagSysInfo>();
+template const std::vector<FieldInfo>& RecordFields<tagTOPPrgoram>();
+template const std::vector<FieldInfo>& RecordFields<PROGRAMSTATISTIC>();
+template const std::vector<FieldInfo>& RecordFields<MTPSVR>();
+template const std::vector<FieldInfo>& RecordFields<PROGRAMPATH>();
 
 #define LTPCTL_RECORD_NAME(T, name)                                                                \
     template <> const char* RecordName<T>() {                                                      \
@@ -143,23 +72,30 @@ std::string OptionName(const FieldInfo& field) {
     return name;
 }
 
+std::string WholeText(std::int32_t value) {
+    return std::to_string(value);
+}
+
+std::string DecimalText(double value) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.9g", value);
+    return buf;
+}
+
 std::string FieldText(const void* record, const FieldInfo& field) {
     const char* base = static_cast<const char*>(record) + field.offset;
-    char buf[64];
     switch (field.kind) {
         case FieldKind::Text:
             return std::string(base, strnlen(base, field.width));
-        case FieldKind::Long: {
+        case FieldKind::Whole: {
             LONG v;
             std::memcpy(&v, base, sizeof v);
-            std::snprintf(buf, sizeof buf, "%d", static_cast<int>(v));
-            return buf;
+            return WholeText(v);
         }
-        case FieldKind::Real: {
+        case FieldKind::Decimal: {
             double v;
             std::memcpy(&v, base, sizeof v);
-            std::snprintf(buf, sizeof buf, "%.9g", v);
-            return buf;
+            return DecimalText(v);
         }
         case FieldKind::Date: {
             double v;
@@ -233,14 +169,14 @@ int SetField(void* record, const FieldInfo& field, const std::string& value,
             std::memcpy(base, value.data(), value.size());
             return kExitOk;
         }
-        case FieldKind::Long: {
+        case FieldKind::Whole: {
             LONG v = 0;
             const int rc = ParseLong(value, optionName, v, error);
             if (rc == kExitOk)
                 std::memcpy(base, &v, sizeof v);
             return rc;
         }
-        case FieldKind::Real: {
+        case FieldKind::Decimal: {
             const char* s = value.c_str();
             char* end = nullptr;
             const double v = std::strtod(s, &end);

@@ -1,22 +1,25 @@
-// The fields of the twelve records, described once: their names (used as option names and as
-// column names), kinds, places and widths. Commands fill records from options and print them
-// through these descriptions instead of naming every field by hand.
+// The fields of the twelve records as the library describes them: their names (used as option
+// names and as column names), kinds, places and widths. Commands fill records from options and
+// print them through these descriptions instead of naming every field by hand.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include <ltpadmin/client.h>
 #include <ltpadmin/ltpadmin.h>
+
+#include "ltpadmin/client/records.h"
+#include "tools/common/dates.h"
+
+#include "ltpadmin/protocol/record_fields.h"
 
 namespace ltpctl {
 
-enum class FieldKind {
-    Text, // char[width], zero-terminated
-    Long, // 32-bit signed
-    Real, // double
-    Date, // double holding a date (see dates.h), shown and read as ISO-8601 text
-};
+// Dates (see dates.h) are shown and read as ISO-8601 text.
+using ltp::detail::FieldKind;
 
 struct FieldInfo {
     const char* name; // the record's field name, e.g. "Text2"
@@ -35,6 +38,23 @@ std::string OptionName(const FieldInfo& field);
 
 // The field's value as text: texts as they are, numbers in decimal, dates as ISO-8601.
 std::string FieldText(const void* record, const FieldInfo& field);
+std::string WholeText(std::int32_t value);
+std::string DecimalText(double value);
+
+// The same for a field of the client's value types, texts whole.
+template <class V> std::string FieldText(const V& value, const ltp::Field<V>& field) {
+    switch (field.kind) {
+        case ltp::FieldKind::text:
+            return value.*field.text;
+        case ltp::FieldKind::integer:
+            return WholeText(value.*field.integer);
+        case ltp::FieldKind::decimal:
+            return DecimalText(value.*field.decimal);
+        case ltp::FieldKind::date:
+            return ltptools::FormatIsoDate(value.*field.decimal);
+    }
+    return std::string();
+}
 
 // Stores value into the field. On failure returns an exit code (kExitUsage for a number or date
 // that does not parse, kExitUncarried for text the protocol cannot carry) and says why in error,

@@ -1,6 +1,6 @@
 #include "tools/ltpd/body_reader.h"
 
-#include <ltpadmin/ltpadmin.h>
+#include "tools/ltpd/library.h"
 
 #include <charconv>
 #include <cmath>
@@ -9,9 +9,9 @@
 namespace ltpd {
 namespace {
 
+// Names are read as the library's scanner reads them.
 bool IsNameByte(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '_';
+    return ltp::detail::IsNameByte(static_cast<unsigned char>(c));
 }
 
 bool SameNameNoCase(std::string_view a, std::string_view b) {
@@ -54,7 +54,7 @@ std::string Printable(std::string_view name) {
 
 FieldKind KindOf(std::string_view conversion) {
     if (conversion == "%d")
-        return FieldKind::Number;
+        return FieldKind::Whole;
     if (conversion == "%f" || conversion == "%.9f")
         return FieldKind::Decimal;
     return FieldKind::Text;
@@ -208,7 +208,7 @@ bool ReadBody(std::string_view body, std::string_view bodyTemplate, const CodePa
             std::string_view text = got[e].fields[f];
             std::string where =
                 form[e].fields.size() > 1 ? "field " + std::to_string(f + 1) + " of " + name : name;
-            if (v.kind == FieldKind::Number) {
+            if (v.kind == FieldKind::Whole) {
                 if (!ParseNumber(text, v.number)) {
                     error = where + " is not a whole number";
                     return false;

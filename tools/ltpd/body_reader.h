@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/ltpd/library.h"
 #include "tools/ltpd/code_page.h"
 
 namespace ltpd {
@@ -23,12 +24,12 @@ struct RawElement {
 bool SplitElements(std::string_view body, const CodePage& codePage,
                    std::vector<RawElement>& elements, std::string& error);
 
-enum class FieldKind { Text, Number, Decimal };
+using ltp::detail::FieldKind; // Text, Whole or Decimal; a body carries no dates as such
 
 struct FieldValue {
     FieldKind kind = FieldKind::Text;
     std::string text;   // Text
-    int32_t number = 0; // Number: the 32-bit pattern the client sent
+    int32_t number = 0; // Whole: the 32-bit pattern the client sent
     double decimal = 0; // Decimal
 };
 

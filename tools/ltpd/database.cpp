@@ -55,6 +55,11 @@ void Statement::Run() {
     }
 }
 
+void Statement::Reset() {
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
 std::string Statement::Text(int column) const {
     const unsigned char* p = sqlite3_column_text(m_stmt, column);
     int n = sqlite3_column_bytes(m_stmt, column);
@@ -80,7 +85,7 @@ Database::Database(const std::string& path) {
         std::string msg = m_db ? sqlite3_errmsg(m_db) : "out of memory";
         sqlite3_close(m_db);
         m_db = nullptr;
-        throw DatabaseError("cannot open " + path + ": " + msg);
+        throw DatabaseError("cannot open: " + msg);
     }
     sqlite3_busy_timeout(m_db, 2000);
 }

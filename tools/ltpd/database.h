@@ -33,6 +33,8 @@ public:
     bool Step();
     // Runs to completion, for statements that return no rows.
     void Run();
+    // Ready to run again with new bindings: one statement serves a loop.
+    void Reset();
 
     // Columns are numbered from 0.
     std::string Text(int column) const;
@@ -57,6 +59,8 @@ public:
     Statement Prepare(std::string_view sql) { return Statement(m_db, sql); }
     int64_t LastInsertId() const;
     int Changes() const;
+    // The SQLite connection, for tracing and diagnostics.
+    sqlite3* Handle() const { return m_db; }
 
     // Whether a query returns at least one row.
     template <typename... Args> bool Exists(std::string_view sql, const Args&... args) {

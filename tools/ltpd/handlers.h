@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include <ltpadmin/ltpadmin.h>
+#include "tools/ltpd/library.h"
 #include "tools/ltpd/body_reader.h"
 #include "tools/ltpd/code_page.h"
 #include "tools/ltpd/database.h"
@@ -38,7 +38,13 @@ struct Context {
 };
 
 using Handler = Response (*)(Context& context, const BodyValues& body);
-using HandlerTable = std::array<Handler, ltp::kCommandCount + 1>; // index = catalogue row
+// One handler per catalogue row, set by the row's name and found by its number.
+struct HandlerTable {
+    Handler& operator[](ltp::detail::Row row) { return byNumber[static_cast<size_t>(row)]; }
+    Handler operator[](size_t number) const { return byNumber[number]; }
+
+    std::array<Handler, ltp::detail::kCommandCount + 1> byNumber{};
+};
 
 void AddServerHandlers(HandlerTable& table);     // rows 1-5
 void AddCatalogueHandlers(HandlerTable& table);  // rows 6-35

@@ -5,6 +5,8 @@
 #include "tools/ltpd/tables.h"
 
 namespace ltpd {
+
+using ltp::detail::Row;
 namespace {
 
 using TableFn = const RecordTable& (*)();
@@ -65,7 +67,7 @@ template <TableFn T> Response AddOne(Context& ctx, const BodyValues& body) {
     Response r = Ok();
     if (table.Layout().assignedKey) {
         FieldValue key;
-        key.kind = FieldKind::Number;
+        key.kind = FieldKind::Whole;
         key.number = static_cast<int32_t>(id);
         ctx.Log("Add " + table.Describe(key));
         r.body = ValueElement(table.Layout().columns[0].field, key.number);
@@ -116,36 +118,36 @@ template <TableFn T> Response DeleteOne(Context& ctx, const BodyValues& body) {
 } // namespace
 
 void AddCatalogueHandlers(HandlerTable& t) {
-    t[6] = ListAll<UsersTable>;
-    t[7] = ListAll<GroupsTable>;
-    t[8] = ListAll<ProgramsTable>;
-    t[9] = ListAll<ChannelsTable>;
-    t[10] = ListAll<SchedulesTable>;
-    t[11] = ListAll<GlobalsTable>;
-    t[12] = FindOne<UsersTable>;
-    t[13] = FindOne<GroupsTable>;
-    t[14] = FindOne<ProgramsTable>;
-    t[15] = FindOne<ChannelsTable>;
-    t[16] = FindOne<SchedulesTable>;
-    t[17] = FindOne<GlobalsTable>;
-    t[18] = AddOne<UsersTable>;
-    t[19] = AddOne<GroupsTable>;
-    t[20] = AddOne<ProgramsTable>;
-    t[21] = AddOne<ChannelsTable>;
-    t[22] = AddOne<SchedulesTable>;
-    t[23] = AddOne<GlobalsTable>;
-    t[24] = ModifyOne<UsersTable>;
-    t[25] = ModifyOne<GroupsTable>;
-    t[26] = ModifyOne<ProgramsTable>;
-    t[27] = ModifyOne<ChannelsTable>;
-    t[28] = ModifyOne<SchedulesTable>;
-    t[29] = ModifyOne<GlobalsTable>;
-    t[30] = DeleteOne<UsersTable>;
-    t[31] = DeleteOne<GroupsTable>;
-    t[32] = DeleteOne<ProgramsTable>;
-    t[33] = DeleteOne<ChannelsTable>;
-    t[34] = DeleteOne<SchedulesTable>;
-    t[35] = DeleteOne<GlobalsTable>;
+    t[Row::GetAllUsers] = ListAll<UsersTable>;
+    t[Row::GetAllGroups] = ListAll<GroupsTable>;
+    t[Row::GetAllPrograms] = ListAll<ProgramsTable>;
+    t[Row::GetAllChannels] = ListAll<ChannelsTable>;
+    t[Row::GetAllSchedules] = ListAll<SchedulesTable>;
+    t[Row::GetAllGlobals] = ListAll<GlobalsTable>;
+    t[Row::FindUser] = FindOne<UsersTable>;
+    t[Row::FindGroup] = FindOne<GroupsTable>;
+    t[Row::FindProgram] = FindOne<ProgramsTable>;
+    t[Row::FindChannel] = FindOne<ChannelsTable>;
+    t[Row::FindSchedule] = FindOne<SchedulesTable>;
+    t[Row::FindGlobal] = FindOne<GlobalsTable>;
+    t[Row::AddUser] = AddOne<UsersTable>;
+    t[Row::AddGroup] = AddOne<GroupsTable>;
+    t[Row::AddProgram] = AddOne<ProgramsTable>;
+    t[Row::AddChannel] = AddOne<ChannelsTable>;
+    t[Row::AddSchedule] = AddOne<SchedulesTable>;
+    t[Row::AddGlobal] = AddOne<GlobalsTable>;
+    t[Row::ModifyUser] = ModifyOne<UsersTable>;
+    t[Row::ModifyGroup] = ModifyOne<GroupsTable>;
+    t[Row::ModifyProgram] = ModifyOne<ProgramsTable>;
+    t[Row::ModifyChannel] = ModifyOne<ChannelsTable>;
+    t[Row::ModifySchedule] = ModifyOne<SchedulesTable>;
+    t[Row::ModifyGlobal] = ModifyOne<GlobalsTable>;
+    t[Row::DeleteUser] = DeleteOne<UsersTable>;
+    t[Row::DeleteGroup] = DeleteOne<GroupsTable>;
+    t[Row::DeleteProgram] = DeleteOne<ProgramsTable>;
+    t[Row::DeleteChannel] = DeleteOne<ChannelsTable>;
+    t[Row::DeleteSchedule] = DeleteOne<SchedulesTable>;
+    t[Row::DeleteGlobal] = DeleteOne<GlobalsTable>;
 }
 
 } // namespace ltpd

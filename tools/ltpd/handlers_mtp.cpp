@@ -4,6 +4,8 @@
 #include "tools/ltpd/tables.h"
 
 namespace ltpd {
+
+using ltp::detail::Row;
 namespace {
 
 Response ListMtpServers(Context& ctx, const BodyValues&) {
@@ -140,14 +142,14 @@ Response DeletePath(Context& ctx, const BodyValues& body) {
 } // namespace
 
 void AddMtpHandlers(HandlerTable& t) {
-    t[59] = AddPath;
-    t[60] = ListMtpServers;
-    t[61] = FindMtpServer;
-    t[62] = AddMtpServer;
-    t[63] = ModifyMtpServer;
-    t[64] = DeleteMtpServer;
-    t[65] = GetPaths;
-    t[66] = DeletePath;
+    t[Row::AddPathTOProgram] = AddPath;
+    t[Row::GetAllMTPSvrs] = ListMtpServers;
+    t[Row::FindMTPSvr] = FindMtpServer;
+    t[Row::AddMTPSvr] = AddMtpServer;
+    t[Row::ModifyMTPSvr] = ModifyMtpServer;
+    t[Row::DeleteMTPSvr] = DeleteMtpServer;
+    t[Row::GetProgramPath] = GetPaths;
+    t[Row::DeletePathFromProgram] = DeletePath;
 }
 
 } // namespace ltpd

@@ -4,6 +4,8 @@
 #include "tools/ltpd/tables.h"
 
 namespace ltpd {
+
+using ltp::detail::Row;
 namespace {
 
 Response GroupUsers(Context& ctx, const BodyValues& body) {
@@ -102,12 +104,12 @@ Response DeleteUserFromGroup(Context& ctx, const BodyValues& body) {
 } // namespace
 
 void AddRelationHandlers(HandlerTable& t) {
-    t[36] = GroupUsers;
-    t[37] = UserGroups;
-    t[38] = ChannelSchedules;
-    t[39] = ScheduleChannel;
-    t[44] = AddUserToGroup;
-    t[45] = DeleteUserFromGroup;
+    t[Row::GetGroupUsers] = GroupUsers;
+    t[Row::GetUserGroups] = UserGroups;
+    t[Row::GetChannelSchedules] = ChannelSchedules;
+    t[Row::GetScheduleChannel] = ScheduleChannel;
+    t[Row::AddUserToGroup] = AddUserToGroup;
+    t[Row::DeleteUserFromGroup] = DeleteUserFromGroup;
 }
 
 } // namespace ltpd

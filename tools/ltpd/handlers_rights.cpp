@@ -5,6 +5,8 @@
 #include "tools/ltpd/tables.h"
 
 namespace ltpd {
+
+using ltp::detail::Row;
 namespace {
 
 // The two kinds of grantee share every rule; only their tables differ.
@@ -202,20 +204,20 @@ Response CopyProgram(Context& ctx, const BodyValues& body) {
 } // namespace
 
 void AddRightsHandlers(HandlerTable& t) {
-    t[40] = GetRights<kUser>;
-    t[41] = GetRights<kGroup>;
-    t[42] = Granted<kGroup>;
-    t[43] = Granted<kUser>;
-    t[46] = ChangeRights<kUser, GrantChange::Add>;
-    t[47] = ChangeRights<kUser, GrantChange::Modify>;
-    t[48] = ChangeRights<kUser, GrantChange::Delete>;
-    t[49] = ChangeRights<kGroup, GrantChange::Add>;
-    t[50] = ChangeRights<kGroup, GrantChange::Modify>;
-    t[51] = ChangeRights<kGroup, GrantChange::Delete>;
-    t[52] = UserPermission;
-    t[53] = ApplyToDescendants;
-    t[54] = MoveProgram;
-    t[55] = CopyProgram;
+    t[Row::GetUserRights] = GetRights<kUser>;
+    t[Row::GetGroupRights] = GetRights<kGroup>;
+    t[Row::GetGrantedGroups] = Granted<kGroup>;
+    t[Row::GetGrantedUsers] = Granted<kUser>;
+    t[Row::AddUserRights] = ChangeRights<kUser, GrantChange::Add>;
+    t[Row::ModifyUserRights] = ChangeRights<kUser, GrantChange::Modify>;
+    t[Row::DeleteUserRights] = ChangeRights<kUser, GrantChange::Delete>;
+    t[Row::AddGroupRights] = ChangeRights<kGroup, GrantChange::Add>;
+    t[Row::ModifyGroupRights] = ChangeRights<kGroup, GrantChange::Modify>;
+    t[Row::DeleteGroupRights] = ChangeRights<kGroup, GrantChange::Delete>;
+    t[Row::GetUserPermission] = UserPermission;
+    t[Row::ApplyPermissionToDescentdants] = ApplyToDescendants;
+    t[Row::MoveProgram] = MoveProgram;
+    t[Row::CopyProgram] = CopyProgram;
 }
 
 } // namespace ltpd

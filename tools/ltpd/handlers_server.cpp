@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 namespace ltpd {
+
+using ltp::detail::Row;
 namespace {
 
 // Add Infomation replaces the text; an empty text clears it.
@@ -75,11 +77,11 @@ double ServerClockNow() {
 }
 
 void AddServerHandlers(HandlerTable& t) {
-    t[1] = SetInformation;
-    t[2] = GetInformation;
-    t[3] = GetSysInfo;
-    t[4] = ListLog;
-    t[5] = ClearLog;
+    t[Row::AddInfomation] = SetInformation;
+    t[Row::GetInfomation] = GetInformation;
+    t[Row::GetSysInfo] = GetSysInfo;
+    t[Row::GetAllLogEvents] = ListLog;
+    t[Row::ClearLogEvents] = ClearLog;
 }
 
 } // namespace ltpd

@@ -7,6 +7,8 @@
 #include <cmath>
 
 namespace ltpd {
+
+using ltp::detail::Row;
 namespace {
 
 bool CheckPeriod(double start, double stop, std::string& error) {
@@ -101,9 +103,9 @@ Response TopPrograms(Context& ctx, const BodyValues& body) {
 } // namespace
 
 void AddStatisticsHandlers(HandlerTable& t) {
-    t[56] = UserStatistics;
-    t[57] = ProgramStatistics;
-    t[58] = TopPrograms;
+    t[Row::GetUserProgramStatistics] = UserStatistics;
+    t[Row::GetProgramStatistics] = ProgramStatistics;
+    t[Row::GetTOPPrograms] = TopPrograms;
 }
 
 } // namespace ltpd

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -31,6 +32,12 @@ const char kUsage[] =
     "  --seed demo           load a small demo data set into an empty database\n"
     "  --stats-csv PATH      add usage rows (user,program,started,stopped) from PATH\n"
     "  --codepage N          code page of texts: 1252 (default), 932, 936, 949, 950\n"
+    "  --head-timeout S      seconds a client has to send a whole request head (default 10)\n"
+    "  --idle-timeout S      seconds a connection may stay idle between requests\n"
+    "                        (default 300)\n"
+    "  --max-connections N   connections at once (default 1000); when full, the one idle\n"
+    "                        longest is closed to make room\n"
+    "  --max-per-address N   connections at once from one client address (default 64)\n"
     "  --quiet               no line per request on stderr\n"
     "  --version             the version of ltpd\n"
     "  --help                this text\n";
@@ -74,9 +81,11 @@ int ParseArgs(int argc, char** argv, Options& o, bool& help) {
             o.server.quiet = true;
             continue;
         }
-        static const char* const kTakesValue[] = {"--address", "--port",          "--port-file",
-                                                  "--user",    "--password-file", "--db",
-                                                  "--seed",    "--stats-csv",     "--codepage"};
+        static const char* const kTakesValue[] = {
+            "--address",        "--port",         "--port-file",    "--user",
+            "--password-file",  "--db",           "--seed",         "--stats-csv",
+            "--codepage",       "--head-timeout", "--idle-timeout", "--max-connections",
+            "--max-per-address"};
         bool known = false;
         for (const char* name : kTakesValue)
             known = known || a == name;
@@ -98,9 +107,21 @@ int ParseArgs(int argc, char** argv, Options& o, bool& help) {
             o.user = v;
         else if (a == "--password-file")
             o.passwordFile = v;
-        else if (a == "--db")
+        else if (a == "--db") {
+            // An empty path would open a temporary database and lose everything on exit.
+            if (!*v)
+                return Usage("--db needs a file path");
             o.db = v;
-        else if (a == "--seed") {
+        } else if (a == "--head-timeout" || a == "--idle-timeout") {
+            if (!ParseUnsigned(v, 24UL * 3600, n) || n == 0)
+                return Usage((a + " takes a number of seconds from 1 to 86400").c_str());
+            (a == "--head-timeout" ? o.server.headTimeout : o.server.idleTimeout) =
+                std::chrono::seconds(n);
+        } else if (a == "--max-connections" || a == "--max-per-address") {
+            if (!ParseUnsigned(v, 1000000, n) || n == 0)
+                return Usage((a + " takes a number from 1 to 1000000").c_str());
+            (a == "--max-connections" ? o.server.maxConnections : o.server.maxPerAddress) = n;
+        } else if (a == "--seed") {
             if (std::string(v) != "demo")
                 return Usage("--seed knows only the data set 'demo'");
             o.seed = v;
@@ -125,14 +146,45 @@ bool ReadPassword(const Options& o, std::string& password) {
         std::getline(in, password);
         if (!password.empty() && password.back() == '\r')
             password.pop_back();
+        if (password.empty()) {
+            // An empty password would let anyone in.
+            std::fprintf(stderr, "ltpd: the first line of %s is empty; a password is required\n",
+                         o.passwordFile.c_str());
+            return false;
+        }
         return true;
     }
     if (const char* env = std::getenv("LTPD_PASSWORD")) {
         password = env;
+        if (password.empty()) {
+            std::fprintf(stderr, "ltpd: LTPD_PASSWORD is empty; a password is required\n");
+            return false;
+        }
         return true;
     }
     std::fprintf(stderr, "ltpd: no password: set LTPD_PASSWORD or give --password-file\n");
     return false;
+}
+
+// Opens the database and makes sure it is ours before anything is written to it; false, with
+// the file named, when it cannot be used.
+bool OpenDatabase(const std::string& path, std::unique_ptr<ltpd::Database>& db) {
+    try {
+        db = std::make_unique<ltpd::Database>(path);
+        std::string foreign = ltpd::ForeignSchema(*db);
+        if (!foreign.empty()) {
+            std::fprintf(stderr, "ltpd: %s is not an ltpd database: %s\n", path.c_str(),
+                         foreign.c_str());
+            return false;
+        }
+        if (path != ":memory:")
+            ltpd::UseWriteAheadLog(*db);
+        ltpd::CreateSchema(*db);
+        return true;
+    } catch (const ltpd::DatabaseError& e) {
+        std::fprintf(stderr, "ltpd: %s: %s\n", path.c_str(), e.what());
+        return false;
+    }
 }
 
 // Written whole under a temporary name and renamed, so that a script waiting for the file never
@@ -154,12 +206,10 @@ int Serve(const Options& o, const std::string& password) {
         std::fprintf(stderr, "ltpd: unknown code page %u\n", o.codePage);
         return 2;
     }
-    ltpd::Database db(o.db);
-    if (o.db != ":memory:") {
-        db.Exec("PRAGMA journal_mode = WAL");
-        db.Exec("PRAGMA synchronous = NORMAL");
-    }
-    ltpd::CreateSchema(db);
+    std::unique_ptr<ltpd::Database> opened;
+    if (!OpenDatabase(o.db, opened))
+        return 1;
+    ltpd::Database& db = *opened;
     if (!o.seed.empty() && !ltpd::SeedDemo(db, ltpd::OleDateNow()))
         std::fprintf(stderr, "ltpd: the database holds data already; demo data not loaded\n");
     if (!o.statsCsv.empty()) {

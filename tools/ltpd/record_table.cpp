@@ -2,14 +2,33 @@
 
 #include "tools/ltpd/response_writer.h"
 
+#include <cctype>
+
 namespace ltpd {
+
+TableLayout DescribedTable(const ltp::detail::RecordDescription& record, const char* table,
+                           const char* noun, const char* keyColumn, bool assignedKey) {
+    TableLayout layout{table, record.tag, noun, {}, assignedKey, {}};
+    for (const ltp::detail::FieldDescription& f : record) {
+        // Dates travel as decimals.
+        const FieldKind kind = f.kind == FieldKind::Date ? FieldKind::Decimal : f.kind;
+        std::string column = f.name;
+        for (char& c : column)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (layout.columns.empty())
+            column = keyColumn;
+        const int width = kind == FieldKind::Text ? static_cast<int>(f.width) : 0;
+        (f.sent ? layout.columns : layout.readOnly).push_back({column, f.name, kind, width});
+    }
+    return layout;
+}
 
 RecordTable::RecordTable(TableLayout layout) : m_layout(std::move(layout)) {}
 
 std::string RecordTable::Describe(const FieldValue& key) const {
     std::string s = m_layout.noun;
     s += ' ';
-    if (key.kind == FieldKind::Number)
+    if (key.kind == FieldKind::Whole)
         s += std::to_string(key.number);
     else
         s += "'" + key.text.substr(0, 60) + "'";
@@ -49,10 +68,11 @@ void RecordTable::WriteRow(Statement& s, const CodePage& cp, std::string& out) c
             case FieldKind::Text:
                 w.Text(s.Text(col));
                 break;
-            case FieldKind::Number:
+            case FieldKind::Whole:
                 w.Number(static_cast<int32_t>(s.Integer(col)));
                 break;
             case FieldKind::Decimal:
+            case FieldKind::Date:
                 w.Decimal(s.Decimal(col));
                 break;
         }
@@ -70,10 +90,11 @@ void RecordTable::BindValue(Statement& s, int index, const FieldValue& v) {
         case FieldKind::Text:
             s.Bind(index, v.text);
             break;
-        case FieldKind::Number:
+        case FieldKind::Whole:
             s.Bind(index, static_cast<int64_t>(v.number));
             break;
         case FieldKind::Decimal:
+        case FieldKind::Date:
             s.Bind(index, v.decimal);
             break;
     }

@@ -13,7 +13,7 @@
 namespace ltpd {
 
 struct ColumnLayout {
-    const char* column;
+    std::string column;
     const char* field; // the record field, for messages
     FieldKind kind;
     int width; // text: the record array's size in bytes
@@ -28,6 +28,11 @@ struct TableLayout {
     std::vector<ColumnLayout>
         readOnly; // answered after the request fields, never taken from clients
 };
+
+// The layout of a table that stores the described record: a column per field, named as the field
+// in lower case, but keyColumn for the key; the fields requests never carry are read-only.
+TableLayout DescribedTable(const ltp::detail::RecordDescription& record, const char* table,
+                           const char* noun, const char* keyColumn, bool assignedKey);
 
 class RecordTable {
 public:

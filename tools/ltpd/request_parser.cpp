@@ -160,12 +160,15 @@ ParseResult ParseRequest(std::string_view input, const RequestLimits& limits) {
 
     if (req.version != "LTP/1.0")
         return Fail(400, "unsupported protocol version " + req.version);
-    req.row =
-        ltp::FindCommand(req.verb.data(), req.verb.size(), req.object.data(), req.object.size());
+    req.row = ltp::detail::FindCommand(req.verb.data(), req.verb.size(), req.object.data(),
+                                       req.object.size());
 
     if (req.hasContentLength) {
-        if (input.size() - headEnd < contentLength)
-            return ParseResult{ParseState::Incomplete, 0, Request(), 0, std::string()};
+        if (input.size() - headEnd < contentLength) {
+            result.headComplete = true;
+            result.needed = headEnd + contentLength;
+            return result;
+        }
         req.body.assign(input.substr(headEnd, contentLength));
         result.state = ParseState::Complete;
         result.consumed = headEnd + contentLength;
@@ -174,11 +177,11 @@ ParseResult ParseRequest(std::string_view input, const RequestLimits& limits) {
     if (!req.row)
         return Fail(400, "unknown request " + req.verb + " " + req.object);
     switch (req.row->body) {
-        case ltp::BodyKind::None:
+        case ltp::detail::BodyKind::None:
             result.state = ParseState::Complete;
             result.consumed = headEnd;
             return result;
-        case ltp::BodyKind::Key: {
+        case ltp::detail::BodyKind::Key: {
             const void* hit = headEnd < input.size() ? std::memchr(input.data() + headEnd, '\n',
                                                                    input.size() - headEnd)
                                                      : nullptr;
@@ -186,7 +189,8 @@ ParseResult ParseRequest(std::string_view input, const RequestLimits& limits) {
                 if (input.size() - headEnd > limits.maxKeyLine)
                     return Fail(400, "key line longer than " + std::to_string(limits.maxKeyLine) +
                                          " bytes");
-                return ParseResult{ParseState::Incomplete, 0, Request(), 0, std::string()};
+                result.headComplete = true;
+                return result;
             }
             size_t nl = static_cast<size_t>(static_cast<const char*>(hit) - input.data());
             if (nl - headEnd > limits.maxKeyLine)
@@ -197,9 +201,9 @@ ParseResult ParseRequest(std::string_view input, const RequestLimits& limits) {
             result.consumed = nl + 1;
             return result;
         }
-        case ltp::BodyKind::Record:
-        case ltp::BodyKind::Query:
-        case ltp::BodyKind::Text:
+        case ltp::detail::BodyKind::Record:
+        case ltp::detail::BodyKind::Query:
+        case ltp::detail::BodyKind::Text:
             break;
     }
     return Fail(411, req.verb + " " + req.object + " needs a Content-Length line");

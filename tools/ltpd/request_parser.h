@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include <ltpadmin/ltpadmin.h>
+#include "tools/ltpd/library.h"
 
 namespace ltpd {
 
@@ -20,7 +20,7 @@ struct RequestLimits {
 };
 
 struct Request {
-    const ltp::CommandRow* row = nullptr; // nullptr: verb and object name no known request
+    const ltp::detail::CommandRow* row = nullptr; // nullptr: verb and object name no known request
     std::string verb;
     std::string object;
     std::string version;
@@ -42,6 +42,10 @@ enum class ParseState {
 struct ParseResult {
     ParseState state = ParseState::Incomplete;
     size_t consumed = 0;
+    // Incomplete, but the head is whole: request holds all of it but the body, so that the
+    // credentials can be checked before the body is read.
+    bool headComplete = false;
+    size_t needed = 0; // with headComplete and a Content-Length: bytes the whole request takes
     Request request;
     int status = 0;
     std::string reason;

@@ -1,5 +1,6 @@
 #include "tools/ltpd/server.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
@@ -28,41 +29,68 @@ std::string Printable(std::string_view s, size_t max = 60) {
     return out;
 }
 
-std::string PeerName(const sockaddr_storage& addr) {
+// The client's address without its port, and the whole "address:port" for the log.
+void PeerName(const sockaddr_storage& addr, std::string& address, std::string& peer) {
     char host[INET6_ADDRSTRLEN] = "?";
     uint16_t port = 0;
     if (addr.ss_family == AF_INET) {
         const auto* a = reinterpret_cast<const sockaddr_in*>(&addr);
         inet_ntop(AF_INET, &a->sin_addr, host, sizeof host);
         port = ntohs(a->sin_port);
-        return std::string(host) + ":" + std::to_string(port);
+        address = host;
+        peer = address + ":" + std::to_string(port);
+        return;
     }
     if (addr.ss_family == AF_INET6) {
         const auto* a = reinterpret_cast<const sockaddr_in6*>(&addr);
         inet_ntop(AF_INET6, &a->sin6_addr, host, sizeof host);
         port = ntohs(a->sin6_port);
-        return "[" + std::string(host) + "]:" + std::to_string(port);
+        address = host;
+        peer = "[" + address + "]:" + std::to_string(port);
+        return;
     }
-    return host;
+    address = peer = host;
+}
+
+// A closing connection waits this long for the client to stop sending, so that closing with
+// unread input does not reset the connection before the client has read the last answer.
+constexpr std::chrono::seconds kLinger{2};
+// Buffers grown by one large request are given back once they are empty again.
+constexpr size_t kKeptCapacity = 64 * 1024;
+
+void ReleaseIfLarge(std::string& buffer) {
+    if (buffer.empty() && buffer.capacity() > kKeptCapacity)
+        std::string().swap(buffer);
 }
 
 } // namespace
 
 struct Server::Connection {
     int fd = -1;
+    std::string address; // without the port: what the per-address limits count
     std::string peer;
     std::string in;
     std::string out;
     size_t outOffset = 0;
     bool closeAfterWrite = false; // a framing error or the peer's end of sending
     bool broken = false;          // a framing error: further input cannot be followed
+    bool peerDone = false;        // the client sends no more
     bool closed = false;
+    bool lingering = false;         // answered and shut for writing; input is read and dropped
+    Clock::time_point lastActivity; // a byte in or out, or the accept
+    Clock::time_point headStarted;  // first byte of the request being received
+    bool headComplete = false;      // of the request being received
+    bool headAuthorized = false;    // its credentials were checked before its body came
+    size_t bodyNeeded = 0;          // bytes the request being received takes in all
+    size_t bodyReserved = 0;        // of the server's body memory
+    Clock::time_point holdUntil;    // a throttled log-in failure is answered then
 
     size_t Pending() const { return out.size() - outOffset; }
+    bool Waiting() const { return bodyNeeded > 0 && bodyReserved == 0; }
 };
 
 Server::Server(Service& service, ServerOptions options)
-    : m_service(service), m_options(std::move(options)) {}
+    : m_service(service), m_options(std::move(options)), m_throttle(m_options.throttle) {}
 
 Server::~Server() {
     for (auto& c : m_connections)
@@ -100,7 +128,7 @@ bool Server::Listen(std::string& error) {
                 ": " + std::strerror(errno);
         return false;
     }
-    if (::listen(m_listenFd, 128) != 0) {
+    if (::listen(m_listenFd, SOMAXCONN) != 0) {
         error = std::string("listen: ") + std::strerror(errno);
         return false;
     }
@@ -115,19 +143,33 @@ bool Server::Listen(std::string& error) {
 void Server::Run(int stopFd) {
     std::vector<pollfd> fds;
     for (;;) {
+        const Clock::time_point now = Clock::now();
+        const Clock::time_point next = Expire(now);
         fds.clear();
-        const bool canAccept = !m_acceptPaused && m_connections.size() < m_options.maxConnections;
         fds.push_back({stopFd, POLLIN, 0});
-        fds.push_back({m_listenFd, static_cast<short>(canAccept ? POLLIN : 0), 0});
+        fds.push_back({m_listenFd, static_cast<short>(m_acceptPaused ? 0 : POLLIN), 0});
         for (auto& c : m_connections) {
             short events = 0;
-            if (!c->closeAfterWrite && c->Pending() < kMaxPendingOutput)
+            if (c->closed) {
+                fds.push_back({-1, 0, 0});
+                continue;
+            }
+            if (c->Waiting())
+                ReserveBody(*c);
+            const bool held = now < c->holdUntil;
+            if (c->lingering ||
+                (!c->closeAfterWrite && !c->Waiting() && !held && c->Pending() < kMaxPendingOutput))
                 events |= POLLIN;
-            if (c->Pending() > 0)
+            if (c->Pending() > 0 && !held)
                 events |= POLLOUT;
             fds.push_back({c->fd, events, 0});
         }
-        int n = ::poll(fds.data(), fds.size(), -1);
+        int timeout = -1;
+        if (next != Clock::time_point::max()) {
+            auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now).count();
+            timeout = static_cast<int>(std::clamp<int64_t>(wait, 0, 60 * 1000));
+        }
+        int n = ::poll(fds.data(), fds.size(), timeout);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -141,6 +183,8 @@ void Server::Run(int stopFd) {
         for (size_t i = 0; i < polled; ++i) {
             Connection& c = *m_connections[i];
             short re = fds[i + 2].revents;
+            if (c.closed)
+                continue;
             if (re & (POLLIN | POLLHUP | POLLERR))
                 Receive(c);
             if (!c.closed && (re & POLLOUT))
@@ -153,7 +197,7 @@ void Server::Run(int stopFd) {
             if (!m_connections[i]->closed)
                 m_connections[kept++] = std::move(m_connections[i]);
         m_connections.resize(kept);
-        m_service.Counters().openConnections = static_cast<int64_t>(m_connections.size());
+        m_service.Counters().openConnections = static_cast<int64_t>(m_open);
     }
     for (auto& c : m_connections)
         Close(*c);
@@ -161,23 +205,75 @@ void Server::Run(int stopFd) {
     m_service.Counters().openConnections = 0;
 }
 
+Server::Clock::time_point Server::Expire(Clock::time_point now) {
+    Clock::time_point next = Clock::time_point::max();
+    for (auto& p : m_connections) {
+        Connection& c = *p;
+        if (c.closed)
+            continue;
+        Clock::time_point deadline;
+        const char* why = nullptr;
+        if (c.lingering) {
+            deadline = c.lastActivity + kLinger;
+        } else if (now < c.holdUntil) {
+            deadline = c.holdUntil; // not a time-out: the held answer goes out then
+        } else if (!c.in.empty() && !c.headComplete && !c.broken && c.Pending() == 0) {
+            deadline = c.headStarted + m_options.headTimeout;
+            why = "request head not complete in time; closed";
+        } else {
+            deadline = c.lastActivity + m_options.idleTimeout;
+            why = "idle too long; closed";
+        }
+        if (now < deadline) {
+            next = std::min(next, deadline);
+            continue;
+        }
+        if (why)
+            LogEvent(c, why);
+        Close(c);
+    }
+    return next;
+}
+
 void Server::Accept() {
-    while (m_connections.size() < m_options.maxConnections) {
+    for (;;) {
         sockaddr_storage addr{};
         socklen_t len = sizeof addr;
         int fd = ::accept4(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len,
                            SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
-                m_acceptPaused = !m_connections.empty();
+                m_acceptPaused = m_open > 0;
             return; // EAGAIN, or a connection that went away before it was taken
         }
         auto c = std::make_unique<Connection>();
         c->fd = fd;
-        c->peer = PeerName(addr);
-        m_connections.push_back(std::move(c));
+        PeerName(addr, c->address, c->peer);
+        c->lastActivity = Clock::now();
         ++m_service.Counters().totalConnections;
-        m_service.Counters().openConnections = static_cast<int64_t>(m_connections.size());
+        auto known = m_perAddress.find(c->address);
+        if (known != m_perAddress.end() && known->second >= m_options.maxPerAddress) {
+            LogEvent(*c, "too many connections from this address; refused");
+            ::close(fd);
+            continue;
+        }
+        if (m_open >= m_options.maxConnections) {
+            // Full: the connection idle longest makes room, so that silent sockets cannot lock
+            // real clients out.
+            Connection* idlest = nullptr;
+            for (auto& other : m_connections)
+                if (!other->closed && (!idlest || other->lastActivity < idlest->lastActivity))
+                    idlest = other.get();
+            if (idlest) {
+                LogEvent(*idlest, "connection limit reached; the longest idle is closed");
+                Close(*idlest);
+            }
+        }
+        // Counted after the eviction, which may have ended the address's last other connection.
+        ++m_perAddress[c->address];
+        ++m_open;
+        m_connections.push_back(std::move(c));
+        m_service.Counters().openConnections = static_cast<int64_t>(m_open);
     }
 }
 
@@ -190,8 +286,16 @@ void Server::Receive(Connection& c) {
         Close(c);
         return;
     }
+    if (c.lingering) {
+        if (n == 0)
+            Close(c);
+        return; // what the client still sends after the last answer is dropped
+    }
+    if (n > 0)
+        c.lastActivity = Clock::now();
     if (n == 0) {
         // The client sends no more; answer what it has sent, then close.
+        c.peerDone = true;
         c.closeAfterWrite = true;
         Process(c);
         if (c.Pending() == 0)
@@ -200,27 +304,64 @@ void Server::Receive(Connection& c) {
     }
     if (c.broken)
         return; // the rest of what the client sends after an unreadable request
+    if (c.in.empty())
+        c.headStarted = c.lastActivity;
     c.in.append(buf, static_cast<size_t>(n));
     Process(c);
     if (!c.closed && c.Pending() > 0)
         Flush(c);
 }
 
+bool Server::ReserveBody(Connection& c) {
+    if (c.bodyReserved > 0 || c.bodyNeeded == 0)
+        return true;
+    // One body always fits, however large the budget: a lone client is never stuck.
+    if (m_bodyBytes > 0 && m_bodyBytes + c.bodyNeeded > m_options.bodyMemory)
+        return false;
+    c.bodyReserved = c.bodyNeeded;
+    m_bodyBytes += c.bodyReserved;
+    return true;
+}
+
+void Server::ReleaseBody(Connection& c) {
+    m_bodyBytes -= c.bodyReserved;
+    c.bodyReserved = 0;
+    c.bodyNeeded = 0;
+    c.headComplete = false;
+    c.headAuthorized = false;
+}
+
 void Server::Process(Connection& c) {
-    while (!c.broken && !c.in.empty() && c.Pending() < kMaxPendingOutput) {
+    while (!c.broken && !c.in.empty() && c.Pending() < kMaxPendingOutput &&
+           Clock::now() >= c.holdUntil) {
         ParseResult parsed = ParseRequest(c.in, m_options.limits);
-        if (parsed.state == ParseState::Incomplete)
-            break;
         Response response;
-        if (parsed.state == ParseState::Failed) {
+        if (parsed.state == ParseState::Incomplete) {
+            c.headComplete = parsed.headComplete;
+            if (!parsed.headComplete)
+                break;
+            // The credentials are checked before the body is read: a client that cannot log in
+            // makes the server hold nothing for it.
+            if (!c.headAuthorized && !m_service.Authorized(parsed.request)) {
+                response = Answer(c, parsed.request, true);
+                LogLine(c, &parsed.request, response);
+            } else {
+                c.headAuthorized = true;
+                c.bodyNeeded = parsed.needed;
+                ReserveBody(c);
+                break;
+            }
+        } else if (parsed.state == ParseState::Failed) {
             ++m_service.Counters().requests;
             response = Refuse(parsed.status, parsed.reason);
             response.close = true;
-            c.in.clear();
             LogLine(c, nullptr, response);
         } else {
             c.in.erase(0, parsed.consumed);
-            response = m_service.Handle(parsed.request);
+            ReleaseBody(c);
+            if (!c.in.empty())
+                c.headStarted = Clock::now();
+            response = Answer(c, parsed.request, false);
             LogLine(c, &parsed.request, response);
         }
         if (c.outOffset == c.out.size()) {
@@ -231,14 +372,37 @@ void Server::Process(Connection& c) {
         if (response.close) {
             c.closeAfterWrite = true;
             c.broken = true;
-            c.in.clear();
+            std::string().swap(c.in); // nothing more is read: hold no memory for it
+            ReleaseBody(c);
             break;
         }
     }
+    ReleaseIfLarge(c.in);
+}
+
+Response Server::Answer(Connection& c, const Request& request, bool bodyUnread) {
+    Response response = m_service.Handle(request);
+    const Clock::time_point now = Clock::now();
+    if (response.status != 401) {
+        m_throttle.Succeeded(c.address);
+        return response;
+    }
+    const Clock::time_point answerAt = m_throttle.Failed(c.address, now);
+    // Logged even when quiet: someone may be guessing the password.
+    std::fprintf(stderr, "ltpd: failed log-in from %s as '%s' (%u in a row)\n", c.address.c_str(),
+                 Printable(request.user, 30).c_str(), m_throttle.Failures(c.address, now));
+    if (answerAt > now)
+        c.holdUntil = answerAt;
+    // A body not read yet is never read; a guesser gets one try per connection.
+    if (bodyUnread || answerAt > now)
+        response.close = true;
+    return response;
 }
 
 void Server::Flush(Connection& c) {
     for (;;) {
+        if (Clock::now() < c.holdUntil)
+            return;
         while (c.Pending() > 0) {
             ssize_t n = ::send(c.fd, c.out.data() + c.outOffset, c.Pending(), MSG_NOSIGNAL);
             if (n < 0) {
@@ -248,9 +412,11 @@ void Server::Flush(Connection& c) {
                 return;
             }
             c.outOffset += static_cast<size_t>(n);
+            c.lastActivity = Clock::now();
         }
         c.out.clear();
         c.outOffset = 0;
+        ReleaseIfLarge(c.out);
         // Requests held back while output was pending.
         if (!c.broken && !c.in.empty()) {
             Process(c);
@@ -258,9 +424,21 @@ void Server::Flush(Connection& c) {
                 continue;
         }
         if (c.closeAfterWrite)
-            Close(c);
+            FinishWriting(c);
         return;
     }
+}
+
+void Server::FinishWriting(Connection& c) {
+    if (c.peerDone) {
+        Close(c);
+        return;
+    }
+    // The client may still be sending (a body never read, say): shut our side, drop what comes
+    // until it closes or the linger ends.
+    ::shutdown(c.fd, SHUT_WR);
+    c.lingering = true;
+    c.lastActivity = Clock::now();
 }
 
 void Server::Close(Connection& c) {
@@ -268,7 +446,17 @@ void Server::Close(Connection& c) {
         return;
     ::close(c.fd);
     c.closed = true;
+    ReleaseBody(c);
+    auto it = m_perAddress.find(c.address);
+    if (it != m_perAddress.end() && --it->second == 0)
+        m_perAddress.erase(it);
+    --m_open;
     m_acceptPaused = false;
+}
+
+void Server::LogEvent(const Connection& c, const char* what) const {
+    if (!m_options.quiet)
+        std::fprintf(stderr, "ltpd: %s: %s\n", c.peer.c_str(), what);
 }
 
 void Server::LogLine(const Connection& c, const Request* request, const Response& response) const {

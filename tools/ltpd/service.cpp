@@ -47,12 +47,16 @@ Service::Service(Database& db, Credentials credentials, CodePage codePage)
     AddMtpHandlers(m_handlers);
 }
 
+bool Service::Authorized(const Request& request) const {
+    return request.hasUser && request.hasPassword && SameSecret(request.user, m_credentials.user) &&
+           SameSecret(request.password, m_credentials.password);
+}
+
 Response Service::Handle(const Request& request) {
     ++m_counters.requests;
-    if (!request.hasUser || !request.hasPassword || !SameSecret(request.user, m_credentials.user) ||
-        !SameSecret(request.password, m_credentials.password))
+    if (!Authorized(request))
         return Refuse(401, "wrong user name or password");
-    const ltp::CommandRow* row = request.row;
+    const ltp::detail::CommandRow* row = request.row;
     if (!row)
         return BadRequest("unknown request " + request.verb.substr(0, 40) + " " +
                           request.object.substr(0, 40));
@@ -62,16 +66,16 @@ Response Service::Handle(const Request& request) {
 
     BodyValues values;
     switch (row->body) {
-        case ltp::BodyKind::Key:
-        case ltp::BodyKind::Record:
-        case ltp::BodyKind::Query: {
+        case ltp::detail::BodyKind::Key:
+        case ltp::detail::BodyKind::Record:
+        case ltp::detail::BodyKind::Query: {
             std::string error;
             if (!ReadBody(request.body, row->bodyTemplate, m_codePage, values, error))
                 return BadRequest(error);
             break;
         }
-        case ltp::BodyKind::None:
-        case ltp::BodyKind::Text:
+        case ltp::detail::BodyKind::None:
+        case ltp::detail::BodyKind::Text:
             break;
     }
 

@@ -23,6 +23,8 @@ public:
     Service(Database& db, Credentials credentials, CodePage codePage = CodePage());
 
     Response Handle(const Request& request);
+    // Whether the request carries the user name and password; Handle answers 401 when not.
+    bool Authorized(const Request& request) const;
 
     ServerCounters& Counters() { return m_counters; }
     const CodePage& Codes() const { return m_codePage; }

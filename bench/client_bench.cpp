@@ -1,0 +1,67 @@
+// ltp::Client against the same peer and the same bytes as the raw client and CLTPCreater: one
+// round trip, and lists of N users decoded into strings.
+#include "support/bench_peer.h"
+#include "support/responses.h"
+
+#include "ltpadmin/client.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr int kClearLogEventsRow = 5;
+constexpr int kGetUsersRow = 6;
+
+ltp::Options PeerOptions(unsigned short port) {
+    ltp::Options options;
+    options.port = port;
+    options.user = ltpbench::kUserName;
+    options.password = ltpbench::kPassword;
+    return options;
+}
+
+void BM_Client_RoundTrip(benchmark::State& state) {
+    ltpbench::BenchPeer peer(ltpbench::MakeStatusResponse());
+    ltp::Client client(PeerOptions(peer.Port()));
+    try {
+        client.clear_log_events(); // connects before anything is timed
+        if (peer.KeptRequest() != ltpbench::BareRequest(kClearLogEventsRow))
+            return state.SkipWithError("the client sent other bytes than the raw client");
+        for (auto _ : state)
+            client.clear_log_events();
+    } catch (const ltp::Error& e) {
+        state.SkipWithError(e.what());
+    }
+}
+
+void BM_Client_GetUsers(benchmark::State& state) {
+    const int users = static_cast<int>(state.range(0));
+    ltpbench::BenchPeer peer(ltpbench::MakeUsersResponse(users));
+    peer.KeepRequest(1);
+    ltp::Client client(PeerOptions(peer.Port()));
+    try {
+        client.clear_log_events();
+        for (auto _ : state) {
+            const std::vector<ltp::User> list = client.users();
+            if (list.size() != static_cast<std::size_t>(users))
+                return state.SkipWithError("users() gave another count");
+            benchmark::DoNotOptimize(list.data());
+        }
+    } catch (const ltp::Error& e) {
+        return state.SkipWithError(e.what());
+    }
+    if (peer.KeptRequest() != ltpbench::BareRequest(kGetUsersRow))
+        return state.SkipWithError("the client sent other bytes than the raw client");
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(ltpbench::UsersResponseLength(users)));
+}
+
+} // namespace
+
+BENCHMARK(BM_Client_RoundTrip)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Client_GetUsers)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
