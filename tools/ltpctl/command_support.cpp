@@ -97,14 +97,17 @@ std::string OptionNames(const CLI::App* command, const char* record, const Field
     return names + "," + alias;
 }
 
-std::string FieldHelp(const char* record, const FieldInfo& field) {
+std::string FieldHelp(const char* record, const FieldInfo& field, bool wholeTexts) {
     const std::string* label = Labels().Label(record, field.name);
-    return label ? *label + " (" + FieldHelp(field) + ")" : FieldHelp(field);
+    return label ? *label + " (" + FieldHelp(field, wholeTexts) + ")"
+                 : FieldHelp(field, wholeTexts);
 }
 
-std::string FieldHelp(const FieldInfo& field) {
+std::string FieldHelp(const FieldInfo& field, bool wholeTexts) {
     switch (field.kind) {
         case FieldKind::Text:
+            if (wholeTexts)
+                return std::string(field.name) + ": text without '|' or '<'";
             return std::string(field.name) + ": text of at most " +
                    std::to_string(field.width - 1) + " bytes, without '|' or '<'";
         case FieldKind::Whole:

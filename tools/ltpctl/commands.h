@@ -20,7 +20,7 @@ int ProgramSubtree(RunContext& ctx, LONG root, ResultTable& table);
 
 // Reports on stderr what looks wrong about a schedule just added: an overlap with another of its
 // channel, a stop before its start, a program the server lacks.
-void WarnAboutSchedule(RunContext& ctx, const tagSchedule& added);
+void WarnAboutSchedule(RunContext& ctx, const ltp::Schedule& added);
 
 // Every family, in the order the help lists them. A new family is one function above and one
 // row of the table in app.cpp.

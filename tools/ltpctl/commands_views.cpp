@@ -287,7 +287,14 @@ void AddScheduleShow(CLI::App& app, ActionSlot& slot) {
 
 } // namespace
 
-void WarnAboutSchedule(RunContext& ctx, const tagSchedule& added) {
+void WarnAboutSchedule(RunContext& ctx, const ltp::Schedule& value) {
+    tagSchedule added = ZeroRecord<tagSchedule>();
+    added.ScheduleID = value.schedule_id;
+    value.text2.copy(added.Text2, sizeof added.Text2 - 1);
+    added.Number3 = value.number3;
+    added.Real4 = value.real4;
+    added.Real5 = value.real5;
+    added.Number6 = value.number6;
     OwnedList<tagSchedule> list;
     std::map<LONG, std::string> programs;
     int rc = kExitOk;

@@ -89,6 +89,12 @@ std::string TimeoutText(std::chrono::milliseconds timeout) {
 
 } // namespace
 
+int Connection::ReportMissing(const std::string& missing) {
+    const Failure failure = ExplainMissing(m_lastResponse, missing, Where());
+    Report(failure.message);
+    return failure.exitCode;
+}
+
 int Connection::Run(const std::function<void(ltp::Client&)>& op) {
     if (!m_client) {
         ltp::Options options;

@@ -45,6 +45,9 @@ public:
     const ConnectionSettings& Settings() const { return m_settings; }
     // "HOST:PORT" as given ("[HOST]:PORT" for an IPv6 address).
     std::string Where() const;
+    // Reports that the client's last lookup found nothing (with the server's refusal when it
+    // gave one); returns the exit code.
+    int ReportMissing(const std::string& missing);
     // Reports a failure found before anything was sent.
     void Report(const std::string& message) const;
     // Put before every report, e.g. "line 3: " in a batch.

@@ -128,6 +128,21 @@ Failure ExplainClientError(const std::exception& error, const std::string& respo
     return ExplainStatus(response.data(), response.size(), std::string(), where);
 }
 
+Failure ExplainMissing(const std::string& response, const std::string& missing,
+                       const std::string& where) {
+    const int status = ResponseStatus(response.data(), response.size());
+    if (status == 200)
+        return {kExitRefused, missing};
+    // The reason is what follows the code on the status line.
+    const std::size_t line = response.find_first_of("\r\n");
+    const std::string first = response.substr(0, line);
+    const std::size_t code = first.find(std::to_string(status));
+    const std::string reason = code == std::string::npos
+                                   ? std::string()
+                                   : first.substr(code + std::to_string(status).size());
+    return ExplainStatus(response.data(), response.size(), reason, where);
+}
+
 Failure ExplainFailure(long lastError, const char* response, std::size_t responseLength,
                        const std::string& reason, const std::string& where) {
     using Kind = ltp::TransportError::Kind;

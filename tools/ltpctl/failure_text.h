@@ -28,6 +28,11 @@ Failure ExplainFailure(long lastError, const char* response, std::size_t respons
 Failure ExplainClientError(const std::exception& error, const std::string& response,
                            const std::string& where, const std::string& timeout);
 
+// A lookup found nothing: the refusal of the response (its status line's reason), or when it
+// said 200, that the server has no record, in the words of missing.
+Failure ExplainMissing(const std::string& response, const std::string& missing,
+                       const std::string& where);
+
 // The status code of a response's status line, or -1 when the response has none.
 int ResponseStatus(const char* response, std::size_t length);
 

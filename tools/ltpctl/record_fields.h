@@ -13,6 +13,7 @@
 
 #include "ltpadmin/client/records.h"
 #include "tools/common/dates.h"
+#include "tools/ltpctl/exit_codes.h"
 
 #include "ltpadmin/protocol/record_fields.h"
 
@@ -62,6 +63,15 @@ template <class V> std::string FieldText(const V& value, const ltp::Field<V>& fi
 int SetField(void* record, const FieldInfo& field, const std::string& value,
              const std::string& optionName, std::string& error);
 
+// The same for a field of the client's value types, whose texts travel whole.
+int ParseDecimalText(const std::string& value, const std::string& optionName, double& out,
+                     std::string& error);
+int ParseDateText(const std::string& value, const std::string& optionName, double& out,
+                  std::string& error);
+template <class V>
+int SetField(V& record, const ltp::Field<V>& field, const std::string& value,
+             const std::string& optionName, std::string& error);
+
 // Checks that a text can travel inside an element: no "|", "<" or line break, and at most
 // width - 1 bytes when width is not 0. Returns kExitOk or kExitUncarried with error set.
 int CheckCarriable(const std::string& value, const std::string& optionName, std::size_t width,
@@ -74,5 +84,32 @@ int CheckDecimal(double value, const std::string& optionName, std::string& error
 // A 32-bit signed number from text; kExitUsage with error set when it is not one.
 int ParseLong(const std::string& value, const std::string& optionName, LONG& out,
               std::string& error);
+
+template <class V>
+int SetField(V& record, const ltp::Field<V>& field, const std::string& value,
+             const std::string& optionName, std::string& error) {
+    int rc = kExitOk;
+    switch (field.kind) {
+        case ltp::FieldKind::text:
+            rc = CheckCarriable(value, optionName, 0, error);
+            if (rc == kExitOk)
+                record.*field.text = value;
+            break;
+        case ltp::FieldKind::integer: {
+            LONG v = 0;
+            rc = ParseLong(value, optionName, v, error);
+            if (rc == kExitOk)
+                record.*field.integer = v;
+            break;
+        }
+        case ltp::FieldKind::decimal:
+            rc = ParseDecimalText(value, optionName, record.*field.decimal, error);
+            break;
+        case ltp::FieldKind::date:
+            rc = ParseDateText(value, optionName, record.*field.decimal, error);
+            break;
+    }
+    return rc;
+}
 
 } // namespace ltpctl
