@@ -3,9 +3,10 @@
 #pragma once
 
 #include <optional>
+#include <type_traits>
 #include <vector>
 
-#include "tools/ltpctl/command_support.h"
+#include "tools/ltpctl/commands.h"
 
 namespace ltpctl {
 
@@ -114,6 +115,10 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                     rc = ApplyValueOptions(ctx, *fields, record);
                 if (rc == kExitOk)
                     rc = ctx.connection.Run([&](ltp::Client& c) { Cat::Add(c, record); });
+                if constexpr (std::is_same_v<T, ltp::Schedule>) {
+                    if (rc == kExitOk)
+                        WarnAboutSchedule(ctx, record);
+                }
                 if constexpr (Cat::kNumericKey) {
                     // The server numbers new programs and schedules; show the number it chose.
                     if (rc == kExitOk)

@@ -4,6 +4,9 @@
 
 #include <iostream>
 #include <ostream>
+#include <sstream>
+
+#include "tools/ltpctl/pager.h"
 
 namespace ltpctl {
 
@@ -48,7 +51,12 @@ bool Confirm(RunContext& ctx, const ResultTable& going, const std::string& quest
 }
 
 void PrintTable(RunContext& ctx, const ResultTable& table) {
-    PrintResult(table, ctx.print, ctx.out);
+    std::ostringstream text;
+    PrintResult(table, ctx.print, text);
+    if (ctx.page)
+        WriteOrPage(text.str(), ctx.out);
+    else
+        ctx.out << text.str();
 }
 
 int Refuse(RunContext& ctx, int rc, const std::string& message) {

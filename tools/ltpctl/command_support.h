@@ -23,6 +23,7 @@ struct RunContext {
     PrintOptions print;
     std::ostream& out;
     bool numberLines = true; // failing batch lines are named by number (not in the shell)
+    bool page = true;        // long tables on a terminal may go through the pager
 };
 
 using Action = std::function<int(RunContext&)>;

@@ -1,12 +1,18 @@
 // The server as a whole: its information text, its system information and its log.
 #include "tools/common/display.h"
+#include "tools/common/dates.h"
 #include "tools/ltpctl/commands.h"
 #include "tools/ltpctl/input_file.h"
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <ostream>
+#include <cstdint>
+#include <thread>
 
 namespace ltpctl {
 namespace {
@@ -76,17 +82,95 @@ void AddSysInfo(CLI::App& app, ActionSlot& slot) {
     });
 }
 
+struct LogFilter {
+    std::string since;
+    std::string grep;
+    bool follow = false;
+    double interval = 2;
+};
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void StopFollowing(int) {
+    g_stop = 1;
+}
+
+// Shows the entries after number `after` that pass the filter; returns the last number seen.
+std::int32_t PrintNewEntries(RunContext& ctx, const std::vector<ltp::LogEvent>& events,
+                             std::int32_t after, double since, const std::string& grep) {
+    ResultTable t = ValueListTable(std::vector<ltp::LogEvent>());
+    std::int32_t last = after;
+    for (const ltp::LogEvent& e : events) {
+        if (e.number1 <= after)
+            continue;
+        last = std::max(last, e.number1);
+        if (e.real2 < since)
+            continue;
+        if (!grep.empty() && e.text3.find(grep) == std::string::npos &&
+            e.text4.find(grep) == std::string::npos)
+            continue;
+        t.rows.push_back(ValueRow(e));
+    }
+    if (!t.rows.empty() || after < 0)
+        PrintTable(ctx, t);
+    return last;
+}
+
+int ListLog(RunContext& outer, const LogFilter& filter) {
+    RunContext ctx = outer; // following changes how it prints, for this command only
+    ctx.page = !filter.follow;
+    double since = -1;
+    std::string error;
+    if (!filter.since.empty() && !ltptools::ParseIsoDate(filter.since, since, error))
+        return Refuse(ctx, kExitUsage, "--since: " + error);
+    std::int32_t last = -1; // entry numbers start at 1
+    g_stop = 0;
+    // Ctrl-C (or a kill) ends following at the next pause, as the normal end of the command.
+    void (*previousInt)(int) = filter.follow ? std::signal(SIGINT, StopFollowing) : nullptr;
+    void (*previousTerm)(int) = filter.follow ? std::signal(SIGTERM, StopFollowing) : nullptr;
+    int rc = kExitOk;
+    for (bool first = true; first || (filter.follow && !g_stop); first = false) {
+        if (!first)
+            for (double slept = 0; slept < filter.interval && !g_stop; slept += 0.1)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (g_stop)
+            break;
+        std::vector<ltp::LogEvent> events;
+        rc = ctx.connection.Run([&](ltp::Client& c) { events = c.log_events(); });
+        if (rc != kExitOk)
+            break;
+        // A cleared log numbers anew: start over from its first entry.
+        if (!events.empty() && events.back().number1 < last)
+            last = 0;
+        last = PrintNewEntries(ctx, events, last, since, filter.grep);
+        ctx.out.flush();
+        if (filter.follow)
+            ctx.print.noHeaders = true; // the names once, above the first entries
+    }
+    if (filter.follow) {
+        std::signal(SIGINT, previousInt);
+        std::signal(SIGTERM, previousTerm);
+    }
+    return rc;
+}
+
 void AddLog(CLI::App& app, ActionSlot& slot) {
     CLI::App* family = FamilyCommand(app, "log", "list and clear the server's log");
-    AddLeaf(family, "list", "list the server's log events", slot, [] {
-        return [](RunContext& ctx) {
-            std::vector<ltp::LogEvent> events;
-            const int rc = ctx.connection.Run([&](ltp::Client& c) { events = c.log_events(); });
-            if (rc == kExitOk)
-                PrintTable(ctx, ValueListTable(events));
-            return rc;
-        };
+    auto filter = std::make_shared<LogFilter>();
+    CLI::App* listLeaf = AddLeaf(family, "list", "list the server's log events", slot, [filter] {
+        return [filter](RunContext& ctx) { return ListLog(ctx, *filter); };
     });
+    listLeaf->add_option("--since", filter->since, "only entries from this date on")
+        ->type_name("DATE");
+    listLeaf->add_option("--grep", filter->grep, "only entries whose user or text holds this text")
+        ->type_name("TEXT");
+    listLeaf->add_flag("--follow,-f", filter->follow,
+                       "keep asking for new entries and show them as they come (until Ctrl-C)");
+    listLeaf
+        ->add_option("--interval", filter->interval,
+                     "seconds between two asks with --follow (default 2)")
+        ->check(CLI::Range(0.1, 3600.0));
+    listLeaf->footer(kDateHelp);
     auto yes = std::make_shared<bool>(false);
     AddLeaf(family, "clear", "empty the server's log", slot, [yes] {
         return [yes](RunContext& ctx) -> int {
