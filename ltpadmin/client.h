@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -30,6 +31,12 @@
 
 /// The modern interface of ltpadmin.
 namespace ltp {
+
+/// Which way traced bytes went (see Options::trace).
+enum class TraceDirection {
+    request, ///< about to be sent
+    response ///< received: the whole response, or as much as came before the exchange failed
+};
 
 /// How to reach the server and how long to wait for it.
 struct Options {
@@ -57,6 +64,11 @@ struct Options {
     /// Most bytes of the records of one result held in memory (texts and the records
     /// themselves); a larger result ends the request with a TransportError of kind limit.
     std::size_t max_result_bytes = std::size_t{512} << 20;
+    /// When set, sees the bytes of every exchange: each request just before it is sent (the
+    /// password included, as on the wire) and then its response. A request refused before
+    /// sending is not traced. For logging and diagnostics; it must not throw, and the bytes are
+    /// valid only during the call.
+    std::function<void(TraceDirection, std::string_view)> trace;
 };
 
 /// @name Value types

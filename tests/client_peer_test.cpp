@@ -231,6 +231,30 @@ TEST(ClientReconnect, OnceBeforeSendingNeverAfter) {
     EXPECT_EQ(late.Received().find("Delete"), late.Received().rfind("Delete"));
 }
 
+TEST(ClientTrace, SeesEachRequestAndWhatCameBack) {
+    const std::string full = MakeResponse(200, " OK", UserElement("a", "x"));
+    const std::string cut = MakeResponse(200, " OK", UserElement("b", "y")).substr(0, 60);
+    LoopbackPeer peer;
+    peer.Respond(full).ExpectRequest().Send(cut).Close();
+    peer.Start();
+    ltp::Options options = PeerOptions(peer);
+    std::vector<std::string> seen;
+    options.trace = [&](ltp::TraceDirection way, std::string_view bytes) {
+        seen.push_back((way == ltp::TraceDirection::request ? "> " : "< ") + std::string(bytes));
+    };
+    ltp::Client client(options);
+    client.users();
+    EXPECT_EQ(Outcome([&] { client.users(); }), "transport closed");
+    EXPECT_EQ(Outcome([&] { client.delete_user("bad|id"); }), "invalid user_id |");
+    client.close();
+    ASSERT_TRUE(peer.Finish());
+    ASSERT_EQ(peer.Requests().size(), 2u);
+    // Nothing is traced for the refused request; a response cut short shows what arrived.
+    const std::vector<std::string> expected = {"> " + peer.Requests()[0], "< " + full,
+                                               "> " + peer.Requests()[1], "< " + cut};
+    EXPECT_EQ(seen, expected);
+}
+
 TEST(ClientTexts, LongTextsTravelWholeBothWays) {
     const std::string long_text(3000, 'w');
     const std::string body = "<User>u|" + long_text + "|||" + "|</User>\r\n";

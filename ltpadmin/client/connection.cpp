@@ -51,8 +51,20 @@ Response Connection::exchange(const std::string& request) {
         capacity_ = 0;
     }
     used_ = 0;
+    if (options_->trace)
+        options_->trace(TraceDirection::request, request);
     socket_.send_all(request.data(), request.size());
-    return receive();
+    try {
+        const Response response = receive();
+        if (options_->trace)
+            options_->trace(TraceDirection::response,
+                            std::string_view(response.data, response.length));
+        return response;
+    } catch (...) {
+        if (options_->trace && used_ > 0)
+            options_->trace(TraceDirection::response, std::string_view(buffer_.get(), used_));
+        throw;
+    }
 }
 
 Response Connection::receive() {

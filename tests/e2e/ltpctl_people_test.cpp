@@ -3,8 +3,12 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
+
+#include "tools/common/display.h"
 
 #include "tools/ltpctl/output.h"
 
@@ -52,7 +56,25 @@ TEST_F(People, ControlBytesFromTheServerAreShownNotObeyed) {
 
 namespace {
 
-class Terminal : public e2e::WithServer {};
+class Terminal : public e2e::WithServer {
+protected:
+    struct CommandCase {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* outHolds;
+        const char* errHolds;
+    };
+
+    void ExpectEach(const std::vector<CommandCase>& cases,
+                    const std::map<std::string, std::string>& env = {}) {
+        for (const CommandCase& c : cases) {
+            const e2e::ProcessResult r = Ctl(server, c.args, "", env);
+            EXPECT_EQ(r.exitCode, c.exitCode) << Describe(c.args, r);
+            EXPECT_NE(r.out.find(c.outHolds), std::string::npos) << Describe(c.args, r);
+            EXPECT_NE(r.err.find(c.errHolds), std::string::npos) << Describe(c.args, r);
+        }
+    }
+};
 
 TEST_F(Terminal, LabelsDatesVersionAndSuggestions) {
     const std::map<std::string, std::string> labelled = {{"LTP_LABELS", LTPD_LABELS_PATH}};
@@ -60,45 +82,100 @@ TEST_F(Terminal, LabelsDatesVersionAndSuggestions) {
         return Ctl(server, args, "", labelled);
     };
     Ok({"schedules", "add", "--text2", "main", "--real4", "2026-12-07T20:00", "--number6", "31"});
-    const struct {
-        std::vector<std::string> args;
-        int exitCode;
-        const char* outHolds;
-        const char* errHolds;
-    } cases[] = {
-        {{"--version"}, 0, "ltpctl ", ""},
-        {{"users", "lst"}, 2, "", "unknown command 'users lst'; did you mean 'users list'?"},
-        {{"--format", "csv", "usres", "list"}, 2, "", "did you mean 'users'?"},
-        {{"frobnicate"}, 2, "", "unknown command 'frobnicate'\n"},
-        {{"users", "find", "alice"}, 0, "UserID  name ", ""},
-        {{"-o", "json", "users", "find", "alice"}, 0, "\"Text2\": ", ""},
-        {{"-o", "json", "--labels", "users", "find", "alice"}, 0, "\"name\": ", ""},
-        {{"-o", "csv", "--labels", "groups", "list"}, 0, "GroupID,description\r\n", ""},
-        {{"users", "add", "zoe", "--name", "Zoe Li", "--department", "News"}, 0, "", ""},
-        {{"-o", "json", "users", "find", "zoe"}, 0, "\"Text2\": \"Zoe Li\"", ""},
-        {{"users", "add", "--help"}, 0, "--text2,--name", ""},
-        {{"--columns", "name,UserID", "users", "find", "alice"},
-         0,
-         "name          UserID\nAlice Martin  alice\n",
-         ""},
-        {{"--no-headers", "-o", "csv", "--columns", "GroupID", "groups", "find", "editors"},
-         0,
-         "editors\r\n",
-         ""},
-        {{"channels", "schedules", "main"}, 0, "2026-12-07T20:00Z", ""},
-        {{"-o", "json", "channels", "schedules", "main"},
-         0,
-         "\"Real4\": \"2026-12-07T20:00:00\"",
-         ""},
-    };
-    for (const auto& c : cases) {
-        const e2e::ProcessResult r = run(c.args);
-        EXPECT_EQ(r.exitCode, c.exitCode) << Describe(c.args, r);
-        EXPECT_NE(r.out.find(c.outHolds), std::string::npos) << Describe(c.args, r);
-        EXPECT_NE(r.err.find(c.errHolds), std::string::npos) << Describe(c.args, r);
-    }
+    ExpectEach(
+        {
+            {{"--version"}, 0, "ltpctl ", ""},
+            {{"users", "lst"}, 2, "", "unknown command 'users lst'; did you mean 'users list'?"},
+            {{"--format", "csv", "usres", "list"}, 2, "", "did you mean 'users'?"},
+            {{"frobnicate"}, 2, "", "unknown command 'frobnicate'\n"},
+            {{"users", "find", "alice"}, 0, "UserID  name ", ""},
+            {{"-o", "json", "users", "find", "alice"}, 0, "\"Text2\": ", ""},
+            {{"-o", "json", "--labels", "users", "find", "alice"}, 0, "\"name\": ", ""},
+            {{"-o", "csv", "--labels", "groups", "list"}, 0, "GroupID,description\r\n", ""},
+            {{"users", "add", "zoe", "--name", "Zoe Li", "--department", "News"}, 0, "", ""},
+            {{"-o", "json", "users", "find", "zoe"}, 0, "\"Text2\": \"Zoe Li\"", ""},
+            {{"users", "add", "--help"}, 0, "--text2,--name", ""},
+            {{"--columns", "name,UserID", "users", "find", "alice"},
+             0,
+             "name          UserID\nAlice Martin  alice\n",
+             ""},
+            {{"--no-headers", "-o", "csv", "--columns", "GroupID", "groups", "find", "editors"},
+             0,
+             "editors\r\n",
+             ""},
+            {{"channels", "schedules", "main"}, 0, "2026-12-07T20:00Z", ""},
+            {{"-o", "json", "channels", "schedules", "main"},
+             0,
+             "\"Real4\": \"2026-12-07T20:00:00\"",
+             ""},
+        },
+        labelled);
     // The "no date" day shows empty in a table, not as 1899-12-30.
     EXPECT_EQ(run({"channels", "schedules", "main"}).out.find("1899-12-30"), std::string::npos);
+}
+
+TEST_F(Terminal, StatisticsLogAndScheduleWarningsForPeople) {
+    Ok({"schedules", "add", "--text2", "kids", "--number3", "2", "--real4", "2030-01-01T10:00",
+        "--real5", "2030-01-01T11:00"});
+    const nlohmann::json alice = Json({"stats", "user", "alice"});
+    ASSERT_FALSE(alice.empty());
+    const std::string firstTime =
+        ltptools::DisplayDuration(alice[0]["Number4"].get<std::int64_t>()) + "  #";
+    ExpectEach({
+        {{"stats", "top", "-n", "2", "--chart"}, 0, "Program", ""},
+        {{"stats", "user", "alice", "--chart"}, 0, firstTime.c_str(), ""},
+        {{"stats", "user", "alice"}, 0, "2 Morning News", ""},
+        {{"stats", "program", "2"}, 0, "User ", ""},
+        {{"-o", "json", "stats", "top", "-n", "1"}, 0, "\"Number2\": ", ""},
+        {{"schedules", "add", "--text2", "kids", "--number3", "999", "--real4", "2030-01-01T10:30",
+          "--real5", "2030-01-01T10:15"},
+         0,
+         "ScheduleID",
+         "shows program 999, which the server does not have"},
+        {{"schedules", "add", "--text2", "kids", "--real4", "2030-01-01T10:30", "--real5",
+          "2030-01-01T10:15"},
+         0,
+         "",
+         "stops before it starts"},
+        {{"schedules", "add", "--text2", "kids", "--number3", "3", "--real4", "2030-01-01T10:45",
+          "--real5", "2030-01-01T12:00"},
+         0,
+         "",
+         "overlaps schedule"},
+        {{"log", "list", "--grep", "Add schedule"}, 0, "Add schedule", ""},
+        {{"log", "list", "--since", "soon"}, 2, "", "--since"},
+    });
+    // A schedule that fits its channel is added without a word.
+    const e2e::ProcessResult quiet =
+        Run({"schedules", "add", "--text2", "kids", "--number3", "2", "--real4", "2031-01-01T10:00",
+             "--real5", "2031-01-01T11:00"});
+    EXPECT_EQ(quiet.err, "") << quiet.err;
+    Ok({"users", "add", "zed"});
+    EXPECT_EQ(Json({"log", "list", "--grep", "user 'zed'"}).size(), 1u);
+    EXPECT_EQ(Json({"log", "list", "--since", "2999-01-01"}).size(), 0u);
+}
+
+TEST_F(Terminal, LogFollowShowsNewEntriesUntilStopped) {
+    e2e::TempDir dir;
+    e2e::BackgroundProcess follow;
+    ASSERT_TRUE(follow.Start(LTPCTL_PATH, {"log", "list", "--follow", "--interval", "0.1"},
+                             e2e::CleanEnvironment({{"LTP_HOST", "127.0.0.1"},
+                                                    {"LTP_PORT", std::to_string(server.Port())},
+                                                    {"LTP_USER", "admin"},
+                                                    {"LTP_PASSWORD", "secret"}}),
+                             dir.File("out")));
+    Ok({"users", "add", "first"});
+    Ok({"users", "add", "second"});
+    std::string shown;
+    for (int i = 0; i < 100 && shown.find("'second'") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::ifstream file(dir.File("out"));
+        shown.assign(std::istreambuf_iterator<char>(file), {});
+    }
+    EXPECT_EQ(follow.Stop(), 0) << "stopping is the normal end: " << shown;
+    EXPECT_NE(shown.find("'second'"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("'first'"), shown.rfind("'first'")) << "each entry once: " << shown;
+    EXPECT_EQ(shown.find("Number1"), shown.rfind("Number1")) << "one header: " << shown;
 }
 
 TEST_F(Terminal, ProfilesGiveTheConnectionAndAnOwnerOnlyPasswordFile) {
@@ -172,6 +249,9 @@ TEST_F(AtATerminal, DestructiveCommandsAskAndPasswordsDoNotShow) {
         {{"users", "delete", "nobody"}, "", 1, "nobody"},
         {{"log", "clear"}, "entries?=no", 2, "Clear the server's log of 1 entries?"},
         {{"users", "delete", "--yes", "bob"}, "", 0, ""},
+        {{"programs", "move", "2", "3"}, "under 3?=n", 2, "Move program 2 and the 0 programs"},
+        {{"programs", "apply-permission", "1"}, "with its own?=n", 2, "`- Evening News"},
+        {{"programs", "move", "--yes", "9", "1"}, "", 0, ""},
     };
     for (const auto& c : cases) {
         const std::vector<std::string> answers =
@@ -183,8 +263,11 @@ TEST_F(AtATerminal, DestructiveCommandsAskAndPasswordsDoNotShow) {
     const auto users = e2e::Column(Json({"users", "list"}), "UserID");
     EXPECT_FALSE(e2e::Contains(users, "alice"));
     EXPECT_FALSE(e2e::Contains(users, "bob"));
+    EXPECT_EQ(Json({"programs", "find", "2"})["Number6"], 1) << "a move answered no did not go";
+    EXPECT_EQ(Json({"programs", "find", "9"})["Number6"], 1);
     // Without a terminal nothing is asked: scripts keep working.
     Ok({"users", "delete", "carol"});
+    Ok({"programs", "apply-permission", "1"});
 
     // No password given: asked for on the terminal, never shown.
     const e2e::ProcessResult asked = OnTerminal({"groups", "list"}, {"Password for admin@=secret"});
@@ -200,6 +283,36 @@ TEST_F(AtATerminal, DestructiveCommandsAskAndPasswordsDoNotShow) {
 } // namespace
 
 namespace {
+
+TEST_F(AtATerminal, LongTablesGoThroughThePagerAndBatchShowsProgress) {
+    const struct {
+        const char* lines;
+        const char* pager;
+        bool paged;
+    } cases[] = {
+        {"3", "sed s/^/paged:/", true},
+        {"200", "sed s/^/paged:/", false},
+        {"3", "", false}, // an empty PAGER turns paging off
+    };
+    for (const auto& c : cases) {
+        const e2e::ProcessResult r =
+            OnTerminal({"users", "list"}, {},
+                       {{"LTP_PASSWORD", "secret"}, {"LINES", c.lines}, {"PAGER", c.pager}});
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+        EXPECT_EQ(r.out.find("paged:alice") != std::string::npos, c.paged) << r.out;
+        EXPECT_NE(r.out.find("alice"), std::string::npos) << r.out;
+    }
+
+    e2e::TempDir dir;
+    std::ofstream(dir.File("lines")) << "groups list\nusers find nobody\n";
+    const std::vector<std::string> batch = {"batch", "--keep-going", dir.File("lines")};
+    const e2e::ProcessResult shown = OnTerminal(batch, {}, {{"LTP_PASSWORD", "secret"}});
+    EXPECT_NE(shown.out.find("[2/2]"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("line 2: "), std::string::npos) << shown.out;
+    const e2e::ProcessResult piped = Run(batch);
+    EXPECT_EQ(piped.err.find("[1/2]"), std::string::npos) << "only on a terminal: " << piped.err;
+    EXPECT_NE(piped.err.find("line 2: "), std::string::npos) << piped.err;
+}
 
 TEST_F(AtATerminal, TheShellKeepsHistoryCompletesKeysAndSurvivesErrors) {
     e2e::TempDir dir;

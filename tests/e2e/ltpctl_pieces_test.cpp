@@ -2,8 +2,10 @@
 // before sending, the wording of failures, password masking and the three output formats.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 
+#include <ltpadmin/client.h>
 #include <nlohmann/json.hpp>
 
 #include "tools/ltpctl/batch.h"
@@ -231,6 +233,52 @@ TEST(LtpctlFailures, OutcomesAreToldInWords) {
         EXPECT_EQ(f.exitCode, c.exitCode) << c.message;
         EXPECT_EQ(f.message, c.message);
     }
+}
+
+TEST(LtpctlFailures, ClientErrorsInTheSameWords) {
+    using Kind = ltp::TransportError::Kind;
+    const std::string cut = "LTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n<User>al";
+    const std::string whole = "LTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\n<<<<";
+    const std::string refusal = "LTP/1.0 404 no user 'bob'\r\nContent-Length: 0\r\n\r\n";
+    struct Case {
+        std::function<void()> thrower;
+        std::string response;
+        int exitCode;
+        std::string message;
+    } const cases[] = {
+        {[] { throw ltp::TransportError(Kind::connect, "", "x"); }, "", kExitTransport,
+         "connection refused by h:7"},
+        {[] { throw ltp::TransportError(Kind::timeout, "", "x"); }, "", kExitTransport,
+         "no answer within 1500 ms from h:7"},
+        {[] { throw ltp::TransportError(Kind::closed, "", "x"); }, "", kExitTransport,
+         "the server closed the connection"},
+        {[] { throw ltp::TransportError(Kind::closed, "", "x"); }, cut, kExitTransport,
+         "the connection to h:7 broke before the whole answer arrived"},
+        {[] { throw ltp::TransportError(Kind::limit, "", "x"); }, cut, kExitTransport,
+         "receiving the answer from h:7 failed, or it was longer than --max-response-bytes allows"},
+        {[] { throw ltp::TransportError(Kind::limit, "", "x"); }, whole, kExitTransport,
+         "the answer from h:7 holds more records than --max-result-bytes allows"},
+        {[] { throw ltp::Refused(404, "no user 'bob'"); }, refusal, kExitRefused,
+         "the server refused the request: 404 no user 'bob'"},
+        {[] { throw ltp::InvalidInput("user_id", '|'); }, "", kExitUncarried,
+         "the request holds input the protocol cannot carry"},
+        {[] { throw ltp::ProtocolError("no id"); }, whole, kExitRefused,
+         "the server's answer held no record"},
+    };
+    for (const Case& c : cases) {
+        try {
+            c.thrower();
+        } catch (const std::exception& e) {
+            const Failure f = ExplainClientError(e, c.response, "h:7", "1500 ms");
+            EXPECT_EQ(f.exitCode, c.exitCode) << c.message;
+            EXPECT_EQ(f.message, c.message);
+        }
+    }
+    // A lookup that found nothing: the refusal in the server's words, or the caller's.
+    EXPECT_EQ(ExplainMissing(refusal, "none", "h:7").message,
+              "the server refused the request: 404 no user 'bob'");
+    EXPECT_EQ(ExplainMissing(whole, "the server has no user 'x'", "h:7").message,
+              "the server has no user 'x'");
 }
 
 TEST(LtpctlTrace, ThePasswordNeverShows) {

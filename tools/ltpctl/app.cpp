@@ -54,6 +54,7 @@ struct GlobalOptions {
     bool noHeaders = false;
     std::string batchFile;
     bool keepGoing = false;
+    double timeoutSeconds = 10;
 };
 
 struct GlobalOptionHandles {
@@ -61,6 +62,7 @@ struct GlobalOptionHandles {
     CLI::Option* port;
     CLI::Option* user;
     CLI::Option* codepage;
+    CLI::Option* timeout;
 };
 
 GlobalOptionHandles AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
@@ -86,12 +88,6 @@ GlobalOptionHandles AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
     app.add_option("--format,-o", g.format, "output: table, json or csv")
         ->check(CLI::IsMember({"table", "json", "csv"}))
         ->capture_default_str();
-    app.add_option("--max-response-bytes", g.connection.maxResponseBytes,
-                   "most bytes one answer may hold; a longer one fails")
-        ->capture_default_str();
-    app.add_option("--max-result-bytes", g.connection.maxResultBytes,
-                   "most bytes the records of one list may take; more fail")
-        ->capture_default_str();
     app.add_option("--labels-file", g.labelsFile,
                    "field labels (TOML: [User] Text2 = \"name\"); tables, help and option "
                    "aliases use them")
@@ -102,6 +98,17 @@ GlobalOptionHandles AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
         ->delimiter(',')
         ->type_name("A,B,...");
     app.add_flag("--no-headers", g.noHeaders, "tables and CSV without the line of column names");
+    app.add_option("--max-response-bytes", g.connection.maxResponseBytes,
+                   "most bytes one answer may hold; a longer one fails")
+        ->capture_default_str();
+    app.add_option("--max-result-bytes", g.connection.maxResultBytes,
+                   "most bytes the records of one list may take; more fail")
+        ->capture_default_str();
+    h.timeout = app.add_option("--timeout", g.timeoutSeconds,
+                               "seconds a request may stay silent before it fails (idle, so a "
+                               "long answer that keeps arriving never does)")
+                    ->check(CLI::Range(0.001, 86400.0))
+                    ->capture_default_str();
     app.add_flag("-v,--verbose", g.connection.verbose,
                  "print every request and response as sent and received (password masked)");
     app.set_version_flag("--version", std::string("ltpctl ") + LTPADMIN_VERSION);
@@ -130,6 +137,11 @@ int ApplyProfile(const ltptools::Profile& p, const GlobalOptionHandles& h, Globa
         g.connection.user = *p.user;
     if (h.codepage->count() == 0 && p.code_page)
         g.codepage = *p.code_page;
+    if (h.timeout->count() > 0 || !p.timeout)
+        g.connection.timeout = std::chrono::milliseconds(
+            static_cast<std::chrono::milliseconds::rep>(g.timeoutSeconds * 1000 + 0.5));
+    else
+        g.connection.timeout = *p.timeout;
     // A port in the host text counts as given where the host was: a profile's "host:port" gives
     // way to --port or LTP_PORT, as the rest of the profile does.
     const bool hostFromProfile = h.host->count() == 0 && p.host;

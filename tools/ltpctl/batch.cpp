@@ -1,6 +1,9 @@
 #include "tools/ltpctl/batch.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <iostream>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -70,6 +73,45 @@ bool SplitCommandLine(const std::string& line, std::vector<std::string>& words,
 
 namespace {
 
+// "[3/40]" on stderr while line 3 of 40 runs, when stderr is a terminal and the lines come from a
+// file (a person typing them needs none). Drawn over itself; erased before anything else is shown.
+class Progress {
+public:
+    Progress(std::istream& in, bool wanted)
+        : m_on(wanted && isatty(STDERR_FILENO) == 1 &&
+               !(&in == &std::cin && isatty(STDIN_FILENO))) {
+        if (!m_on)
+            return;
+        for (std::string line; std::getline(in, line);)
+            m_lines.push_back(line);
+    }
+    ~Progress() {
+        if (m_on)
+            std::cerr << kErase << std::flush;
+    }
+
+    bool Next(std::istream& in, std::string& line) {
+        if (!m_on)
+            return static_cast<bool>(std::getline(in, line));
+        if (m_next == m_lines.size())
+            return false;
+        line = m_lines[m_next++];
+        std::cerr << kErase << "[" << m_next << "/" << m_lines.size() << "] " << std::flush;
+        // Output of the line's command would run on after the counter.
+        if (isatty(STDOUT_FILENO) == 1)
+            std::cerr << kErase << std::flush;
+        return true;
+    }
+    // Put before a message on stderr so that it starts at the beginning of the line.
+    std::string Prefix() const { return m_on ? kErase : ""; }
+
+private:
+    static constexpr const char* kErase = "\r\x1b[K";
+    bool m_on;
+    std::vector<std::string> m_lines;
+    std::size_t m_next = 0;
+};
+
 // The parser of the batch lines. Building one costs far more than a line's round trip, so one is
 // kept while that is safe. CLI11 resets what it counts between parses, but a variable keeps the
 // value an earlier line gave it unless the option is given again: a line that leaves out an
@@ -131,13 +173,17 @@ private:
 
 } // namespace
 
-int RunBatch(std::istream& in, RunContext& ctx, bool keepGoing) {
+int RunBatch(std::istream& in, RunContext& outer, bool keepGoing) {
+    RunContext ctx = outer;
+    ctx.page = !ctx.numberLines; // a batch run on a terminal is not stopped by a pager
+    Progress progress(in, ctx.numberLines);
     LineParser parser;
     int result = kExitOk;
     std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
+    for (int number = 1; progress.Next(in, line); ++number) {
         const std::string where =
-            ctx.numberLines ? "line " + std::to_string(number) + ": " : std::string();
+            progress.Prefix() +
+            (ctx.numberLines ? "line " + std::to_string(number) + ": " : std::string());
         ctx.connection.SetReportPrefix(where);
         std::vector<std::string> words;
         std::string error;

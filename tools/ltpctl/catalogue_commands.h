@@ -2,58 +2,60 @@
 // every record type that has them. Catalogue<T> names the library calls of one record type.
 #pragma once
 
-#include "tools/ltpctl/command_support.h"
+#include <optional>
+#include <type_traits>
+#include <vector>
+
+#include "tools/ltpctl/commands.h"
 
 namespace ltpctl {
 
-// Specialised per record type: kFamily, kAlias, kNoun, kKeyName, kNumericKey and the static
-// calls List, Find, Add, Modify and Delete.
+// Specialised per value type: kFamily, kAlias, kNoun, kKeyName, kNumericKey and the static
+// client calls List, Find, Add, Modify and Delete.
 template <class T> struct Catalogue;
 
-// The key as typed, checked and converted for the library call.
+// The key as typed, checked and converted for the client call.
 template <class T> struct KeyArg {
     std::string text;
     LONG number = 0;
 
     int Check(RunContext& ctx) {
-        const FieldInfo& key = RecordFields<T>().front();
         if constexpr (Catalogue<T>::kNumericKey) {
             std::string error;
             const int rc = ParseLong(text, Catalogue<T>::kKeyName, number, error);
             return rc == kExitOk ? rc : Refuse(ctx, rc, error);
         } else {
-            return CheckText(ctx, text, Catalogue<T>::kKeyName, key.width);
+            return CheckText(ctx, text, Catalogue<T>::kKeyName, 0);
         }
     }
-    int Find(CLTPCreater& c, T* record) const {
+    std::optional<T> Find(ltp::Client& c) const {
         if constexpr (Catalogue<T>::kNumericKey)
-            return Catalogue<T>::Find(c, number, record);
+            return Catalogue<T>::Find(c, number);
         else
-            return Catalogue<T>::Find(c, text.c_str(), record);
+            return Catalogue<T>::Find(c, text);
     }
-    int Delete(CLTPCreater& c) const {
+    void Delete(ltp::Client& c) const {
         if constexpr (Catalogue<T>::kNumericKey)
-            return Catalogue<T>::Delete(c, number);
+            Catalogue<T>::Delete(c, number);
         else
-            return Catalogue<T>::Delete(c, text.c_str());
+            Catalogue<T>::Delete(c, text);
     }
     void Store(T& record) const {
-        const FieldInfo& key = RecordFields<T>().front();
         std::string error;
-        SetField(&record, key, text, Catalogue<T>::kKeyName, error);
+        SetField(record, ltp::fields<T>().front(), text, Catalogue<T>::kKeyName, error);
     }
 };
 
-// Finds the record of the key; a success without a record means the server has none.
+// Finds the record of the key; a lookup that finds nothing reports the server's words.
 template <class T> int FindRecord(RunContext& ctx, const KeyArg<T>& key, T& record) {
-    record = ZeroRecord<T>();
-    const int rc = ctx.connection.Call([&](CLTPCreater& c) { return key.Find(c, &record); });
+    std::optional<T> found;
+    const int rc = ctx.connection.Run([&](ltp::Client& c) { found = key.Find(c); });
     if (rc != kExitOk)
         return rc;
-    if (IsZero(record))
-        return Refuse(ctx, kExitRefused,
-                      std::string("the server has no ") + Catalogue<T>::kNoun + " '" + key.text +
-                          "'");
+    if (!found)
+        return ctx.connection.ReportMissing(std::string("the server has no ") +
+                                            Catalogue<T>::kNoun + " '" + key.text + "'");
+    record = std::move(*found);
     return kExitOk;
 }
 
@@ -65,11 +67,10 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
 
     AddLeaf(family, "list", std::string("list every ") + Cat::kNoun, slot, [] {
         return [](RunContext& ctx) {
-            OwnedList<T> list;
-            const int rc =
-                ctx.connection.Call([&](CLTPCreater& c) { return Cat::List(c, list.get()); });
+            std::vector<T> list;
+            const int rc = ctx.connection.Run([&](ltp::Client& c) { list = Cat::List(c); });
             if (rc == kExitOk)
-                PrintTable(ctx, ListTable(list.list()));
+                PrintTable(ctx, ValueListTable(list));
             return rc;
         };
     });
@@ -84,7 +85,7 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                     if (rc == kExitOk)
                         rc = FindRecord(ctx, *key, record);
                     if (rc == kExitOk)
-                        PrintTable(ctx, RecordTable(record));
+                        PrintTable(ctx, ValueRecordTable(record));
                     return rc;
                 };
             });
@@ -96,14 +97,14 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
     {
         auto key = std::make_shared<KeyArg<T>>();
         CLI::App* add = AddLeaf(family, "add", std::string("add a ") + Cat::kNoun, slot, {});
-        std::shared_ptr<FieldOptions> fields = AddFieldOptions<T>(add);
+        std::shared_ptr<FieldOptions> fields = AddFieldOptions<RecordOf<T>>(add, true, true);
         if constexpr (!Cat::kNumericKey)
             add->add_option(Cat::kKeyName, key->text, "the key")
                 ->type_name(Cat::kNumericKey ? "INT" : "TEXT")
                 ->required();
         add->callback([&slot, key, fields] {
             slot.action = [key, fields](RunContext& ctx) {
-                T record = ZeroRecord<T>();
+                T record{};
                 int rc = kExitOk;
                 if constexpr (!Cat::kNumericKey) {
                     rc = key->Check(ctx);
@@ -111,15 +112,19 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                         key->Store(record);
                 }
                 if (rc == kExitOk)
-                    rc = ApplyFieldOptions(ctx, *fields, record);
+                    rc = ApplyValueOptions(ctx, *fields, record);
                 if (rc == kExitOk)
-                    rc = ctx.connection.Call([&](CLTPCreater& c) { return Cat::Add(c, &record); });
+                    rc = ctx.connection.Run([&](ltp::Client& c) { Cat::Add(c, record); });
+                if constexpr (std::is_same_v<T, ltp::Schedule>) {
+                    if (rc == kExitOk)
+                        WarnAboutSchedule(ctx, record);
+                }
                 if constexpr (Cat::kNumericKey) {
                     // The server numbers new programs and schedules; show the number it chose.
                     if (rc == kExitOk)
                         PrintTable(ctx,
-                                   ValueTable(RecordFields<T>().front().name,
-                                              FieldText(&record, RecordFields<T>().front()), true));
+                                   ValueTable(RecordFields<RecordOf<T>>().front().name,
+                                              FieldText(record, ltp::fields<T>().front()), true));
                 }
                 return rc;
             };
@@ -135,7 +140,7 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
         modify->add_option(Cat::kKeyName, key->text, "the key")
             ->type_name(Cat::kNumericKey ? "INT" : "TEXT")
             ->required();
-        std::shared_ptr<FieldOptions> fields = AddFieldOptions<T>(modify);
+        std::shared_ptr<FieldOptions> fields = AddFieldOptions<RecordOf<T>>(modify, true, true);
         modify->callback([&slot, key, fields] {
             slot.action = [key, fields](RunContext& ctx) {
                 T record;
@@ -143,10 +148,9 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                 if (rc == kExitOk)
                     rc = FindRecord(ctx, *key, record);
                 if (rc == kExitOk)
-                    rc = ApplyFieldOptions(ctx, *fields, record);
+                    rc = ApplyValueOptions(ctx, *fields, record);
                 if (rc == kExitOk)
-                    rc = ctx.connection.Call(
-                        [&](CLTPCreater& c) { return Cat::Modify(c, &record); });
+                    rc = ctx.connection.Run([&](ltp::Client& c) { Cat::Modify(c, record); });
                 return rc;
             };
         });
@@ -167,13 +171,13 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                     if (!*yes && AsksForConfirmation()) {
                         // Show what will go before asking; a key the server lacks shows so.
                         ResultTable going;
-                        going.columns = RecordColumns<T>();
+                        going.columns = RecordColumns<RecordOf<T>>();
                         for (const KeyArg<T>& key : checked) {
                             T record;
                             const int rc = FindRecord(ctx, key, record);
                             if (rc != kExitOk)
                                 return rc;
-                            going.rows.push_back(RecordRow(record));
+                            going.rows.push_back(ValueRow(record));
                         }
                         if (!Confirm(ctx, going,
                                      "Delete " + std::to_string(checked.size()) + " " + Cat::kNoun +
@@ -181,8 +185,7 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                             return kExitUsage;
                     }
                     for (const KeyArg<T>& key : checked) {
-                        const int rc =
-                            ctx.connection.Call([&](CLTPCreater& c) { return key.Delete(c); });
+                        const int rc = ctx.connection.Run([&](ltp::Client& c) { key.Delete(c); });
                         if (rc != kExitOk)
                             return rc;
                     }

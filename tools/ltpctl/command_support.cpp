@@ -4,6 +4,9 @@
 
 #include <iostream>
 #include <ostream>
+#include <sstream>
+
+#include "tools/ltpctl/pager.h"
 
 namespace ltpctl {
 
@@ -48,7 +51,12 @@ bool Confirm(RunContext& ctx, const ResultTable& going, const std::string& quest
 }
 
 void PrintTable(RunContext& ctx, const ResultTable& table) {
-    PrintResult(table, ctx.print, ctx.out);
+    std::ostringstream text;
+    PrintResult(table, ctx.print, text);
+    if (ctx.page)
+        WriteOrPage(text.str(), ctx.out);
+    else
+        ctx.out << text.str();
 }
 
 int Refuse(RunContext& ctx, int rc, const std::string& message) {
@@ -89,14 +97,17 @@ std::string OptionNames(const CLI::App* command, const char* record, const Field
     return names + "," + alias;
 }
 
-std::string FieldHelp(const char* record, const FieldInfo& field) {
+std::string FieldHelp(const char* record, const FieldInfo& field, bool wholeTexts) {
     const std::string* label = Labels().Label(record, field.name);
-    return label ? *label + " (" + FieldHelp(field) + ")" : FieldHelp(field);
+    return label ? *label + " (" + FieldHelp(field, wholeTexts) + ")"
+                 : FieldHelp(field, wholeTexts);
 }
 
-std::string FieldHelp(const FieldInfo& field) {
+std::string FieldHelp(const FieldInfo& field, bool wholeTexts) {
     switch (field.kind) {
         case FieldKind::Text:
+            if (wholeTexts)
+                return std::string(field.name) + ": text without '|' or '<'";
             return std::string(field.name) + ": text of at most " +
                    std::to_string(field.width - 1) + " bytes, without '|' or '<'";
         case FieldKind::Whole:

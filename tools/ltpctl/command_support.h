@@ -23,6 +23,7 @@ struct RunContext {
     PrintOptions print;
     std::ostream& out;
     bool numberLines = true; // failing batch lines are named by number (not in the shell)
+    bool page = true;        // long tables on a terminal may go through the pager
 };
 
 using Action = std::function<int(RunContext&)>;
@@ -50,9 +51,9 @@ int CheckText(RunContext& ctx, const std::string& value, const std::string& name
               std::size_t width);
 
 // Option help for a record field: its kind and, for texts, how many bytes fit.
-std::string FieldHelp(const FieldInfo& field);
-// The same with the field's label first, when it has one. and, for texts, how many bytes fit.
-std::string FieldHelp(const char* record, const FieldInfo& field);
+std::string FieldHelp(const FieldInfo& field, bool wholeTexts = false);
+// The same with the field's label first, when it has one.
+std::string FieldHelp(const char* record, const FieldInfo& field, bool wholeTexts = false);
 // "--text2", with its label beside it ("--text2,--name") unless the label names another option.
 std::string OptionNames(const CLI::App* command, const char* record, const FieldInfo& field);
 // TEXT, INT, NUMBER or DATE, as the help shows the option's value.
@@ -64,18 +65,21 @@ struct FieldOptions {
     std::vector<std::string> values;
 };
 
+// wholeTexts: the texts go through the client, which sends them whole (no width in the help).
 template <class T>
-std::shared_ptr<FieldOptions> AddFieldOptions(CLI::App* command, bool skipKey = true) {
+std::shared_ptr<FieldOptions> AddFieldOptions(CLI::App* command, bool skipKey = true,
+                                              bool wholeTexts = false) {
     auto fo = std::make_shared<FieldOptions>();
     const auto& fields = RecordFields<T>();
     fo->values.resize(fields.size());
     for (size_t i = skipKey ? 1 : 0; i < fields.size(); ++i) {
         if (!fields[i].sent)
             continue;
-        CLI::Option* o = command
-                             ->add_option(OptionNames(command, RecordName<T>(), fields[i]),
-                                          fo->values[i], FieldHelp(RecordName<T>(), fields[i]))
-                             ->type_name(FieldTypeName(fields[i]));
+        CLI::Option* o =
+            command
+                ->add_option(OptionNames(command, RecordName<T>(), fields[i]), fo->values[i],
+                             FieldHelp(RecordName<T>(), fields[i], wholeTexts))
+                ->type_name(FieldTypeName(fields[i]));
         fo->options.push_back({&fields[i], o});
     }
     return fo;
@@ -90,6 +94,22 @@ template <class T> int ApplyFieldOptions(RunContext& ctx, const FieldOptions& fo
         const size_t index = static_cast<size_t>(field - fields.data());
         std::string error;
         const int rc = SetField(&record, *field, fo.values[index], OptionName(*field), error);
+        if (rc != kExitOk)
+            return Refuse(ctx, rc, error);
+    }
+    return kExitOk;
+}
+
+// The same for a value type of the client: options of its record's fields, texts whole.
+template <class V> int ApplyValueOptions(RunContext& ctx, const FieldOptions& fo, V& record) {
+    const auto& fields = RecordFields<RecordOf<V>>();
+    for (const auto& [field, option] : fo.options) {
+        if (option->count() == 0)
+            continue;
+        const size_t index = static_cast<size_t>(field - fields.data());
+        std::string error;
+        const int rc =
+            SetField(record, ltp::fields<V>()[index], fo.values[index], OptionName(*field), error);
         if (rc != kExitOk)
             return Refuse(ctx, rc, error);
     }

@@ -1,97 +1,107 @@
 // users, groups, programs, channels, schedules and globals: list, find, add, modify, delete.
-// One template serves the six catalogues; a traits class names each one's library calls.
+// One template serves the six catalogues; a traits class names each one's client calls.
 #include "tools/ltpctl/catalogue_commands.h"
 #include "tools/ltpctl/commands.h"
 
 namespace ltpctl {
 
-template <> struct Catalogue<tagUser> {
+template <> struct Catalogue<ltp::User> {
     static constexpr const char* kFamily = "users";
     static constexpr const char* kAlias = "user";
     static constexpr const char* kNoun = "user";
     static constexpr const char* kKeyName = "USERID";
     static constexpr bool kNumericKey = false;
-    static int List(CLTPCreater& c, CList<tagUser*, tagUser*>* l) { return c.GetUsers(l); }
-    static int Find(CLTPCreater& c, const char* k, tagUser* r) { return c.FindUser(k, r); }
-    static int Add(CLTPCreater& c, tagUser* r) { return c.AddUser(r); }
-    static int Modify(CLTPCreater& c, tagUser* r) { return c.ModifyUser(r); }
-    static int Delete(CLTPCreater& c, const char* k) { return c.DeleteUser(k); }
+    static std::vector<ltp::User> List(ltp::Client& c) { return c.users(); }
+    static std::optional<ltp::User> Find(ltp::Client& c, std::string_view k) {
+        return c.find_user(k);
+    }
+    static void Add(ltp::Client& c, ltp::User& r) { c.add_user(r); }
+    static void Modify(ltp::Client& c, const ltp::User& r) { c.modify_user(r); }
+    static void Delete(ltp::Client& c, std::string_view k) { c.delete_user(k); }
 };
 
-template <> struct Catalogue<tagGroup> {
+template <> struct Catalogue<ltp::Group> {
     static constexpr const char* kFamily = "groups";
     static constexpr const char* kAlias = "group";
     static constexpr const char* kNoun = "group";
     static constexpr const char* kKeyName = "GROUPID";
     static constexpr bool kNumericKey = false;
-    static int List(CLTPCreater& c, CList<tagGroup*, tagGroup*>* l) { return c.GetGroups(l); }
-    static int Find(CLTPCreater& c, const char* k, tagGroup* r) { return c.FindGroup(k, r); }
-    static int Add(CLTPCreater& c, tagGroup* r) { return c.AddGroup(r); }
-    static int Modify(CLTPCreater& c, tagGroup* r) { return c.ModifyGroup(r); }
-    static int Delete(CLTPCreater& c, const char* k) { return c.DeleteGroup(k); }
+    static std::vector<ltp::Group> List(ltp::Client& c) { return c.groups(); }
+    static std::optional<ltp::Group> Find(ltp::Client& c, std::string_view k) {
+        return c.find_group(k);
+    }
+    static void Add(ltp::Client& c, ltp::Group& r) { c.add_group(r); }
+    static void Modify(ltp::Client& c, const ltp::Group& r) { c.modify_group(r); }
+    static void Delete(ltp::Client& c, std::string_view k) { c.delete_group(k); }
 };
 
-template <> struct Catalogue<tagProgram> {
+template <> struct Catalogue<ltp::Program> {
     static constexpr const char* kFamily = "programs";
     static constexpr const char* kAlias = "program";
     static constexpr const char* kNoun = "program";
     static constexpr const char* kKeyName = "PROGRAMID";
     static constexpr bool kNumericKey = true;
-    static int List(CLTPCreater& c, CList<tagProgram*, tagProgram*>* l) { return c.GetPrograms(l); }
-    static int Find(CLTPCreater& c, LONG k, tagProgram* r) { return c.FindProgram(k, r); }
-    static int Add(CLTPCreater& c, tagProgram* r) { return c.AddProgram(r); }
-    static int Modify(CLTPCreater& c, tagProgram* r) { return c.ModifyProgram(r); }
-    static int Delete(CLTPCreater& c, LONG k) { return c.DeleteProgram(k); }
+    static std::vector<ltp::Program> List(ltp::Client& c) { return c.programs(); }
+    static std::optional<ltp::Program> Find(ltp::Client& c, std::int32_t k) {
+        return c.find_program(k);
+    }
+    static void Add(ltp::Client& c, ltp::Program& r) { r.program_id = c.add_program(r); }
+    static void Modify(ltp::Client& c, const ltp::Program& r) { c.modify_program(r); }
+    static void Delete(ltp::Client& c, std::int32_t k) { c.delete_program(k); }
 };
 
-template <> struct Catalogue<tagChannel> {
+template <> struct Catalogue<ltp::Channel> {
     static constexpr const char* kFamily = "channels";
     static constexpr const char* kAlias = "channel";
     static constexpr const char* kNoun = "channel";
     static constexpr const char* kKeyName = "CHANNELID";
     static constexpr bool kNumericKey = false;
-    static int List(CLTPCreater& c, CList<tagChannel*, tagChannel*>* l) { return c.GetChannels(l); }
-    static int Find(CLTPCreater& c, const char* k, tagChannel* r) { return c.FindChannel(k, r); }
-    static int Add(CLTPCreater& c, tagChannel* r) { return c.AddChannel(r); }
-    static int Modify(CLTPCreater& c, tagChannel* r) { return c.ModifyChannel(r); }
-    static int Delete(CLTPCreater& c, const char* k) { return c.DeleteChannel(k); }
+    static std::vector<ltp::Channel> List(ltp::Client& c) { return c.channels(); }
+    static std::optional<ltp::Channel> Find(ltp::Client& c, std::string_view k) {
+        return c.find_channel(k);
+    }
+    static void Add(ltp::Client& c, ltp::Channel& r) { c.add_channel(r); }
+    static void Modify(ltp::Client& c, const ltp::Channel& r) { c.modify_channel(r); }
+    static void Delete(ltp::Client& c, std::string_view k) { c.delete_channel(k); }
 };
 
-template <> struct Catalogue<tagSchedule> {
+template <> struct Catalogue<ltp::Schedule> {
     static constexpr const char* kFamily = "schedules";
     static constexpr const char* kAlias = "schedule";
     static constexpr const char* kNoun = "schedule";
     static constexpr const char* kKeyName = "SCHEDULEID";
     static constexpr bool kNumericKey = true;
-    static int List(CLTPCreater& c, CList<tagSchedule*, tagSchedule*>* l) {
-        return c.GetSchedules(l);
+    static std::vector<ltp::Schedule> List(ltp::Client& c) { return c.schedules(); }
+    static std::optional<ltp::Schedule> Find(ltp::Client& c, std::int32_t k) {
+        return c.find_schedule(k);
     }
-    static int Find(CLTPCreater& c, LONG k, tagSchedule* r) { return c.FindSchedule(k, r); }
-    static int Add(CLTPCreater& c, tagSchedule* r) { return c.AddSchedule(r); }
-    static int Modify(CLTPCreater& c, tagSchedule* r) { return c.ModifySchedule(r); }
-    static int Delete(CLTPCreater& c, LONG k) { return c.DeleteSchedule(k); }
+    static void Add(ltp::Client& c, ltp::Schedule& r) { r.schedule_id = c.add_schedule(r); }
+    static void Modify(ltp::Client& c, const ltp::Schedule& r) { c.modify_schedule(r); }
+    static void Delete(ltp::Client& c, std::int32_t k) { c.delete_schedule(k); }
 };
 
-template <> struct Catalogue<tagGlobal> {
+template <> struct Catalogue<ltp::Global> {
     static constexpr const char* kFamily = "globals";
     static constexpr const char* kAlias = "global";
     static constexpr const char* kNoun = "global setting";
     static constexpr const char* kKeyName = "KEY";
     static constexpr bool kNumericKey = false;
-    static int List(CLTPCreater& c, CList<tagGlobal*, tagGlobal*>* l) { return c.GetGlobals(l); }
-    static int Find(CLTPCreater& c, const char* k, tagGlobal* r) { return c.FindGlobal(k, r); }
-    static int Add(CLTPCreater& c, tagGlobal* r) { return c.AddGlobal(r); }
-    static int Modify(CLTPCreater& c, tagGlobal* r) { return c.ModifyGlobal(r); }
-    static int Delete(CLTPCreater& c, const char* k) { return c.DeleteGlobal(k); }
+    static std::vector<ltp::Global> List(ltp::Client& c) { return c.globals(); }
+    static std::optional<ltp::Global> Find(ltp::Client& c, std::string_view k) {
+        return c.find_global(k);
+    }
+    static void Add(ltp::Client& c, ltp::Global& r) { c.add_global(r); }
+    static void Modify(ltp::Client& c, const ltp::Global& r) { c.modify_global(r); }
+    static void Delete(ltp::Client& c, std::string_view k) { c.delete_global(k); }
 };
 
 void AddCatalogueCommands(CLI::App& app, ActionSlot& slot) {
-    AddCatalogue<tagUser>(app, slot);
-    AddCatalogue<tagGroup>(app, slot);
-    AddCatalogue<tagProgram>(app, slot);
-    AddCatalogue<tagChannel>(app, slot);
-    AddCatalogue<tagSchedule>(app, slot);
-    AddCatalogue<tagGlobal>(app, slot);
+    AddCatalogue<ltp::User>(app, slot);
+    AddCatalogue<ltp::Group>(app, slot);
+    AddCatalogue<ltp::Program>(app, slot);
+    AddCatalogue<ltp::Channel>(app, slot);
+    AddCatalogue<ltp::Schedule>(app, slot);
+    AddCatalogue<ltp::Global>(app, slot);
 }
 
 } // namespace ltpctl

@@ -4,17 +4,19 @@
 
 namespace ltpctl {
 
-template <> struct Catalogue<MTPSVR> {
+template <> struct Catalogue<ltp::MtpServer> {
     static constexpr const char* kFamily = "mtp";
     static constexpr const char* kAlias = "mtpsvr";
     static constexpr const char* kNoun = "MTP server";
     static constexpr const char* kKeyName = "MTPSVRNAME";
     static constexpr bool kNumericKey = false;
-    static int List(CLTPCreater& c, CList<MTPSVR*, MTPSVR*>* l) { return c.GetMTPSvrs(l); }
-    static int Find(CLTPCreater& c, const char* k, MTPSVR* r) { return c.FindMTPSvr(k, r); }
-    static int Add(CLTPCreater& c, MTPSVR* r) { return c.AddMTPSvr(r); }
-    static int Modify(CLTPCreater& c, MTPSVR* r) { return c.ModifyMTPSvr(r); }
-    static int Delete(CLTPCreater& c, const char* k) { return c.DeleteMTPSvr(k); }
+    static std::vector<ltp::MtpServer> List(ltp::Client& c) { return c.mtp_servers(); }
+    static std::optional<ltp::MtpServer> Find(ltp::Client& c, std::string_view k) {
+        return c.find_mtp_server(k);
+    }
+    static void Add(ltp::Client& c, ltp::MtpServer& r) { c.add_mtp_server(r); }
+    static void Modify(ltp::Client& c, const ltp::MtpServer& r) { c.modify_mtp_server(r); }
+    static void Delete(ltp::Client& c, std::string_view k) { c.delete_mtp_server(k); }
 };
 
 namespace {
@@ -103,7 +105,7 @@ void AddPaths(CLI::App& app, ActionSlot& slot) {
 } // namespace
 
 void AddMtpPathCommands(CLI::App& app, ActionSlot& slot) {
-    AddCatalogue<MTPSVR>(app, slot);
+    AddCatalogue<ltp::MtpServer>(app, slot);
     AddPaths(app, slot);
 }
 

@@ -170,53 +170,88 @@ void AddPermission(CLI::App& app, ActionSlot& slot) {
 struct TreeArgs {
     std::string first;
     std::string second;
+    bool yes = false;
 };
+
+// On a terminal, shows the programs from root down and asks; true to go on. rc is set when the
+// programs could not be read or the answer was no.
+bool ConfirmSubtree(RunContext& ctx, bool yes, LONG root, const std::string& question, int& rc) {
+    if (yes || !AsksForConfirmation())
+        return true;
+    ResultTable going;
+    rc = ProgramSubtree(ctx, root, going);
+    if (rc != kExitOk)
+        return false;
+    const std::size_t below = going.rows.size() - 1;
+    std::string text = question;
+    const std::string count = std::to_string(below) + (below == 1 ? " program" : " programs");
+    for (std::size_t at; (at = text.find("{below}")) != std::string::npos;)
+        text.replace(at, 7, count);
+    if (Confirm(ctx, going, text))
+        return true;
+    rc = kExitUsage;
+    return false;
+}
 
 void AddProgramTree(CLI::App& app, ActionSlot& slot) {
     CLI::App* programs = FamilyCommand(app, "programs", "programs");
     for (const bool moving : {true, false}) {
         auto args = std::make_shared<TreeArgs>();
-        CLI::App* leaf =
-            AddLeaf(programs, moving ? "move" : "copy",
-                    moving ? "move a program (with its descendants) below another program"
-                           : "copy a program (with its descendants) below another program",
-                    slot, [args, moving] {
-                        return [args, moving](RunContext& ctx) {
-                            LONG program = 0, parent = 0;
-                            std::string error;
-                            if (ParseLong(args->first, "PROGRAMID", program, error) != kExitOk ||
-                                ParseLong(args->second, "PARENTID", parent, error) != kExitOk)
-                                return Refuse(ctx, kExitUsage, error);
-                            return ctx.connection.Call([&](CLTPCreater& c) {
-                                return moving ? c.MoveProgram(program, parent)
-                                              : c.CopyProgram(program, parent);
-                            });
-                        };
+        CLI::App* leaf = AddLeaf(
+            programs, moving ? "move" : "copy",
+            moving ? "move a program (with its descendants) below another program"
+                   : "copy a program (with its descendants) below another program",
+            slot, [args, moving] {
+                return [args, moving](RunContext& ctx) {
+                    LONG program = 0, parent = 0;
+                    std::string error;
+                    if (ParseLong(args->first, "PROGRAMID", program, error) != kExitOk ||
+                        ParseLong(args->second, "PARENTID", parent, error) != kExitOk)
+                        return Refuse(ctx, kExitUsage, error);
+                    int rc = kExitOk;
+                    if (moving && !ConfirmSubtree(ctx, args->yes, program,
+                                                  "Move program " + std::to_string(program) +
+                                                      " and the {below} below it under " +
+                                                      std::to_string(parent) + "?",
+                                                  rc))
+                        return rc;
+                    return ctx.connection.Call([&](CLTPCreater& c) {
+                        return moving ? c.MoveProgram(program, parent)
+                                      : c.CopyProgram(program, parent);
                     });
+                };
+            });
         leaf->add_option("PROGRAMID", args->first, "the program to move or copy")
             ->type_name("INT")
             ->required();
         leaf->add_option("PARENTID", args->second, "the program to put it under (0: the top level)")
             ->type_name("INT")
             ->required();
+        if (moving)
+            leaf->add_flag("--yes,-y", args->yes, "do not ask for confirmation on a terminal");
     }
 
-    auto program = std::make_shared<std::string>();
-    AddLeaf(programs, "apply-permission",
-            "give the programs below a program the grants of that program", slot,
-            [program] {
-                return [program](RunContext& ctx) {
-                    LONG id = 0;
-                    std::string error;
-                    if (ParseLong(*program, "PROGRAMID", id, error) != kExitOk)
-                        return Refuse(ctx, kExitUsage, error);
-                    return ctx.connection.Call(
-                        [&](CLTPCreater& c) { return c.ApplyPermissionToDescendants(id); });
-                };
-            })
-        ->add_option("PROGRAMID", *program, "the program")
-        ->type_name("INT")
-        ->required();
+    auto args = std::make_shared<TreeArgs>();
+    CLI::App* apply =
+        AddLeaf(programs, "apply-permission",
+                "give the programs below a program the grants of that program", slot, [args] {
+                    return [args](RunContext& ctx) {
+                        LONG id = 0;
+                        std::string error;
+                        if (ParseLong(args->first, "PROGRAMID", id, error) != kExitOk)
+                            return Refuse(ctx, kExitUsage, error);
+                        int rc = kExitOk;
+                        if (!ConfirmSubtree(ctx, args->yes, id,
+                                            "Replace the grants of the {below} below program " +
+                                                std::to_string(id) + " with its own?",
+                                            rc))
+                            return rc;
+                        return ctx.connection.Call(
+                            [&](CLTPCreater& c) { return c.ApplyPermissionToDescendants(id); });
+                    };
+                });
+    apply->add_option("PROGRAMID", args->first, "the program")->type_name("INT")->required();
+    apply->add_flag("--yes,-y", args->yes, "do not ask for confirmation on a terminal");
 }
 
 } // namespace

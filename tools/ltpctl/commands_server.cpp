@@ -1,12 +1,18 @@
 // The server as a whole: its information text, its system information and its log.
 #include "tools/common/display.h"
+#include "tools/common/dates.h"
 #include "tools/ltpctl/commands.h"
 #include "tools/ltpctl/input_file.h"
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <ostream>
+#include <cstdint>
+#include <thread>
 
 namespace ltpctl {
 namespace {
@@ -22,14 +28,7 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
     AddLeaf(family, "get", "print the server's information text", slot, [] {
         return [](RunContext& ctx) {
             std::string text;
-            const int rc = ctx.connection.Call([&](CLTPCreater& c) {
-                char* body = nullptr;
-                const int ok = c.GetInfomation(&body);
-                // The text lives in the response buffer only until the next request: copy it.
-                if (ok && body)
-                    text = body;
-                return ok;
-            });
+            const int rc = ctx.connection.Run([&](ltp::Client& c) { text = c.information(); });
             if (rc != kExitOk)
                 return rc;
             if (ctx.print.format == OutputFormat::Table) {
@@ -61,7 +60,7 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
                 return Refuse(ctx, kExitUncarried,
                               "the information text holds a zero byte, which the protocol "
                               "cannot carry");
-            return ctx.connection.Call([&](CLTPCreater& c) { return c.AddInfomation(&text[0]); });
+            return ctx.connection.Run([&](ltp::Client& c) { c.add_information(text); });
         };
     });
     CLI::Option* text = set->add_option("TEXT", args->text, "the text");
@@ -74,42 +73,118 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
 void AddSysInfo(CLI::App& app, ActionSlot& slot) {
     AddLeaf(&app, "sysinfo", "show the server's system information", slot, [] {
         return [](RunContext& ctx) {
-            tagSysInfo info = ZeroRecord<tagSysInfo>();
-            const int rc = ctx.connection.Call([&](CLTPCreater& c) { return c.GetSysInfo(&info); });
+            ltp::SysInfo info;
+            const int rc = ctx.connection.Run([&](ltp::Client& c) { info = c.sys_info(); });
             if (rc == kExitOk)
-                PrintTable(ctx, RecordTable(info));
+                PrintTable(ctx, ValueRecordTable(info));
             return rc;
         };
     });
 }
 
+struct LogFilter {
+    std::string since;
+    std::string grep;
+    bool follow = false;
+    double interval = 2;
+};
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void StopFollowing(int) {
+    g_stop = 1;
+}
+
+// Shows the entries after number `after` that pass the filter; returns the last number seen.
+std::int32_t PrintNewEntries(RunContext& ctx, const std::vector<ltp::LogEvent>& events,
+                             std::int32_t after, double since, const std::string& grep) {
+    ResultTable t = ValueListTable(std::vector<ltp::LogEvent>());
+    std::int32_t last = after;
+    for (const ltp::LogEvent& e : events) {
+        if (e.number1 <= after)
+            continue;
+        last = std::max(last, e.number1);
+        if (e.real2 < since)
+            continue;
+        if (!grep.empty() && e.text3.find(grep) == std::string::npos &&
+            e.text4.find(grep) == std::string::npos)
+            continue;
+        t.rows.push_back(ValueRow(e));
+    }
+    if (!t.rows.empty() || after < 0)
+        PrintTable(ctx, t);
+    return last;
+}
+
+int ListLog(RunContext& outer, const LogFilter& filter) {
+    RunContext ctx = outer; // following changes how it prints, for this command only
+    ctx.page = !filter.follow;
+    double since = -1;
+    std::string error;
+    if (!filter.since.empty() && !ltptools::ParseIsoDate(filter.since, since, error))
+        return Refuse(ctx, kExitUsage, "--since: " + error);
+    std::int32_t last = -1; // entry numbers start at 1
+    g_stop = 0;
+    // Ctrl-C (or a kill) ends following at the next pause, as the normal end of the command.
+    void (*previousInt)(int) = filter.follow ? std::signal(SIGINT, StopFollowing) : nullptr;
+    void (*previousTerm)(int) = filter.follow ? std::signal(SIGTERM, StopFollowing) : nullptr;
+    int rc = kExitOk;
+    for (bool first = true; first || (filter.follow && !g_stop); first = false) {
+        if (!first)
+            for (double slept = 0; slept < filter.interval && !g_stop; slept += 0.1)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (g_stop)
+            break;
+        std::vector<ltp::LogEvent> events;
+        rc = ctx.connection.Run([&](ltp::Client& c) { events = c.log_events(); });
+        if (rc != kExitOk)
+            break;
+        // A cleared log numbers anew: start over from its first entry.
+        if (!events.empty() && events.back().number1 < last)
+            last = 0;
+        last = PrintNewEntries(ctx, events, last, since, filter.grep);
+        ctx.out.flush();
+        if (filter.follow)
+            ctx.print.noHeaders = true; // the names once, above the first entries
+    }
+    if (filter.follow) {
+        std::signal(SIGINT, previousInt);
+        std::signal(SIGTERM, previousTerm);
+    }
+    return rc;
+}
+
 void AddLog(CLI::App& app, ActionSlot& slot) {
     CLI::App* family = FamilyCommand(app, "log", "list and clear the server's log");
-    AddLeaf(family, "list", "list the server's log events", slot, [] {
-        return [](RunContext& ctx) {
-            OwnedList<tagLogEvent> list;
-            const int rc =
-                ctx.connection.Call([&](CLTPCreater& c) { return c.GetAllLogEvents(list.get()); });
-            if (rc == kExitOk)
-                PrintTable(ctx, ListTable(list.list()));
-            return rc;
-        };
+    auto filter = std::make_shared<LogFilter>();
+    CLI::App* listLeaf = AddLeaf(family, "list", "list the server's log events", slot, [filter] {
+        return [filter](RunContext& ctx) { return ListLog(ctx, *filter); };
     });
+    listLeaf->add_option("--since", filter->since, "only entries from this date on")
+        ->type_name("DATE");
+    listLeaf->add_option("--grep", filter->grep, "only entries whose user or text holds this text")
+        ->type_name("TEXT");
+    listLeaf->add_flag("--follow,-f", filter->follow,
+                       "keep asking for new entries and show them as they come (until Ctrl-C)");
+    listLeaf
+        ->add_option("--interval", filter->interval,
+                     "seconds between two asks with --follow (default 2)")
+        ->check(CLI::Range(0.1, 3600.0));
+    listLeaf->footer(kDateHelp);
     auto yes = std::make_shared<bool>(false);
     AddLeaf(family, "clear", "empty the server's log", slot, [yes] {
         return [yes](RunContext& ctx) -> int {
             if (!*yes && AsksForConfirmation()) {
-                OwnedList<tagLogEvent> list;
-                const int rc = ctx.connection.Call(
-                    [&](CLTPCreater& c) { return c.GetAllLogEvents(list.get()); });
+                std::size_t count = 0;
+                const int rc =
+                    ctx.connection.Run([&](ltp::Client& c) { count = c.log_events().size(); });
                 if (rc != kExitOk)
                     return rc;
                 if (!Confirm(ctx, ResultTable(),
-                             "Clear the server's log of " + std::to_string(list.list().GetCount()) +
-                                 " entries?"))
+                             "Clear the server's log of " + std::to_string(count) + " entries?"))
                     return kExitUsage;
             }
-            return ctx.connection.Call([](CLTPCreater& c) { return c.ClearLogEvents(); });
+            return ctx.connection.Run([](ltp::Client& c) { c.clear_log_events(); });
         };
     })->add_flag("--yes,-y", *yes, "do not ask for confirmation on a terminal");
 }

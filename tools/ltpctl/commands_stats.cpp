@@ -1,7 +1,11 @@
 // stats: usage of programs by a user, of one program, and the most used programs, over a period.
 #include "tools/ltpctl/commands.h"
 
+#include <algorithm>
+
 #include "tools/common/dates.h"
+#include "tools/common/display.h"
+#include "tools/ltpctl/program_names.h"
 
 namespace ltpctl {
 namespace {
@@ -11,6 +15,7 @@ struct Period {
     std::string from = "1899-12-30";
     std::string to = "9999-12-31";
     int count = 10;
+    bool chart = false;
     double start = 0;
     double stop = 0;
 
@@ -32,7 +37,56 @@ void AddPeriodOptions(CLI::App* leaf, Period& p) {
         ->type_name("DATE");
     leaf->add_option("--to", p.to, "end of the period, ISO-8601 date (default: all time)")
         ->type_name("DATE");
+    leaf->add_flag("--chart", p.chart, "draw a bar per row (tables only)");
     leaf->footer(kDateHelp);
+}
+
+// A bar of '#' as long as value is to the largest, in at most 40 columns (a third of a narrower
+// terminal).
+std::string Bar(double value, double largest, std::size_t terminalWidth) {
+    const std::size_t width =
+        terminalWidth ? std::clamp<std::size_t>(terminalWidth / 3, 1, 40) : 40;
+    if (!(largest > 0) || !(value > 0))
+        return std::string();
+    const auto n = static_cast<std::size_t>(value / largest * static_cast<double>(width) + 0.5);
+    return std::string(std::max<std::size_t>(n, 1), '#');
+}
+
+// Tables for people: programs by number and name, durations as h:mm, a bar per row when asked.
+// JSON and CSV keep the records as they came, wire names and seconds, for scripts.
+int PrintStatistics(RunContext& ctx, const Period& p,
+                    const CList<PROGRAMSTATISTIC*, PROGRAMSTATISTIC*>& list, bool byProgram) {
+    if (ctx.print.format != OutputFormat::Table) {
+        PrintTable(ctx, ListTable(list));
+        return kExitOk;
+    }
+    std::map<LONG, std::string> names;
+    if (byProgram)
+        if (const int rc = ReadProgramNames(ctx, names); rc != kExitOk)
+            return rc;
+    ResultTable t;
+    t.columns = {{byProgram ? "Program" : "User", false},
+                 {"Uses", true},
+                 {"First", false, "", true},
+                 {"Last", false, "", true},
+                 {"Time", true}};
+    double largest = 0;
+    for (POSITION pos = list.GetHeadPosition(); pos;)
+        largest = std::max(largest, static_cast<double>(list.GetNext(pos)->Number4));
+    for (POSITION pos = list.GetHeadPosition(); pos;) {
+        const PROGRAMSTATISTIC* s = list.GetNext(pos);
+        t.rows.push_back({byProgram ? NumberAndName(s->Number1, names)
+                                    : FieldText(s, RecordFields<PROGRAMSTATISTIC>()[1]),
+                          std::to_string(s->Number3), ltptools::FormatIsoDate(s->Real5),
+                          ltptools::FormatIsoDate(s->Real6),
+                          ltptools::DisplayDuration(s->Number4)});
+        if (p.chart)
+            t.rows.back().push_back(Bar(s->Number4, largest, ctx.print.width));
+    }
+    if (p.chart)
+        t.columns.push_back({"", false});
+    PrintTable(ctx, t);
+    return kExitOk;
 }
 
 } // namespace
@@ -56,7 +110,7 @@ void AddStatsCommands(CLI::App& app, ActionSlot& slot) {
                                                               list.get());
                         });
                     if (rc == kExitOk)
-                        PrintTable(ctx, ListTable(list.list()));
+                        rc = PrintStatistics(ctx, *p, list.list(), true);
                     return rc;
                 };
             });
@@ -80,7 +134,7 @@ void AddStatsCommands(CLI::App& app, ActionSlot& slot) {
                             return c.GetProgramStatistics(id, p->start, p->stop, list.get());
                         });
                     if (rc == kExitOk)
-                        PrintTable(ctx, ListTable(list.list()));
+                        rc = PrintStatistics(ctx, *p, list.list(), false);
                     return rc;
                 };
             });
@@ -98,8 +152,31 @@ void AddStatsCommands(CLI::App& app, ActionSlot& slot) {
                     rc = ctx.connection.Call([&](CLTPCreater& c) {
                         return c.GetTOPPrograms(p->count, p->start, p->stop, list.get());
                     });
-                if (rc == kExitOk)
-                    PrintTable(ctx, ListTable(list.list()));
+                if (rc != kExitOk || ctx.print.format != OutputFormat::Table) {
+                    if (rc == kExitOk)
+                        PrintTable(ctx, ListTable(list.list()));
+                    return rc;
+                }
+                std::map<LONG, std::string> names;
+                rc = ReadProgramNames(ctx, names);
+                if (rc != kExitOk)
+                    return rc;
+                ResultTable t;
+                t.columns = {{"Program", false}, {"Uses", true}};
+                double largest = 0;
+                for (POSITION pos = list.list().GetHeadPosition(); pos;)
+                    largest =
+                        std::max(largest, static_cast<double>(list.list().GetNext(pos)->Number2));
+                for (POSITION pos = list.list().GetHeadPosition(); pos;) {
+                    const tagTOPPrgoram* top = list.list().GetNext(pos);
+                    t.rows.push_back(
+                        {NumberAndName(top->Number1, names), std::to_string(top->Number2)});
+                    if (p->chart)
+                        t.rows.back().push_back(Bar(top->Number2, largest, ctx.print.width));
+                }
+                if (p->chart)
+                    t.columns.push_back({"", false});
+                PrintTable(ctx, t);
                 return rc;
             };
         });

@@ -12,18 +12,10 @@
 
 #include "tools/common/dates.h"
 #include "tools/common/display.h"
+#include "tools/ltpctl/program_names.h"
 
 namespace ltpctl {
 namespace {
-
-// The field that names a program: the one labelled "name", else Text2.
-std::string ProgramName(const tagProgram& p) {
-    const std::string* wire = Labels().Wire("Program", "name");
-    for (const FieldInfo& f : RecordFields<tagProgram>())
-        if (f.kind == FieldKind::Text && f.name == (wire ? *wire : std::string("Text2")))
-            return FieldText(&p, f);
-    return std::string();
-}
 
 struct Tree {
     std::map<LONG, const tagProgram*> byId;
@@ -69,6 +61,29 @@ void Walk(const Tree& t, LONG parent, int depth, const std::string& indent, std:
              seen, lines);
     }
 }
+
+} // namespace
+
+int ProgramSubtree(RunContext& ctx, LONG root, ResultTable& table) {
+    OwnedList<tagProgram> list;
+    const int rc = ctx.connection.Call([&](CLTPCreater& c) { return c.GetPrograms(list.get()); });
+    if (rc != kExitOk)
+        return rc;
+    const Tree tree = MakeTree(list.list());
+    const auto top = tree.byId.find(root);
+    if (top == tree.byId.end())
+        return Refuse(ctx, kExitRefused, "the server has no program " + std::to_string(root));
+    std::set<LONG> seen = {root};
+    std::vector<TreeLine> lines = {{top->second, 0, ""}};
+    Walk(tree, root, 1, "", seen, lines);
+    table.columns = {{"ProgramID", true}, {"Name", false}};
+    for (const TreeLine& l : lines)
+        table.rows.push_back(
+            {std::to_string(l.program->ProgramID), l.prefix + ProgramName(*l.program)});
+    return kExitOk;
+}
+
+namespace {
 
 struct TreeArgs {
     std::string root = "0";
@@ -169,6 +184,47 @@ void PrintTimeline(const std::vector<const tagSchedule*>& list, std::ostream& ou
         out << ltptools::FormatIsoDate(static_cast<double>(day)) << " " << line << "\n";
 }
 
+std::vector<const tagSchedule*> ByStartSorted(std::vector<const tagSchedule*> list) {
+    std::stable_sort(list.begin(), list.end(), [](const tagSchedule* a, const tagSchedule* b) {
+        return a->Real4 < b->Real4;
+    });
+    return list;
+}
+
+// Those within the period, sorted by start, as they are shown and checked.
+std::vector<const tagSchedule*> ByStart(const CList<tagSchedule*, tagSchedule*>& list, double from,
+                                        double to) {
+    std::vector<const tagSchedule*> sorted;
+    for (POSITION pos = list.GetHeadPosition(); pos;) {
+        const tagSchedule* s = list.GetNext(pos);
+        if (s->Real5 >= from && s->Real4 <= to)
+            sorted.push_back(s);
+    }
+    return ByStartSorted(std::move(sorted));
+}
+
+// The warnings about schedules sorted by start; with only not 0, those about that schedule.
+std::vector<std::string> Warnings(const std::vector<const tagSchedule*>& sorted,
+                                  const std::map<LONG, std::string>& programs, LONG only) {
+    std::vector<std::string> warnings;
+    const tagSchedule* previous = nullptr; // the one that runs longest so far
+    for (const tagSchedule* s : sorted) {
+        const std::string id = std::to_string(s->ScheduleID);
+        const bool about = only == 0 || s->ScheduleID == only;
+        if (about && s->Number3 != 0 && programs.count(s->Number3) == 0)
+            warnings.push_back("schedule " + id + " shows program " + std::to_string(s->Number3) +
+                               ", which the server does not have");
+        if (about && s->Real5 != 0 && s->Real5 < s->Real4)
+            warnings.push_back("schedule " + id + " stops before it starts");
+        if (previous && previous->Real5 > s->Real4 && (about || previous->ScheduleID == only))
+            warnings.push_back("schedule " + id + " overlaps schedule " +
+                               std::to_string(previous->ScheduleID));
+        if (!previous || s->Real5 > previous->Real5)
+            previous = s;
+    }
+    return warnings;
+}
+
 struct ShowArgs {
     std::string channel;
     std::string from;
@@ -193,59 +249,31 @@ void AddScheduleShow(CLI::App& app, ActionSlot& slot) {
                     !ltptools::ParseIsoDate(args->to, to, error))
                     rc = Refuse(ctx, kExitUsage, "--to: " + error);
                 OwnedList<tagSchedule> list;
-                OwnedList<tagProgram> programs;
+                std::map<LONG, std::string> programs;
                 if (rc == kExitOk)
                     rc = ctx.connection.Call([&](CLTPCreater& c) {
                         return c.GetChannelSchedules(args->channel.c_str(), list.get());
                     });
                 if (rc == kExitOk)
-                    rc = ctx.connection.Call(
-                        [&](CLTPCreater& c) { return c.GetPrograms(programs.get()); });
+                    rc = ReadProgramNames(ctx, programs);
                 if (rc != kExitOk)
                     return rc;
-                const Tree tree = MakeTree(programs.list());
-                std::vector<const tagSchedule*> shown;
-                for (POSITION pos = list.list().GetHeadPosition(); pos;) {
-                    const tagSchedule* s = list.list().GetNext(pos);
-                    if (s->Real5 >= from && s->Real4 <= to)
-                        shown.push_back(s);
-                }
-                std::stable_sort(
-                    shown.begin(), shown.end(),
-                    [](const tagSchedule* a, const tagSchedule* b) { return a->Real4 < b->Real4; });
+                const std::vector<const tagSchedule*> shown = ByStart(list.list(), from, to);
                 ResultTable t;
                 t.columns = {{"ScheduleID", true},
                              {"Start", false, "", true},
                              {"Stop", false, "", true},
                              {"Days", false},
                              {"Program", false}};
-                std::vector<std::string> warnings;
-                const tagSchedule* previous = nullptr;
-                for (const tagSchedule* s : shown) {
-                    const auto program = tree.byId.find(s->Number3);
-                    const std::string id = std::to_string(s->ScheduleID);
-                    if (program == tree.byId.end() && s->Number3 != 0)
-                        warnings.push_back("schedule " + id + " shows program " +
-                                           std::to_string(s->Number3) +
-                                           ", which the server does not have");
-                    if (s->Real5 != 0 && s->Real5 < s->Real4)
-                        warnings.push_back("schedule " + id + " stops before it starts");
-                    if (previous && previous->Real5 > s->Real4)
-                        warnings.push_back("schedule " + id + " overlaps schedule " +
-                                           std::to_string(previous->ScheduleID));
-                    if (!previous || s->Real5 > previous->Real5)
-                        previous = s;
+                for (const tagSchedule* s : shown)
                     t.rows.push_back(
-                        {id, ltptools::FormatIsoDate(s->Real4), ltptools::FormatIsoDate(s->Real5),
-                         ltptools::DisplayWeekdays(s->Number6),
-                         std::to_string(s->Number3) + (program == tree.byId.end()
-                                                           ? ""
-                                                           : " " + ProgramName(*program->second))});
-                }
+                        {std::to_string(s->ScheduleID), ltptools::FormatIsoDate(s->Real4),
+                         ltptools::FormatIsoDate(s->Real5), ltptools::DisplayWeekdays(s->Number6),
+                         NumberAndName(s->Number3, programs)});
                 PrintTable(ctx, t);
                 if (ctx.print.format == OutputFormat::Table)
                     PrintTimeline(shown, ctx.out);
-                for (const std::string& w : warnings)
+                for (const std::string& w : Warnings(shown, programs, 0))
                     ctx.connection.Report("warning: " + w);
                 return kExitOk;
             };
@@ -258,6 +286,32 @@ void AddScheduleShow(CLI::App& app, ActionSlot& slot) {
 }
 
 } // namespace
+
+void WarnAboutSchedule(RunContext& ctx, const ltp::Schedule& value) {
+    tagSchedule added = ZeroRecord<tagSchedule>();
+    added.ScheduleID = value.schedule_id;
+    value.text2.copy(added.Text2, sizeof added.Text2 - 1);
+    added.Number3 = value.number3;
+    added.Real4 = value.real4;
+    added.Real5 = value.real5;
+    added.Number6 = value.number6;
+    OwnedList<tagSchedule> list;
+    std::map<LONG, std::string> programs;
+    int rc = kExitOk;
+    if (added.Text2[0] != '\0')
+        rc = ctx.connection.Call(
+            [&](CLTPCreater& c) { return c.GetChannelSchedules(added.Text2, list.get()); });
+    if (rc == kExitOk)
+        rc = ReadProgramNames(ctx, programs);
+    if (rc != kExitOk)
+        return; // the schedule is added; the warnings are advice
+    std::vector<const tagSchedule*> sorted = ByStart(list.list(), -1, 1e9);
+    if (std::none_of(sorted.begin(), sorted.end(),
+                     [&](const tagSchedule* s) { return s->ScheduleID == added.ScheduleID; }))
+        sorted.push_back(&added);
+    for (const std::string& w : Warnings(ByStartSorted(sorted), programs, added.ScheduleID))
+        ctx.connection.Report("warning: " + w);
+}
 
 void AddViewCommands(CLI::App& app, ActionSlot& slot) {
     AddTree(app, slot);

@@ -4,7 +4,9 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <cstdint>
 #include <ostream>
+#include <string_view>
 
 #include "tools/common/display.h"
 #include "tools/ltpctl/exit_codes.h"
@@ -42,7 +44,10 @@ Connection::~Connection() {
 }
 
 std::string Connection::Where() const {
-    return m_settings.host + ":" + std::to_string(m_settings.port);
+    // An IPv6 address in brackets, so that the port stands apart.
+    const bool v6 = m_settings.host.find(':') != std::string::npos;
+    return (v6 ? "[" + m_settings.host + "]" : m_settings.host) + ":" +
+           std::to_string(m_settings.port);
 }
 
 void Connection::Report(const std::string& message) const {
@@ -71,6 +76,71 @@ int Connection::LogIn() {
     }
     m_loggedIn = true;
     return kExitOk;
+}
+
+namespace {
+
+// The idle time-out as a reason shows it: whole seconds as "10 s", anything else in ms.
+std::string TimeoutText(std::chrono::milliseconds timeout) {
+    if (timeout.count() % 1000 == 0)
+        return std::to_string(timeout.count() / 1000) + " s";
+    return std::to_string(timeout.count()) + " ms";
+}
+
+} // namespace
+
+int Connection::ReportMissing(const std::string& missing) {
+    const Failure failure = ExplainMissing(m_lastResponse, missing, Where());
+    Report(failure.message);
+    return failure.exitCode;
+}
+
+int Connection::Run(const std::function<void(ltp::Client&)>& op) {
+    if (!m_client) {
+        ltp::Options options;
+        options.host = m_settings.host;
+        options.port = static_cast<std::uint16_t>(m_settings.port);
+        options.user = m_settings.user;
+        options.password = m_settings.password;
+        options.connect_timeout = m_settings.timeout;
+        options.request_timeout = m_settings.timeout;
+        options.max_response_bytes = m_settings.maxResponseBytes;
+        options.max_result_bytes = m_settings.maxResultBytes;
+        // Always traced: a failure is explained from what arrived, and -v shows the exchange.
+        options.trace = [this](ltp::TraceDirection way, std::string_view bytes) {
+            const bool request = way == ltp::TraceDirection::request;
+            m_sent = true;
+            if (request)
+                m_lastResponse.clear();
+            else
+                m_lastResponse.assign(bytes);
+            if (!m_settings.verbose)
+                return;
+            if (request)
+                PrintPrefixed(MaskPassword(std::string(bytes)), "> ", m_err);
+            else
+                PrintPrefixed(m_lastResponse, "< ", m_err);
+            m_err.flush();
+        };
+        if (m_settings.verbose)
+            m_err << "* connecting to " << Where() << " as " << m_settings.user << std::endl;
+        m_client = std::make_unique<ltp::Client>(std::move(options));
+    }
+    m_lastResponse.clear();
+    m_sent = false;
+    try {
+        op(*m_client);
+        return kExitOk;
+    } catch (const std::exception& e) {
+        if (m_settings.verbose && !m_sent)
+            m_err << "* not sent" << std::endl;
+        else if (m_settings.verbose && m_lastResponse.empty())
+            m_err << "* no response" << std::endl;
+        const Failure failure =
+            ExplainClientError(e, m_lastResponse, Where(), TimeoutText(m_settings.timeout));
+        Report(failure.message);
+        return failure.exitCode;
+    }
 }
 
 int Connection::Call(const std::function<int(CLTPCreater&)>& op) {

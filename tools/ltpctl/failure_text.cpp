@@ -4,6 +4,7 @@
 
 #include "tools/ltpctl/exit_codes.h"
 
+#include <ltpadmin/client.h>
 #include <ltpadmin/ltpadmin.h>
 
 namespace ltpctl {
@@ -54,35 +55,41 @@ bool ResponseCutShort(const char* response, std::size_t length) {
     return false;
 }
 
-Failure ExplainFailure(long lastError, const char* response, std::size_t responseLength,
-                       const std::string& reason, const std::string& where) {
-    switch (lastError) {
-        case LTP_ERROR_NONE:
-            break;
-        case LTP_ERROR_RECEIVE:
-            // A whole answer with status 200 failed only by the records it would have made.
-            if (ResponseStatus(response, responseLength) == 200)
-                return {kExitTransport, "the answer from " + where +
-                                            " holds more records than --max-result-bytes allows"};
-            return {kExitTransport,
-                    "receiving the answer from " + where +
-                        " failed, or it was longer than --max-response-bytes allows"};
-        case LTP_ERROR_SEND:
-            return {kExitTransport, "sending the request to " + where + " failed"};
-        case LTP_ERROR_CONNECT:
+namespace {
+
+// The failures both interfaces share, in the same words.
+Failure TransportFailure(ltp::TransportError::Kind kind, const std::string& where,
+                         const std::string& timeout) {
+    using Kind = ltp::TransportError::Kind;
+    switch (kind) {
+        case Kind::connect:
             return {kExitTransport, "connection refused by " + where};
-        case LTP_ERROR_NOTIFY:
-            return {kExitTransport, "the connection to " + where + " reported an error"};
-        case LTP_ERROR_TIMEOUT:
-            return {kExitTransport, "no answer within " +
-                                        std::to_string(LTP_RESPONSE_TIMEOUT / 1000) + " s from " +
-                                        where};
-        case LTP_ERROR_UNSENDABLE:
-            return {kExitUncarried, "the request holds input the protocol cannot carry"};
-        default:
-            return {kExitTransport, "the connection to " + where + " failed (code " +
-                                        std::to_string(lastError) + ")"};
+        case Kind::timeout:
+            return {kExitTransport, "no answer within " + timeout + " from " + where};
+        case Kind::send:
+            return {kExitTransport, "sending the request to " + where + " failed"};
+        case Kind::receive:
+            return {kExitTransport, "receiving the answer from " + where + " failed"};
+        case Kind::closed:
+        case Kind::limit:
+            break;
     }
+    return {kExitTransport, "the connection to " + where + " failed"};
+}
+
+// A limit of the options was passed: by the records of a whole answer, or by the answer itself.
+Failure LimitFailure(const char* response, std::size_t responseLength, const std::string& where) {
+    if (ResponseStatus(response, responseLength) == 200 &&
+        !ResponseCutShort(response, responseLength))
+        return {kExitTransport,
+                "the answer from " + where + " holds more records than --max-result-bytes allows"};
+    return {kExitTransport, "receiving the answer from " + where +
+                                " failed, or it was longer than --max-response-bytes allows"};
+}
+
+// What a response (whole or cut short) says when the call it answered failed.
+Failure ExplainStatus(const char* response, std::size_t responseLength, const std::string& reason,
+                      const std::string& where) {
     const int status = ResponseStatus(response, responseLength);
     if (status < 0)
         return {kExitTransport, "the server closed the connection"};
@@ -98,6 +105,69 @@ Failure ExplainFailure(long lastError, const char* response, std::size_t respons
         return {kExitRefused,
                 "the server refused the request with status " + std::to_string(status)};
     return {kExitRefused, "the server refused the request: " + std::to_string(status) + " " + text};
+}
+
+} // namespace
+
+Failure ExplainClientError(const std::exception& error, const std::string& response,
+                           const std::string& where, const std::string& timeout) {
+    using Kind = ltp::TransportError::Kind;
+    if (const auto* refused = dynamic_cast<const ltp::Refused*>(&error))
+        return ExplainStatus(response.data(), response.size(), refused->reason(), where);
+    if (dynamic_cast<const ltp::InvalidInput*>(&error))
+        return {kExitUncarried, "the request holds input the protocol cannot carry"};
+    if (dynamic_cast<const ltp::ProtocolError*>(&error))
+        return ExplainStatus(response.data(), response.size(), std::string(), where);
+    const auto* transport = dynamic_cast<const ltp::TransportError*>(&error);
+    if (!transport)
+        return {kExitTransport, "the connection to " + where + " failed: " + error.what()};
+    if (transport->kind() == Kind::limit)
+        return LimitFailure(response.data(), response.size(), where);
+    if (transport->kind() != Kind::closed)
+        return TransportFailure(transport->kind(), where, timeout);
+    return ExplainStatus(response.data(), response.size(), std::string(), where);
+}
+
+Failure ExplainMissing(const std::string& response, const std::string& missing,
+                       const std::string& where) {
+    const int status = ResponseStatus(response.data(), response.size());
+    if (status == 200)
+        return {kExitRefused, missing};
+    // The reason is what follows the code on the status line.
+    const std::size_t line = response.find_first_of("\r\n");
+    const std::string first = response.substr(0, line);
+    const std::size_t code = first.find(std::to_string(status));
+    const std::string reason = code == std::string::npos
+                                   ? std::string()
+                                   : first.substr(code + std::to_string(status).size());
+    return ExplainStatus(response.data(), response.size(), reason, where);
+}
+
+Failure ExplainFailure(long lastError, const char* response, std::size_t responseLength,
+                       const std::string& reason, const std::string& where) {
+    using Kind = ltp::TransportError::Kind;
+    switch (lastError) {
+        case LTP_ERROR_NONE:
+            break;
+        case LTP_ERROR_RECEIVE:
+            // The session reports a passed limit as a failed receive.
+            return LimitFailure(response, responseLength, where);
+        case LTP_ERROR_SEND:
+            return TransportFailure(Kind::send, where, "");
+        case LTP_ERROR_CONNECT:
+            return TransportFailure(Kind::connect, where, "");
+        case LTP_ERROR_NOTIFY:
+            return {kExitTransport, "the connection to " + where + " reported an error"};
+        case LTP_ERROR_TIMEOUT:
+            return TransportFailure(Kind::timeout, where,
+                                    std::to_string(LTP_RESPONSE_TIMEOUT / 1000) + " s");
+        case LTP_ERROR_UNSENDABLE:
+            return {kExitUncarried, "the request holds input the protocol cannot carry"};
+        default:
+            return {kExitTransport, "the connection to " + where + " failed (code " +
+                                        std::to_string(lastError) + ")"};
+    }
+    return ExplainStatus(response, responseLength, reason, where);
 }
 
 } // namespace ltpctl

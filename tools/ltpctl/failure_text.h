@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <string>
 
 namespace ltpctl {
@@ -21,6 +22,16 @@ bool ResponseCutShort(const char* response, std::size_t length);
 
 Failure ExplainFailure(long lastError, const char* response, std::size_t responseLength,
                        const std::string& reason, const std::string& where);
+
+// The same for an exception of the modern client; response is what arrived for the request and
+// timeout the idle time-out as shown ("10 s").
+Failure ExplainClientError(const std::exception& error, const std::string& response,
+                           const std::string& where, const std::string& timeout);
+
+// A lookup found nothing: the refusal of the response (its status line's reason), or when it
+// said 200, that the server has no record, in the words of missing.
+Failure ExplainMissing(const std::string& response, const std::string& missing,
+                       const std::string& where);
 
 // The status code of a response's status line, or -1 when the response has none.
 int ResponseStatus(const char* response, std::size_t length);

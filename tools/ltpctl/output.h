@@ -86,6 +86,32 @@ template <class T> ResultTable ListTable(const CList<T*, T*>& list) {
     return t;
 }
 
+// The same for the client's value types: the columns of the record that describes them.
+template <class V> using RecordOf = typename ltp::detail::RecordOf<V>::type;
+
+template <class V> std::vector<std::string> ValueRow(const V& value) {
+    std::vector<std::string> row;
+    for (const ltp::Field<V>& f : ltp::fields<V>())
+        row.push_back(FieldText(value, f));
+    return row;
+}
+
+template <class V> ResultTable ValueRecordTable(const V& value) {
+    ResultTable t;
+    t.columns = RecordColumns<RecordOf<V>>();
+    t.rows.push_back(ValueRow(value));
+    t.single = true;
+    return t;
+}
+
+template <class V> ResultTable ValueListTable(const std::vector<V>& values) {
+    ResultTable t;
+    t.columns = RecordColumns<RecordOf<V>>();
+    for (const V& value : values)
+        t.rows.push_back(ValueRow(value));
+    return t;
+}
+
 // One named value, e.g. the new ProgramID of an add.
 ResultTable ValueTable(const std::string& name, const std::string& value, bool numeric);
 

@@ -72,23 +72,30 @@ std::string OptionName(const FieldInfo& field) {
     return name;
 }
 
+std::string WholeText(std::int32_t value) {
+    return std::to_string(value);
+}
+
+std::string DecimalText(double value) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.9g", value);
+    return buf;
+}
+
 std::string FieldText(const void* record, const FieldInfo& field) {
     const char* base = static_cast<const char*>(record) + field.offset;
-    char buf[64];
     switch (field.kind) {
         case FieldKind::Text:
             return std::string(base, strnlen(base, field.width));
         case FieldKind::Whole: {
             LONG v;
             std::memcpy(&v, base, sizeof v);
-            std::snprintf(buf, sizeof buf, "%d", static_cast<int>(v));
-            return buf;
+            return WholeText(v);
         }
         case FieldKind::Decimal: {
             double v;
             std::memcpy(&v, base, sizeof v);
-            std::snprintf(buf, sizeof buf, "%.9g", v);
-            return buf;
+            return DecimalText(v);
         }
         case FieldKind::Date: {
             double v;
@@ -150,6 +157,34 @@ int ParseLong(const std::string& value, const std::string& optionName, LONG& out
     return kExitOk;
 }
 
+int ParseDecimalText(const std::string& value, const std::string& optionName, double& out,
+                     std::string& error) {
+    char* end = nullptr;
+    const double v = std::strtod(value.c_str(), &end);
+    if (value.empty() || *end != '\0' || !std::isfinite(v)) {
+        error = optionName + " needs a number, not '" + value + "'";
+        return kExitUsage;
+    }
+    const int rc = CheckDecimal(v, optionName, error);
+    if (rc == kExitOk)
+        out = v;
+    return rc;
+}
+
+int ParseDateText(const std::string& value, const std::string& optionName, double& out,
+                  std::string& error) {
+    double v = 0;
+    std::string why;
+    if (!ltptools::ParseIsoDate(value, v, why)) {
+        error = optionName + ": " + why;
+        return kExitUsage;
+    }
+    const int rc = CheckDecimal(v, optionName, error);
+    if (rc == kExitOk)
+        out = v;
+    return rc;
+}
+
 int SetField(void* record, const FieldInfo& field, const std::string& value,
              const std::string& optionName, std::string& error) {
     char* base = static_cast<char*>(record) + field.offset;
@@ -169,27 +204,12 @@ int SetField(void* record, const FieldInfo& field, const std::string& value,
                 std::memcpy(base, &v, sizeof v);
             return rc;
         }
-        case FieldKind::Decimal: {
-            const char* s = value.c_str();
-            char* end = nullptr;
-            const double v = std::strtod(s, &end);
-            if (value.empty() || *end != '\0' || !std::isfinite(v)) {
-                error = optionName + " needs a number, not '" + value + "'";
-                return kExitUsage;
-            }
-            const int rc = CheckDecimal(v, optionName, error);
-            if (rc == kExitOk)
-                std::memcpy(base, &v, sizeof v);
-            return rc;
-        }
+        case FieldKind::Decimal:
         case FieldKind::Date: {
             double v = 0;
-            std::string why;
-            if (!ltptools::ParseIsoDate(value, v, why)) {
-                error = optionName + ": " + why;
-                return kExitUsage;
-            }
-            const int rc = CheckDecimal(v, optionName, error);
+            const int rc = field.kind == FieldKind::Date
+                               ? ParseDateText(value, optionName, v, error)
+                               : ParseDecimalText(value, optionName, v, error);
             if (rc == kExitOk)
                 std::memcpy(base, &v, sizeof v);
             return rc;

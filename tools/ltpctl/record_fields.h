@@ -4,10 +4,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include <ltpadmin/client.h>
 #include <ltpadmin/ltpadmin.h>
+
+#include "ltpadmin/client/records.h"
+#include "tools/common/dates.h"
+#include "tools/ltpctl/exit_codes.h"
 
 #include "ltpadmin/protocol/record_fields.h"
 
@@ -33,11 +39,37 @@ std::string OptionName(const FieldInfo& field);
 
 // The field's value as text: texts as they are, numbers in decimal, dates as ISO-8601.
 std::string FieldText(const void* record, const FieldInfo& field);
+std::string WholeText(std::int32_t value);
+std::string DecimalText(double value);
+
+// The same for a field of the client's value types, texts whole.
+template <class V> std::string FieldText(const V& value, const ltp::Field<V>& field) {
+    switch (field.kind) {
+        case ltp::FieldKind::text:
+            return value.*field.text;
+        case ltp::FieldKind::integer:
+            return WholeText(value.*field.integer);
+        case ltp::FieldKind::decimal:
+            return DecimalText(value.*field.decimal);
+        case ltp::FieldKind::date:
+            return ltptools::FormatIsoDate(value.*field.decimal);
+    }
+    return std::string();
+}
 
 // Stores value into the field. On failure returns an exit code (kExitUsage for a number or date
 // that does not parse, kExitUncarried for text the protocol cannot carry) and says why in error,
 // naming the option by optionName.
 int SetField(void* record, const FieldInfo& field, const std::string& value,
+             const std::string& optionName, std::string& error);
+
+// The same for a field of the client's value types, whose texts travel whole.
+int ParseDecimalText(const std::string& value, const std::string& optionName, double& out,
+                     std::string& error);
+int ParseDateText(const std::string& value, const std::string& optionName, double& out,
+                  std::string& error);
+template <class V>
+int SetField(V& record, const ltp::Field<V>& field, const std::string& value,
              const std::string& optionName, std::string& error);
 
 // Checks that a text can travel inside an element: no "|", "<" or line break, and at most
@@ -52,5 +84,32 @@ int CheckDecimal(double value, const std::string& optionName, std::string& error
 // A 32-bit signed number from text; kExitUsage with error set when it is not one.
 int ParseLong(const std::string& value, const std::string& optionName, LONG& out,
               std::string& error);
+
+template <class V>
+int SetField(V& record, const ltp::Field<V>& field, const std::string& value,
+             const std::string& optionName, std::string& error) {
+    int rc = kExitOk;
+    switch (field.kind) {
+        case ltp::FieldKind::text:
+            rc = CheckCarriable(value, optionName, 0, error);
+            if (rc == kExitOk)
+                record.*field.text = value;
+            break;
+        case ltp::FieldKind::integer: {
+            LONG v = 0;
+            rc = ParseLong(value, optionName, v, error);
+            if (rc == kExitOk)
+                record.*field.integer = v;
+            break;
+        }
+        case ltp::FieldKind::decimal:
+            rc = ParseDecimalText(value, optionName, record.*field.decimal, error);
+            break;
+        case ltp::FieldKind::date:
+            rc = ParseDateText(value, optionName, record.*field.decimal, error);
+            break;
+    }
+    return rc;
+}
 
 } // namespace ltpctl
