@@ -12,10 +12,9 @@ foreach(name IN LISTS LTPADMIN_POSIX_STAND_INS)
 endforeach()
 file(GLOB LTPADMIN_WIN32_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/ltpadmin/platform/win32/*.cpp)
 list(APPEND LTPADMIN_SOURCES ${LTPADMIN_WIN32_SOURCES})
-# ltp::Client talks to its sockets through POSIX calls; on Windows it waits for its Winsock
-# counterpart.
-file(GLOB LTPADMIN_CLIENT_SOURCES ${PROJECT_SOURCE_DIR}/ltpadmin/client/*.cpp)
-list(REMOVE_ITEM LTPADMIN_SOURCES ${LTPADMIN_CLIENT_SOURCES})
+# ltp::Client's socket on Windows Sockets instead of POSIX sockets.
+list(REMOVE_ITEM LTPADMIN_SOURCES ${PROJECT_SOURCE_DIR}/ltpadmin/client/socket.cpp)
+list(APPEND LTPADMIN_SOURCES ${PROJECT_SOURCE_DIR}/ltpadmin/client/win32/socket.cpp)
 
 # ltpadmin.dll with its import library libltpadmin.dll.a; the tests link the same objects
 # statically (ltpadmin::internal), internals included.

@@ -8,13 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "ltpadmin/client.h"
 #include "support/loopback_peer.h"
+#include "support/native_socket.h"
 
 namespace {
 
@@ -23,15 +19,10 @@ namespace {
 class EchoServer {
 public:
     EchoServer() {
-        listen_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listen_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        unsigned short port = 0;
+        listen_ = ltptest::BoundLoopbackSocket(&port);
         listen(listen_, 16);
-        socklen_t size = sizeof address;
-        getsockname(listen_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
+        port_ = port;
         acceptor_ = std::thread([this] { Accept(); });
     }
     ~EchoServer() {
@@ -39,7 +30,7 @@ public:
         acceptor_.join();
         for (std::thread& t : workers_)
             t.join();
-        close(listen_);
+        ltptest::CloseSocket(listen_);
     }
     std::uint16_t Port() const { return port_; }
     int Connections() const { return connections_; }
@@ -47,22 +38,22 @@ public:
 private:
     void Accept() {
         while (!stop_) {
-            pollfd p{listen_, POLLIN, 0};
-            if (poll(&p, 1, 20) != 1)
+            ltptest::PollEntry p{listen_, POLLIN, 0};
+            if (ltptest::Poll(&p, 1, 20) != 1)
                 continue;
-            const int fd = accept(listen_, nullptr, nullptr);
+            const ltptest::NativeSocket fd = accept(listen_, nullptr, nullptr);
             ++connections_;
             workers_.emplace_back([this, fd] { Serve(fd); });
         }
     }
-    void Serve(int fd) {
+    void Serve(ltptest::NativeSocket fd) {
         std::string pending;
         char buffer[4096];
         while (!stop_) {
-            pollfd p{fd, POLLIN, 0};
-            if (poll(&p, 1, 20) != 1)
+            ltptest::PollEntry p{fd, POLLIN, 0};
+            if (ltptest::Poll(&p, 1, 20) != 1)
                 continue;
-            const ssize_t n = read(fd, buffer, sizeof buffer);
+            const auto n = recv(fd, buffer, sizeof buffer, 0);
             if (n <= 0)
                 break;
             pending.append(buffer, static_cast<std::size_t>(n));
@@ -74,14 +65,15 @@ private:
                 pending.erase(0, end + 11);
                 const std::string answer =
                     ltptest::MakeResponse(200, " OK", "<User>" + id + "|" + id + "||||</User>\r\n");
-                if (write(fd, answer.data(), answer.size()) < 0)
+                if (send(fd, answer.data(), static_cast<int>(answer.size()), ltptest::kSendFlags) <
+                    0)
                     break;
             }
         }
-        close(fd);
+        ltptest::CloseSocket(fd);
     }
 
-    int listen_ = -1;
+    ltptest::NativeSocket listen_ = ltptest::kNoSocket;
     std::uint16_t port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};

@@ -7,14 +7,12 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${LTPADMIN_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-# The POSIX stand-ins' own suites, and ltp::Client's until it has its Winsock counterpart.
+# Not the POSIX stand-ins' own suites.
 function(ltpadmin_windows_test_sources list)
   set(sources ${${list}})
   foreach(name platform_event platform_queue platform_socket platform_timer)
     list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${name}_test.cpp)
   endforeach()
-  file(GLOB client_tests ${CMAKE_CURRENT_SOURCE_DIR}/client_*_test.cpp)
-  list(REMOVE_ITEM sources ${client_tests})
   set(${list} ${sources} PARENT_SCOPE)
 endfunction()
 
@@ -24,11 +22,18 @@ function(ltpadmin_windows_test target)
   set_tests_properties(${target} PROPERTIES TIMEOUT 600 ENVIRONMENT "WINEDEBUG=-all")
 endfunction()
 
-# The example against its own loopback server, through the DLL and its import library.
+# The examples against their own loopback server, through the DLL and its import library, and the
+# client header in a program with Windows names of its own.
 function(ltpadmin_windows_example_test)
   if(TARGET ltpadmin-example)
     add_test(NAME ltpadmin-example COMMAND ltpadmin-example)
     set_tests_properties(ltpadmin-example PROPERTIES TIMEOUT 120 ENVIRONMENT "WINEDEBUG=-all"
                          PASS_REGULAR_EXPRESSION "<User>admin")
+  endif()
+  if(TARGET ltpadmin-modern-example)
+    add_test(NAME ltpadmin-modern-example COMMAND ltpadmin-modern-example)
+    set_tests_properties(ltpadmin-modern-example PROPERTIES TIMEOUT 120
+                         ENVIRONMENT "WINEDEBUG=-all"
+                         PASS_REGULAR_EXPRESSION "no user 'nobody'")
   endif()
 endfunction()

@@ -1,9 +1,10 @@
 #include "ltpadmin/client/socket.h"
 
+#include "ltpadmin/client/addresses.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -73,22 +74,22 @@ int Settle(int fd, std::chrono::milliseconds idle) {
 } // namespace
 
 Socket::Socket(Socket&& other) noexcept : fd_(other.fd_) {
-    other.fd_ = -1;
+    other.fd_ = kNoHandle;
 }
 
 Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = other.fd_;
-        other.fd_ = -1;
+        other.fd_ = kNoHandle;
     }
     return *this;
 }
 
 void Socket::close() noexcept {
-    if (fd_ >= 0)
+    if (fd_ != kNoHandle)
         ::close(fd_);
-    fd_ = -1;
+    fd_ = kNoHandle;
 }
 
 void Socket::fail(Kind kind, int error, const char* what) {
@@ -99,18 +100,9 @@ void Socket::fail(Kind kind, int error, const char* what) {
 void Socket::connect(const std::string& host, std::uint16_t port, std::chrono::milliseconds timeout,
                      std::chrono::milliseconds idle) {
     close();
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(port);
-    const int resolved = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-    if (resolved != 0)
-        throw TransportError(Kind::connect, ::gai_strerror(resolved),
-                             "cannot resolve \"" + host + "\"");
+    const Addresses addresses(host, port);
     int error = 0;
-    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    for (const addrinfo* a = addresses.first(); a != nullptr; a = a->ai_next) {
         const int fd =
             ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
         if (fd < 0) {
@@ -126,14 +118,13 @@ void Socket::connect(const std::string& host, std::uint16_t port, std::chrono::m
         }
         ::close(fd);
     }
-    ::freeaddrinfo(found);
-    if (fd_ < 0)
+    if (fd_ == kNoHandle)
         throw TransportError(Kind::connect, SystemText(error),
-                             "cannot connect to " + host + " port " + service);
+                             "cannot connect to " + host + " port " + addresses.service());
 }
 
 bool Socket::is_stale() const {
-    if (fd_ < 0)
+    if (fd_ == kNoHandle)
         return true;
     pollfd p{fd_, POLLIN, 0};
     int n;

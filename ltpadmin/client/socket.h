@@ -1,6 +1,7 @@
-// One blocking TCP connection: connecting is bounded by a time-out (with poll), and every send or
-// receive afterwards by an idle time-out that restarts whenever bytes move. Failures are thrown as
-// TransportError; the socket is closed then.
+// One TCP connection, used as a blocking one: connecting is bounded by a time-out, and every send
+// or receive afterwards by an idle time-out that restarts whenever bytes move. Failures are thrown
+// as TransportError; the socket is closed then. socket.cpp is the POSIX one, win32/socket.cpp the
+// Windows Sockets one; the build picks one per target system.
 #pragma once
 
 #include <chrono>
@@ -25,7 +26,7 @@ public:
     // connection then wait at most idle for bytes to move.
     void connect(const std::string& host, std::uint16_t port, std::chrono::milliseconds timeout,
                  std::chrono::milliseconds idle);
-    bool is_open() const { return fd_ >= 0; }
+    bool is_open() const { return fd_ != kNoHandle; }
     void close() noexcept;
     // Whether an idle connection can no longer carry a request: the server has closed it, or has
     // sent bytes nobody asked for (which would be taken for the next response).
@@ -39,7 +40,17 @@ public:
 private:
     [[noreturn]] void fail(TransportError::Kind kind, int error, const char* what);
 
-    int fd_ = -1;
+#if defined(_WIN32)
+    // A Windows Sockets handle is pointer-sized, and its waits take the idle time-out each time
+    // (the socket stays non-blocking there).
+    using Handle = std::uintptr_t;
+    static constexpr Handle kNoHandle = ~Handle{0};
+    std::chrono::milliseconds idle_{0};
+#else
+    using Handle = int;
+    static constexpr Handle kNoHandle = -1;
+#endif
+    Handle fd_ = kNoHandle;
 };
 
 } // namespace ltp::detail
