@@ -1,41 +1,54 @@
 #include "ltpadmin/client.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace ltp {
 namespace {
 
 constexpr double kUnixEpochDate = 25569.0; // 1970-01-01 as days since 1899-12-30
-constexpr long double kMicrosecondsPerDay = 86400.0L * 1e6L;
+constexpr std::int64_t kUnixEpochDay = 25569;
+constexpr std::int64_t kMicrosecondsPerDayWhole = 86400LL * 1000000LL;
+constexpr double kMicrosecondsPerDay = 86400.0 * 1e6;
 
 } // namespace
 
+// Days and the part of a day are kept apart, in whole numbers where they can be, so that the date
+// is rounded once: near today a double holds a day to about 0.6 us, which leaves no room for a
+// second rounding if every microsecond is to come back as it was.
 double to_wire_date(TimePoint time) {
-    const auto micros =
+    const std::int64_t micros =
         std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
-    // Worked in long double so that the date is the double nearest the time: near today a double
-    // holds a day to about 0.6 us, which leaves no room for a second rounding.
-    return static_cast<double>(static_cast<long double>(kUnixEpochDate) +
-                               static_cast<long double>(micros) / kMicrosecondsPerDay);
+    std::int64_t days = micros / kMicrosecondsPerDayWhole;
+    std::int64_t rest = micros % kMicrosecondsPerDayWhole;
+    if (rest < 0) {
+        rest += kMicrosecondsPerDayWhole;
+        --days;
+    }
+    return (kUnixEpochDate + static_cast<double>(days)) +
+           static_cast<double>(rest) / kMicrosecondsPerDay;
 }
 
 TimePoint from_wire_date(double date) {
-    // Rounded to the microsecond, so that a date made by to_wire_date comes back as it was.
-    const double micros = static_cast<double>(
-        std::round((static_cast<long double>(date) - kUnixEpochDate) * kMicrosecondsPerDay));
-    // Dates beyond what a time point holds (or not a number) stop at its ends instead of
-    // overflowing the conversion.
+    if (std::isnan(date))
+        return TimePoint();
+    // Dates beyond what a time point holds stop at its ends instead of overflowing the conversion.
     using std::chrono::microseconds;
+    const double approx = (date - kUnixEpochDate) * kMicrosecondsPerDay;
     const auto most = std::chrono::duration_cast<microseconds>(TimePoint::duration::max()).count();
     const auto least = std::chrono::duration_cast<microseconds>(TimePoint::duration::min()).count();
     // A margin, as a double near the ends cannot hold every microsecond.
-    const double margin = 1024;
-    if (!(micros < static_cast<double>(most) - margin))
-        return std::isnan(micros) ? TimePoint() : TimePoint::max();
-    if (!(micros > static_cast<double>(least) + margin))
+    const double margin = 1e6;
+    if (!(approx < static_cast<double>(most) - margin))
+        return TimePoint::max();
+    if (!(approx > static_cast<double>(least) + margin))
         return TimePoint::min();
-    return TimePoint(std::chrono::duration_cast<TimePoint::duration>(
-        std::chrono::microseconds(static_cast<std::int64_t>(micros))));
+    const double whole = std::floor(date);
+    const double fraction = date - whole; // exact
+    const std::int64_t micros =
+        (static_cast<std::int64_t>(whole) - kUnixEpochDay) * kMicrosecondsPerDayWhole +
+        static_cast<std::int64_t>(std::llround(fraction * kMicrosecondsPerDay));
+    return TimePoint(std::chrono::duration_cast<TimePoint::duration>(microseconds(micros)));
 }
 
 } // namespace ltp
