@@ -36,13 +36,13 @@ void Fill(std::string& out, const char* form, const Arg* args, std::size_t count
                                        buffer, sizeof buffer, "%d", static_cast<int>(arg.number))));
                 break;
             default: {
-                char spec[16];
-                const std::size_t specLength = static_cast<std::size_t>(letter - percent) + 1;
-                if (specLength >= sizeof spec)
+                char conversion[16];
+                const std::size_t conversionLength = static_cast<std::size_t>(letter - percent) + 1;
+                if (conversionLength >= sizeof conversion)
                     return;
-                std::memcpy(spec, percent, specLength);
-                spec[specLength] = 0;
-                const int n = std::snprintf(buffer, sizeof buffer, spec, arg.real);
+                std::memcpy(conversion, percent, conversionLength);
+                conversion[conversionLength] = 0;
+                const int n = std::snprintf(buffer, sizeof buffer, conversion, arg.real);
                 if (n > 0)
                     out.append(buffer, std::min(static_cast<std::size_t>(n), sizeof buffer - 1));
                 break;
