@@ -1,5 +1,6 @@
 #include "ltpadmin/platform/async_socket.h"
 
+#include "ltpadmin/platform/read_ahead.h"
 #include "ltpadmin/platform/thread_queue.h"
 #include "ltpadmin/platform/window.h"
 
@@ -22,8 +23,6 @@ thread_local std::uint64_t t_lastSerial = 0;
 // are held back, and they go out before the dispatch returns.
 thread_local int t_notificationDepth = 0;
 
-// Read-ahead: one large read serves many small Receive calls.
-constexpr size_t kReadAhead = 256 * 1024;
 // Write-behind: small sends made by notification handlers are gathered and go to the system
 // together, when the buffer is full or at the latest when the dispatch that ran the handlers
 // ends, so that a request sent in 1024-byte pieces costs a few system calls instead of one per
@@ -116,6 +115,16 @@ LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 
 } // namespace
 
+long ReceiveFromSystem(SOCKET s, void* into, size_t length, bool peek, int& error) {
+    ssize_t n;
+    do
+        n = recv(static_cast<int>(s), into, length, peek ? MSG_PEEK : 0);
+    while (n < 0 && errno == EINTR);
+    if (n < 0)
+        error = WsaError(errno);
+    return n;
+}
+
 // The notification state of one socket. Only the thread that created the socket touches it; the
 // queue's mutex is held while the queue looks at it.
 struct SocketWatch {
@@ -140,13 +149,9 @@ struct SocketWatch {
     bool sendBlocked = false;  // the last send could not take everything: wait for POLLOUT
     bool acceptEnabled = true;
     bool acceptPosted = false;
-    bool eof = false;  // the peer has closed its side
-    int readError = 0; // a read failed (WSA code)
     bool closePosted = false;
 
-    std::unique_ptr<char[]> buffer; // read-ahead, kReadAhead bytes once needed
-    size_t begin = 0;
-    size_t end = 0;
+    ReadAhead input;
 
     std::unique_ptr<char[]> output; // write-behind, outCapacity bytes once needed
     size_t outCapacity = 0;
@@ -154,7 +159,7 @@ struct SocketWatch {
     size_t outEnd = 0;
     int sendError = 0; // held bytes could not be sent (WSA code): the next Send reports it
 
-    size_t Buffered() const { return end - begin; }
+    size_t Buffered() const { return input.Buffered(); }
     size_t Held() const { return outEnd - outBegin; }
 
     // Hands the held bytes to the system. False while some are left: the system is full
@@ -223,23 +228,6 @@ struct SocketWatch {
                    MAKELONG(event, error));
     }
 
-    // Reads what has arrived into the empty read-ahead buffer; notes the end or an error.
-    void Fill() {
-        if (!buffer)
-            buffer.reset(new char[kReadAhead]);
-        begin = end = 0;
-        ssize_t n;
-        do
-            n = recv(fd, buffer.get(), kReadAhead, 0);
-        while (n < 0 && errno == EINTR);
-        if (n > 0)
-            end = static_cast<size_t>(n);
-        else if (n == 0)
-            eof = true;
-        else if (errno != EAGAIN && errno != EWOULDBLOCK)
-            readError = WsaError(errno);
-    }
-
     void FinishConnect(ThreadQueue& q, int error) {
         connectKnown = false;
         if (error == 0) {
@@ -268,9 +256,9 @@ struct SocketWatch {
             readPosted = true;
             Notify(q, FD_READ, 0);
         }
-        if ((events & FD_CLOSE) && !closePosted && (eof || readError) && Buffered() == 0) {
+        if ((events & FD_CLOSE) && !closePosted && input.Ended() && Buffered() == 0) {
             closePosted = true;
-            Notify(q, FD_CLOSE, readError);
+            Notify(q, FD_CLOSE, input.Error());
         }
     }
 
@@ -284,7 +272,7 @@ struct SocketWatch {
                 short want = 0;
                 bool readWanted = ((events & FD_READ) && readEnabled && !readPosted) ||
                                   ((events & FD_CLOSE) && !closePosted);
-                if (readWanted && Buffered() == 0 && !eof && !readError)
+                if (readWanted && Buffered() == 0 && !input.Ended())
                     want |= POLLIN;
                 if (sendBlocked && (((events & FD_WRITE) && writeEnabled) || Held() > 0))
                     want |= POLLOUT;
@@ -316,8 +304,8 @@ struct SocketWatch {
                 }
                 break;
             case Connected:
-                if ((revents & (POLLIN | trouble)) && Buffered() == 0 && !eof && !readError)
-                    Fill();
+                if ((revents & (POLLIN | trouble)) && Buffered() == 0 && !input.Ended())
+                    input.Fill(static_cast<SOCKET>(fd));
                 if (revents & (POLLOUT | trouble)) {
                     sendBlocked = false;
                     Flush(); // blocks again when the system still cannot take it all
@@ -512,10 +500,6 @@ CAsyncSocket::~CAsyncSocket() {
         CAsyncSocket::Close();
 }
 
-int CAsyncSocket::GetLastError() {
-    return t_lastError;
-}
-
 BOOL CAsyncSocket::Create(UINT nSocketPort, int nSocketType, long lEvent,
                           LPCSTR lpszSocketAddress) {
     if (m_hSocket != INVALID_SOCKET)
@@ -688,7 +672,7 @@ int CAsyncSocket::Send(const void* lpBuf, int nBufLen, int nFlags) {
     const size_t length = static_cast<size_t>(nBufLen);
     // A peer known to be gone gets the send at once, so that its failure shows here.
     const bool mayHold =
-        t_notificationDepth > 0 && nFlags == 0 && length <= kHoldAtMost && !s.eof && !s.readError;
+        t_notificationDepth > 0 && nFlags == 0 && length <= kHoldAtMost && !s.input.Ended();
     if (mayHold && !s.sendBlocked) {
         if (s.Hold(lpBuf, length))
             return nBufLen;
@@ -729,38 +713,10 @@ int CAsyncSocket::Receive(void* lpBuf, int nBufLen, int nFlags) {
     s.readEnabled = true;
     if (s.Held() > 0 && !s.sendBlocked)
         s.Flush(); // a caller that reads without pumping its queue still gets its bytes out
-    bool peek = (nFlags & MSG_PEEK) != 0;
-    size_t want = static_cast<size_t>(nBufLen);
-    if (s.Buffered() == 0 && !s.eof && !s.readError && want > 0) {
-        if (want >= kReadAhead) {
-            ssize_t n;
-            do
-                n = recv(s.fd, lpBuf, want, peek ? MSG_PEEK : 0);
-            while (n < 0 && errno == EINTR);
-            if (n > 0)
-                return static_cast<int>(n);
-            if (n == 0)
-                s.eof = true;
-            else if (errno == EAGAIN || errno == EWOULDBLOCK)
-                return Fail(WSAEWOULDBLOCK);
-            else
-                s.readError = WsaError(errno);
-        } else {
-            s.Fill();
-            if (s.Buffered() == 0 && !s.eof && !s.readError)
-                return Fail(WSAEWOULDBLOCK);
-        }
-    }
-    if (s.Buffered() > 0) {
-        size_t n = want < s.Buffered() ? want : s.Buffered();
-        std::memcpy(lpBuf, s.buffer.get() + s.begin, n);
-        if (!peek)
-            s.begin += n;
-        return static_cast<int>(n);
-    }
-    if (s.readError)
-        return Fail(s.readError);
-    return 0; // the peer has closed and everything has been received (or nothing was asked)
+    int error = 0;
+    const int n = s.input.Receive(m_hSocket, lpBuf, static_cast<size_t>(nBufLen),
+                                  (nFlags & MSG_PEEK) != 0, error);
+    return n < 0 ? Fail(error) : n;
 }
 
 void CAsyncSocket::Close() {
@@ -773,10 +729,3 @@ void CAsyncSocket::Close() {
     }
     m_hSocket = INVALID_SOCKET;
 }
-
-void CAsyncSocket::OnReceive(int) {}
-void CAsyncSocket::OnSend(int) {}
-void CAsyncSocket::OnOutOfBandData(int) {}
-void CAsyncSocket::OnAccept(int) {}
-void CAsyncSocket::OnConnect(int) {}
-void CAsyncSocket::OnClose(int) {}

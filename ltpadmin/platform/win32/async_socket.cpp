@@ -10,6 +10,8 @@
 // round trip to its server).
 #include "ltpadmin/platform/async_socket.h"
 
+#include "ltpadmin/platform/read_ahead.h"
+
 #include <cstring>
 #include <memory>
 #include <string>
@@ -27,9 +29,7 @@ struct SocketWatch {
     // While a run of write notifications is delivered: the handler asked for another one.
     bool inWriteRun = false;
     bool writeAsked = false;
-    std::unique_ptr<char[]> buffer; // read ahead
-    size_t begin = 0, end = 0;
-    size_t taken = 0;  // bytes handed out by Receive, to see whether a handler took any
+    ReadAhead input;
     std::string held;  // sent by handlers of a write run, not yet given to the system
     int sendError = 0; // a failure to send held bytes, reported by the next Send
 
@@ -53,15 +53,11 @@ struct SocketWatch {
         held.erase(0, done);
         return held.empty();
     }
-    bool eof = false;  // the system reported the peer's close on a read
-    int readError = 0; // and this error on a read, handed out once the buffer is empty
-
-    size_t Buffered() const { return end - begin; }
+    size_t Buffered() const { return input.Buffered(); }
 };
 
 namespace {
 
-constexpr size_t kReadAhead = 256 * 1024;
 // Sends up to this size may be held back, up to this many bytes in all.
 constexpr size_t kHoldAtMost = 4 * 1024;
 constexpr size_t kWriteBehind = 1024 * 1024;
@@ -158,10 +154,10 @@ void DeliverReads(SOCKET s, UINT message, int error) {
         // FD_READ comes only while bytes wait.
         if (!w || (!error && Waiting(*w) == 0))
             return;
-        const size_t before = w->taken;
+        const size_t before = w->input.Taken();
         w->owner->OnReceive(error);
         if (error || (w = WatchOf(s, message)) == nullptr || w->Buffered() == 0 ||
-            w->taken == before)
+            w->input.Taken() == before)
             return;
     }
     PostMessageA(t_window, message, s, WSAMAKESELECTREPLY(FD_READ, 0)); // the rest later
@@ -251,6 +247,15 @@ void NoDelay(SOCKET s) {
 
 } // namespace
 
+long ReceiveFromSystem(SOCKET s, void* into, size_t length, bool peek, int& error) {
+    const int n =
+        recv(s, static_cast<char*>(into),
+             length < 0x7fffffffu ? static_cast<int>(length) : 0x7fffffff, peek ? MSG_PEEK : 0);
+    if (n == SOCKET_ERROR)
+        error = WSAGetLastError();
+    return n;
+}
+
 } // namespace ltpadmin_platform
 
 using namespace ltpadmin_platform;
@@ -269,10 +274,6 @@ CAsyncSocket::CAsyncSocket() : m_hSocket(INVALID_SOCKET) {}
 CAsyncSocket::~CAsyncSocket() {
     if (m_hSocket != INVALID_SOCKET)
         CAsyncSocket::Close();
-}
-
-int CAsyncSocket::GetLastError() {
-    return WSAGetLastError();
 }
 
 BOOL CAsyncSocket::Create(UINT nSocketPort, int nSocketType, long lEvent,
@@ -432,38 +433,13 @@ int CAsyncSocket::Receive(void* lpBuf, int nBufLen, int nFlags) {
     if (nBufLen < 0 || (nBufLen > 0 && !lpBuf))
         return Fail(WSAEFAULT);
     SocketWatch& w = *m_pWatch;
-    const bool peek = (nFlags & MSG_PEEK) != 0;
     const size_t want = static_cast<size_t>(nBufLen);
-    if (w.Buffered() == 0 && !w.eof && !w.readError && want > 0) {
-        if (want >= kReadAhead || (nFlags & ~MSG_PEEK) != 0)
-            return recv(m_hSocket, static_cast<char*>(lpBuf), nBufLen, nFlags);
-        if (!w.buffer)
-            w.buffer.reset(new char[kReadAhead]);
-        const int n = recv(m_hSocket, w.buffer.get(), static_cast<int>(kReadAhead), 0);
-        if (n == SOCKET_ERROR) {
-            const int e = WSAGetLastError();
-            if (e == WSAEWOULDBLOCK)
-                return SOCKET_ERROR;
-            w.readError = e;
-        } else if (n == 0) {
-            w.eof = true;
-        } else {
-            w.begin = 0;
-            w.end = static_cast<size_t>(n);
-        }
-    }
-    if (w.Buffered() > 0) {
-        const size_t n = want < w.Buffered() ? want : w.Buffered();
-        std::memcpy(lpBuf, w.buffer.get() + w.begin, n);
-        if (!peek) {
-            w.begin += n;
-            w.taken += n;
-        }
-        return static_cast<int>(n);
-    }
-    if (w.readError)
-        return Fail(w.readError);
-    return 0; // the peer has closed and everything has been received (or nothing was asked)
+    // Flags the read-ahead does not know of go to the system while nothing is read ahead.
+    if ((nFlags & ~MSG_PEEK) != 0 && w.Buffered() == 0 && !w.input.Ended() && want > 0)
+        return recv(m_hSocket, static_cast<char*>(lpBuf), nBufLen, nFlags);
+    int error = 0;
+    const int n = w.input.Receive(m_hSocket, lpBuf, want, (nFlags & MSG_PEEK) != 0, error);
+    return n < 0 ? Fail(error) : n;
 }
 
 void CAsyncSocket::Close() {
@@ -484,10 +460,3 @@ void CAsyncSocket::Close() {
     }
     m_hSocket = INVALID_SOCKET;
 }
-
-void CAsyncSocket::OnReceive(int) {}
-void CAsyncSocket::OnSend(int) {}
-void CAsyncSocket::OnOutOfBandData(int) {}
-void CAsyncSocket::OnAccept(int) {}
-void CAsyncSocket::OnConnect(int) {}
-void CAsyncSocket::OnClose(int) {}
