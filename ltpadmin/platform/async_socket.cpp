@@ -1,6 +1,7 @@
 #include "ltpadmin/platform/async_socket.h"
 
 #include "ltpadmin/platform/read_ahead.h"
+#include "ltpadmin/platform/socket_system.h"
 #include "ltpadmin/platform/thread_queue.h"
 #include "ltpadmin/platform/window.h"
 
@@ -106,24 +107,9 @@ int WsaError(int e) {
     }
 }
 
-int Fail(int wsaError) {
-    t_lastError = wsaError;
-    return SOCKET_ERROR;
-}
-
 LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 } // namespace
-
-long ReceiveFromSystem(SOCKET s, void* into, size_t length, bool peek, int& error) {
-    ssize_t n;
-    do
-        n = recv(static_cast<int>(s), into, length, peek ? MSG_PEEK : 0);
-    while (n < 0 && errno == EINTR);
-    if (n < 0)
-        error = WsaError(errno);
-    return n;
-}
 
 // The notification state of one socket. Only the thread that created the socket touches it; the
 // queue's mutex is held while the queue looks at it.
@@ -473,9 +459,68 @@ void NoDelay(int fd) {
 
 } // namespace
 
+int Fail(int error) {
+    t_lastError = error;
+    return SOCKET_ERROR;
+}
+
+SOCKET OpenTcpSocket(int& error) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = WsaError(errno);
+        return INVALID_SOCKET;
+    }
+    NoDelay(fd);
+    return static_cast<SOCKET>(fd);
+}
+
+void CloseSocket(SOCKET s) {
+    close(static_cast<int>(s));
+}
+
+int BindSocket(SOCKET s, const sockaddr_in& local) {
+    const auto* address = reinterpret_cast<const sockaddr*>(&local);
+    return bind(static_cast<int>(s), address, sizeof local) < 0 ? WsaError(errno) : 0;
+}
+
+int SocketName(SOCKET s, sockaddr_in& local) {
+    socklen_t length = sizeof local;
+    const int r = getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&local), &length);
+    return r < 0 ? WsaError(errno) : 0;
+}
+
+int ShutDownSocket(SOCKET s, int how) {
+    return shutdown(static_cast<int>(s), how) < 0 ? WsaError(errno) : 0;
+}
+
+long ReceiveFromSocket(SOCKET s, void* into, size_t length, bool peek, int& error) {
+    ssize_t n;
+    do
+        n = recv(static_cast<int>(s), into, length, peek ? MSG_PEEK : 0);
+    while (n < 0 && errno == EINTR);
+    if (n < 0)
+        error = WsaError(errno);
+    return n;
+}
+
+void WatchSocket(CAsyncSocket& owner, std::unique_ptr<SocketWatch>& watch) {
+    watch = Watch(&owner, static_cast<int>(owner.m_hSocket));
+}
+
+void FlushHeld(SocketWatch& watch) {
+    watch.Flush();
+}
+
 } // namespace ltpadmin_platform
 
 using namespace ltpadmin_platform;
+
+CAsyncSocket::CAsyncSocket() : m_hSocket(INVALID_SOCKET) {}
+
+CAsyncSocket::~CAsyncSocket() {
+    if (m_hSocket != INVALID_SOCKET)
+        CAsyncSocket::Close();
+}
 
 BOOL AfxSocketInit(WSADATA* lpwsaData) {
     if (lpwsaData) {
@@ -491,44 +536,6 @@ BOOL AfxSocketInit(WSADATA* lpwsaData) {
 
 int WSAGetLastError() {
     return t_lastError;
-}
-
-CAsyncSocket::CAsyncSocket() : m_hSocket(INVALID_SOCKET) {}
-
-CAsyncSocket::~CAsyncSocket() {
-    if (m_hSocket != INVALID_SOCKET)
-        CAsyncSocket::Close();
-}
-
-BOOL CAsyncSocket::Create(UINT nSocketPort, int nSocketType, long lEvent,
-                          LPCSTR lpszSocketAddress) {
-    if (m_hSocket != INVALID_SOCKET)
-        return Fail(WSAEINVAL), FALSE;
-    if (nSocketType != SOCK_STREAM) // only TCP is carried here
-        return Fail(WSAEPROTOTYPE), FALSE;
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return Fail(WsaError(errno)), FALSE;
-    NoDelay(fd);
-    if (nSocketPort || lpszSocketAddress) {
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_port = htons(static_cast<uint16_t>(nSocketPort));
-        local.sin_addr.s_addr = htonl(INADDR_ANY);
-        if (lpszSocketAddress &&
-            (local.sin_addr.s_addr = inet_addr(lpszSocketAddress)) == INADDR_NONE) {
-            close(fd);
-            return Fail(WSAEINVAL), FALSE;
-        }
-        if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0) {
-            int e = errno;
-            close(fd);
-            return Fail(WsaError(e)), FALSE;
-        }
-    }
-    m_hSocket = static_cast<SOCKET>(fd);
-    m_pWatch = Watch(this, fd);
-    return AsyncSelect(lEvent);
 }
 
 BOOL CAsyncSocket::Connect(LPCSTR lpszHostAddress, UINT nHostPort) {
@@ -630,30 +637,6 @@ BOOL CAsyncSocket::Accept(CAsyncSocket& rConnectedSocket, sockaddr* lpSockAddr,
     c.state = SocketWatch::Connected;
     c.writeEnabled = true;
     return rConnectedSocket.AsyncSelect(m_pWatch->events);
-}
-
-BOOL CAsyncSocket::GetSockName(CString& rSocketAddress, UINT& rSocketPort) {
-    if (!m_pWatch)
-        return Fail(WSAENOTSOCK), FALSE;
-    sockaddr_in local{};
-    socklen_t len = sizeof local;
-    if (getsockname(m_pWatch->fd, reinterpret_cast<sockaddr*>(&local), &len) < 0)
-        return Fail(WsaError(errno)), FALSE;
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
-    rSocketAddress = text;
-    rSocketPort = ntohs(local.sin_port);
-    return TRUE;
-}
-
-BOOL CAsyncSocket::ShutDown(int nHow) {
-    if (!m_pWatch)
-        return Fail(WSAENOTSOCK), FALSE;
-    if (nHow != receives)
-        m_pWatch->Flush(); // what was sent goes out before the end
-    if (shutdown(m_pWatch->fd, nHow) < 0)
-        return Fail(WsaError(errno)), FALSE;
-    return TRUE;
 }
 
 int CAsyncSocket::Send(const void* lpBuf, int nBufLen, int nFlags) {

@@ -1,6 +1,6 @@
 #include "ltpadmin/platform/read_ahead.h"
 
-#include "ltpadmin/platform/async_socket.h"
+#include "ltpadmin/platform/socket_system.h"
 
 #include <cstring>
 
@@ -11,7 +11,7 @@ void ReadAhead::Fill(SOCKET s) {
         buffer_.reset(new char[kSize]);
     begin_ = end_ = 0;
     int error = 0;
-    const long n = ReceiveFromSystem(s, buffer_.get(), kSize, false, error);
+    const long n = ReceiveFromSocket(s, buffer_.get(), kSize, false, error);
     if (n > 0)
         end_ = static_cast<size_t>(n);
     else if (n == 0)
@@ -25,7 +25,7 @@ int ReadAhead::Receive(SOCKET s, void* into, size_t length, bool peek, int& erro
         if (length < kSize) {
             Fill(s);
         } else {
-            const long n = ReceiveFromSystem(s, into, length, peek, error);
+            const long n = ReceiveFromSocket(s, into, length, peek, error);
             if (n > 0)
                 return static_cast<int>(n);
             if (n == 0)

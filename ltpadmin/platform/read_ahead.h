@@ -9,11 +9,6 @@
 
 namespace ltpadmin_platform {
 
-// One read from the system's socket: the number of bytes (> 0), 0 once the peer has closed, or
-// -1 with the socket-layer error in error (WSAEWOULDBLOCK while nothing waits). Each system's
-// socket file has its own.
-long ReceiveFromSystem(SOCKET s, void* into, size_t length, bool peek, int& error);
-
 class ReadAhead {
 public:
     static constexpr size_t kSize = 256 * 1024;

@@ -11,6 +11,7 @@
 #include "ltpadmin/platform/async_socket.h"
 
 #include "ltpadmin/platform/read_ahead.h"
+#include "ltpadmin/platform/socket_system.h"
 
 #include <cstring>
 #include <memory>
@@ -235,11 +236,6 @@ LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     return 0;
 }
 
-int Fail(int error) {
-    WSASetLastError(error);
-    return SOCKET_ERROR;
-}
-
 void NoDelay(SOCKET s) {
     BOOL on = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
@@ -247,13 +243,60 @@ void NoDelay(SOCKET s) {
 
 } // namespace
 
-long ReceiveFromSystem(SOCKET s, void* into, size_t length, bool peek, int& error) {
-    const int n =
-        recv(s, static_cast<char*>(into),
-             length < 0x7fffffffu ? static_cast<int>(length) : 0x7fffffff, peek ? MSG_PEEK : 0);
+int Fail(int error) {
+    WSASetLastError(error);
+    return SOCKET_ERROR;
+}
+
+SOCKET OpenTcpSocket(int& error) {
+    AfxSocketInit(nullptr);
+    if (!SocketWindow()) {
+        error = WSAENOBUFS;
+        return INVALID_SOCKET;
+    }
+    const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) {
+        error = WSAGetLastError();
+        return INVALID_SOCKET;
+    }
+    SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+    NoDelay(s);
+    return s;
+}
+
+void CloseSocket(SOCKET s) {
+    closesocket(s);
+}
+
+int BindSocket(SOCKET s, const sockaddr_in& local) {
+    const auto* address = reinterpret_cast<const sockaddr*>(&local);
+    return bind(s, address, sizeof local) == SOCKET_ERROR ? WSAGetLastError() : 0;
+}
+
+int SocketName(SOCKET s, sockaddr_in& local) {
+    int length = sizeof local;
+    const int r = getsockname(s, reinterpret_cast<sockaddr*>(&local), &length);
+    return r == SOCKET_ERROR ? WSAGetLastError() : 0;
+}
+
+int ShutDownSocket(SOCKET s, int how) {
+    return shutdown(s, how) == SOCKET_ERROR ? WSAGetLastError() : 0;
+}
+
+long ReceiveFromSocket(SOCKET s, void* into, size_t length, bool peek, int& error) {
+    const int most = length < 0x7fffffffu ? static_cast<int>(length) : 0x7fffffff;
+    const int n = recv(s, static_cast<char*>(into), most, peek ? MSG_PEEK : 0);
     if (n == SOCKET_ERROR)
         error = WSAGetLastError();
     return n;
+}
+
+void WatchSocket(CAsyncSocket& owner, std::unique_ptr<SocketWatch>& watch) {
+    watch.reset(Register(&owner, owner.m_hSocket, SocketWindow()));
+}
+
+void FlushHeld(SocketWatch& watch) {
+    watch.Flush();
 }
 
 } // namespace ltpadmin_platform
@@ -274,47 +317,6 @@ CAsyncSocket::CAsyncSocket() : m_hSocket(INVALID_SOCKET) {}
 CAsyncSocket::~CAsyncSocket() {
     if (m_hSocket != INVALID_SOCKET)
         CAsyncSocket::Close();
-}
-
-BOOL CAsyncSocket::Create(UINT nSocketPort, int nSocketType, long lEvent,
-                          LPCSTR lpszSocketAddress) {
-    if (m_hSocket != INVALID_SOCKET)
-        return Fail(WSAEINVAL), FALSE;
-    if (nSocketType != SOCK_STREAM) // only TCP is carried here
-        return Fail(WSAEPROTOTYPE), FALSE;
-    AfxSocketInit(nullptr);
-    const HWND window = SocketWindow();
-    if (!window)
-        return Fail(WSAENOBUFS), FALSE;
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET)
-        return FALSE;
-    SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
-    NoDelay(s);
-    if (nSocketPort || lpszSocketAddress) {
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_port = htons(static_cast<u_short>(nSocketPort));
-        local.sin_addr.s_addr = htonl(INADDR_ANY);
-        if (lpszSocketAddress &&
-            (local.sin_addr.s_addr = inet_addr(lpszSocketAddress)) == INADDR_NONE) {
-            closesocket(s);
-            return Fail(WSAEINVAL), FALSE;
-        }
-        if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
-            const int e = WSAGetLastError();
-            closesocket(s);
-            return Fail(e), FALSE;
-        }
-    }
-    m_hSocket = s;
-    m_pWatch.reset(Register(this, s, window));
-    if (!AsyncSelect(lEvent)) {
-        const int e = WSAGetLastError();
-        Close();
-        return Fail(e), FALSE;
-    }
-    return TRUE;
 }
 
 BOOL CAsyncSocket::Connect(LPCSTR lpszHostAddress, UINT nHostPort) {
@@ -380,26 +382,6 @@ BOOL CAsyncSocket::Accept(CAsyncSocket& rConnectedSocket, sockaddr* lpSockAddr,
     rConnectedSocket.m_pWatch.reset(Register(&rConnectedSocket, s, m_pWatch->window));
     // The system gave it the listener's selection already; selecting again records it.
     return rConnectedSocket.AsyncSelect(m_pWatch->events);
-}
-
-BOOL CAsyncSocket::GetSockName(CString& rSocketAddress, UINT& rSocketPort) {
-    if (!m_pWatch)
-        return Fail(WSAENOTSOCK), FALSE;
-    sockaddr_in local{};
-    int len = sizeof local;
-    if (getsockname(m_hSocket, reinterpret_cast<sockaddr*>(&local), &len) == SOCKET_ERROR)
-        return FALSE;
-    rSocketAddress = inet_ntoa(local.sin_addr);
-    rSocketPort = ntohs(local.sin_port);
-    return TRUE;
-}
-
-BOOL CAsyncSocket::ShutDown(int nHow) {
-    if (!m_pWatch)
-        return Fail(WSAENOTSOCK), FALSE;
-    if (nHow != receives)
-        m_pWatch->Flush(); // what was sent goes out before the end
-    return shutdown(m_hSocket, nHow) == 0 ? TRUE : FALSE;
 }
 
 int CAsyncSocket::Send(const void* lpBuf, int nBufLen, int nFlags) {
