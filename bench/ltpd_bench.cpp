@@ -15,6 +15,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "tools/ltpd/checkpointer.h"
 #include "tools/ltpd/database.h"
 #include "tools/ltpd/schema.h"
 #include "tools/ltpd/server.h"
@@ -29,6 +30,8 @@ public:
         if (path != ":memory:")
             ltpd::UseWriteAheadLog(m_db);
         ltpd::CreateSchema(m_db);
+        if (path != ":memory:")
+            m_checkpointer = std::make_unique<ltpd::Checkpointer>(m_db, path);
         ltpd::ServerOptions options;
         options.port = 0;
         options.quiet = true;
@@ -45,6 +48,7 @@ public:
             close(m_stop[0]);
             close(m_stop[1]);
         }
+        m_checkpointer.reset();
         if (m_path != ":memory:")
             for (const char* suffix : {"", "-wal", "-shm"})
                 std::remove((m_path + suffix).c_str());
@@ -55,6 +59,7 @@ public:
 private:
     std::string m_path;
     ltpd::Database m_db;
+    std::unique_ptr<ltpd::Checkpointer> m_checkpointer;
     ltpd::Service m_service{m_db, ltpd::Credentials{ltpbench::kUserName, ltpbench::kPassword}};
     std::unique_ptr<ltpd::Server> m_server;
     int m_stop[2] = {-1, -1};

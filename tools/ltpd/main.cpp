@@ -9,6 +9,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "tools/ltpd/checkpointer.h"
 #include "tools/ltpd/database.h"
 #include "tools/ltpd/ole_date.h"
 #include "tools/ltpd/schema.h"
@@ -168,7 +169,8 @@ bool ReadPassword(const Options& o, std::string& password) {
 
 // Opens the database and makes sure it is ours before anything is written to it; false, with
 // the file named, when it cannot be used.
-bool OpenDatabase(const std::string& path, std::unique_ptr<ltpd::Database>& db) {
+bool OpenDatabase(const std::string& path, std::unique_ptr<ltpd::Database>& db,
+                  std::unique_ptr<ltpd::Checkpointer>& checkpointer) {
     try {
         db = std::make_unique<ltpd::Database>(path);
         std::string foreign = ltpd::ForeignSchema(*db);
@@ -180,6 +182,8 @@ bool OpenDatabase(const std::string& path, std::unique_ptr<ltpd::Database>& db) 
         if (path != ":memory:")
             ltpd::UseWriteAheadLog(*db);
         ltpd::CreateSchema(*db);
+        if (path != ":memory:")
+            checkpointer = std::make_unique<ltpd::Checkpointer>(*db, path);
         return true;
     } catch (const ltpd::DatabaseError& e) {
         if (e.Busy())
@@ -211,7 +215,8 @@ int Serve(const Options& o, const std::string& password) {
         return 2;
     }
     std::unique_ptr<ltpd::Database> opened;
-    if (!OpenDatabase(o.db, opened))
+    std::unique_ptr<ltpd::Checkpointer> checkpointer; // ends before the database
+    if (!OpenDatabase(o.db, opened, checkpointer))
         return 1;
     ltpd::Database& db = *opened;
     if (!o.seed.empty() && !ltpd::SeedDemo(db, ltpd::OleDateNow()))

@@ -10,7 +10,8 @@ namespace ltpd {
 void CreateSchema(Database& db);
 
 // For a database file: a write-ahead log synced at checkpoints. A commit survives a crash or a
-// kill of the server (not the last moments before a power cut) without a sync per commit.
+// kill of the server (not the last moments before a power cut) without a sync per commit. A
+// Checkpointer keeps the checkpoints out of the requests.
 void UseWriteAheadLog(Database& db);
 
 // Why the database is not one this server made (another program's tables, or another version of
