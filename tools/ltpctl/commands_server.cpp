@@ -60,7 +60,7 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
                 return Refuse(ctx, kExitUncarried,
                               "the information text holds a zero byte, which the protocol "
                               "cannot carry");
-            return ctx.connection.Run([&](ltp::Client& c) { c.add_information(text); });
+            return ctx.connection.Change([&](ltp::Client& c) { c.add_information(text); });
         };
     });
     CLI::Option* text = set->add_option("TEXT", args->text, "the text");
@@ -184,7 +184,7 @@ void AddLog(CLI::App& app, ActionSlot& slot) {
                              "Clear the server's log of " + std::to_string(count) + " entries?"))
                     return kExitUsage;
             }
-            return ctx.connection.Run([](ltp::Client& c) { c.clear_log_events(); });
+            return ctx.connection.Change([](ltp::Client& c) { c.clear_log_events(); });
         };
     })->add_flag("--yes,-y", *yes, "do not ask for confirmation on a terminal");
 }
