@@ -98,7 +98,7 @@ void StopFollowing(int) {
 // Shows the entries after number `after` that pass the filter; returns the last number seen.
 std::int32_t PrintNewEntries(RunContext& ctx, const std::vector<ltp::LogEvent>& events,
                              std::int32_t after, double since, const std::string& grep) {
-    ResultTable t = ValueListTable(std::vector<ltp::LogEvent>());
+    std::vector<ltp::LogEvent> shown;
     std::int32_t last = after;
     for (const ltp::LogEvent& e : events) {
         if (e.number1 <= after)
@@ -109,10 +109,10 @@ std::int32_t PrintNewEntries(RunContext& ctx, const std::vector<ltp::LogEvent>& 
         if (!grep.empty() && e.text3.find(grep) == std::string::npos &&
             e.text4.find(grep) == std::string::npos)
             continue;
-        t.rows.push_back(ValueRow(e));
+        shown.push_back(e);
     }
-    if (!t.rows.empty() || after < 0)
-        PrintTable(ctx, t);
+    if (!shown.empty() || after < 0)
+        PrintTable(ctx, ValueListTable(shown));
     return last;
 }
 

@@ -2,11 +2,13 @@
 // the records' field names, so a script reads the same names the protocol uses.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
 #include "tools/common/labels.h"
+#include "tools/common/record_json.h"
 #include "tools/ltpctl/record_fields.h"
 
 namespace ltpctl {
@@ -36,6 +38,9 @@ struct ResultTable {
     std::vector<std::vector<std::string>> rows;
     // One object, not a list: JSON prints an object instead of an array of objects.
     bool single = false;
+    // Set for records of a value type: JSON writes them in the form the web console and the
+    // configuration files share (given the labels when keys are labels), not from the cells.
+    std::function<nlohmann::ordered_json(const ltptools::FieldLabels*)> records{};
 };
 
 // "table", "json" or "csv"; false for anything else.
@@ -73,6 +78,9 @@ template <class V> ResultTable ValueRecordTable(const V& value) {
     t.columns = RecordColumns<V>();
     t.rows.push_back(ValueRow(value));
     t.single = true;
+    t.records = [value](const ltptools::FieldLabels* labels) {
+        return ltptools::RecordToJson(value, labels);
+    };
     return t;
 }
 
@@ -81,6 +89,9 @@ template <class V> ResultTable ValueListTable(const std::vector<V>& values) {
     t.columns = RecordColumns<V>();
     for (const V& value : values)
         t.rows.push_back(ValueRow(value));
+    t.records = [values](const ltptools::FieldLabels* labels) {
+        return ltptools::RecordsToJson(values, labels);
+    };
     return t;
 }
 
