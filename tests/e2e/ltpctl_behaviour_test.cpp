@@ -173,6 +173,7 @@ TEST_F(Behaviour, DryRunPrintsTheChangesAndSendsNone) {
          "groups delete editors\nusers delete carol\n",
          "> <UserID>carol</UserID>\n",
          ""},
+        {{"batch", "-"}, "users delete alice --dry-run\n", "> <UserID>alice</UserID>\n", ""},
     };
     for (const DryCase& c : cases) {
         const e2e::ProcessResult r = Run(c.args, c.input);

@@ -45,6 +45,8 @@ public:
     int Change(const std::function<void(ltp::Client&)>& op);
 
     const ConnectionSettings& Settings() const { return m_settings; }
+    // A batch line may ask for a dry run of its own.
+    void SetDryRun(bool dryRun) { m_settings.dryRun = dryRun; }
     // The client options of the settings, untraced.
     ltp::Options ClientOptions() const;
     // "HOST:PORT" as given ("[HOST]:PORT" for an IPv6 address).
