@@ -211,6 +211,17 @@ struct FailureCase {
     throw ltp::TransportError(kind, "", "x");
 }
 
+// What the case's exception reads as, given the idle time-out as shown.
+void ExpectWords(const FailureCase& c, const char* timeout) {
+    try {
+        c.thrower();
+    } catch (const std::exception& e) {
+        const Failure f = ExplainClientError(e, c.response, "h:7", timeout);
+        EXPECT_EQ(f.exitCode, c.exitCode) << c.message;
+        EXPECT_EQ(f.message, c.message);
+    }
+}
+
 TEST(LtpctlFailures, OutcomesAreToldInWords) {
     using Kind = ltp::TransportError::Kind;
     const auto noRecord = [] { throw ltp::ProtocolError("none"); };
@@ -242,15 +253,8 @@ TEST(LtpctlFailures, OutcomesAreToldInWords) {
         {noRecord, "LTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\n<User>al", kExitRefused,
          "the server's answer held no record"},
     };
-    for (const FailureCase& c : cases) {
-        try {
-            c.thrower();
-        } catch (const std::exception& e) {
-            const Failure f = ExplainClientError(e, c.response, "h:7", "10 s");
-            EXPECT_EQ(f.exitCode, c.exitCode) << c.message;
-            EXPECT_EQ(f.message, c.message);
-        }
-    }
+    for (const FailureCase& c : cases)
+        ExpectWords(c, "10 s");
 }
 
 TEST(LtpctlFailures, ClientErrorsInTheSameWords) {
@@ -258,12 +262,7 @@ TEST(LtpctlFailures, ClientErrorsInTheSameWords) {
     const std::string cut = "LTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n<User>al";
     const std::string whole = "LTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\n<<<<";
     const std::string refusal = "LTP/1.0 404 no user 'bob'\r\nContent-Length: 0\r\n\r\n";
-    struct Case {
-        std::function<void()> thrower;
-        std::string response;
-        int exitCode;
-        std::string message;
-    } const cases[] = {
+    const FailureCase cases[] = {
         {[] { throw ltp::TransportError(Kind::connect, "", "x"); }, "", kExitTransport,
          "connection refused by h:7"},
         {[] { throw ltp::TransportError(Kind::timeout, "", "x"); }, "", kExitTransport,
@@ -283,15 +282,8 @@ TEST(LtpctlFailures, ClientErrorsInTheSameWords) {
         {[] { throw ltp::ProtocolError("no id"); }, whole, kExitRefused,
          "the server's answer held no record"},
     };
-    for (const Case& c : cases) {
-        try {
-            c.thrower();
-        } catch (const std::exception& e) {
-            const Failure f = ExplainClientError(e, c.response, "h:7", "1500 ms");
-            EXPECT_EQ(f.exitCode, c.exitCode) << c.message;
-            EXPECT_EQ(f.message, c.message);
-        }
-    }
+    for (const FailureCase& c : cases)
+        ExpectWords(c, "1500 ms");
     // A lookup that found nothing: the refusal in the server's words, or the caller's.
     EXPECT_EQ(ExplainMissing(refusal, "none", "h:7").message,
               "the server refused the request: 404 no user 'bob'");
