@@ -181,8 +181,9 @@ TEST_F(Behaviour, DryRunPrintsTheChangesAndSendsNone) {
         EXPECT_NE(r.out.find(c.outHolds), std::string::npos) << Describe(c.args, r);
         EXPECT_NE(r.out.find("> Authorization: basic ****\n"), std::string::npos) << r.out;
         EXPECT_EQ(r.out.find("secret"), std::string::npos) << r.out;
-        if (*c.outLacks)
+        if (*c.outLacks) {
             EXPECT_EQ(r.out.find(c.outLacks), std::string::npos) << r.out;
+        }
     }
     // Nothing changed on the server.
     const auto users = Json({"users", "list"});

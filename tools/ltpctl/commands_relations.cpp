@@ -104,19 +104,19 @@ void AddChannelSchedules(CLI::App& app, ActionSlot& slot) {
                     int rc = ParseLong(*schedule, "SCHEDULEID", id, error);
                     if (rc != kExitOk)
                         return Refuse(ctx, rc, error);
-                    std::optional<ltp::Channel> channel;
+                    std::optional<ltp::Channel> found;
                     rc = ctx.connection.Run([&](ltp::Client& c) {
                         try {
-                            channel = c.schedule_channel(id);
+                            found = c.schedule_channel(id);
                         } catch (const ltp::ProtocolError&) {
                             // An answer of 200 without a channel names none, as a 404 does.
                         }
                     });
-                    if (rc == kExitOk && !channel)
+                    if (rc == kExitOk && !found)
                         return ctx.connection.ReportMissing(
                             "the server names no channel for schedule " + *schedule);
                     if (rc == kExitOk)
-                        PrintTable(ctx, ValueRecordTable(*channel));
+                        PrintTable(ctx, ValueRecordTable(*found));
                     return rc;
                 };
             })
