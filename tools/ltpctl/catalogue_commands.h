@@ -70,7 +70,7 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
             std::vector<T> list;
             const int rc = ctx.connection.Run([&](ltp::Client& c) { list = Cat::List(c); });
             if (rc == kExitOk)
-                PrintTable(ctx, ValueListTable(list));
+                PrintTable(ctx, ValueListTable(std::move(list)));
             return rc;
         };
     });

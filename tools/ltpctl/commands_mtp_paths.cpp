@@ -75,7 +75,7 @@ void AddPaths(CLI::App& app, ActionSlot& slot) {
                             rc = ctx.connection.Run(
                                 [&](ltp::Client& c) { list = c.program_paths(args->programID); });
                         if (rc == kExitOk)
-                            PrintTable(ctx, ValueListTable(list));
+                            PrintTable(ctx, ValueListTable(std::move(list)));
                         return rc;
                     };
                 })

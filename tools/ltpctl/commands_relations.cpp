@@ -23,7 +23,7 @@ void AddMembers(CLI::App& app, ActionSlot& slot) {
                         rc = ctx.connection.Run(
                             [&](ltp::Client& c) { list = c.group_users(*group); });
                     if (rc == kExitOk)
-                        PrintTable(ctx, ValueListTable(list));
+                        PrintTable(ctx, ValueListTable(std::move(list)));
                     return rc;
                 };
             })
@@ -41,7 +41,7 @@ void AddMembers(CLI::App& app, ActionSlot& slot) {
                         rc = ctx.connection.Run(
                             [&](ltp::Client& c) { list = c.user_groups(*user); });
                     if (rc == kExitOk)
-                        PrintTable(ctx, ValueListTable(list));
+                        PrintTable(ctx, ValueListTable(std::move(list)));
                     return rc;
                 };
             })
@@ -87,7 +87,7 @@ void AddChannelSchedules(CLI::App& app, ActionSlot& slot) {
                         rc = ctx.connection.Run(
                             [&](ltp::Client& c) { list = c.channel_schedules(*channel); });
                     if (rc == kExitOk)
-                        PrintTable(ctx, ValueListTable(list));
+                        PrintTable(ctx, ValueListTable(std::move(list)));
                     return rc;
                 };
             })

@@ -112,7 +112,7 @@ std::int32_t PrintNewEntries(RunContext& ctx, const std::vector<ltp::LogEvent>& 
         shown.push_back(e);
     }
     if (!shown.empty() || after < 0)
-        PrintTable(ctx, ValueListTable(shown));
+        PrintTable(ctx, ValueListTable(std::move(shown)));
     return last;
 }
 

@@ -150,7 +150,7 @@ void AddStatsCommands(CLI::App& app, ActionSlot& slot) {
                     });
                 if (rc != kExitOk || ctx.print.format != OutputFormat::Table) {
                     if (rc == kExitOk)
-                        PrintTable(ctx, ValueListTable(list));
+                        PrintTable(ctx, ValueListTable(std::move(list)));
                     return rc;
                 }
                 std::map<std::int32_t, std::string> names;

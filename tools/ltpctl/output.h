@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,13 +85,16 @@ template <class V> ResultTable ValueRecordTable(const V& value) {
     return t;
 }
 
-template <class V> ResultTable ValueListTable(const std::vector<V>& values) {
+// Takes the values: the table keeps them for JSON instead of a copy.
+template <class V> ResultTable ValueListTable(std::vector<V> values) {
     ResultTable t;
     t.columns = RecordColumns<V>();
+    t.rows.reserve(values.size());
     for (const V& value : values)
         t.rows.push_back(ValueRow(value));
-    t.records = [values](const ltptools::FieldLabels* labels) {
-        return ltptools::RecordsToJson(values, labels);
+    auto kept = std::make_shared<const std::vector<V>>(std::move(values));
+    t.records = [kept](const ltptools::FieldLabels* labels) {
+        return ltptools::RecordsToJson(*kept, labels);
     };
     return t;
 }
