@@ -1,6 +1,7 @@
 // What the connection relies on of CAsyncSocket, checked the same over the POSIX stand-in and over
 // Windows Sockets: one close notice, nothing of a closed socket for its successor, bytes behind
-// every read notice, and small sends from write notices arriving whole and in order.
+// every read notice, every byte whatever the reads are like, small sends from write notices
+// arriving whole and in order, and the sockets Create refuses.
 #include "ltpadmin/platform/platform.h"
 #include "support/loopback_peer.h"
 #include "support/pump.h"
@@ -26,8 +27,11 @@ public:
     int connects = 0, writes = 0, reads = 0, closes = 0;
     int failedReads = 0; // a read notice with nothing to read
     std::string received;
+    std::string peeks;  // what peeking showed, one after the other
     std::string toSend; // sent 1024 bytes per write notice
     size_t sent = 0;
+    size_t readSize = 1024; // what each read notice asks for
+    bool peekFirst = false; // and peeks at before
 
     bool Open(const LoopbackPeer& peer) {
         if (!Create(0, SOCK_STREAM, kAll))
@@ -38,10 +42,16 @@ public:
     void OnClose(int) override { ++closes; }
     void OnReceive(int) override {
         ++reads;
-        char buffer[1024];
-        const int n = Receive(buffer, sizeof buffer);
+        std::vector<char> buffer(readSize);
+        const int size = static_cast<int>(readSize);
+        if (peekFirst) {
+            const int peeked = Receive(buffer.data(), size, MSG_PEEK);
+            if (peeked > 0)
+                peeks.append(buffer.data(), static_cast<size_t>(peeked));
+        }
+        const int n = Receive(buffer.data(), size);
         if (n > 0)
-            received.append(buffer, static_cast<size_t>(n));
+            received.append(buffer.data(), static_cast<size_t>(n));
         else if (n == SOCKET_ERROR)
             ++failedReads;
     }
@@ -149,4 +159,65 @@ TEST(SocketContract, SmallSendsFromWriteNoticesArriveWholeAndInOrder) {
         ASSERT_TRUE(peer.Finish());
         EXPECT_TRUE(peer.Failures().empty()) << peer.Failures().front();
     });
+}
+
+TEST(SocketContract, EveryByteArrivesWhateverTheReadsAreLike) {
+    struct Case {
+        const char* what;
+        size_t readSize;
+        bool peekFirst;
+    };
+    const std::string data = Pattern(1200 * 1024);
+    for (const Case k : {Case{"small reads", 1000, false}, Case{"peeked first", 1000, true},
+                         Case{"larger than any read-ahead", 300 * 1024, false}}) {
+        OnFreshThread([&] {
+            LoopbackPeer peer;
+            peer.Accept().SendPieces(data, std::vector<size_t>(12, 100 * 1024), Millis(1));
+            peer.Close().Start();
+            Client c;
+            c.readSize = k.readSize;
+            c.peekFirst = k.peekFirst;
+            ASSERT_TRUE(c.Open(peer)) << k.what;
+            ASSERT_TRUE(Pump([&] { return c.closes > 0; }, 10000)) << k.what;
+            EXPECT_EQ(c.failedReads, 0) << k.what;
+            EXPECT_TRUE(c.received == data) << k.what << ": " << c.received.size();
+            if (k.peekFirst) { // each peek showed what the read after it took
+                EXPECT_TRUE(c.peeks == data) << k.what << ": " << c.peeks.size();
+            }
+            char byte;
+            EXPECT_EQ(c.Receive(&byte, 1), 0) << k.what << ": the end, again";
+            EXPECT_TRUE(peer.Finish());
+        });
+    }
+}
+
+TEST(SocketContract, CreateRefusesWhatItCannotMake) {
+    struct Case {
+        const char* what;
+        int type;
+        const char* address;
+        bool twice;
+        int error;
+    };
+    for (const Case k : {Case{"a second socket", SOCK_STREAM, nullptr, true, WSAEINVAL},
+                         Case{"not TCP", SOCK_DGRAM, nullptr, false, WSAEPROTOTYPE},
+                         Case{"a name as the address", SOCK_STREAM, "localhost", false, WSAEINVAL},
+                         Case{"bound to loopback", SOCK_STREAM, "127.0.0.1", false, 0}}) {
+        OnFreshThread([&] {
+            CAsyncSocket s;
+            if (k.twice) {
+                ASSERT_TRUE(s.Create()) << k.what;
+            }
+            EXPECT_EQ(s.Create(0, k.type, kAll, k.address) != FALSE, k.error == 0) << k.what;
+            if (k.error != 0) {
+                EXPECT_EQ(CAsyncSocket::GetLastError(), k.error) << k.what;
+                return;
+            }
+            CString address;
+            UINT port = 0;
+            ASSERT_TRUE(s.GetSockName(address, port)) << k.what;
+            EXPECT_EQ(address, "127.0.0.1") << k.what;
+            EXPECT_NE(port, 0u) << k.what;
+        });
+    }
 }

@@ -1,10 +1,11 @@
+// The client socket on POSIX: blocking once connected, with the idle time-out as the system's
+// send and receive time-outs.
 #include "ltpadmin/client/socket.h"
-
-#include "ltpadmin/client/addresses.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -14,23 +15,20 @@
 #include <fcntl.h>
 
 namespace ltp::detail {
-namespace {
 
 using Kind = TransportError::Kind;
 
-std::string SystemText(int error) {
-    return error != 0 ? std::strerror(error) : std::string();
+void Socket::start_sockets() {}
+
+Socket::Handle Socket::open_handle(const addrinfo& address, int& error) {
+    const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                            address.ai_protocol);
+    if (fd < 0)
+        error = errno;
+    return fd < 0 ? kNoHandle : fd;
 }
 
-int PollMilliseconds(std::chrono::milliseconds idle) {
-    const auto count = idle.count();
-    if (count < 0)
-        return 0;
-    return count > 0x7fffffff ? 0x7fffffff : static_cast<int>(count);
-}
-
-// Connects one non-blocking socket to one address within timeout; returns the error, 0 on success.
-int ConnectOne(int fd, const addrinfo& address, std::chrono::milliseconds timeout) {
+int Socket::connect_within(Handle fd, const addrinfo& address, std::chrono::milliseconds timeout) {
     if (::connect(fd, address.ai_addr, address.ai_addrlen) == 0)
         return 0;
     if (errno != EINPROGRESS)
@@ -38,7 +36,7 @@ int ConnectOne(int fd, const addrinfo& address, std::chrono::milliseconds timeou
     pollfd p{fd, POLLOUT, 0};
     int n;
     do
-        n = ::poll(&p, 1, PollMilliseconds(timeout));
+        n = ::poll(&p, 1, Milliseconds(timeout));
     while (n < 0 && errno == EINTR);
     if (n == 0)
         return ETIMEDOUT;
@@ -54,7 +52,7 @@ int ConnectOne(int fd, const addrinfo& address, std::chrono::milliseconds timeou
 // A connected socket blocks from now on, each send or receive for at most idle (so that a wait
 // restarts whenever bytes move), and sends requests at once: they go out whole in one send, and
 // waiting for more to fill a segment only delays.
-int Settle(int fd, std::chrono::milliseconds idle) {
+int Socket::settle(Handle fd, std::chrono::milliseconds idle) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0)
         return errno;
@@ -71,56 +69,12 @@ int Settle(int fd, std::chrono::milliseconds idle) {
     return 0;
 }
 
-} // namespace
-
-Socket::Socket(Socket&& other) noexcept : fd_(other.fd_) {
-    other.fd_ = kNoHandle;
+void Socket::close_handle(Handle fd) noexcept {
+    ::close(fd);
 }
 
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = other.fd_;
-        other.fd_ = kNoHandle;
-    }
-    return *this;
-}
-
-void Socket::close() noexcept {
-    if (fd_ != kNoHandle)
-        ::close(fd_);
-    fd_ = kNoHandle;
-}
-
-void Socket::fail(Kind kind, int error, const char* what) {
-    close();
-    throw TransportError(kind, SystemText(error), what);
-}
-
-void Socket::connect(const std::string& host, std::uint16_t port, std::chrono::milliseconds timeout,
-                     std::chrono::milliseconds idle) {
-    close();
-    const Addresses addresses(host, port);
-    int error = 0;
-    for (const addrinfo* a = addresses.first(); a != nullptr; a = a->ai_next) {
-        const int fd =
-            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd < 0) {
-            error = errno;
-            continue;
-        }
-        error = ConnectOne(fd, *a, timeout);
-        if (error == 0)
-            error = Settle(fd, idle);
-        if (error == 0) {
-            fd_ = fd;
-            break;
-        }
-        ::close(fd);
-    }
-    if (fd_ == kNoHandle)
-        throw TransportError(Kind::connect, SystemText(error),
-                             "cannot connect to " + host + " port " + addresses.service());
+std::string Socket::system_text(int error) {
+    return error != 0 ? std::strerror(error) : std::string();
 }
 
 bool Socket::is_stale() const {

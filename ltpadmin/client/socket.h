@@ -1,7 +1,8 @@
 // One TCP connection, used as a blocking one: connecting is bounded by a time-out, and every send
 // or receive afterwards by an idle time-out that restarts whenever bytes move. Failures are thrown
-// as TransportError; the socket is closed then. socket.cpp is the POSIX one, win32/socket.cpp the
-// Windows Sockets one; the build picks one per target system.
+// as TransportError; the socket is closed then. socket_common.cpp holds what is the same on every
+// system; socket.cpp is the POSIX rest, win32/socket.cpp the Windows Sockets one, and the build
+// picks one per target system.
 #pragma once
 
 #include <chrono>
@@ -10,6 +11,8 @@
 #include <string>
 
 #include "ltpadmin/client.h"
+
+struct addrinfo;
 
 namespace ltp::detail {
 
@@ -41,16 +44,30 @@ private:
     [[noreturn]] void fail(TransportError::Kind kind, int error, const char* what);
 
 #if defined(_WIN32)
-    // A Windows Sockets handle is pointer-sized, and its waits take the idle time-out each time
-    // (the socket stays non-blocking there).
-    using Handle = std::uintptr_t;
+    using Handle = std::uintptr_t; // a Windows Sockets handle is pointer-sized
     static constexpr Handle kNoHandle = ~Handle{0};
-    std::chrono::milliseconds idle_{0};
 #else
     using Handle = int;
     static constexpr Handle kNoHandle = -1;
 #endif
+
+    // Each system's own; errors are the system's codes.
+    // Readies the system's sockets for the process; throws when it cannot.
+    static void start_sockets();
+    // A new non-blocking socket for address; kNoHandle with the error in error when none is made.
+    static Handle open_handle(const addrinfo& address, int& error);
+    // Connects the socket to address within timeout: 0 or the error.
+    static int connect_within(Handle h, const addrinfo& address, std::chrono::milliseconds timeout);
+    // Readies a connected socket for sends and receives that wait at most idle: 0 or the error.
+    static int settle(Handle h, std::chrono::milliseconds idle);
+    static void close_handle(Handle h) noexcept;
+    static std::string system_text(int error);
+
+    std::chrono::milliseconds idle_{0}; // what each send or receive may wait for bytes to move
     Handle fd_ = kNoHandle;
 };
+
+// A wait as the system's calls take it: whole milliseconds, none below zero, at most INT_MAX.
+int Milliseconds(std::chrono::milliseconds wait);
 
 } // namespace ltp::detail

@@ -1,5 +1,7 @@
 #include "ltpadmin/platform/async_socket.h"
 
+#include "ltpadmin/platform/read_ahead.h"
+#include "ltpadmin/platform/socket_system.h"
 #include "ltpadmin/platform/thread_queue.h"
 #include "ltpadmin/platform/window.h"
 
@@ -22,8 +24,6 @@ thread_local std::uint64_t t_lastSerial = 0;
 // are held back, and they go out before the dispatch returns.
 thread_local int t_notificationDepth = 0;
 
-// Read-ahead: one large read serves many small Receive calls.
-constexpr size_t kReadAhead = 256 * 1024;
 // Write-behind: small sends made by notification handlers are gathered and go to the system
 // together, when the buffer is full or at the latest when the dispatch that ran the handlers
 // ends, so that a request sent in 1024-byte pieces costs a few system calls instead of one per
@@ -107,11 +107,6 @@ int WsaError(int e) {
     }
 }
 
-int Fail(int wsaError) {
-    t_lastError = wsaError;
-    return SOCKET_ERROR;
-}
-
 LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 } // namespace
@@ -140,13 +135,9 @@ struct SocketWatch {
     bool sendBlocked = false;  // the last send could not take everything: wait for POLLOUT
     bool acceptEnabled = true;
     bool acceptPosted = false;
-    bool eof = false;  // the peer has closed its side
-    int readError = 0; // a read failed (WSA code)
     bool closePosted = false;
 
-    std::unique_ptr<char[]> buffer; // read-ahead, kReadAhead bytes once needed
-    size_t begin = 0;
-    size_t end = 0;
+    ReadAhead input;
 
     std::unique_ptr<char[]> output; // write-behind, outCapacity bytes once needed
     size_t outCapacity = 0;
@@ -154,7 +145,7 @@ struct SocketWatch {
     size_t outEnd = 0;
     int sendError = 0; // held bytes could not be sent (WSA code): the next Send reports it
 
-    size_t Buffered() const { return end - begin; }
+    size_t Buffered() const { return input.Buffered(); }
     size_t Held() const { return outEnd - outBegin; }
 
     // Hands the held bytes to the system. False while some are left: the system is full
@@ -223,23 +214,6 @@ struct SocketWatch {
                    MAKELONG(event, error));
     }
 
-    // Reads what has arrived into the empty read-ahead buffer; notes the end or an error.
-    void Fill() {
-        if (!buffer)
-            buffer.reset(new char[kReadAhead]);
-        begin = end = 0;
-        ssize_t n;
-        do
-            n = recv(fd, buffer.get(), kReadAhead, 0);
-        while (n < 0 && errno == EINTR);
-        if (n > 0)
-            end = static_cast<size_t>(n);
-        else if (n == 0)
-            eof = true;
-        else if (errno != EAGAIN && errno != EWOULDBLOCK)
-            readError = WsaError(errno);
-    }
-
     void FinishConnect(ThreadQueue& q, int error) {
         connectKnown = false;
         if (error == 0) {
@@ -268,9 +242,9 @@ struct SocketWatch {
             readPosted = true;
             Notify(q, FD_READ, 0);
         }
-        if ((events & FD_CLOSE) && !closePosted && (eof || readError) && Buffered() == 0) {
+        if ((events & FD_CLOSE) && !closePosted && input.Ended() && Buffered() == 0) {
             closePosted = true;
-            Notify(q, FD_CLOSE, readError);
+            Notify(q, FD_CLOSE, input.Error());
         }
     }
 
@@ -284,7 +258,7 @@ struct SocketWatch {
                 short want = 0;
                 bool readWanted = ((events & FD_READ) && readEnabled && !readPosted) ||
                                   ((events & FD_CLOSE) && !closePosted);
-                if (readWanted && Buffered() == 0 && !eof && !readError)
+                if (readWanted && Buffered() == 0 && !input.Ended())
                     want |= POLLIN;
                 if (sendBlocked && (((events & FD_WRITE) && writeEnabled) || Held() > 0))
                     want |= POLLOUT;
@@ -316,8 +290,8 @@ struct SocketWatch {
                 }
                 break;
             case Connected:
-                if ((revents & (POLLIN | trouble)) && Buffered() == 0 && !eof && !readError)
-                    Fill();
+                if ((revents & (POLLIN | trouble)) && Buffered() == 0 && !input.Ended())
+                    input.Fill(static_cast<SOCKET>(fd));
                 if (revents & (POLLOUT | trouble)) {
                     sendBlocked = false;
                     Flush(); // blocks again when the system still cannot take it all
@@ -485,9 +459,68 @@ void NoDelay(int fd) {
 
 } // namespace
 
+int Fail(int error) {
+    t_lastError = error;
+    return SOCKET_ERROR;
+}
+
+SOCKET OpenTcpSocket(int& error) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = WsaError(errno);
+        return INVALID_SOCKET;
+    }
+    NoDelay(fd);
+    return static_cast<SOCKET>(fd);
+}
+
+void CloseSocket(SOCKET s) {
+    close(static_cast<int>(s));
+}
+
+int BindSocket(SOCKET s, const sockaddr_in& local) {
+    const auto* address = reinterpret_cast<const sockaddr*>(&local);
+    return bind(static_cast<int>(s), address, sizeof local) < 0 ? WsaError(errno) : 0;
+}
+
+int SocketName(SOCKET s, sockaddr_in& local) {
+    socklen_t length = sizeof local;
+    const int r = getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&local), &length);
+    return r < 0 ? WsaError(errno) : 0;
+}
+
+int ShutDownSocket(SOCKET s, int how) {
+    return shutdown(static_cast<int>(s), how) < 0 ? WsaError(errno) : 0;
+}
+
+long ReceiveFromSocket(SOCKET s, void* into, size_t length, bool peek, int& error) {
+    ssize_t n;
+    do
+        n = recv(static_cast<int>(s), into, length, peek ? MSG_PEEK : 0);
+    while (n < 0 && errno == EINTR);
+    if (n < 0)
+        error = WsaError(errno);
+    return n;
+}
+
+void WatchSocket(CAsyncSocket& owner, std::unique_ptr<SocketWatch>& watch) {
+    watch = Watch(&owner, static_cast<int>(owner.m_hSocket));
+}
+
+void FlushHeld(SocketWatch& watch) {
+    watch.Flush();
+}
+
 } // namespace ltpadmin_platform
 
 using namespace ltpadmin_platform;
+
+CAsyncSocket::CAsyncSocket() : m_hSocket(INVALID_SOCKET) {}
+
+CAsyncSocket::~CAsyncSocket() {
+    if (m_hSocket != INVALID_SOCKET)
+        CAsyncSocket::Close();
+}
 
 BOOL AfxSocketInit(WSADATA* lpwsaData) {
     if (lpwsaData) {
@@ -503,48 +536,6 @@ BOOL AfxSocketInit(WSADATA* lpwsaData) {
 
 int WSAGetLastError() {
     return t_lastError;
-}
-
-CAsyncSocket::CAsyncSocket() : m_hSocket(INVALID_SOCKET) {}
-
-CAsyncSocket::~CAsyncSocket() {
-    if (m_hSocket != INVALID_SOCKET)
-        CAsyncSocket::Close();
-}
-
-int CAsyncSocket::GetLastError() {
-    return t_lastError;
-}
-
-BOOL CAsyncSocket::Create(UINT nSocketPort, int nSocketType, long lEvent,
-                          LPCSTR lpszSocketAddress) {
-    if (m_hSocket != INVALID_SOCKET)
-        return Fail(WSAEINVAL), FALSE;
-    if (nSocketType != SOCK_STREAM) // only TCP is carried here
-        return Fail(WSAEPROTOTYPE), FALSE;
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return Fail(WsaError(errno)), FALSE;
-    NoDelay(fd);
-    if (nSocketPort || lpszSocketAddress) {
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_port = htons(static_cast<uint16_t>(nSocketPort));
-        local.sin_addr.s_addr = htonl(INADDR_ANY);
-        if (lpszSocketAddress &&
-            (local.sin_addr.s_addr = inet_addr(lpszSocketAddress)) == INADDR_NONE) {
-            close(fd);
-            return Fail(WSAEINVAL), FALSE;
-        }
-        if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0) {
-            int e = errno;
-            close(fd);
-            return Fail(WsaError(e)), FALSE;
-        }
-    }
-    m_hSocket = static_cast<SOCKET>(fd);
-    m_pWatch = Watch(this, fd);
-    return AsyncSelect(lEvent);
 }
 
 BOOL CAsyncSocket::Connect(LPCSTR lpszHostAddress, UINT nHostPort) {
@@ -648,30 +639,6 @@ BOOL CAsyncSocket::Accept(CAsyncSocket& rConnectedSocket, sockaddr* lpSockAddr,
     return rConnectedSocket.AsyncSelect(m_pWatch->events);
 }
 
-BOOL CAsyncSocket::GetSockName(CString& rSocketAddress, UINT& rSocketPort) {
-    if (!m_pWatch)
-        return Fail(WSAENOTSOCK), FALSE;
-    sockaddr_in local{};
-    socklen_t len = sizeof local;
-    if (getsockname(m_pWatch->fd, reinterpret_cast<sockaddr*>(&local), &len) < 0)
-        return Fail(WsaError(errno)), FALSE;
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
-    rSocketAddress = text;
-    rSocketPort = ntohs(local.sin_port);
-    return TRUE;
-}
-
-BOOL CAsyncSocket::ShutDown(int nHow) {
-    if (!m_pWatch)
-        return Fail(WSAENOTSOCK), FALSE;
-    if (nHow != receives)
-        m_pWatch->Flush(); // what was sent goes out before the end
-    if (shutdown(m_pWatch->fd, nHow) < 0)
-        return Fail(WsaError(errno)), FALSE;
-    return TRUE;
-}
-
 int CAsyncSocket::Send(const void* lpBuf, int nBufLen, int nFlags) {
     if (!m_pWatch)
         return Fail(WSAENOTSOCK);
@@ -688,7 +655,7 @@ int CAsyncSocket::Send(const void* lpBuf, int nBufLen, int nFlags) {
     const size_t length = static_cast<size_t>(nBufLen);
     // A peer known to be gone gets the send at once, so that its failure shows here.
     const bool mayHold =
-        t_notificationDepth > 0 && nFlags == 0 && length <= kHoldAtMost && !s.eof && !s.readError;
+        t_notificationDepth > 0 && nFlags == 0 && length <= kHoldAtMost && !s.input.Ended();
     if (mayHold && !s.sendBlocked) {
         if (s.Hold(lpBuf, length))
             return nBufLen;
@@ -729,38 +696,10 @@ int CAsyncSocket::Receive(void* lpBuf, int nBufLen, int nFlags) {
     s.readEnabled = true;
     if (s.Held() > 0 && !s.sendBlocked)
         s.Flush(); // a caller that reads without pumping its queue still gets its bytes out
-    bool peek = (nFlags & MSG_PEEK) != 0;
-    size_t want = static_cast<size_t>(nBufLen);
-    if (s.Buffered() == 0 && !s.eof && !s.readError && want > 0) {
-        if (want >= kReadAhead) {
-            ssize_t n;
-            do
-                n = recv(s.fd, lpBuf, want, peek ? MSG_PEEK : 0);
-            while (n < 0 && errno == EINTR);
-            if (n > 0)
-                return static_cast<int>(n);
-            if (n == 0)
-                s.eof = true;
-            else if (errno == EAGAIN || errno == EWOULDBLOCK)
-                return Fail(WSAEWOULDBLOCK);
-            else
-                s.readError = WsaError(errno);
-        } else {
-            s.Fill();
-            if (s.Buffered() == 0 && !s.eof && !s.readError)
-                return Fail(WSAEWOULDBLOCK);
-        }
-    }
-    if (s.Buffered() > 0) {
-        size_t n = want < s.Buffered() ? want : s.Buffered();
-        std::memcpy(lpBuf, s.buffer.get() + s.begin, n);
-        if (!peek)
-            s.begin += n;
-        return static_cast<int>(n);
-    }
-    if (s.readError)
-        return Fail(s.readError);
-    return 0; // the peer has closed and everything has been received (or nothing was asked)
+    int error = 0;
+    const int n = s.input.Receive(m_hSocket, lpBuf, static_cast<size_t>(nBufLen),
+                                  (nFlags & MSG_PEEK) != 0, error);
+    return n < 0 ? Fail(error) : n;
 }
 
 void CAsyncSocket::Close() {
@@ -773,10 +712,3 @@ void CAsyncSocket::Close() {
     }
     m_hSocket = INVALID_SOCKET;
 }
-
-void CAsyncSocket::OnReceive(int) {}
-void CAsyncSocket::OnSend(int) {}
-void CAsyncSocket::OnOutOfBandData(int) {}
-void CAsyncSocket::OnAccept(int) {}
-void CAsyncSocket::OnConnect(int) {}
-void CAsyncSocket::OnClose(int) {}

@@ -220,6 +220,32 @@ TEST_F(Terminal, ProfilesGiveTheConnectionAndAnOwnerOnlyPasswordFile) {
     EXPECT_NE(open.err.find("chmod 600"), std::string::npos) << open.err;
 }
 
+// A server listening on IPv6 only, reached in each way such a host is written.
+TEST(LtpctlIpv6, EveryFormOfAnIpv6HostReachesTheServer) {
+    if (!e2e::HasIpv6Loopback())
+        GTEST_SKIP() << "this machine has no IPv6 loopback";
+    e2e::ServerSettings settings;
+    settings.address = "::1";
+    e2e::LtpdServer server(settings);
+    ASSERT_TRUE(server.Start()) << server.Log();
+    const std::string port = std::to_string(server.Port());
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+    } cases[] = {
+        {{"users", "find", "alice"}, 0}, // LTP_HOST=::1
+        {{"--host", "::1", "--port", port, "users", "find", "alice"}, 0},
+        {{"--host", "[::1]:" + port, "users", "find", "alice"}, 0},
+        {{"--host", "127.0.0.1", "users", "find", "alice"}, 3},
+    };
+    for (const auto& c : cases) {
+        const e2e::ProcessResult r = e2e::Ctl(server, c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1] << "\n" << r.out << r.err;
+        if (c.exitCode == 0)
+            EXPECT_NE(r.out.find("Alice Martin"), std::string::npos) << r.out;
+    }
+}
+
 } // namespace
 
 namespace {

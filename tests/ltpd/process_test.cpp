@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tools/ltpd/database.h"
+#include "tools/ltpd/schema.h"
 
 namespace {
 
@@ -125,6 +126,11 @@ TEST_F(Process, RefusesToStartWithWhatNoServerShouldAccept) {
     std::ofstream(text) << "not a database, but a page of text long enough to look like one\n"
                         << std::string(600, 'x');
     std::ofstream(empty) << "\n";
+    // A file another server has open: its lock is held for good.
+    const std::string busy = m_dir + "/busy.db";
+    ltpd::Database holder(busy);
+    ltpd::UseWriteAheadLog(holder);
+    ltpd::CreateSchema(holder);
     struct Case {
         const char* password; // LTPD_PASSWORD, or nullptr for none
         std::vector<std::string> args;
@@ -137,6 +143,7 @@ TEST_F(Process, RefusesToStartWithWhatNoServerShouldAccept) {
         {"pw", {"--db", foreign}, 1, foreign + " is not an ltpd database: table users"},
         {"pw", {"--db", newer}, 1, newer + " is not an ltpd database: schema version 99"},
         {"pw", {"--db", text}, 1, "file is not a database"},
+        {"pw", {"--db", busy}, 1, busy + " is in use by another process"},
         {"pw", {"--max-per-address", "0"}, 2, "--max-per-address takes a number"},
     };
     for (const Case& c : cases) {

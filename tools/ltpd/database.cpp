@@ -2,11 +2,16 @@
 
 #include <sqlite3.h>
 
+#include <cstddef>
+
 namespace ltpd {
 namespace {
 
+constexpr std::size_t kMostKept = 256;
+
 [[noreturn]] void Throw(sqlite3* db, const char* what) {
-    throw DatabaseError(std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+    throw DatabaseError(std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "out of memory"),
+                        db && sqlite3_errcode(db) == SQLITE_BUSY);
 }
 
 } // namespace
@@ -18,7 +23,13 @@ Statement::Statement(sqlite3* db, std::string_view sql) : m_db(db) {
 }
 
 Statement::~Statement() {
-    sqlite3_finalize(m_stmt);
+    if (m_lent) {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+        *m_lent = false;
+    } else {
+        sqlite3_finalize(m_stmt);
+    }
 }
 
 Statement& Statement::Bind(int index, std::string_view text) {
@@ -91,7 +102,24 @@ Database::Database(const std::string& path) {
 }
 
 Database::~Database() {
+    for (auto& [sql, kept] : m_kept)
+        sqlite3_finalize(kept.stmt);
     sqlite3_close(m_db);
+}
+
+Statement Database::Prepare(std::string_view sql) {
+    auto found = m_kept.find(std::string(sql));
+    if (found == m_kept.end() && m_kept.size() < kMostKept) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v3(m_db, sql.data(), static_cast<int>(sql.size()),
+                               SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+            Throw(m_db, "prepare");
+        found = m_kept.emplace(std::string(sql), Kept{stmt, false}).first;
+    }
+    if (found == m_kept.end() || found->second.lent)
+        return Statement(m_db, sql);
+    found->second.lent = true;
+    return Statement(m_db, found->second.stmt, &found->second.lent);
 }
 
 void Database::Exec(std::string_view sql) {
@@ -113,13 +141,13 @@ int Database::Changes() const {
 }
 
 Transaction::Transaction(Database& db) : m_db(db) {
-    m_db.Exec("BEGIN IMMEDIATE");
+    m_db.Prepare("BEGIN IMMEDIATE").Run();
 }
 
 Transaction::~Transaction() {
     if (!m_done) {
         try {
-            m_db.Exec("ROLLBACK");
+            m_db.Prepare("ROLLBACK").Run();
         } catch (const DatabaseError&) {
             // Nothing more can be done; the transaction is gone either way.
         }
@@ -127,7 +155,7 @@ Transaction::~Transaction() {
 }
 
 void Transaction::Commit() {
-    m_db.Exec("COMMIT");
+    m_db.Prepare("COMMIT").Run();
     m_done = true;
 }
 

@@ -1,11 +1,13 @@
 // A thin RAII layer over SQLite: one connection, prepared statements with positional binding.
 // Failures throw DatabaseError; the service turns it into a 500 answer and rolls back.
+// Statements are prepared once per text and kept: a request then costs no SQL parsing.
 #pragma once
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -14,11 +16,18 @@ namespace ltpd {
 
 class DatabaseError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit DatabaseError(const std::string& what, bool busy = false)
+        : std::runtime_error(what), m_busy(busy) {}
+    // Another connection holds the database's lock.
+    bool Busy() const { return m_busy; }
+
+private:
+    bool m_busy;
 };
 
 class Statement {
 public:
+    // Prepared for this statement alone, finalized at the end.
     Statement(sqlite3* db, std::string_view sql);
     ~Statement();
     Statement(const Statement&) = delete;
@@ -43,8 +52,13 @@ public:
     bool IsNull(int column) const;
 
 private:
+    friend class Database;
+    // A kept statement, lent until this one ends: then it is reset and given back.
+    Statement(sqlite3* db, sqlite3_stmt* kept, bool* lent) : m_db(db), m_stmt(kept), m_lent(lent) {}
+
     sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
+    bool* m_lent = nullptr; // set while a kept statement is lent
 };
 
 class Database {
@@ -56,7 +70,9 @@ public:
     Database& operator=(const Database&) = delete;
 
     void Exec(std::string_view sql);
-    Statement Prepare(std::string_view sql) { return Statement(m_db, sql); }
+    // The kept statement of this text, or a fresh one while that is in use (a query nested in a
+    // loop over the same query).
+    Statement Prepare(std::string_view sql);
     int64_t LastInsertId() const;
     int Changes() const;
     // The SQLite connection, for tracing and diagnostics.
@@ -71,7 +87,14 @@ public:
     }
 
 private:
+    struct Kept {
+        sqlite3_stmt* stmt;
+        bool lent;
+    };
+
     sqlite3* m_db = nullptr;
+    // The texts are the server's own; the bound keeps a server that builds texts from bounded.
+    std::unordered_map<std::string, Kept> m_kept;
 };
 
 // BEGIN on construction; ROLLBACK on destruction unless Commit was called.

@@ -182,7 +182,11 @@ bool OpenDatabase(const std::string& path, std::unique_ptr<ltpd::Database>& db) 
         ltpd::CreateSchema(*db);
         return true;
     } catch (const ltpd::DatabaseError& e) {
-        std::fprintf(stderr, "ltpd: %s: %s\n", path.c_str(), e.what());
+        if (e.Busy())
+            std::fprintf(stderr, "ltpd: %s is in use by another process (%s)\n", path.c_str(),
+                         e.what());
+        else
+            std::fprintf(stderr, "ltpd: %s: %s\n", path.c_str(), e.what());
         return false;
     }
 }

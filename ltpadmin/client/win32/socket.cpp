@@ -5,8 +5,6 @@
 // never wakes.
 #include "ltpadmin/client/socket.h"
 
-#include "ltpadmin/client/addresses.h"
-
 #include "ltpadmin/platform/win32/windows_api.h"
 
 #include "ltpadmin/platform/async_socket.h"
@@ -24,29 +22,6 @@ SOCKET Native(std::uintptr_t handle) {
     return static_cast<SOCKET>(handle);
 }
 
-std::string SystemText(int error) {
-    if (error == 0)
-        return {};
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = length != 0 && text != nullptr ? std::string(text, length)
-                                                        : "error " + std::to_string(error);
-    LocalFree(text);
-    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
-                               result.back() == ' ' || result.back() == '.'))
-        result.pop_back();
-    return result;
-}
-
-int Milliseconds(std::chrono::milliseconds wait) {
-    const auto count = wait.count();
-    if (count < 0)
-        return 0;
-    return count > 0x7fffffff ? 0x7fffffff : static_cast<int>(count);
-}
-
 // Waits up to idle for the socket to be ready for events; returns 1 when ready, 0 on time-out,
 // and -1 with the error in error.
 int Wait(SOCKET s, SHORT events, std::chrono::milliseconds idle, int& error) {
@@ -57,8 +32,34 @@ int Wait(SOCKET s, SHORT events, std::chrono::milliseconds idle, int& error) {
     return n;
 }
 
-// Connects one non-blocking socket to one address within timeout; returns the error, 0 on success.
-int ConnectOne(SOCKET s, const addrinfo& address, std::chrono::milliseconds timeout) {
+} // namespace
+
+// Once for the process, here rather than at load: never inside DllMain.
+void Socket::start_sockets() {
+    if (!AfxSocketInit())
+        throw TransportError(Kind::connect, system_text(WSAGetLastError()),
+                             "Windows Sockets could not start");
+}
+
+Socket::Handle Socket::open_handle(const addrinfo& address, int& error) {
+    // Not inherited by processes the application starts.
+    const SOCKET s = WSASocketW(address.ai_family, address.ai_socktype, address.ai_protocol,
+                                nullptr, 0, WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+    if (s == INVALID_SOCKET) {
+        error = WSAGetLastError();
+        return kNoHandle;
+    }
+    u_long nonblocking = 1;
+    if (::ioctlsocket(s, FIONBIO, &nonblocking) != 0) {
+        error = WSAGetLastError();
+        ::closesocket(s);
+        return kNoHandle;
+    }
+    return static_cast<Handle>(s);
+}
+
+int Socket::connect_within(Handle h, const addrinfo& address, std::chrono::milliseconds timeout) {
+    const SOCKET s = Native(h);
     if (::connect(s, address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0)
         return 0;
     const int started = WSAGetLastError();
@@ -87,75 +88,34 @@ int ConnectOne(SOCKET s, const addrinfo& address, std::chrono::milliseconds time
     return error;
 }
 
-// Requests go out whole in one send: waiting for more to fill a segment only delays.
-int Settle(SOCKET s) {
+// Requests go out whole in one send: waiting for more to fill a segment only delays. The socket
+// stays non-blocking: each wait takes the idle time-out itself.
+int Socket::settle(Handle h, std::chrono::milliseconds) {
     const BOOL on = TRUE;
-    if (::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on) !=
-        0)
+    if (::setsockopt(Native(h), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+                     sizeof on) != 0)
         return WSAGetLastError();
     return 0;
 }
 
-} // namespace
-
-Socket::Socket(Socket&& other) noexcept : idle_(other.idle_), fd_(other.fd_) {
-    other.fd_ = kNoHandle;
+void Socket::close_handle(Handle h) noexcept {
+    ::closesocket(Native(h));
 }
 
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = other.fd_;
-        idle_ = other.idle_;
-        other.fd_ = kNoHandle;
-    }
-    return *this;
-}
-
-void Socket::close() noexcept {
-    if (fd_ != kNoHandle)
-        ::closesocket(Native(fd_));
-    fd_ = kNoHandle;
-}
-
-void Socket::fail(Kind kind, int error, const char* what) {
-    close();
-    throw TransportError(kind, SystemText(error), what);
-}
-
-void Socket::connect(const std::string& host, std::uint16_t port, std::chrono::milliseconds timeout,
-                     std::chrono::milliseconds idle) {
-    close();
-    // Once for the process, here rather than at load: never inside DllMain.
-    if (!AfxSocketInit())
-        throw TransportError(Kind::connect, SystemText(WSAGetLastError()),
-                             "Windows Sockets could not start");
-    const Addresses addresses(host, port);
-    int error = 0;
-    for (const addrinfo* a = addresses.first(); a != nullptr; a = a->ai_next) {
-        // Not inherited by processes the application starts.
-        const SOCKET s = WSASocketW(a->ai_family, a->ai_socktype, a->ai_protocol, nullptr, 0,
-                                    WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
-        if (s == INVALID_SOCKET) {
-            error = WSAGetLastError();
-            continue;
-        }
-        u_long nonblocking = 1;
-        error = ::ioctlsocket(s, FIONBIO, &nonblocking) != 0 ? WSAGetLastError() : 0;
-        if (error == 0)
-            error = ConnectOne(s, *a, timeout);
-        if (error == 0)
-            error = Settle(s);
-        if (error == 0) {
-            fd_ = static_cast<std::uintptr_t>(s);
-            idle_ = idle;
-            break;
-        }
-        ::closesocket(s);
-    }
-    if (fd_ == kNoHandle)
-        throw TransportError(Kind::connect, SystemText(error),
-                             "cannot connect to " + host + " port " + addresses.service());
+std::string Socket::system_text(int error) {
+    if (error == 0)
+        return {};
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = length != 0 && text != nullptr ? std::string(text, length)
+                                                        : "error " + std::to_string(error);
+    LocalFree(text);
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
+                               result.back() == ' ' || result.back() == '.'))
+        result.pop_back();
+    return result;
 }
 
 bool Socket::is_stale() const {

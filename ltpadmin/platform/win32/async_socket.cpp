@@ -10,6 +10,9 @@
 // round trip to its server).
 #include "ltpadmin/platform/async_socket.h"
 
+#include "ltpadmin/platform/read_ahead.h"
+#include "ltpadmin/platform/socket_system.h"
+
 #include <cstring>
 #include <memory>
 #include <string>
@@ -27,9 +30,7 @@ struct SocketWatch {
     // While a run of write notifications is delivered: the handler asked for another one.
     bool inWriteRun = false;
     bool writeAsked = false;
-    std::unique_ptr<char[]> buffer; // read ahead
-    size_t begin = 0, end = 0;
-    size_t taken = 0;  // bytes handed out by Receive, to see whether a handler took any
+    ReadAhead input;
     std::string held;  // sent by handlers of a write run, not yet given to the system
     int sendError = 0; // a failure to send held bytes, reported by the next Send
 
@@ -53,15 +54,11 @@ struct SocketWatch {
         held.erase(0, done);
         return held.empty();
     }
-    bool eof = false;  // the system reported the peer's close on a read
-    int readError = 0; // and this error on a read, handed out once the buffer is empty
-
-    size_t Buffered() const { return end - begin; }
+    size_t Buffered() const { return input.Buffered(); }
 };
 
 namespace {
 
-constexpr size_t kReadAhead = 256 * 1024;
 // Sends up to this size may be held back, up to this many bytes in all.
 constexpr size_t kHoldAtMost = 4 * 1024;
 constexpr size_t kWriteBehind = 1024 * 1024;
@@ -158,10 +155,10 @@ void DeliverReads(SOCKET s, UINT message, int error) {
         // FD_READ comes only while bytes wait.
         if (!w || (!error && Waiting(*w) == 0))
             return;
-        const size_t before = w->taken;
+        const size_t before = w->input.Taken();
         w->owner->OnReceive(error);
         if (error || (w = WatchOf(s, message)) == nullptr || w->Buffered() == 0 ||
-            w->taken == before)
+            w->input.Taken() == before)
             return;
     }
     PostMessageA(t_window, message, s, WSAMAKESELECTREPLY(FD_READ, 0)); // the rest later
@@ -239,17 +236,68 @@ LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     return 0;
 }
 
-int Fail(int error) {
-    WSASetLastError(error);
-    return SOCKET_ERROR;
-}
-
 void NoDelay(SOCKET s) {
     BOOL on = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
 }
 
 } // namespace
+
+int Fail(int error) {
+    WSASetLastError(error);
+    return SOCKET_ERROR;
+}
+
+SOCKET OpenTcpSocket(int& error) {
+    AfxSocketInit(nullptr);
+    if (!SocketWindow()) {
+        error = WSAENOBUFS;
+        return INVALID_SOCKET;
+    }
+    const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) {
+        error = WSAGetLastError();
+        return INVALID_SOCKET;
+    }
+    SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+    NoDelay(s);
+    return s;
+}
+
+void CloseSocket(SOCKET s) {
+    closesocket(s);
+}
+
+int BindSocket(SOCKET s, const sockaddr_in& local) {
+    const auto* address = reinterpret_cast<const sockaddr*>(&local);
+    return bind(s, address, sizeof local) == SOCKET_ERROR ? WSAGetLastError() : 0;
+}
+
+int SocketName(SOCKET s, sockaddr_in& local) {
+    int length = sizeof local;
+    const int r = getsockname(s, reinterpret_cast<sockaddr*>(&local), &length);
+    return r == SOCKET_ERROR ? WSAGetLastError() : 0;
+}
+
+int ShutDownSocket(SOCKET s, int how) {
+    return shutdown(s, how) == SOCKET_ERROR ? WSAGetLastError() : 0;
+}
+
+long ReceiveFromSocket(SOCKET s, void* into, size_t length, bool peek, int& error) {
+    const int most = length < 0x7fffffffu ? static_cast<int>(length) : 0x7fffffff;
+    const int n = recv(s, static_cast<char*>(into), most, peek ? MSG_PEEK : 0);
+    if (n == SOCKET_ERROR)
+        error = WSAGetLastError();
+    return n;
+}
+
+void WatchSocket(CAsyncSocket& owner, std::unique_ptr<SocketWatch>& watch) {
+    watch.reset(Register(&owner, owner.m_hSocket, SocketWindow()));
+}
+
+void FlushHeld(SocketWatch& watch) {
+    watch.Flush();
+}
 
 } // namespace ltpadmin_platform
 
@@ -269,51 +317,6 @@ CAsyncSocket::CAsyncSocket() : m_hSocket(INVALID_SOCKET) {}
 CAsyncSocket::~CAsyncSocket() {
     if (m_hSocket != INVALID_SOCKET)
         CAsyncSocket::Close();
-}
-
-int CAsyncSocket::GetLastError() {
-    return WSAGetLastError();
-}
-
-BOOL CAsyncSocket::Create(UINT nSocketPort, int nSocketType, long lEvent,
-                          LPCSTR lpszSocketAddress) {
-    if (m_hSocket != INVALID_SOCKET)
-        return Fail(WSAEINVAL), FALSE;
-    if (nSocketType != SOCK_STREAM) // only TCP is carried here
-        return Fail(WSAEPROTOTYPE), FALSE;
-    AfxSocketInit(nullptr);
-    const HWND window = SocketWindow();
-    if (!window)
-        return Fail(WSAENOBUFS), FALSE;
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET)
-        return FALSE;
-    SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
-    NoDelay(s);
-    if (nSocketPort || lpszSocketAddress) {
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_port = htons(static_cast<u_short>(nSocketPort));
-        local.sin_addr.s_addr = htonl(INADDR_ANY);
-        if (lpszSocketAddress &&
-            (local.sin_addr.s_addr = inet_addr(lpszSocketAddress)) == INADDR_NONE) {
-            closesocket(s);
-            return Fail(WSAEINVAL), FALSE;
-        }
-        if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
-            const int e = WSAGetLastError();
-            closesocket(s);
-            return Fail(e), FALSE;
-        }
-    }
-    m_hSocket = s;
-    m_pWatch.reset(Register(this, s, window));
-    if (!AsyncSelect(lEvent)) {
-        const int e = WSAGetLastError();
-        Close();
-        return Fail(e), FALSE;
-    }
-    return TRUE;
 }
 
 BOOL CAsyncSocket::Connect(LPCSTR lpszHostAddress, UINT nHostPort) {
@@ -381,26 +384,6 @@ BOOL CAsyncSocket::Accept(CAsyncSocket& rConnectedSocket, sockaddr* lpSockAddr,
     return rConnectedSocket.AsyncSelect(m_pWatch->events);
 }
 
-BOOL CAsyncSocket::GetSockName(CString& rSocketAddress, UINT& rSocketPort) {
-    if (!m_pWatch)
-        return Fail(WSAENOTSOCK), FALSE;
-    sockaddr_in local{};
-    int len = sizeof local;
-    if (getsockname(m_hSocket, reinterpret_cast<sockaddr*>(&local), &len) == SOCKET_ERROR)
-        return FALSE;
-    rSocketAddress = inet_ntoa(local.sin_addr);
-    rSocketPort = ntohs(local.sin_port);
-    return TRUE;
-}
-
-BOOL CAsyncSocket::ShutDown(int nHow) {
-    if (!m_pWatch)
-        return Fail(WSAENOTSOCK), FALSE;
-    if (nHow != receives)
-        m_pWatch->Flush(); // what was sent goes out before the end
-    return shutdown(m_hSocket, nHow) == 0 ? TRUE : FALSE;
-}
-
 int CAsyncSocket::Send(const void* lpBuf, int nBufLen, int nFlags) {
     if (!m_pWatch)
         return Fail(WSAENOTSOCK);
@@ -432,38 +415,13 @@ int CAsyncSocket::Receive(void* lpBuf, int nBufLen, int nFlags) {
     if (nBufLen < 0 || (nBufLen > 0 && !lpBuf))
         return Fail(WSAEFAULT);
     SocketWatch& w = *m_pWatch;
-    const bool peek = (nFlags & MSG_PEEK) != 0;
     const size_t want = static_cast<size_t>(nBufLen);
-    if (w.Buffered() == 0 && !w.eof && !w.readError && want > 0) {
-        if (want >= kReadAhead || (nFlags & ~MSG_PEEK) != 0)
-            return recv(m_hSocket, static_cast<char*>(lpBuf), nBufLen, nFlags);
-        if (!w.buffer)
-            w.buffer.reset(new char[kReadAhead]);
-        const int n = recv(m_hSocket, w.buffer.get(), static_cast<int>(kReadAhead), 0);
-        if (n == SOCKET_ERROR) {
-            const int e = WSAGetLastError();
-            if (e == WSAEWOULDBLOCK)
-                return SOCKET_ERROR;
-            w.readError = e;
-        } else if (n == 0) {
-            w.eof = true;
-        } else {
-            w.begin = 0;
-            w.end = static_cast<size_t>(n);
-        }
-    }
-    if (w.Buffered() > 0) {
-        const size_t n = want < w.Buffered() ? want : w.Buffered();
-        std::memcpy(lpBuf, w.buffer.get() + w.begin, n);
-        if (!peek) {
-            w.begin += n;
-            w.taken += n;
-        }
-        return static_cast<int>(n);
-    }
-    if (w.readError)
-        return Fail(w.readError);
-    return 0; // the peer has closed and everything has been received (or nothing was asked)
+    // Flags the read-ahead does not know of go to the system while nothing is read ahead.
+    if ((nFlags & ~MSG_PEEK) != 0 && w.Buffered() == 0 && !w.input.Ended() && want > 0)
+        return recv(m_hSocket, static_cast<char*>(lpBuf), nBufLen, nFlags);
+    int error = 0;
+    const int n = w.input.Receive(m_hSocket, lpBuf, want, (nFlags & MSG_PEEK) != 0, error);
+    return n < 0 ? Fail(error) : n;
 }
 
 void CAsyncSocket::Close() {
@@ -484,10 +442,3 @@ void CAsyncSocket::Close() {
     }
     m_hSocket = INVALID_SOCKET;
 }
-
-void CAsyncSocket::OnReceive(int) {}
-void CAsyncSocket::OnSend(int) {}
-void CAsyncSocket::OnOutOfBandData(int) {}
-void CAsyncSocket::OnAccept(int) {}
-void CAsyncSocket::OnConnect(int) {}
-void CAsyncSocket::OnClose(int) {}

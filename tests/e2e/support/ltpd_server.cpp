@@ -38,6 +38,10 @@ bool LtpdServer::Start() {
     std::remove(portFile.c_str());
     std::vector<std::string> args = {"--port", "0",      "--port-file",
                                      portFile, "--user", m_settings.user};
+    if (!m_settings.address.empty()) {
+        args.push_back("--address");
+        args.push_back(m_settings.address);
+    }
     if (!m_settings.db.empty()) {
         args.push_back("--db");
         args.push_back(m_settings.db);
@@ -83,10 +87,11 @@ ProcessResult CtlWithEnvironment(const std::vector<std::string>& args,
 
 ProcessResult Ctl(const LtpdServer& server, const std::vector<std::string>& args,
                   const std::string& input, const std::map<std::string, std::string>& extra) {
-    std::map<std::string, std::string> env = {{"LTP_HOST", "127.0.0.1"},
-                                              {"LTP_PORT", std::to_string(server.Port())},
-                                              {"LTP_USER", server.Settings().user},
-                                              {"LTP_PASSWORD", server.Settings().password}};
+    std::map<std::string, std::string> env = {
+        {"LTP_HOST", server.Settings().address.empty() ? "127.0.0.1" : server.Settings().address},
+        {"LTP_PORT", std::to_string(server.Port())},
+        {"LTP_USER", server.Settings().user},
+        {"LTP_PASSWORD", server.Settings().password}};
     for (const auto& [name, value] : extra)
         env[name] = value;
     return CtlWithEnvironment(args, env, input);
@@ -105,6 +110,18 @@ int UnusedPort() {
         port = ntohs(addr.sin_port);
     close(fd);
     return port;
+}
+
+bool HasIpv6Loopback() {
+    const int fd = socket(AF_INET6, SOCK_STREAM, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in6 addr{};
+    addr.sin6_family = AF_INET6;
+    addr.sin6_addr = in6addr_loopback;
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    close(fd);
+    return bound;
 }
 
 } // namespace e2e

@@ -29,6 +29,7 @@ struct ServerSettings {
     bool seedDemo = true; // --seed demo
     std::string user = "admin";
     std::string password = "secret";
+    std::string address; // empty: ltpd's default, 127.0.0.1
 };
 
 class LtpdServer {
@@ -54,8 +55,8 @@ private:
     int m_port = 0;
 };
 
-// Runs ltpctl with args against the server (LTP_HOST, LTP_PORT, LTP_USER, LTP_PASSWORD set from
-// it; extra overrides or adds variables).
+// Runs ltpctl with args against the server (LTP_HOST (its address), LTP_PORT, LTP_USER,
+// LTP_PASSWORD set from it; extra overrides or adds variables).
 ProcessResult Ctl(const LtpdServer& server, const std::vector<std::string>& args,
                   const std::string& input = std::string(),
                   const std::map<std::string, std::string>& extra = {});
@@ -67,5 +68,7 @@ ProcessResult CtlWithEnvironment(const std::vector<std::string>& args,
 
 // A loopback port on which nothing listens (bound, then released).
 int UnusedPort();
+// Whether this machine has an IPv6 loopback to listen on.
+bool HasIpv6Loopback();
 
 } // namespace e2e
