@@ -69,6 +69,13 @@ struct Options {
     /// sending is not traced. For logging and diagnostics; it must not throw, and the bytes are
     /// valid only during the call.
     std::function<void(TraceDirection, std::string_view)> trace;
+    /// When set, nothing is sent: each request, checked and formatted as it would go out (the
+    /// password included), is handed to it instead of to trace, no connection is opened, and the
+    /// call returns as a success with nothing to say: an empty list or text, no record (nullopt), 0
+    /// for a number or a new record's id, zeros for sys_info(). For previewing changes ("dry
+    /// runs"); input the protocol cannot carry still throws InvalidInput. It must not throw, and
+    /// the bytes are valid only during the call.
+    std::function<void(std::string_view request)> dry_run;
 };
 
 /// @name Value types

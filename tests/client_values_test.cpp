@@ -3,7 +3,9 @@
 
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "ltpadmin/client.h"
 
@@ -62,6 +64,57 @@ TEST(ClientFields, NamesOrderAndWhatIsSent) {
     ltp::MtpServer server;
     server.*ltp::fields<ltp::MtpServer>()[3].integer = 7;
     EXPECT_EQ(server.number5, 7);
+}
+
+// A dry client hands each request over instead of sending it, opens no connection, and every
+// kind of call returns as a success with nothing in it.
+TEST(ClientDryRun, HandsRequestsOverAndSendsNothing) {
+    struct Case {
+        const char* name;
+        std::function<void(ltp::Client&)> call;
+        const char* start; // of the request handed over
+    } const cases[] = {
+        {"a change", [](ltp::Client& c) { c.delete_user("ann"); }, "Delete  User "},
+        {"a record",
+         [](ltp::Client& c) {
+             c.add_user(ltp::User{"ann", "Ann", "", "", "", ""});
+         },
+         "Add  User "},
+        {"a new id is 0", [](ltp::Client& c) { EXPECT_EQ(c.add_program(ltp::Program{}), 0); },
+         "Add  Program "},
+        {"a value is 0", [](ltp::Client& c) { EXPECT_EQ(c.user_rights("ann", 3), 0); },
+         "Get  UserRights "},
+        {"a lookup finds nothing",
+         [](ltp::Client& c) { EXPECT_FALSE(c.find_group("g").has_value()); }, "Find  Group "},
+        {"a list is empty", [](ltp::Client& c) { EXPECT_TRUE(c.users().empty()); },
+         "Get  AllUsers "},
+        {"a single record is zeros", [](ltp::Client& c) { EXPECT_EQ(c.sys_info().number1, 0); },
+         "Get  SysInfo "},
+        {"a text is empty", [](ltp::Client& c) { EXPECT_EQ(c.information(), ""); },
+         "Get  Infomation "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> handed;
+        ltp::Options options;
+        options.port = 9; // nothing listens: a connection attempt would fail
+        options.user = "admin";
+        options.password = "secret";
+        options.dry_run = [&](std::string_view request) { handed.emplace_back(request); };
+        ltp::Client client(options);
+        c.call(client);
+        EXPECT_FALSE(client.connected());
+        ASSERT_EQ(handed.size(), 1u);
+        EXPECT_EQ(handed[0].rfind(c.start, 0), 0u) << handed[0];
+        EXPECT_NE(handed[0].find("secret"), std::string::npos);
+    }
+    // What the protocol cannot carry is refused as before, with nothing handed over.
+    ltp::Options options;
+    int handed = 0;
+    options.dry_run = [&](std::string_view) { ++handed; };
+    ltp::Client client(options);
+    EXPECT_THROW(client.delete_user("a|b"), ltp::InvalidInput);
+    EXPECT_EQ(handed, 0);
 }
 
 } // namespace

@@ -60,6 +60,10 @@ struct Client::Impl {
             Head(row, body.size());
             request.append(body);
         }
+        if (options.dry_run) {
+            options.dry_run(request);
+            return Response{"", 0, 0, true};
+        }
         return connection.exchange(request);
     }
 
@@ -93,7 +97,7 @@ struct Client::Impl {
 
     template <class T> std::optional<T> Find(Row row, std::initializer_list<Arg> args) {
         const Response response = Exchange(row, args);
-        if (detail::StatusCode(response) == 404)
+        if (response.dry || detail::StatusCode(response) == 404)
             return std::nullopt;
         detail::CheckStatus(response);
         return detail::DecodeFirst<T>(response, lead);

@@ -16,6 +16,7 @@ struct Response {
     const char* data;
     std::size_t length;      // head and body
     std::size_t body_offset; // where the body starts
+    bool dry = false;        // not sent (Options::dry_run): a success with nothing in it
 };
 
 class Connection {

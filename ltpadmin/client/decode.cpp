@@ -22,11 +22,15 @@ int ReadCode(CTextScanner& scanner) {
 } // namespace
 
 int StatusCode(const Response& response) {
+    if (response.dry)
+        return 200;
     CTextScanner scanner(response.data, static_cast<UINT>(response.body_offset));
     return ReadCode(scanner);
 }
 
 void CheckStatus(const Response& response) {
+    if (response.dry)
+        return;
     CTextScanner scanner(response.data, static_cast<UINT>(response.body_offset));
     const int code = ReadCode(scanner);
     if (code == 200)
@@ -37,6 +41,8 @@ void CheckStatus(const Response& response) {
 }
 
 std::int32_t DecodeValue(const Response& response, const char* tag, const unsigned char* lead) {
+    if (response.dry)
+        return 0;
     CTextScanner scanner(response.data + response.body_offset,
                          static_cast<UINT>(response.length - response.body_offset), lead);
     if (!OpenElement(scanner, tag, static_cast<UINT>(std::char_traits<char>::length(tag))))

@@ -15,6 +15,9 @@
 
 namespace ltp::detail {
 
+// A dry response (nothing was sent) reads as a success with nothing in it: status 200, no
+// records, a value of 0.
+
 // The status code; ProtocolError when the response has none.
 int StatusCode(const Response& response);
 // Throws Refused for any status but 200, ProtocolError when the response has no status code.
@@ -88,6 +91,8 @@ std::vector<T> DecodeList(const Response& response, const unsigned char* lead, s
 
 // The first record of the body; ProtocolError when it holds none.
 template <class T> T DecodeFirst(const Response& response, const unsigned char* lead) {
+    if (response.dry)
+        return T{};
     CTextScanner scanner(response.data + response.body_offset,
                          static_cast<UINT>(response.length - response.body_offset), lead);
     T record;

@@ -137,6 +137,66 @@ TEST_F(Behaviour, VerboseShowsTheWireWithThePasswordMasked) {
     EXPECT_NE(refused.err.find("< LTP/1.0 404"), std::string::npos) << refused.err;
 }
 
+struct DryCase {
+    std::vector<std::string> args;
+    std::string input;    // a batch on standard input
+    const char* outHolds; // a line of the request, as -v shows it
+    const char* outLacks; // e.g. the number a real add would print
+};
+
+TEST_F(Behaviour, DryRunPrintsTheChangesAndSendsNone) {
+    const DryCase cases[] = {
+        {{"--dry-run", "users", "add", "zed", "--text2", "Zed"},
+         "",
+         "> <User>zed|Zed||||</User>\n",
+         ""},
+        {{"users", "delete", "alice", "--dry-run"}, "", "> <UserID>alice</UserID>\n", ""},
+        // The record to change is read first; only the change is held back.
+        {{"--dry-run", "users", "modify", "bob", "--text3", "Night"},
+         "",
+         "> <User>bob|Bob Chen|Night|",
+         ""},
+        {{"--dry-run", "programs", "add", "--text2", "Late show"},
+         "",
+         "> Add  Program  LTP/1.0\n",
+         "ProgramID"},
+        {{"--dry-run", "mtp", "add", "m9", "--number5", "7"},
+         "",
+         "> <MTPSvr>m9|||7|0</MTPSvr>\n",
+         ""},
+        {{"--dry-run", "members", "remove", "bob", "editors"},
+         "",
+         "<UserID>bob</UserID><GroupID>editors</GroupID>\n",
+         ""},
+        {{"--dry-run", "log", "clear", "--yes"}, "", "> Clear  LogEvents  LTP/1.0\n", ""},
+        {{"--dry-run", "batch", "-"},
+         "groups delete editors\nusers delete carol\n",
+         "> <UserID>carol</UserID>\n",
+         ""},
+        {{"batch", "-"}, "users delete alice --dry-run\n", "> <UserID>alice</UserID>\n", ""},
+    };
+    for (const DryCase& c : cases) {
+        const e2e::ProcessResult r = Run(c.args, c.input);
+        ASSERT_EQ(r.exitCode, 0) << Describe(c.args, r);
+        EXPECT_NE(r.out.find(c.outHolds), std::string::npos) << Describe(c.args, r);
+        EXPECT_NE(r.out.find("> Authorization: basic ****\n"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("secret"), std::string::npos) << r.out;
+        if (*c.outLacks) {
+            EXPECT_EQ(r.out.find(c.outLacks), std::string::npos) << r.out;
+        }
+    }
+    // Nothing changed on the server.
+    const auto users = Json({"users", "list"});
+    EXPECT_FALSE(Contains(Column(users, "UserID"), "zed"));
+    EXPECT_TRUE(Contains(Column(users, "UserID"), "alice"));
+    EXPECT_TRUE(Contains(Column(users, "UserID"), "carol"));
+    EXPECT_EQ(Json({"users", "find", "bob"})["Text3"], "Operations");
+    EXPECT_TRUE(Contains(Column(Json({"groups", "list"}), "GroupID"), "editors"));
+    EXPECT_TRUE(Contains(Column(Json({"members", "list", "editors"}), "UserID"), "bob"));
+    EXPECT_TRUE(Json({"mtp", "list"}).empty() ||
+                !Contains(Column(Json({"mtp", "list"}), "MTPSvrName"), "m9"));
+}
+
 TEST_F(Behaviour, BatchRunsLinesOverOneLoginAndStopsAtTheFirstFailure) {
     e2e::TempDir dir;
     const std::string file = dir.File("commands");

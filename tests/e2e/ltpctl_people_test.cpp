@@ -45,6 +45,13 @@ TEST_F(People, ControlBytesFromTheServerAreShownNotObeyed) {
     EXPECT_EQ(table.find('\x1b'), std::string::npos) << table;
     EXPECT_NE(table.find("\\x1b[31mred"), std::string::npos) << table;
     EXPECT_EQ(Json({"users", "find", "evil"})["Text2"], red) << "JSON keeps the bytes";
+    // ... escaped as JSON requires: no raw control byte but the line ends of the layout.
+    Ok({"users", "modify", "evil", "--text3", "tab\tone\x01"});
+    const std::string json = Ok({"--format", "json", "users", "find", "evil"});
+    for (const char c : json)
+        EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\n') << json;
+    EXPECT_NE(json.find(R"("Text2": "\u001b[31mred")"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("Text3": "tab\tone\u0001")"), std::string::npos) << json;
 
     const e2e::ProcessResult refused = Run({"users", "find", "\x1b]0;owned\x07"});
     EXPECT_EQ(refused.exitCode, 1) << refused.err;

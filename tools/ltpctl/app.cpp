@@ -109,6 +109,9 @@ GlobalOptionHandles AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
                                "long answer that keeps arriving never does)")
                     ->check(CLI::Range(0.001, 86400.0))
                     ->capture_default_str();
+    app.add_flag("--dry-run", g.connection.dryRun,
+                 "print the requests that would change the server (password masked) instead of "
+                 "sending them; what a command must read first is still read");
     app.add_flag("-v,--verbose", g.connection.verbose,
                  "print every request and response as sent and received (password masked)");
     app.set_version_flag("--version", std::string("ltpctl ") + LTPADMIN_VERSION);
@@ -272,7 +275,12 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
     print.columns = g.columns;
     print.noHeaders = g.noHeaders;
     print.width = TerminalWidth();
-    if (g.codepage != 0 && !SetProcessACP(g.codepage)) {
+    g.connection.codePage = g.codepage;
+    try {
+        ltp::Options known;
+        known.code_page = g.codepage;
+        ltp::Client check(known); // refuses a code page it does not know, connects to nothing
+    } catch (const ltp::Error&) {
         err << "ltpctl: --codepage " << g.codepage << " is not a code page this build knows\n";
         return kExitUsage;
     }
@@ -288,7 +296,7 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
     if (const int rc = FindPassword(g, profile, in, g.connection.password, err); rc != kExitOk)
         return rc;
 
-    Connection connection(g.connection, err);
+    Connection connection(g.connection, out, err);
     RunContext ctx{connection, print, out};
     if (batch->parsed())
         return RunBatch(g.batchFile == "-" ? in : batchInput, ctx, g.keepGoing);

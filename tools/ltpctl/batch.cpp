@@ -142,11 +142,15 @@ public:
     }
     CLI::App& App() { return *m_app; }
     ActionSlot& Slot() { return m_slot; }
+    // The line asked for a dry run of its own.
+    bool DryRun() const { return m_dryRun; }
 
 private:
     void Build() {
         m_app = std::make_unique<CLI::App>("a batch line", "ltpctl");
+        m_app->fallthrough(); // before the commands, which inherit it
         AddAllCommands(*m_app, m_slot);
+        m_app->add_flag("--dry-run", m_dryRun, "print the changing requests instead of sending");
         m_app->require_subcommand(1);
     }
     void Attempt(std::vector<std::string> reversed) {
@@ -165,6 +169,7 @@ private:
     }
 
     std::unique_ptr<CLI::App> m_app;
+    bool m_dryRun = false;
     bool m_stale = false;
     ActionSlot m_slot;
     std::vector<const CLI::Option*> m_given;   // by the line parsed last
@@ -209,8 +214,12 @@ int RunBatch(std::istream& in, RunContext& outer, bool keepGoing) {
                 ctx.connection.Report(unknown.empty() ? std::string(e.what()) : unknown);
                 rc = kExitUsage;
             }
-            if (rc == kExitOk && parser.Slot().action)
+            if (rc == kExitOk && parser.Slot().action) {
+                const bool dry = ctx.connection.Settings().dryRun;
+                ctx.connection.SetDryRun(dry || parser.DryRun());
                 rc = parser.Slot().action(ctx);
+                ctx.connection.SetDryRun(dry);
+            }
         }
         if (rc != kExitOk) {
             if (result == kExitOk)

@@ -14,9 +14,9 @@ namespace ltpctl {
 // takes the next character literally, and a word starting with # begins a comment.
 bool SplitCommandLine(const std::string& line, std::vector<std::string>& words, std::string& error);
 
-// Runs every line of in as an ltpctl command (without the global options). Blank lines and
-// comment lines are skipped. Stops at the first failing line unless keepGoing; returns 0 when
-// every line succeeded, else the exit code of the first failure.
+// Runs every line of in as an ltpctl command (without the global options but --dry-run). Blank
+// lines and comment lines are skipped. Stops at the first failing line unless keepGoing; returns 0
+// when every line succeeded, else the exit code of the first failure.
 int RunBatch(std::istream& in, RunContext& ctx, bool keepGoing);
 
 } // namespace ltpctl

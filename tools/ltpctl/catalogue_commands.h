@@ -17,7 +17,7 @@ template <class T> struct Catalogue;
 // The key as typed, checked and converted for the client call.
 template <class T> struct KeyArg {
     std::string text;
-    LONG number = 0;
+    std::int32_t number = 0;
 
     int Check(RunContext& ctx) {
         if constexpr (Catalogue<T>::kNumericKey) {
@@ -25,7 +25,7 @@ template <class T> struct KeyArg {
             const int rc = ParseLong(text, Catalogue<T>::kKeyName, number, error);
             return rc == kExitOk ? rc : Refuse(ctx, rc, error);
         } else {
-            return CheckText(ctx, text, Catalogue<T>::kKeyName, 0);
+            return CheckText(ctx, text, Catalogue<T>::kKeyName);
         }
     }
     std::optional<T> Find(ltp::Client& c) const {
@@ -42,7 +42,7 @@ template <class T> struct KeyArg {
     }
     void Store(T& record) const {
         std::string error;
-        SetField(record, ltp::fields<T>().front(), text, Catalogue<T>::kKeyName, error);
+        SetField(record, RecordFields<T>().front(), text, Catalogue<T>::kKeyName, error);
     }
 };
 
@@ -70,7 +70,7 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
             std::vector<T> list;
             const int rc = ctx.connection.Run([&](ltp::Client& c) { list = Cat::List(c); });
             if (rc == kExitOk)
-                PrintTable(ctx, ValueListTable(list));
+                PrintTable(ctx, ValueListTable(std::move(list)));
             return rc;
         };
     });
@@ -97,7 +97,7 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
     {
         auto key = std::make_shared<KeyArg<T>>();
         CLI::App* add = AddLeaf(family, "add", std::string("add a ") + Cat::kNoun, slot, {});
-        std::shared_ptr<FieldOptions> fields = AddFieldOptions<RecordOf<T>>(add, true, true);
+        std::shared_ptr<FieldOptions> fields = AddFieldOptions<T>(add);
         if constexpr (!Cat::kNumericKey)
             add->add_option(Cat::kKeyName, key->text, "the key")
                 ->type_name(Cat::kNumericKey ? "INT" : "TEXT")
@@ -114,17 +114,18 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                 if (rc == kExitOk)
                     rc = ApplyValueOptions(ctx, *fields, record);
                 if (rc == kExitOk)
-                    rc = ctx.connection.Run([&](ltp::Client& c) { Cat::Add(c, record); });
+                    rc = ctx.connection.Change([&](ltp::Client& c) { Cat::Add(c, record); });
                 if constexpr (std::is_same_v<T, ltp::Schedule>) {
                     if (rc == kExitOk)
                         WarnAboutSchedule(ctx, record);
                 }
                 if constexpr (Cat::kNumericKey) {
-                    // The server numbers new programs and schedules; show the number it chose.
-                    if (rc == kExitOk)
+                    // The server numbers new programs and schedules; show the number it chose
+                    // (a dry run has none).
+                    if (rc == kExitOk && !ctx.connection.Settings().dryRun)
                         PrintTable(ctx,
-                                   ValueTable(RecordFields<RecordOf<T>>().front().name,
-                                              FieldText(record, ltp::fields<T>().front()), true));
+                                   ValueTable(RecordFields<T>().front().name,
+                                              FieldText(record, RecordFields<T>().front()), true));
                 }
                 return rc;
             };
@@ -140,7 +141,7 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
         modify->add_option(Cat::kKeyName, key->text, "the key")
             ->type_name(Cat::kNumericKey ? "INT" : "TEXT")
             ->required();
-        std::shared_ptr<FieldOptions> fields = AddFieldOptions<RecordOf<T>>(modify, true, true);
+        std::shared_ptr<FieldOptions> fields = AddFieldOptions<T>(modify);
         modify->callback([&slot, key, fields] {
             slot.action = [key, fields](RunContext& ctx) {
                 T record;
@@ -150,7 +151,7 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                 if (rc == kExitOk)
                     rc = ApplyValueOptions(ctx, *fields, record);
                 if (rc == kExitOk)
-                    rc = ctx.connection.Run([&](ltp::Client& c) { Cat::Modify(c, record); });
+                    rc = ctx.connection.Change([&](ltp::Client& c) { Cat::Modify(c, record); });
                 return rc;
             };
         });
@@ -171,7 +172,7 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                     if (!*yes && AsksForConfirmation()) {
                         // Show what will go before asking; a key the server lacks shows so.
                         ResultTable going;
-                        going.columns = RecordColumns<RecordOf<T>>();
+                        going.columns = RecordColumns<T>();
                         for (const KeyArg<T>& key : checked) {
                             T record;
                             const int rc = FindRecord(ctx, key, record);
@@ -185,7 +186,8 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                             return kExitUsage;
                     }
                     for (const KeyArg<T>& key : checked) {
-                        const int rc = ctx.connection.Run([&](ltp::Client& c) { key.Delete(c); });
+                        const int rc =
+                            ctx.connection.Change([&](ltp::Client& c) { key.Delete(c); });
                         if (rc != kExitOk)
                             return rc;
                     }

@@ -64,22 +64,21 @@ int Refuse(RunContext& ctx, int rc, const std::string& message) {
     return rc;
 }
 
-int CheckText(RunContext& ctx, const std::string& value, const std::string& name,
-              std::size_t width) {
+int CheckText(RunContext& ctx, const std::string& value, const std::string& name) {
     std::string error;
-    const int rc = CheckCarriable(value, name, width, error);
+    const int rc = CheckCarriable(value, name, error);
     return rc == kExitOk ? rc : Refuse(ctx, rc, error);
 }
 
 const char* FieldTypeName(const FieldInfo& field) {
     switch (field.kind) {
-        case FieldKind::Text:
+        case FieldKind::text:
             return "TEXT";
-        case FieldKind::Whole:
+        case FieldKind::integer:
             return "INT";
-        case FieldKind::Decimal:
+        case FieldKind::decimal:
             return "NUMBER";
-        case FieldKind::Date:
+        case FieldKind::date:
             return "DATE";
     }
     return "TEXT";
@@ -97,24 +96,20 @@ std::string OptionNames(const CLI::App* command, const char* record, const Field
     return names + "," + alias;
 }
 
-std::string FieldHelp(const char* record, const FieldInfo& field, bool wholeTexts) {
+std::string FieldHelp(const char* record, const FieldInfo& field) {
     const std::string* label = Labels().Label(record, field.name);
-    return label ? *label + " (" + FieldHelp(field, wholeTexts) + ")"
-                 : FieldHelp(field, wholeTexts);
+    return label ? *label + " (" + FieldHelp(field) + ")" : FieldHelp(field);
 }
 
-std::string FieldHelp(const FieldInfo& field, bool wholeTexts) {
+std::string FieldHelp(const FieldInfo& field) {
     switch (field.kind) {
-        case FieldKind::Text:
-            if (wholeTexts)
-                return std::string(field.name) + ": text without '|' or '<'";
-            return std::string(field.name) + ": text of at most " +
-                   std::to_string(field.width - 1) + " bytes, without '|' or '<'";
-        case FieldKind::Whole:
+        case FieldKind::text:
+            return std::string(field.name) + ": text without '|' or '<'";
+        case FieldKind::integer:
             return std::string(field.name) + ": whole number";
-        case FieldKind::Decimal:
+        case FieldKind::decimal:
             return std::string(field.name) + ": number";
-        case FieldKind::Date:
+        case FieldKind::date:
             return std::string(field.name) + ": date, ISO-8601 (YYYY-MM-DD[THH:MM[:SS]])";
     }
     return field.name;

@@ -2,7 +2,6 @@
 // subcommand leaves its action in, and helpers for keys, record options and results.
 #pragma once
 
-#include <cstring>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -47,13 +46,12 @@ void PrintTable(RunContext& ctx, const ResultTable& table);
 int Refuse(RunContext& ctx, int rc, const std::string& message);
 
 // Text given for an element: checked before sending so that the message names the argument.
-int CheckText(RunContext& ctx, const std::string& value, const std::string& name,
-              std::size_t width);
+int CheckText(RunContext& ctx, const std::string& value, const std::string& name);
 
-// Option help for a record field: its kind and, for texts, how many bytes fit.
-std::string FieldHelp(const FieldInfo& field, bool wholeTexts = false);
+// Option help for a record field: its name and kind.
+std::string FieldHelp(const FieldInfo& field);
 // The same with the field's label first, when it has one.
-std::string FieldHelp(const char* record, const FieldInfo& field, bool wholeTexts = false);
+std::string FieldHelp(const char* record, const FieldInfo& field);
 // "--text2", with its label beside it ("--text2,--name") unless the label names another option.
 std::string OptionNames(const CLI::App* command, const char* record, const FieldInfo& field);
 // TEXT, INT, NUMBER or DATE, as the help shows the option's value.
@@ -65,67 +63,36 @@ struct FieldOptions {
     std::vector<std::string> values;
 };
 
-// wholeTexts: the texts go through the client, which sends them whole (no width in the help).
 template <class T>
-std::shared_ptr<FieldOptions> AddFieldOptions(CLI::App* command, bool skipKey = true,
-                                              bool wholeTexts = false) {
+std::shared_ptr<FieldOptions> AddFieldOptions(CLI::App* command, bool skipKey = true) {
     auto fo = std::make_shared<FieldOptions>();
     const auto& fields = RecordFields<T>();
     fo->values.resize(fields.size());
     for (size_t i = skipKey ? 1 : 0; i < fields.size(); ++i) {
         if (!fields[i].sent)
             continue;
-        CLI::Option* o =
-            command
-                ->add_option(OptionNames(command, RecordName<T>(), fields[i]), fo->values[i],
-                             FieldHelp(RecordName<T>(), fields[i], wholeTexts))
-                ->type_name(FieldTypeName(fields[i]));
+        CLI::Option* o = command
+                             ->add_option(OptionNames(command, RecordName<T>(), fields[i]),
+                                          fo->values[i], FieldHelp(RecordName<T>(), fields[i]))
+                             ->type_name(FieldTypeName(fields[i]));
         fo->options.push_back({&fields[i], o});
     }
     return fo;
 }
 
 // Copies the given options into the record; fields whose option was not given keep their value.
-template <class T> int ApplyFieldOptions(RunContext& ctx, const FieldOptions& fo, T& record) {
-    const auto& fields = RecordFields<T>();
-    for (const auto& [field, option] : fo.options) {
-        if (option->count() == 0)
-            continue;
-        const size_t index = static_cast<size_t>(field - fields.data());
-        std::string error;
-        const int rc = SetField(&record, *field, fo.values[index], OptionName(*field), error);
-        if (rc != kExitOk)
-            return Refuse(ctx, rc, error);
-    }
-    return kExitOk;
-}
-
-// The same for a value type of the client: options of its record's fields, texts whole.
 template <class V> int ApplyValueOptions(RunContext& ctx, const FieldOptions& fo, V& record) {
-    const auto& fields = RecordFields<RecordOf<V>>();
+    const auto& fields = RecordFields<V>();
     for (const auto& [field, option] : fo.options) {
         if (option->count() == 0)
             continue;
         const size_t index = static_cast<size_t>(field - fields.data());
         std::string error;
-        const int rc =
-            SetField(record, ltp::fields<V>()[index], fo.values[index], OptionName(*field), error);
+        const int rc = SetField(record, *field, fo.values[index], OptionName(*field), error);
         if (rc != kExitOk)
             return Refuse(ctx, rc, error);
     }
     return kExitOk;
-}
-
-// A record zero-filled, as the library's own records are.
-template <class T> T ZeroRecord() {
-    T record;
-    std::memset(&record, 0, sizeof record);
-    return record;
-}
-
-template <class T> bool IsZero(const T& record) {
-    const T zero = ZeroRecord<T>();
-    return std::memcmp(&record, &zero, sizeof record) == 0;
 }
 
 // True when a destructive command should ask first: standard input and standard error are a

@@ -17,7 +17,7 @@ void AddConfigCommands(CLI::App& app, ActionSlot& slot);    // export, diff, app
 
 // The program root and everything below it, drawn as a tree with names: what a move or an
 // apply-permission will touch. Refuses a root the server lacks.
-int ProgramSubtree(RunContext& ctx, LONG root, ResultTable& table);
+int ProgramSubtree(RunContext& ctx, std::int32_t root, ResultTable& table);
 
 // Reports on stderr what looks wrong about a schedule just added: an overlap with another of its
 // channel, a stop before its start, a program the server lacks.

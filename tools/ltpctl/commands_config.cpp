@@ -33,13 +33,7 @@ struct ConfigArgs {
 };
 
 ltp::Client ClientFor(const RunContext& ctx) {
-    const ConnectionSettings& s = ctx.connection.Settings();
-    ltp::Options options;
-    options.host = s.host;
-    options.port = static_cast<std::uint16_t>(s.port);
-    options.user = s.user;
-    options.password = s.password;
-    return ltp::Client(options);
+    return ltp::Client(ctx.connection.ClientOptions());
 }
 
 ltpstate::FieldNaming NamingOf(const std::shared_ptr<ltptools::FieldLabels>& labels) {
@@ -185,7 +179,8 @@ int Apply(RunContext& ctx, ConfigArgs& args) {
         ctx.out << "no changes: the server matches " << args.file << '\n';
         return kExitOk;
     }
-    if (args.dryRun) {
+    // The global --dry-run shows the same plan: it names each change better than its requests.
+    if (args.dryRun || ctx.connection.Settings().dryRun) {
         PrintPlan(ctx, plan);
         ctx.out << plan.steps.size() << " changes to make (dry run: nothing sent)\n";
         return kExitOk;

@@ -24,13 +24,13 @@ namespace {
 struct PathArgs {
     std::string program;
     std::string path;
-    LONG programID = 0;
+    std::int32_t programID = 0;
 
     int Check(RunContext& ctx, bool withPath) {
         std::string error;
         if (ParseLong(program, "PROGRAMID", programID, error) != kExitOk)
             return Refuse(ctx, kExitUsage, error);
-        return withPath ? CheckText(ctx, path, "PATH", sizeof(PROGRAMPATH::ProgramPath)) : kExitOk;
+        return withPath ? CheckText(ctx, path, "PATH") : kExitOk;
     }
 };
 
@@ -44,21 +44,21 @@ void AddPaths(CLI::App& app, ActionSlot& slot) {
         leaf->add_option("PROGRAMID", args->program, "the program")->type_name("INT")->required();
         leaf->add_option("PATH", args->path, "the path")->required();
         // Real3 and Real4 travel with the path; ProgramID and ProgramPath are the positionals.
-        std::shared_ptr<FieldOptions> fields = AddFieldOptions<PROGRAMPATH>(leaf, true);
+        std::shared_ptr<FieldOptions> fields = AddFieldOptions<ltp::ProgramPath>(leaf, true);
         fields->options.erase(fields->options.begin());
         leaf->footer(kDateHelp);
         leaf->callback([&slot, args, fields] {
             slot.action = [args, fields](RunContext& ctx) {
                 int rc = args->Check(ctx, true);
-                PROGRAMPATH record = ZeroRecord<PROGRAMPATH>();
+                ltp::ProgramPath record;
                 if (rc == kExitOk) {
-                    record.ProgramID = args->programID;
-                    std::memcpy(record.ProgramPath, args->path.data(), args->path.size());
-                    rc = ApplyFieldOptions(ctx, *fields, record);
+                    record.program_id = args->programID;
+                    record.program_path = args->path;
+                    rc = ApplyValueOptions(ctx, *fields, record);
                 }
                 if (rc == kExitOk)
-                    rc = ctx.connection.Call(
-                        [&](CLTPCreater& c) { return c.AddPathToProgram(&record); });
+                    rc = ctx.connection.Change(
+                        [&](ltp::Client& c) { c.add_path_to_program(record); });
                 return rc;
             };
         });
@@ -70,13 +70,12 @@ void AddPaths(CLI::App& app, ActionSlot& slot) {
                 [args] {
                     return [args](RunContext& ctx) {
                         int rc = args->Check(ctx, false);
-                        OwnedList<PROGRAMPATH> list;
+                        std::vector<ltp::ProgramPath> list;
                         if (rc == kExitOk)
-                            rc = ctx.connection.Call([&](CLTPCreater& c) {
-                                return c.GetProgramPath(args->programID, list.get());
-                            });
+                            rc = ctx.connection.Run(
+                                [&](ltp::Client& c) { list = c.program_paths(args->programID); });
                         if (rc == kExitOk)
-                            PrintTable(ctx, ListTable(list.list()));
+                            PrintTable(ctx, ValueListTable(std::move(list)));
                         return rc;
                     };
                 })
@@ -91,8 +90,8 @@ void AddPaths(CLI::App& app, ActionSlot& slot) {
             return [args](RunContext& ctx) {
                 int rc = args->Check(ctx, true);
                 if (rc == kExitOk)
-                    rc = ctx.connection.Call([&](CLTPCreater& c) {
-                        return c.DelPathFromProgram(args->programID, args->path.c_str());
+                    rc = ctx.connection.Change([&](ltp::Client& c) {
+                        c.delete_path_from_program(args->programID, args->path);
                     });
                 return rc;
             };

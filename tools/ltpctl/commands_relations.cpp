@@ -4,10 +4,6 @@
 namespace ltpctl {
 namespace {
 
-constexpr size_t kUserIDWidth = sizeof(tagUser::UserID);
-constexpr size_t kGroupIDWidth = sizeof(tagGroup::GroupID);
-constexpr size_t kChannelIDWidth = sizeof(tagChannel::ChannelID);
-
 struct Pair {
     std::string user;
     std::string group;
@@ -21,14 +17,13 @@ void AddMembers(CLI::App& app, ActionSlot& slot) {
     AddLeaf(family, "list", "list the users of a group", slot,
             [group] {
                 return [group](RunContext& ctx) {
-                    int rc = CheckText(ctx, *group, "GROUPID", kGroupIDWidth);
-                    OwnedList<tagUser> list;
+                    int rc = CheckText(ctx, *group, "GROUPID");
+                    std::vector<ltp::User> list;
                     if (rc == kExitOk)
-                        rc = ctx.connection.Call([&](CLTPCreater& c) {
-                            return c.GetGroupUsers(group->c_str(), list.get());
-                        });
+                        rc = ctx.connection.Run(
+                            [&](ltp::Client& c) { list = c.group_users(*group); });
                     if (rc == kExitOk)
-                        PrintTable(ctx, ListTable(list.list()));
+                        PrintTable(ctx, ValueListTable(std::move(list)));
                     return rc;
                 };
             })
@@ -40,14 +35,13 @@ void AddMembers(CLI::App& app, ActionSlot& slot) {
     AddLeaf(family, "groups", "list the groups a user belongs to", slot,
             [user] {
                 return [user](RunContext& ctx) {
-                    int rc = CheckText(ctx, *user, "USERID", kUserIDWidth);
-                    OwnedList<tagGroup> list;
+                    int rc = CheckText(ctx, *user, "USERID");
+                    std::vector<ltp::Group> list;
                     if (rc == kExitOk)
-                        rc = ctx.connection.Call([&](CLTPCreater& c) {
-                            return c.GetUserGroups(user->c_str(), list.get());
-                        });
+                        rc = ctx.connection.Run(
+                            [&](ltp::Client& c) { list = c.user_groups(*user); });
                     if (rc == kExitOk)
-                        PrintTable(ctx, ListTable(list.list()));
+                        PrintTable(ctx, ValueListTable(std::move(list)));
                     return rc;
                 };
             })
@@ -61,15 +55,15 @@ void AddMembers(CLI::App& app, ActionSlot& slot) {
             family, adding ? "add" : "remove",
             adding ? "add a user to a group" : "remove a user from a group", slot, [pair, adding] {
                 return [pair, adding](RunContext& ctx) {
-                    int rc = CheckText(ctx, pair->user, "USERID", kUserIDWidth);
+                    int rc = CheckText(ctx, pair->user, "USERID");
                     if (rc == kExitOk)
-                        rc = CheckText(ctx, pair->group, "GROUPID", kGroupIDWidth);
+                        rc = CheckText(ctx, pair->group, "GROUPID");
                     if (rc == kExitOk)
-                        rc = ctx.connection.Call([&](CLTPCreater& c) {
-                            return adding
-                                       ? c.AddUserToGroup(pair->user.c_str(), pair->group.c_str())
-                                       : c.DeleteUserFromGroup(pair->user.c_str(),
-                                                               pair->group.c_str());
+                        rc = ctx.connection.Change([&](ltp::Client& c) {
+                            if (adding)
+                                c.add_user_to_group(pair->user, pair->group);
+                            else
+                                c.delete_user_from_group(pair->user, pair->group);
                         });
                     return rc;
                 };
@@ -87,14 +81,13 @@ void AddChannelSchedules(CLI::App& app, ActionSlot& slot) {
     AddLeaf(channels, "schedules", "list the schedules of a channel", slot,
             [channel] {
                 return [channel](RunContext& ctx) {
-                    int rc = CheckText(ctx, *channel, "CHANNELID", kChannelIDWidth);
-                    OwnedList<tagSchedule> list;
+                    int rc = CheckText(ctx, *channel, "CHANNELID");
+                    std::vector<ltp::Schedule> list;
                     if (rc == kExitOk)
-                        rc = ctx.connection.Call([&](CLTPCreater& c) {
-                            return c.GetChannelSchedules(channel->c_str(), list.get());
-                        });
+                        rc = ctx.connection.Run(
+                            [&](ltp::Client& c) { list = c.channel_schedules(*channel); });
                     if (rc == kExitOk)
-                        PrintTable(ctx, ListTable(list.list()));
+                        PrintTable(ctx, ValueListTable(std::move(list)));
                     return rc;
                 };
             })
@@ -106,19 +99,24 @@ void AddChannelSchedules(CLI::App& app, ActionSlot& slot) {
     AddLeaf(schedules, "channel", "show the channel a schedule belongs to", slot,
             [schedule] {
                 return [schedule](RunContext& ctx) {
-                    LONG id = 0;
+                    std::int32_t id = 0;
                     std::string error;
                     int rc = ParseLong(*schedule, "SCHEDULEID", id, error);
                     if (rc != kExitOk)
                         return Refuse(ctx, rc, error);
-                    tagChannel record = ZeroRecord<tagChannel>();
-                    rc = ctx.connection.Call(
-                        [&](CLTPCreater& c) { return c.GetScheduleChannel(id, &record); });
-                    if (rc == kExitOk && IsZero(record))
-                        return Refuse(ctx, kExitRefused,
-                                      "the server names no channel for schedule " + *schedule);
+                    std::optional<ltp::Channel> found;
+                    rc = ctx.connection.Run([&](ltp::Client& c) {
+                        try {
+                            found = c.schedule_channel(id);
+                        } catch (const ltp::ProtocolError&) {
+                            // An answer of 200 without a channel names none, as a 404 does.
+                        }
+                    });
+                    if (rc == kExitOk && !found)
+                        return ctx.connection.ReportMissing(
+                            "the server names no channel for schedule " + *schedule);
                     if (rc == kExitOk)
-                        PrintTable(ctx, RecordTable(record));
+                        PrintTable(ctx, ValueRecordTable(*found));
                     return rc;
                 };
             })

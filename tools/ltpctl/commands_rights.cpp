@@ -11,14 +11,13 @@ struct Grant {
     std::string id;
     std::string program;
     std::string rights;
-    LONG programID = 0;
-    LONG rightsValue = 0;
+    std::int32_t programID = 0;
+    std::int32_t rightsValue = 0;
 
     bool IsUser() const { return holder == "user"; }
 
     int Check(RunContext& ctx, bool withRights) {
-        const size_t width = IsUser() ? sizeof(tagUser::UserID) : sizeof(tagGroup::GroupID);
-        int rc = CheckText(ctx, id, IsUser() ? "USERID" : "GROUPID", width);
+        int rc = CheckText(ctx, id, IsUser() ? "USERID" : "GROUPID");
         std::string error;
         if (rc == kExitOk)
             rc = ParseLong(program, "PROGRAMID", programID, error);
@@ -53,12 +52,11 @@ void AddRights(CLI::App& app, ActionSlot& slot) {
             AddLeaf(family, "get", "show the rights of a user or group on a program", slot, [g] {
                 return [g](RunContext& ctx) {
                     int rc = g->Check(ctx, false);
-                    LONG value = 0;
+                    std::int32_t value = 0;
                     if (rc == kExitOk)
-                        rc = ctx.connection.Call([&](CLTPCreater& c) {
-                            return g->IsUser()
-                                       ? c.GetUserRights(g->id.c_str(), g->programID, &value)
-                                       : c.GetGroupRights(g->id.c_str(), g->programID, &value);
+                        rc = ctx.connection.Run([&](ltp::Client& c) {
+                            value = g->IsUser() ? c.user_rights(g->id, g->programID)
+                                                : c.group_rights(g->id, g->programID);
                         });
                     if (rc == kExitOk)
                         PrintTable(ctx, ValueTable(g->IsUser() ? "UserRights" : "GroupRights",
@@ -72,25 +70,27 @@ void AddRights(CLI::App& app, ActionSlot& slot) {
     // add and modify take the same arguments and differ only in the call.
     for (const bool adding : {true, false}) {
         auto g = std::make_shared<Grant>();
-        CLI::App* leaf = AddLeaf(
-            family, adding ? "add" : "modify",
-            adding ? "grant rights on a program" : "change granted rights on a program", slot,
-            [g, adding] {
-                return [g, adding](RunContext& ctx) {
-                    int rc = g->Check(ctx, true);
-                    if (rc == kExitOk)
-                        rc = ctx.connection.Call([&](CLTPCreater& c) {
-                            const char* id = g->id.c_str();
-                            if (g->IsUser())
-                                return adding
-                                           ? c.AddUserRights(id, g->programID, g->rightsValue)
-                                           : c.ModifyUserRights(id, g->programID, g->rightsValue);
-                            return adding ? c.AddGroupRights(id, g->programID, g->rightsValue)
-                                          : c.ModifyGroupRights(id, g->programID, g->rightsValue);
-                        });
-                    return rc;
-                };
-            });
+        CLI::App* leaf =
+            AddLeaf(family, adding ? "add" : "modify",
+                    adding ? "grant rights on a program" : "change granted rights on a program",
+                    slot, [g, adding] {
+                        return [g, adding](RunContext& ctx) {
+                            int rc = g->Check(ctx, true);
+                            if (rc == kExitOk)
+                                rc = ctx.connection.Change([&](ltp::Client& c) {
+                                    const std::string& id = g->id;
+                                    if (g->IsUser() && adding)
+                                        c.add_user_rights(id, g->programID, g->rightsValue);
+                                    else if (g->IsUser())
+                                        c.modify_user_rights(id, g->programID, g->rightsValue);
+                                    else if (adding)
+                                        c.add_group_rights(id, g->programID, g->rightsValue);
+                                    else
+                                        c.modify_group_rights(id, g->programID, g->rightsValue);
+                                });
+                            return rc;
+                        };
+                    });
         AddGrantArgs(leaf, *g, true);
     }
 
@@ -100,9 +100,11 @@ void AddRights(CLI::App& app, ActionSlot& slot) {
             return [g](RunContext& ctx) {
                 int rc = g->Check(ctx, false);
                 if (rc == kExitOk)
-                    rc = ctx.connection.Call([&](CLTPCreater& c) {
-                        return g->IsUser() ? c.DeleteUserRights(g->id.c_str(), g->programID)
-                                           : c.DeleteGroupRights(g->id.c_str(), g->programID);
+                    rc = ctx.connection.Change([&](ltp::Client& c) {
+                        if (g->IsUser())
+                            c.delete_user_rights(g->id, g->programID);
+                        else
+                            c.delete_group_rights(g->id, g->programID);
                     });
                 return rc;
             };
@@ -119,23 +121,17 @@ void AddRights(CLI::App& app, ActionSlot& slot) {
                 slot,
                 [program, users] {
                     return [program, users](RunContext& ctx) {
-                        LONG id = 0;
+                        std::int32_t id = 0;
                         std::string error;
                         if (ParseLong(*program, "PROGRAMID", id, error) != kExitOk)
                             return Refuse(ctx, kExitUsage, error);
-                        if (users) {
-                            OwnedList<tagUser> list;
-                            const int rc = ctx.connection.Call(
-                                [&](CLTPCreater& c) { return c.GetGrantedUsers(id, list.get()); });
-                            if (rc == kExitOk)
-                                PrintTable(ctx, ListTable(list.list()));
-                            return rc;
-                        }
-                        OwnedList<tagGroup> list;
-                        const int rc = ctx.connection.Call(
-                            [&](CLTPCreater& c) { return c.GetGrantedGroups(id, list.get()); });
+                        ResultTable table;
+                        const int rc = ctx.connection.Run([&](ltp::Client& c) {
+                            table = users ? ValueListTable(c.granted_users(id))
+                                          : ValueListTable(c.granted_groups(id));
+                        });
                         if (rc == kExitOk)
-                            PrintTable(ctx, ListTable(list.list()));
+                            PrintTable(ctx, table);
                         return rc;
                     };
                 })
@@ -153,11 +149,10 @@ void AddPermission(CLI::App& app, ActionSlot& slot) {
         "show a user's permission on a program, from his own rights and his groups'", slot, [g] {
             return [g](RunContext& ctx) {
                 int rc = g->Check(ctx, false);
-                LONG value = 0;
+                std::int32_t value = 0;
                 if (rc == kExitOk)
-                    rc = ctx.connection.Call([&](CLTPCreater& c) {
-                        return c.GetUserPermission(g->id.c_str(), g->programID, &value);
-                    });
+                    rc = ctx.connection.Run(
+                        [&](ltp::Client& c) { value = c.user_permission(g->id, g->programID); });
                 if (rc == kExitOk)
                     PrintTable(ctx, ValueTable("UserPermission", std::to_string(value), true));
                 return rc;
@@ -175,7 +170,8 @@ struct TreeArgs {
 
 // On a terminal, shows the programs from root down and asks; true to go on. rc is set when the
 // programs could not be read or the answer was no.
-bool ConfirmSubtree(RunContext& ctx, bool yes, LONG root, const std::string& question, int& rc) {
+bool ConfirmSubtree(RunContext& ctx, bool yes, std::int32_t root, const std::string& question,
+                    int& rc) {
     if (yes || !AsksForConfirmation())
         return true;
     ResultTable going;
@@ -203,7 +199,7 @@ void AddProgramTree(CLI::App& app, ActionSlot& slot) {
                    : "copy a program (with its descendants) below another program",
             slot, [args, moving] {
                 return [args, moving](RunContext& ctx) {
-                    LONG program = 0, parent = 0;
+                    std::int32_t program = 0, parent = 0;
                     std::string error;
                     if (ParseLong(args->first, "PROGRAMID", program, error) != kExitOk ||
                         ParseLong(args->second, "PARENTID", parent, error) != kExitOk)
@@ -215,9 +211,11 @@ void AddProgramTree(CLI::App& app, ActionSlot& slot) {
                                                       std::to_string(parent) + "?",
                                                   rc))
                         return rc;
-                    return ctx.connection.Call([&](CLTPCreater& c) {
-                        return moving ? c.MoveProgram(program, parent)
-                                      : c.CopyProgram(program, parent);
+                    return ctx.connection.Change([&](ltp::Client& c) {
+                        if (moving)
+                            c.move_program(program, parent);
+                        else
+                            c.copy_program(program, parent);
                     });
                 };
             });
@@ -236,7 +234,7 @@ void AddProgramTree(CLI::App& app, ActionSlot& slot) {
         AddLeaf(programs, "apply-permission",
                 "give the programs below a program the grants of that program", slot, [args] {
                     return [args](RunContext& ctx) {
-                        LONG id = 0;
+                        std::int32_t id = 0;
                         std::string error;
                         if (ParseLong(args->first, "PROGRAMID", id, error) != kExitOk)
                             return Refuse(ctx, kExitUsage, error);
@@ -246,8 +244,8 @@ void AddProgramTree(CLI::App& app, ActionSlot& slot) {
                                                 std::to_string(id) + " with its own?",
                                             rc))
                             return rc;
-                        return ctx.connection.Call(
-                            [&](CLTPCreater& c) { return c.ApplyPermissionToDescendants(id); });
+                        return ctx.connection.Change(
+                            [&](ltp::Client& c) { c.apply_permission_to_descendants(id); });
                     };
                 });
     apply->add_option("PROGRAMID", args->first, "the program")->type_name("INT")->required();

@@ -60,7 +60,7 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
                 return Refuse(ctx, kExitUncarried,
                               "the information text holds a zero byte, which the protocol "
                               "cannot carry");
-            return ctx.connection.Run([&](ltp::Client& c) { c.add_information(text); });
+            return ctx.connection.Change([&](ltp::Client& c) { c.add_information(text); });
         };
     });
     CLI::Option* text = set->add_option("TEXT", args->text, "the text");
@@ -98,7 +98,7 @@ void StopFollowing(int) {
 // Shows the entries after number `after` that pass the filter; returns the last number seen.
 std::int32_t PrintNewEntries(RunContext& ctx, const std::vector<ltp::LogEvent>& events,
                              std::int32_t after, double since, const std::string& grep) {
-    ResultTable t = ValueListTable(std::vector<ltp::LogEvent>());
+    std::vector<ltp::LogEvent> shown;
     std::int32_t last = after;
     for (const ltp::LogEvent& e : events) {
         if (e.number1 <= after)
@@ -109,10 +109,10 @@ std::int32_t PrintNewEntries(RunContext& ctx, const std::vector<ltp::LogEvent>& 
         if (!grep.empty() && e.text3.find(grep) == std::string::npos &&
             e.text4.find(grep) == std::string::npos)
             continue;
-        t.rows.push_back(ValueRow(e));
+        shown.push_back(e);
     }
-    if (!t.rows.empty() || after < 0)
-        PrintTable(ctx, t);
+    if (!shown.empty() || after < 0)
+        PrintTable(ctx, ValueListTable(std::move(shown)));
     return last;
 }
 
@@ -184,7 +184,7 @@ void AddLog(CLI::App& app, ActionSlot& slot) {
                              "Clear the server's log of " + std::to_string(count) + " entries?"))
                     return kExitUsage;
             }
-            return ctx.connection.Run([](ltp::Client& c) { c.clear_log_events(); });
+            return ctx.connection.Change([](ltp::Client& c) { c.clear_log_events(); });
         };
     })->add_flag("--yes,-y", *yes, "do not ask for confirmation on a terminal");
 }

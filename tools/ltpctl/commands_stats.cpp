@@ -55,12 +55,12 @@ std::string Bar(double value, double largest, std::size_t terminalWidth) {
 // Tables for people: programs by number and name, durations as h:mm, a bar per row when asked.
 // JSON and CSV keep the records as they came, wire names and seconds, for scripts.
 int PrintStatistics(RunContext& ctx, const Period& p,
-                    const CList<PROGRAMSTATISTIC*, PROGRAMSTATISTIC*>& list, bool byProgram) {
+                    const std::vector<ltp::ProgramStatistic>& list, bool byProgram) {
     if (ctx.print.format != OutputFormat::Table) {
-        PrintTable(ctx, ListTable(list));
+        PrintTable(ctx, ValueListTable(list));
         return kExitOk;
     }
-    std::map<LONG, std::string> names;
+    std::map<std::int32_t, std::string> names;
     if (byProgram)
         if (const int rc = ReadProgramNames(ctx, names); rc != kExitOk)
             return rc;
@@ -71,17 +71,14 @@ int PrintStatistics(RunContext& ctx, const Period& p,
                  {"Last", false, "", true},
                  {"Time", true}};
     double largest = 0;
-    for (POSITION pos = list.GetHeadPosition(); pos;)
-        largest = std::max(largest, static_cast<double>(list.GetNext(pos)->Number4));
-    for (POSITION pos = list.GetHeadPosition(); pos;) {
-        const PROGRAMSTATISTIC* s = list.GetNext(pos);
-        t.rows.push_back({byProgram ? NumberAndName(s->Number1, names)
-                                    : FieldText(s, RecordFields<PROGRAMSTATISTIC>()[1]),
-                          std::to_string(s->Number3), ltptools::FormatIsoDate(s->Real5),
-                          ltptools::FormatIsoDate(s->Real6),
-                          ltptools::DisplayDuration(s->Number4)});
+    for (const ltp::ProgramStatistic& s : list)
+        largest = std::max(largest, static_cast<double>(s.number4));
+    for (const ltp::ProgramStatistic& s : list) {
+        t.rows.push_back({byProgram ? NumberAndName(s.number1, names) : s.text2,
+                          std::to_string(s.number3), ltptools::FormatIsoDate(s.real5),
+                          ltptools::FormatIsoDate(s.real6), ltptools::DisplayDuration(s.number4)});
         if (p.chart)
-            t.rows.back().push_back(Bar(s->Number4, largest, ctx.print.width));
+            t.rows.back().push_back(Bar(s.number4, largest, ctx.print.width));
     }
     if (p.chart)
         t.columns.push_back({"", false});
@@ -100,17 +97,16 @@ void AddStatsCommands(CLI::App& app, ActionSlot& slot) {
         CLI::App* leaf =
             AddLeaf(family, "user", "the programs a user used in the period", slot, [p] {
                 return [p](RunContext& ctx) {
-                    int rc = CheckText(ctx, p->subject, "USERNAME", sizeof(tagUser::UserID));
+                    int rc = CheckText(ctx, p->subject, "USERNAME");
                     if (rc == kExitOk)
                         rc = p->Check(ctx);
-                    OwnedList<PROGRAMSTATISTIC> list;
+                    std::vector<ltp::ProgramStatistic> list;
                     if (rc == kExitOk)
-                        rc = ctx.connection.Call([&](CLTPCreater& c) {
-                            return c.GetUserProgramStatistics(p->subject.c_str(), p->start, p->stop,
-                                                              list.get());
+                        rc = ctx.connection.Run([&](ltp::Client& c) {
+                            list = c.user_program_statistics(p->subject, p->start, p->stop);
                         });
                     if (rc == kExitOk)
-                        rc = PrintStatistics(ctx, *p, list.list(), true);
+                        rc = PrintStatistics(ctx, *p, list, true);
                     return rc;
                 };
             });
@@ -123,18 +119,18 @@ void AddStatsCommands(CLI::App& app, ActionSlot& slot) {
         CLI::App* leaf =
             AddLeaf(family, "program", "the use of one program in the period", slot, [p] {
                 return [p](RunContext& ctx) {
-                    LONG id = 0;
+                    std::int32_t id = 0;
                     std::string error;
                     if (ParseLong(p->subject, "PROGRAMID", id, error) != kExitOk)
                         return Refuse(ctx, kExitUsage, error);
                     int rc = p->Check(ctx);
-                    OwnedList<PROGRAMSTATISTIC> list;
+                    std::vector<ltp::ProgramStatistic> list;
                     if (rc == kExitOk)
-                        rc = ctx.connection.Call([&](CLTPCreater& c) {
-                            return c.GetProgramStatistics(id, p->start, p->stop, list.get());
+                        rc = ctx.connection.Run([&](ltp::Client& c) {
+                            list = c.program_statistics(id, p->start, p->stop);
                         });
                     if (rc == kExitOk)
-                        rc = PrintStatistics(ctx, *p, list.list(), false);
+                        rc = PrintStatistics(ctx, *p, list, false);
                     return rc;
                 };
             });
@@ -147,32 +143,30 @@ void AddStatsCommands(CLI::App& app, ActionSlot& slot) {
         CLI::App* leaf = AddLeaf(family, "top", "the most used programs in the period", slot, [p] {
             return [p](RunContext& ctx) {
                 int rc = p->Check(ctx);
-                OwnedList<tagTOPPrgoram> list;
+                std::vector<ltp::TopProgram> list;
                 if (rc == kExitOk)
-                    rc = ctx.connection.Call([&](CLTPCreater& c) {
-                        return c.GetTOPPrograms(p->count, p->start, p->stop, list.get());
+                    rc = ctx.connection.Run([&](ltp::Client& c) {
+                        list = c.top_programs(p->count, p->start, p->stop);
                     });
                 if (rc != kExitOk || ctx.print.format != OutputFormat::Table) {
                     if (rc == kExitOk)
-                        PrintTable(ctx, ListTable(list.list()));
+                        PrintTable(ctx, ValueListTable(std::move(list)));
                     return rc;
                 }
-                std::map<LONG, std::string> names;
+                std::map<std::int32_t, std::string> names;
                 rc = ReadProgramNames(ctx, names);
                 if (rc != kExitOk)
                     return rc;
                 ResultTable t;
                 t.columns = {{"Program", false}, {"Uses", true}};
                 double largest = 0;
-                for (POSITION pos = list.list().GetHeadPosition(); pos;)
-                    largest =
-                        std::max(largest, static_cast<double>(list.list().GetNext(pos)->Number2));
-                for (POSITION pos = list.list().GetHeadPosition(); pos;) {
-                    const tagTOPPrgoram* top = list.list().GetNext(pos);
+                for (const ltp::TopProgram& top : list)
+                    largest = std::max(largest, static_cast<double>(top.number2));
+                for (const ltp::TopProgram& top : list) {
                     t.rows.push_back(
-                        {NumberAndName(top->Number1, names), std::to_string(top->Number2)});
+                        {NumberAndName(top.number1, names), std::to_string(top.number2)});
                     if (p->chart)
-                        t.rows.back().push_back(Bar(top->Number2, largest, ctx.print.width));
+                        t.rows.back().push_back(Bar(top.number2, largest, ctx.print.width));
                 }
                 if (p->chart)
                     t.columns.push_back({"", false});

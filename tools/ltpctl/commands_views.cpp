@@ -18,43 +18,43 @@ namespace ltpctl {
 namespace {
 
 struct Tree {
-    std::map<LONG, const tagProgram*> byId;
-    std::map<LONG, std::vector<const tagProgram*>> children;
+    std::map<std::int32_t, const ltp::Program*> byId;
+    std::map<std::int32_t, std::vector<const ltp::Program*>> children;
 };
 
-Tree MakeTree(const CList<tagProgram*, tagProgram*>& list) {
+Tree MakeTree(const std::vector<ltp::Program>& list) {
     Tree t;
-    for (POSITION pos = list.GetHeadPosition(); pos;) {
-        const tagProgram* p = list.GetNext(pos);
-        t.byId[p->ProgramID] = p;
-        t.children[p->Number6].push_back(p);
+    for (const ltp::Program& program : list) {
+        const ltp::Program* p = &program;
+        t.byId[p->program_id] = p;
+        t.children[p->number6].push_back(p);
     }
     for (auto& [parent, kids] : t.children)
-        std::sort(kids.begin(), kids.end(), [](const tagProgram* a, const tagProgram* b) {
-            return a->ProgramID < b->ProgramID;
+        std::sort(kids.begin(), kids.end(), [](const ltp::Program* a, const ltp::Program* b) {
+            return a->program_id < b->program_id;
         });
     return t;
 }
 
 struct TreeLine {
-    const tagProgram* program;
+    const ltp::Program* program;
     int depth;
     std::string prefix; // the drawing before the name
 };
 
 // Depth first below parent; a program is shown once even if the server's parents form a loop.
-void Walk(const Tree& t, LONG parent, int depth, const std::string& indent, std::set<LONG>& seen,
-          std::vector<TreeLine>& lines) {
+void Walk(const Tree& t, std::int32_t parent, int depth, const std::string& indent,
+          std::set<std::int32_t>& seen, std::vector<TreeLine>& lines) {
     const auto kids = t.children.find(parent);
     if (kids == t.children.end())
         return;
     for (size_t i = 0; i < kids->second.size(); ++i) {
-        const tagProgram* p = kids->second[i];
-        if (p->ProgramID == parent || !seen.insert(p->ProgramID).second)
+        const ltp::Program* p = kids->second[i];
+        if (p->program_id == parent || !seen.insert(p->program_id).second)
             continue;
         const bool last = i + 1 == kids->second.size();
         lines.push_back({p, depth, indent + (depth == 0 ? "" : last ? "`- " : "|- ")});
-        Walk(t, p->ProgramID, depth + 1,
+        Walk(t, p->program_id, depth + 1,
              indent + (depth == 0 ? ""
                        : last     ? "   "
                                   : "|  "),
@@ -64,22 +64,22 @@ void Walk(const Tree& t, LONG parent, int depth, const std::string& indent, std:
 
 } // namespace
 
-int ProgramSubtree(RunContext& ctx, LONG root, ResultTable& table) {
-    OwnedList<tagProgram> list;
-    const int rc = ctx.connection.Call([&](CLTPCreater& c) { return c.GetPrograms(list.get()); });
+int ProgramSubtree(RunContext& ctx, std::int32_t root, ResultTable& table) {
+    std::vector<ltp::Program> list;
+    const int rc = ctx.connection.Run([&](ltp::Client& c) { list = c.programs(); });
     if (rc != kExitOk)
         return rc;
-    const Tree tree = MakeTree(list.list());
+    const Tree tree = MakeTree(list);
     const auto top = tree.byId.find(root);
     if (top == tree.byId.end())
         return Refuse(ctx, kExitRefused, "the server has no program " + std::to_string(root));
-    std::set<LONG> seen = {root};
+    std::set<std::int32_t> seen = {root};
     std::vector<TreeLine> lines = {{top->second, 0, ""}};
     Walk(tree, root, 1, "", seen, lines);
     table.columns = {{"ProgramID", true}, {"Name", false}};
     for (const TreeLine& l : lines)
         table.rows.push_back(
-            {std::to_string(l.program->ProgramID), l.prefix + ProgramName(*l.program)});
+            {std::to_string(l.program->program_id), l.prefix + ProgramName(*l.program)});
     return kExitOk;
 }
 
@@ -93,69 +93,66 @@ struct TreeArgs {
 void AddTree(CLI::App& app, ActionSlot& slot) {
     CLI::App* programs = FamilyCommand(app, "programs", "programs");
     auto args = std::make_shared<TreeArgs>();
-    CLI::App* leaf = AddLeaf(
-        programs, "tree", "show the programs as a tree, with names (and a user's permission)", slot,
-        [args] {
-            return [args](RunContext& ctx) -> int {
-                LONG root = 0;
-                std::string error;
-                if (ParseLong(args->root, "PROGRAMID", root, error) != kExitOk)
-                    return Refuse(ctx, kExitUsage, error);
-                if (!args->user.empty()) {
-                    const int rc =
-                        CheckText(ctx, args->user, "--user-rights", sizeof(tagUser::UserID));
-                    if (rc != kExitOk)
-                        return rc;
-                }
-                OwnedList<tagProgram> list;
-                int rc =
-                    ctx.connection.Call([&](CLTPCreater& c) { return c.GetPrograms(list.get()); });
-                if (rc != kExitOk)
-                    return rc;
-                const Tree tree = MakeTree(list.list());
-                std::vector<TreeLine> lines;
-                std::set<LONG> seen;
-                if (root != 0) {
-                    const auto top = tree.byId.find(root);
-                    if (top == tree.byId.end())
-                        return Refuse(ctx, kExitRefused,
-                                      "the server has no program " + std::to_string(root));
-                    seen.insert(root);
-                    lines.push_back({top->second, 0, ""});
-                    Walk(tree, root, 1, "", seen, lines);
-                } else {
-                    Walk(tree, 0, 0, "", seen, lines);
-                }
-                ResultTable t;
-                const bool table = ctx.print.format == OutputFormat::Table;
-                t.columns = {{"ProgramID", true}, {"Depth", true}, {"Name", false}};
-                if (!args->user.empty())
-                    t.columns.push_back({"UserPermission", true});
-                for (const TreeLine& l : lines) {
-                    std::vector<std::string> row = {
-                        std::to_string(l.program->ProgramID), std::to_string(l.depth),
-                        (table ? l.prefix : std::string()) + ProgramName(*l.program)};
-                    if (!args->user.empty()) {
-                        LONG value = 0;
-                        rc = ctx.connection.Call([&](CLTPCreater& c) {
-                            return c.GetUserPermission(args->user.c_str(), l.program->ProgramID,
-                                                       &value);
-                        });
+    CLI::App* leaf =
+        AddLeaf(programs, "tree",
+                "show the programs as a tree, with names (and a user's permission)", slot, [args] {
+                    return [args](RunContext& ctx) -> int {
+                        std::int32_t root = 0;
+                        std::string error;
+                        if (ParseLong(args->root, "PROGRAMID", root, error) != kExitOk)
+                            return Refuse(ctx, kExitUsage, error);
+                        if (!args->user.empty()) {
+                            const int rc = CheckText(ctx, args->user, "--user-rights");
+                            if (rc != kExitOk)
+                                return rc;
+                        }
+                        std::vector<ltp::Program> list;
+                        int rc = ctx.connection.Run([&](ltp::Client& c) { list = c.programs(); });
                         if (rc != kExitOk)
                             return rc;
-                        row.push_back(std::to_string(value));
-                    }
-                    t.rows.push_back(std::move(row));
-                }
-                if (table) // the drawing shows the depth
-                    for (auto& row : t.rows)
-                        row.erase(row.begin() + 1);
-                if (table)
-                    t.columns.erase(t.columns.begin() + 1);
-                PrintTable(ctx, t);
-                return kExitOk;
-            };
-        });
+                        const Tree tree = MakeTree(list);
+                        std::vector<TreeLine> lines;
+                        std::set<std::int32_t> seen;
+                        if (root != 0) {
+                            const auto top = tree.byId.find(root);
+                            if (top == tree.byId.end())
+                                return Refuse(ctx, kExitRefused,
+                                              "the server has no program " + std::to_string(root));
+                            seen.insert(root);
+                            lines.push_back({top->second, 0, ""});
+                            Walk(tree, root, 1, "", seen, lines);
+                        } else {
+                            Walk(tree, 0, 0, "", seen, lines);
+                        }
+                        ResultTable t;
+                        const bool table = ctx.print.format == OutputFormat::Table;
+                        t.columns = {{"ProgramID", true}, {"Depth", true}, {"Name", false}};
+                        if (!args->user.empty())
+                            t.columns.push_back({"UserPermission", true});
+                        for (const TreeLine& l : lines) {
+                            std::vector<std::string> row = {
+                                std::to_string(l.program->program_id), std::to_string(l.depth),
+                                (table ? l.prefix : std::string()) + ProgramName(*l.program)};
+                            if (!args->user.empty()) {
+                                std::int32_t value = 0;
+                                rc = ctx.connection.Run([&](ltp::Client& c) {
+                                    value = c.user_permission(args->user, l.program->program_id);
+                                });
+                                if (rc != kExitOk)
+                                    return rc;
+                                row.push_back(std::to_string(value));
+                            }
+                            t.rows.push_back(std::move(row));
+                        }
+                        if (table) // the drawing shows the depth
+                            for (auto& row : t.rows)
+                                row.erase(row.begin() + 1);
+                        if (table)
+                            t.columns.erase(t.columns.begin() + 1);
+                        PrintTable(ctx, t);
+                        return kExitOk;
+                    };
+                });
     leaf->add_option("PROGRAMID", args->root, "the program at the top (default: all)")
         ->type_name("INT");
     leaf->add_option("--user-rights", args->user, "show this user's permission on each program")
@@ -163,13 +160,13 @@ void AddTree(CLI::App& app, ActionSlot& slot) {
 }
 
 // One line per day the schedules touch: 24 hours, '#' where a schedule runs.
-void PrintTimeline(const std::vector<const tagSchedule*>& list, std::ostream& out) {
+void PrintTimeline(const std::vector<const ltp::Schedule*>& list, std::ostream& out) {
     std::map<long long, std::string> days;
-    for (const tagSchedule* s : list) {
-        if (!(s->Real5 > s->Real4))
+    for (const ltp::Schedule* s : list) {
+        if (!(s->real5 > s->real4))
             continue;
-        const double stop = std::min(s->Real5, s->Real4 + 31); // a month at most per schedule
-        for (double at = std::floor(s->Real4 * 24) / 24; at < stop - 1e-9; at += 1.0 / 24) {
+        const double stop = std::min(s->real5, s->real4 + 31); // a month at most per schedule
+        for (double at = std::floor(s->real4 * 24) / 24; at < stop - 1e-9; at += 1.0 / 24) {
             auto& line =
                 days.try_emplace(static_cast<long long>(std::floor(at)), std::string(24, '.'))
                     .first->second;
@@ -184,42 +181,43 @@ void PrintTimeline(const std::vector<const tagSchedule*>& list, std::ostream& ou
         out << ltptools::FormatIsoDate(static_cast<double>(day)) << " " << line << "\n";
 }
 
-std::vector<const tagSchedule*> ByStartSorted(std::vector<const tagSchedule*> list) {
-    std::stable_sort(list.begin(), list.end(), [](const tagSchedule* a, const tagSchedule* b) {
-        return a->Real4 < b->Real4;
+std::vector<const ltp::Schedule*> ByStartSorted(std::vector<const ltp::Schedule*> list) {
+    std::stable_sort(list.begin(), list.end(), [](const ltp::Schedule* a, const ltp::Schedule* b) {
+        return a->real4 < b->real4;
     });
     return list;
 }
 
 // Those within the period, sorted by start, as they are shown and checked.
-std::vector<const tagSchedule*> ByStart(const CList<tagSchedule*, tagSchedule*>& list, double from,
-                                        double to) {
-    std::vector<const tagSchedule*> sorted;
-    for (POSITION pos = list.GetHeadPosition(); pos;) {
-        const tagSchedule* s = list.GetNext(pos);
-        if (s->Real5 >= from && s->Real4 <= to)
+std::vector<const ltp::Schedule*> ByStart(const std::vector<ltp::Schedule>& list, double from,
+                                          double to) {
+    std::vector<const ltp::Schedule*> sorted;
+    for (const ltp::Schedule& schedule : list) {
+        const ltp::Schedule* s = &schedule;
+        if (s->real5 >= from && s->real4 <= to)
             sorted.push_back(s);
     }
     return ByStartSorted(std::move(sorted));
 }
 
 // The warnings about schedules sorted by start; with only not 0, those about that schedule.
-std::vector<std::string> Warnings(const std::vector<const tagSchedule*>& sorted,
-                                  const std::map<LONG, std::string>& programs, LONG only) {
+std::vector<std::string> Warnings(const std::vector<const ltp::Schedule*>& sorted,
+                                  const std::map<std::int32_t, std::string>& programs,
+                                  std::int32_t only) {
     std::vector<std::string> warnings;
-    const tagSchedule* previous = nullptr; // the one that runs longest so far
-    for (const tagSchedule* s : sorted) {
-        const std::string id = std::to_string(s->ScheduleID);
-        const bool about = only == 0 || s->ScheduleID == only;
-        if (about && s->Number3 != 0 && programs.count(s->Number3) == 0)
-            warnings.push_back("schedule " + id + " shows program " + std::to_string(s->Number3) +
+    const ltp::Schedule* previous = nullptr; // the one that runs longest so far
+    for (const ltp::Schedule* s : sorted) {
+        const std::string id = std::to_string(s->schedule_id);
+        const bool about = only == 0 || s->schedule_id == only;
+        if (about && s->number3 != 0 && programs.count(s->number3) == 0)
+            warnings.push_back("schedule " + id + " shows program " + std::to_string(s->number3) +
                                ", which the server does not have");
-        if (about && s->Real5 != 0 && s->Real5 < s->Real4)
+        if (about && s->real5 != 0 && s->real5 < s->real4)
             warnings.push_back("schedule " + id + " stops before it starts");
-        if (previous && previous->Real5 > s->Real4 && (about || previous->ScheduleID == only))
+        if (previous && previous->real5 > s->real4 && (about || previous->schedule_id == only))
             warnings.push_back("schedule " + id + " overlaps schedule " +
-                               std::to_string(previous->ScheduleID));
-        if (!previous || s->Real5 > previous->Real5)
+                               std::to_string(previous->schedule_id));
+        if (!previous || s->real5 > previous->real5)
             previous = s;
     }
     return warnings;
@@ -239,7 +237,7 @@ void AddScheduleShow(CLI::App& app, ActionSlot& slot) {
         "a channel's schedules by time, with program names, days, a timeline and warnings", slot,
         [args] {
             return [args](RunContext& ctx) -> int {
-                int rc = CheckText(ctx, args->channel, "CHANNELID", sizeof(tagChannel::ChannelID));
+                int rc = CheckText(ctx, args->channel, "CHANNELID");
                 double from = -1, to = 1e9;
                 std::string error;
                 if (rc == kExitOk && !args->from.empty() &&
@@ -248,28 +246,27 @@ void AddScheduleShow(CLI::App& app, ActionSlot& slot) {
                 if (rc == kExitOk && !args->to.empty() &&
                     !ltptools::ParseIsoDate(args->to, to, error))
                     rc = Refuse(ctx, kExitUsage, "--to: " + error);
-                OwnedList<tagSchedule> list;
-                std::map<LONG, std::string> programs;
+                std::vector<ltp::Schedule> list;
+                std::map<std::int32_t, std::string> programs;
                 if (rc == kExitOk)
-                    rc = ctx.connection.Call([&](CLTPCreater& c) {
-                        return c.GetChannelSchedules(args->channel.c_str(), list.get());
-                    });
+                    rc = ctx.connection.Run(
+                        [&](ltp::Client& c) { list = c.channel_schedules(args->channel); });
                 if (rc == kExitOk)
                     rc = ReadProgramNames(ctx, programs);
                 if (rc != kExitOk)
                     return rc;
-                const std::vector<const tagSchedule*> shown = ByStart(list.list(), from, to);
+                const std::vector<const ltp::Schedule*> shown = ByStart(list, from, to);
                 ResultTable t;
                 t.columns = {{"ScheduleID", true},
                              {"Start", false, "", true},
                              {"Stop", false, "", true},
                              {"Days", false},
                              {"Program", false}};
-                for (const tagSchedule* s : shown)
+                for (const ltp::Schedule* s : shown)
                     t.rows.push_back(
-                        {std::to_string(s->ScheduleID), ltptools::FormatIsoDate(s->Real4),
-                         ltptools::FormatIsoDate(s->Real5), ltptools::DisplayWeekdays(s->Number6),
-                         NumberAndName(s->Number3, programs)});
+                        {std::to_string(s->schedule_id), ltptools::FormatIsoDate(s->real4),
+                         ltptools::FormatIsoDate(s->real5), ltptools::DisplayWeekdays(s->number6),
+                         NumberAndName(s->number3, programs)});
                 PrintTable(ctx, t);
                 if (ctx.print.format == OutputFormat::Table)
                     PrintTimeline(shown, ctx.out);
@@ -287,29 +284,21 @@ void AddScheduleShow(CLI::App& app, ActionSlot& slot) {
 
 } // namespace
 
-void WarnAboutSchedule(RunContext& ctx, const ltp::Schedule& value) {
-    tagSchedule added = ZeroRecord<tagSchedule>();
-    added.ScheduleID = value.schedule_id;
-    value.text2.copy(added.Text2, sizeof added.Text2 - 1);
-    added.Number3 = value.number3;
-    added.Real4 = value.real4;
-    added.Real5 = value.real5;
-    added.Number6 = value.number6;
-    OwnedList<tagSchedule> list;
-    std::map<LONG, std::string> programs;
+void WarnAboutSchedule(RunContext& ctx, const ltp::Schedule& added) {
+    std::vector<ltp::Schedule> list;
+    std::map<std::int32_t, std::string> programs;
     int rc = kExitOk;
-    if (added.Text2[0] != '\0')
-        rc = ctx.connection.Call(
-            [&](CLTPCreater& c) { return c.GetChannelSchedules(added.Text2, list.get()); });
+    if (!added.text2.empty())
+        rc = ctx.connection.Run([&](ltp::Client& c) { list = c.channel_schedules(added.text2); });
     if (rc == kExitOk)
         rc = ReadProgramNames(ctx, programs);
     if (rc != kExitOk)
         return; // the schedule is added; the warnings are advice
-    std::vector<const tagSchedule*> sorted = ByStart(list.list(), -1, 1e9);
+    std::vector<const ltp::Schedule*> sorted = ByStart(list, -1, 1e9);
     if (std::none_of(sorted.begin(), sorted.end(),
-                     [&](const tagSchedule* s) { return s->ScheduleID == added.ScheduleID; }))
+                     [&](const ltp::Schedule* s) { return s->schedule_id == added.schedule_id; }))
         sorted.push_back(&added);
-    for (const std::string& w : Warnings(ByStartSorted(sorted), programs, added.ScheduleID))
+    for (const std::string& w : Warnings(ByStartSorted(sorted), programs, added.schedule_id))
         ctx.connection.Report("warning: " + w);
 }
 

@@ -11,8 +11,6 @@
 
 #include <ltpadmin/client.h>
 
-#include "tools/ltpctl/wire_trace.h"
-
 namespace ltpctl {
 
 struct ConnectionSettings {
@@ -21,28 +19,36 @@ struct ConnectionSettings {
     std::string user = "admin";
     std::string password;
     bool verbose = false;
+    // Changing requests are printed instead of sent; reads still go out.
+    bool dryRun = false;
+    unsigned codePage = 0; // 0: the process's
     // Longest silence while a request goes out or its answer comes in.
     std::chrono::milliseconds timeout{10000};
-    std::uint32_t maxResponseBytes = LTP_DEFAULT_MAX_RESPONSE_BYTES;
-    std::size_t maxResultBytes = LTP_DEFAULT_MAX_RESULT_BYTES;
+    std::size_t maxResponseBytes = ltp::Options{}.max_response_bytes;
+    std::size_t maxResultBytes = ltp::Options{}.max_result_bytes;
 };
 
 class Connection {
 public:
-    Connection(ConnectionSettings settings, std::ostream& err);
+    // out receives the requests a dry run does not send; err the reports and the -v trace.
+    Connection(ConnectionSettings settings, std::ostream& out, std::ostream& err);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Logs in when not yet logged in, runs op (one library call that returns 1 or 0), traces the
-    // exchange when verbose, and on failure says why on the error stream. Returns an exit code.
-    // After a transport failure the next call logs in again.
-    int Call(const std::function<int(CLTPCreater&)>& op);
-    // The same over the modern client: op makes its calls, whose failures (exceptions) are
-    // reported as Call reports them. Traces every exchange when verbose.
+    // Runs op (calls of the client that read), reporting a failure (an exception) on the error
+    // stream; returns an exit code. Traces every exchange when verbose. After a transport failure
+    // the next call connects again.
     int Run(const std::function<void(ltp::Client&)>& op);
+    // The same for calls that change the server. In a dry run they are printed (password
+    // masked) instead of sent, and succeed with nothing to say (no record, 0 for a new number).
+    int Change(const std::function<void(ltp::Client&)>& op);
 
     const ConnectionSettings& Settings() const { return m_settings; }
+    // A batch line may ask for a dry run of its own.
+    void SetDryRun(bool dryRun) { m_settings.dryRun = dryRun; }
+    // The client options of the settings, untraced.
+    ltp::Options ClientOptions() const;
     // "HOST:PORT" as given ("[HOST]:PORT" for an IPv6 address).
     std::string Where() const;
     // Reports that the client's last lookup found nothing (with the server's refusal when it
@@ -54,15 +60,15 @@ public:
     void SetReportPrefix(std::string prefix) { m_prefix = std::move(prefix); }
 
 private:
-    int LogIn();
+    int Use(ltp::Client& client, const std::function<void(ltp::Client&)>& op);
 
     ConnectionSettings m_settings;
+    std::ostream& m_out;
     std::ostream& m_err;
-    std::unique_ptr<CTracedCreater> m_creater;
     std::unique_ptr<ltp::Client> m_client;
-    std::string m_lastResponse; // what arrived for the client's last request
-    bool m_sent = false;        // the client's last request was traced going out
-    bool m_loggedIn = false;
+    std::unique_ptr<ltp::Client> m_dryClient; // prints instead of sending
+    std::string m_lastResponse;               // what arrived for the client's last request
+    bool m_sent = false;                      // the client's last request was traced going out
     std::string m_prefix;
 };
 

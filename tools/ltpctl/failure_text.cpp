@@ -5,7 +5,6 @@
 #include "tools/ltpctl/exit_codes.h"
 
 #include <ltpadmin/client.h>
-#include <ltpadmin/ltpadmin.h>
 
 namespace ltpctl {
 
@@ -141,33 +140,6 @@ Failure ExplainMissing(const std::string& response, const std::string& missing,
                                    ? std::string()
                                    : first.substr(code + std::to_string(status).size());
     return ExplainStatus(response.data(), response.size(), reason, where);
-}
-
-Failure ExplainFailure(long lastError, const char* response, std::size_t responseLength,
-                       const std::string& reason, const std::string& where) {
-    using Kind = ltp::TransportError::Kind;
-    switch (lastError) {
-        case LTP_ERROR_NONE:
-            break;
-        case LTP_ERROR_RECEIVE:
-            // The session reports a passed limit as a failed receive.
-            return LimitFailure(response, responseLength, where);
-        case LTP_ERROR_SEND:
-            return TransportFailure(Kind::send, where, "");
-        case LTP_ERROR_CONNECT:
-            return TransportFailure(Kind::connect, where, "");
-        case LTP_ERROR_NOTIFY:
-            return {kExitTransport, "the connection to " + where + " reported an error"};
-        case LTP_ERROR_TIMEOUT:
-            return TransportFailure(Kind::timeout, where,
-                                    std::to_string(LTP_RESPONSE_TIMEOUT / 1000) + " s");
-        case LTP_ERROR_UNSENDABLE:
-            return {kExitUncarried, "the request holds input the protocol cannot carry"};
-        default:
-            return {kExitTransport, "the connection to " + where + " failed (code " +
-                                        std::to_string(lastError) + ")"};
-    }
-    return ExplainStatus(response, responseLength, reason, where);
 }
 
 } // namespace ltpctl

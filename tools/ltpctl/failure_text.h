@@ -13,18 +13,12 @@ struct Failure {
     std::string message;
 };
 
-// lastError is the session's outcome code (GetLastError, as a signed value); response the bytes
-// received for the call; reason the server's reason text (GetErrorDescription); where the
-// server's "HOST:PORT".
 // True when the response's head announces more body bytes (Content-Length) than arrived: the
 // server closed the connection part way.
 bool ResponseCutShort(const char* response, std::size_t length);
 
-Failure ExplainFailure(long lastError, const char* response, std::size_t responseLength,
-                       const std::string& reason, const std::string& where);
-
-// The same for an exception of the modern client; response is what arrived for the request and
-// timeout the idle time-out as shown ("10 s").
+// The words and exit code of an exception of the client; response is what arrived for the
+// request, where the server's "HOST:PORT" and timeout the idle time-out as shown ("10 s").
 Failure ExplainClientError(const std::exception& error, const std::string& response,
                            const std::string& where, const std::string& timeout);
 

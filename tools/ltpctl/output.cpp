@@ -132,6 +132,7 @@ ResultTable Select(const ResultTable& t, const std::vector<std::string>& names) 
                 picked.push_back(i);
     ResultTable s;
     s.single = t.single;
+    s.records = t.records;
     for (const size_t i : picked)
         s.columns.push_back(t.columns[i]);
     for (const auto& row : t.rows) {
@@ -180,15 +181,40 @@ nlohmann::ordered_json JsonCell(const Column& c, const std::string& cell) {
     return nlohmann::ordered_json(cell);
 }
 
-void PrintJson(const ResultTable& t, bool labels, std::ostream& out) {
-    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-    for (const auto& row : t.rows) {
+// The records of a value type in their shared form; with columns picked, only those, in that order.
+nlohmann::ordered_json RecordsJson(const ResultTable& t, bool labels, bool picked) {
+    nlohmann::ordered_json doc = t.records(labels ? &Labels() : nullptr);
+    if (!picked)
+        return doc;
+    auto pick = [&](const nlohmann::ordered_json& whole) {
         nlohmann::ordered_json obj = nlohmann::ordered_json::object();
-        for (size_t i = 0; i < row.size() && i < t.columns.size(); ++i)
-            obj[Heading(t.columns[i], labels)] = JsonCell(t.columns[i], row[i]);
-        rows.push_back(std::move(obj));
+        for (const Column& c : t.columns)
+            if (const auto at = whole.find(Heading(c, labels)); at != whole.end())
+                obj[at.key()] = *at;
+        return obj;
+    };
+    if (doc.is_object())
+        return pick(doc);
+    for (auto& obj : doc)
+        obj = pick(obj);
+    return doc;
+}
+
+void PrintJson(const ResultTable& t, bool labels, bool picked, std::ostream& out) {
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    if (t.records) {
+        rows = RecordsJson(t, labels, picked);
+    } else {
+        for (const auto& row : t.rows) {
+            nlohmann::ordered_json obj = nlohmann::ordered_json::object();
+            for (size_t i = 0; i < row.size() && i < t.columns.size(); ++i)
+                obj[Heading(t.columns[i], labels)] = JsonCell(t.columns[i], row[i]);
+            rows.push_back(std::move(obj));
+        }
+        if (t.single && rows.size() == 1)
+            rows = std::move(rows[0]);
     }
-    const nlohmann::ordered_json& doc = t.single && rows.size() == 1 ? rows[0] : rows;
+    const nlohmann::ordered_json& doc = rows;
     // Texts are in the server's code page and need not be UTF-8: replace what is not.
     out << doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
@@ -214,7 +240,7 @@ void PrintResult(const ResultTable& all, const PrintOptions& options, std::ostre
             PrintAligned(table, options, out);
             break;
         case OutputFormat::Json:
-            PrintJson(table, options.labelKeys, out);
+            PrintJson(table, options.labelKeys, !options.columns.empty(), out);
             break;
         case OutputFormat::Csv:
             PrintCsv(table, options.labelKeys, !options.noHeaders, out);

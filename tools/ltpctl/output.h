@@ -2,13 +2,14 @@
 // the records' field names, so a script reads the same names the protocol uses.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include <ltpadmin/ltpadmin.h>
-
 #include "tools/common/labels.h"
+#include "tools/common/record_json.h"
 #include "tools/ltpctl/record_fields.h"
 
 namespace ltpctl {
@@ -38,6 +39,9 @@ struct ResultTable {
     std::vector<std::vector<std::string>> rows;
     // One object, not a list: JSON prints an object instead of an array of objects.
     bool single = false;
+    // Set for records of a value type: JSON writes them in the form the web console and the
+    // configuration files share (given the labels when keys are labels), not from the cells.
+    std::function<nlohmann::ordered_json(const ltptools::FieldLabels*)> records{};
 };
 
 // "table", "json" or "csv"; false for anything else.
@@ -48,88 +52,54 @@ inline void PrintResult(const ResultTable& table, OutputFormat format, std::ostr
     PrintResult(table, PrintOptions{format}, out);
 }
 
-// The columns of a record type, one per field.
 // The field labels of this run; empty when none are configured.
 const ltptools::FieldLabels& Labels();
 void SetLabels(ltptools::FieldLabels labels);
 
-template <class T> std::vector<Column> RecordColumns() {
+// The columns of a value type, one per field.
+template <class V> std::vector<Column> RecordColumns() {
     std::vector<Column> columns;
-    for (const FieldInfo& f : RecordFields<T>()) {
-        const std::string* label = Labels().Label(RecordName<T>(), f.name);
-        columns.push_back({f.name, f.kind == FieldKind::Whole || f.kind == FieldKind::Decimal,
-                           label ? *label : std::string(), f.kind == FieldKind::Date});
+    for (const FieldInfo& f : RecordFields<V>()) {
+        const std::string* label = Labels().Label(RecordName<V>(), f.name);
+        columns.push_back({f.name, f.kind == FieldKind::integer || f.kind == FieldKind::decimal,
+                           label ? *label : std::string(), f.kind == FieldKind::date});
     }
     return columns;
 }
 
-template <class T> std::vector<std::string> RecordRow(const T& record) {
-    std::vector<std::string> row;
-    for (const FieldInfo& f : RecordFields<T>())
-        row.push_back(FieldText(&record, f));
-    return row;
-}
-
-template <class T> ResultTable RecordTable(const T& record) {
-    ResultTable t;
-    t.columns = RecordColumns<T>();
-    t.rows.push_back(RecordRow(record));
-    t.single = true;
-    return t;
-}
-
-template <class T> ResultTable ListTable(const CList<T*, T*>& list) {
-    ResultTable t;
-    t.columns = RecordColumns<T>();
-    for (POSITION pos = list.GetHeadPosition(); pos;)
-        t.rows.push_back(RecordRow(*list.GetNext(pos)));
-    return t;
-}
-
-// The same for the client's value types: the columns of the record that describes them.
-template <class V> using RecordOf = typename ltp::detail::RecordOf<V>::type;
-
 template <class V> std::vector<std::string> ValueRow(const V& value) {
     std::vector<std::string> row;
-    for (const ltp::Field<V>& f : ltp::fields<V>())
+    for (const FieldInfo& f : RecordFields<V>())
         row.push_back(FieldText(value, f));
     return row;
 }
 
 template <class V> ResultTable ValueRecordTable(const V& value) {
     ResultTable t;
-    t.columns = RecordColumns<RecordOf<V>>();
+    t.columns = RecordColumns<V>();
     t.rows.push_back(ValueRow(value));
     t.single = true;
+    t.records = [value](const ltptools::FieldLabels* labels) {
+        return ltptools::RecordToJson(value, labels);
+    };
     return t;
 }
 
-template <class V> ResultTable ValueListTable(const std::vector<V>& values) {
+// Takes the values: the table keeps them for JSON instead of a copy.
+template <class V> ResultTable ValueListTable(std::vector<V> values) {
     ResultTable t;
-    t.columns = RecordColumns<RecordOf<V>>();
+    t.columns = RecordColumns<V>();
+    t.rows.reserve(values.size());
     for (const V& value : values)
         t.rows.push_back(ValueRow(value));
+    auto kept = std::make_shared<const std::vector<V>>(std::move(values));
+    t.records = [kept](const ltptools::FieldLabels* labels) {
+        return ltptools::RecordsToJson(*kept, labels);
+    };
     return t;
 }
 
 // One named value, e.g. the new ProgramID of an add.
 ResultTable ValueTable(const std::string& name, const std::string& value, bool numeric);
-
-// Owns the records of a result list: the library appends records the caller must delete.
-template <class T> class OwnedList {
-public:
-    OwnedList() = default;
-    OwnedList(const OwnedList&) = delete;
-    OwnedList& operator=(const OwnedList&) = delete;
-    ~OwnedList() {
-        while (!m_list.IsEmpty())
-            delete m_list.RemoveHead();
-    }
-    CList<T*, T*>* get() { return &m_list; }
-    const CList<T*, T*>& list() const { return m_list; }
-
-private:
-    CList<T*, T*> m_list;
-};
 
 } // namespace ltpctl

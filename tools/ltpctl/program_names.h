@@ -2,6 +2,7 @@
 // (Text2 when no labels say otherwise).
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -9,12 +10,12 @@
 
 namespace ltpctl {
 
-std::string ProgramName(const tagProgram& program);
+std::string ProgramName(const ltp::Program& program);
 
 // Every program's name by its number; rc of the request.
-int ReadProgramNames(RunContext& ctx, std::map<LONG, std::string>& names);
+int ReadProgramNames(RunContext& ctx, std::map<std::int32_t, std::string>& names);
 
 // "12 News at six", or "12" when the number names no program.
-std::string NumberAndName(LONG program, const std::map<LONG, std::string>& names);
+std::string NumberAndName(std::int32_t program, const std::map<std::int32_t, std::string>& names);
 
 } // namespace ltpctl

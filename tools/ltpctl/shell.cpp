@@ -32,28 +32,28 @@ const CLI::App* Sub(const CLI::App* app, const std::string& name) {
 
 // Appends the keys of every record a list call returns; a failure just means no keys, as
 // completion must not stop the shell.
-template <class T, class List> void AppendKeys(List list, std::vector<std::string>& keys) {
-    OwnedList<T> records;
-    if (g_shell->ctx->connection.Call([&](CLTPCreater& c) { return (c.*list)(records.get()); }) !=
-        kExitOk)
+template <class T>
+void AppendKeys(std::vector<T> (ltp::Client::*list)(), std::vector<std::string>& keys) {
+    std::vector<T> records;
+    if (g_shell->ctx->connection.Run([&](ltp::Client& c) { records = (c.*list)(); }) != kExitOk)
         return;
-    for (POSITION pos = records.list().GetHeadPosition(); pos;)
-        keys.push_back(FieldText(records.list().GetNext(pos), RecordFields<T>().front()));
+    for (const T& record : records)
+        keys.push_back(FieldText(record, RecordFields<T>().front()));
 }
 
 // The keys of the family's records, read from the server, for "users find <TAB>".
 std::vector<std::string> ServerKeys(const std::string& family) {
     std::vector<std::string> keys;
     if (family == "users")
-        AppendKeys<tagUser>(&CLTPCreater::GetUsers, keys);
+        AppendKeys(&ltp::Client::users, keys);
     else if (family == "groups")
-        AppendKeys<tagGroup>(&CLTPCreater::GetGroups, keys);
+        AppendKeys(&ltp::Client::groups, keys);
     else if (family == "channels")
-        AppendKeys<tagChannel>(&CLTPCreater::GetChannels, keys);
+        AppendKeys(&ltp::Client::channels, keys);
     else if (family == "globals")
-        AppendKeys<tagGlobal>(&CLTPCreater::GetGlobals, keys);
+        AppendKeys(&ltp::Client::globals, keys);
     else if (family == "programs")
-        AppendKeys<tagProgram>(&CLTPCreater::GetPrograms, keys);
+        AppendKeys(&ltp::Client::programs, keys);
     return keys;
 }
 

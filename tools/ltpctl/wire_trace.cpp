@@ -6,10 +6,6 @@
 
 namespace ltpctl {
 
-const CString& CTracedCreater::RequestText() const {
-    return m_strRequest;
-}
-
 std::string MaskPassword(const std::string& request) {
     static const std::string kHeader = "Authorization: basic ";
     std::string masked = request;
@@ -37,17 +33,6 @@ void PrintPrefixed(const std::string& text, const char* prefix, std::ostream& ou
             ++end;
         pos = end + 1;
     }
-}
-
-void PrintExchange(const CTracedCreater& creater, std::ostream& out) {
-    const CString& request = creater.RequestText();
-    PrintPrefixed(MaskPassword(std::string(request.GetString(), request.GetLength())), "> ", out);
-    CMessage& response = const_cast<CTracedCreater&>(creater).GetReadMessage();
-    if (response.GetData() && response.GetLength() > 0)
-        PrintPrefixed(std::string(response.GetData(), response.GetLength()), "< ", out);
-    else
-        out << "* no response\n";
-    out.flush();
 }
 
 } // namespace ltpctl

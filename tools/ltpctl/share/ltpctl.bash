@@ -9,7 +9,9 @@ _ltpctl() {
     local help
     help=$(ltpctl "${cmd[@]}" --help 2>/dev/null) || help=$(ltpctl --help 2>/dev/null)
     if [[ $cur == -* ]]; then
-        words=$(printf '%s\n' "$help" | grep -oE -- '--[a-z0-9][a-z0-9-]*' | sort -u)
+        # The global options (--dry-run, --format, ...) are taken after the command too.
+        words=$( { printf '%s\n' "$help"; ltpctl --help 2>/dev/null; } |
+            grep -oE -- '--[a-z0-9][a-z0-9-]*' | sort -u)
     else
         words=$(printf '%s\n' "$help" | awk '/^Subcommands:/{s=1;next} s&&/^  [a-z]/{sub(/,$/,"",$1); print $1} /^$/{s=0}')
     fi

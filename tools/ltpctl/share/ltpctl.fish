@@ -7,7 +7,8 @@ function __ltpctl_words
     end
     set -l help (ltpctl $plain --help 2>/dev/null; or ltpctl --help 2>/dev/null)
     if string match -q -- '-*' (commandline -ct)
-        printf '%s\n' $help | grep -oE -- '--[a-z0-9][a-z0-9-]*' | sort -u
+        # The global options (--dry-run, --format, ...) are taken after the command too.
+        begin; printf '%s\n' $help; ltpctl --help 2>/dev/null; end | grep -oE -- '--[a-z0-9][a-z0-9-]*' | sort -u
     else
         printf '%s\n' $help | awk '/^Subcommands:/{s=1;next} s&&/^  [a-z]/{sub(/,$/,"",$1); print $1} /^$/{s=0}'
     end
