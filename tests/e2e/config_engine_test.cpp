@@ -61,7 +61,7 @@ protected:
 
     FieldNaming naming;
     e2e::LtpdServer demo;
-    e2e::LtpdServer empty{e2e::ServerSettings{"", false}};
+    e2e::LtpdServer empty{e2e::ServerSettings::Empty()};
 };
 
 TEST_F(ConfigEngine, DemoServerRoundTripsThroughAnEmptyOne) {

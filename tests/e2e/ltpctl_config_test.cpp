@@ -21,7 +21,7 @@ protected:
         ASSERT_TRUE(target.Start()) << target.Log();
     }
 
-    LtpdServer target{ServerSettings{"", false}};
+    LtpdServer target{ServerSettings::Empty()};
     TempDir dir;
 };
 

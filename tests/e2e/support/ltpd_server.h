@@ -30,6 +30,13 @@ struct ServerSettings {
     std::string user = "admin";
     std::string password = "secret";
     std::string address; // empty: ltpd's default, 127.0.0.1
+
+    // An empty server in memory.
+    static ServerSettings Empty() {
+        ServerSettings settings;
+        settings.seedDemo = false;
+        return settings;
+    }
 };
 
 class LtpdServer {
