@@ -241,8 +241,9 @@ TEST(LtpctlIpv6, EveryFormOfAnIpv6HostReachesTheServer) {
     for (const auto& c : cases) {
         const e2e::ProcessResult r = e2e::Ctl(server, c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1] << "\n" << r.out << r.err;
-        if (c.exitCode == 0)
+        if (c.exitCode == 0) {
             EXPECT_NE(r.out.find("Alice Martin"), std::string::npos) << r.out;
+        }
     }
 }
 
