@@ -10,7 +10,7 @@ namespace {
 // Log pages after which a copy is asked for (SQLite's own default), and after which the committing
 // connection copies itself because the thread has fallen far behind: the log stays bounded.
 constexpr int kDuePages = 1000;
-constexpr int kMostPages = 20000;
+constexpr int kMostPages = 10000;
 
 } // namespace
 
