@@ -39,7 +39,9 @@ struct Client::Impl {
         return Exchange(row, args.begin(), args.size());
     }
 
-    Response Exchange(Row name, const Arg* args, std::size_t count) {
+    // A sink, when given, sees the response while it arrives.
+    Response Exchange(Row name, const Arg* args, std::size_t count,
+                      detail::BodySink* sink = nullptr) {
         const CommandRow& row = CatalogueRow(name);
         detail::CheckHeader(options.user, "user");
         detail::CheckHeader(options.password, "password");
@@ -64,7 +66,7 @@ struct Client::Impl {
             options.dry_run(request);
             return Response{"", 0, 0, true};
         }
-        return connection.exchange(request);
+        return connection.exchange(request, sink);
     }
 
     void Head(const CommandRow& row, std::size_t length) {
@@ -92,7 +94,10 @@ struct Client::Impl {
     }
 
     template <class T> std::vector<T> List(Row row, std::initializer_list<Arg> args) {
-        return detail::DecodeList<T>(Call(row, args), lead, options.max_result_bytes);
+        detail::ListDecoder<T> decoder(lead, options.max_result_bytes);
+        const Response response = Exchange(row, args.begin(), args.size(), &decoder);
+        detail::CheckStatus(response);
+        return decoder.finish(response);
     }
 
     template <class T> std::optional<T> Find(Row row, std::initializer_list<Arg> args) {

@@ -42,7 +42,7 @@ char* Connection::room(std::size_t more) {
     return buffer_.get() + used_;
 }
 
-Response Connection::exchange(const std::string& request) {
+Response Connection::exchange(const std::string& request, BodySink* sink) {
     if (socket_.is_open() && socket_.is_stale())
         socket_.close();
     connect();
@@ -55,7 +55,7 @@ Response Connection::exchange(const std::string& request) {
         options_->trace(TraceDirection::request, request);
     socket_.send_all(request.data(), request.size());
     try {
-        const Response response = receive();
+        const Response response = receive(sink);
         if (options_->trace)
             options_->trace(TraceDirection::response,
                             std::string_view(response.data, response.length));
@@ -67,7 +67,7 @@ Response Connection::exchange(const std::string& request) {
     }
 }
 
-Response Connection::receive() {
+Response Connection::receive(BodySink* sink) {
     const std::size_t most = options_->max_response_bytes;
     Frame frame;
     std::size_t total = 0;
@@ -90,6 +90,8 @@ Response Connection::receive() {
             }
             if (used_ >= total)
                 break;
+            if (sink != nullptr)
+                sink->arrived(Response{buffer_.get(), used_, frame.bodyOffset}, total);
         }
     } catch (...) {
         socket_.close();

@@ -19,6 +19,17 @@ struct Response {
     bool dry = false;        // not sent (Options::dry_run): a success with nothing in it
 };
 
+// Sees a response while it arrives, each time bytes have come once its head is whole: so_far
+// holds the head and the body up to now, total is the whole response's length. May throw to end
+// the exchange (which closes the connection).
+class BodySink {
+public:
+    virtual void arrived(const Response& so_far, std::size_t total) = 0;
+
+protected:
+    ~BodySink() = default;
+};
+
 class Connection {
 public:
     // options must outlive the connection.
@@ -30,11 +41,12 @@ public:
     // Sends the request and returns its response. An idle connection the server has closed is
     // opened again first; once the request has started going out it is never sent again. Any
     // failure closes the connection.
-    Response exchange(const std::string& request);
+    // A sink, when given, sees the response as it arrives.
+    Response exchange(const std::string& request, BodySink* sink = nullptr);
 
 private:
     // Receives until the response is whole; returns its length.
-    Response receive();
+    Response receive(BodySink* sink);
     // Room for at least more bytes after the used ones.
     char* room(std::size_t more);
 

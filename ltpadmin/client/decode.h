@@ -2,6 +2,7 @@
 // descriptions and the protocol layer's decoder and record walk), a value element.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -61,33 +62,93 @@ bool DecodeRecord(CTextScanner& scanner, T& record, std::size_t* heap = nullptr)
     return true;
 }
 
-// Every record of the body in order. Throws TransportError (limit) once the records would hold
-// more than most bytes.
-template <class T>
-std::vector<T> DecodeList(const Response& response, const unsigned char* lead, std::size_t most) {
-    std::vector<T> records;
-    const char* body = response.data + response.body_offset;
-    const auto length = static_cast<ULONG>(response.length - response.body_offset);
-    // Room for every record at once: each holds two "<", and growing would move them all again.
-    records.reserve(GetParamCount(body, length));
-    CRecordWalk walk(body, length, lead);
-    const char* span = nullptr;
-    UINT span_length = 0;
-    std::size_t bytes = 0;
-    while (walk.Next(span, span_length)) {
-        CTextScanner scanner(span, span_length, lead);
-        T record;
-        if (!DecodeRecord(scanner, record, &bytes))
-            continue;
-        bytes += sizeof(T);
-        if (bytes > most)
+// The records of a list in order, decoded while the response still arrives (so that decoding
+// overlaps the transfer) and finished once it is whole. A record is taken only when the walk has
+// seen a byte past it: the records are those one walk over the whole body finds. Throws
+// TransportError (limit) once the records would hold more than most bytes.
+template <class T> class ListDecoder final : public BodySink {
+public:
+    ListDecoder(const unsigned char* lead, std::size_t most) : lead_(lead), most_(most) {}
+
+    void arrived(const Response& so_far, std::size_t total) override {
+        if (!checked_) {
+            checked_ = true;
+            // A refusal's body is no list; the status is read again when the response is whole.
+            listing_ = Status(so_far) == 200;
+            if (listing_)
+                Reserve(so_far, total);
+        }
+        if (listing_)
+            Walk(so_far, false);
+    }
+
+    std::vector<T> finish(const Response& whole) {
+        if (!checked_)
+            Reserve(whole, whole.length);
+        Walk(whole, true);
+        return std::move(records_);
+    }
+
+private:
+    static int Status(const Response& response) {
+        try {
+            return StatusCode(response);
+        } catch (const ProtocolError&) {
+            return 0;
+        }
+    }
+
+    // Room for every record at once, as far as the bytes so far tell (each record holds two "<"):
+    // growing would move them all again.
+    void Reserve(const Response& so_far, std::size_t total) {
+        const std::size_t body = so_far.length - so_far.body_offset;
+        if (body == 0)
+            return;
+        const double per_byte =
+            GetParamCount(so_far.data + so_far.body_offset, static_cast<ULONG>(body)) /
+            static_cast<double>(body);
+        const auto expected = static_cast<std::size_t>(
+            per_byte * static_cast<double>(total - so_far.body_offset) * 1.05 + 1);
+        records_.reserve(std::min(expected, most_ / sizeof(T) + 1));
+    }
+
+    void Walk(const Response& response, bool whole) {
+        const char* body = response.data + response.body_offset;
+        const std::size_t available = response.length - response.body_offset;
+        CRecordWalk walk(body + done_, static_cast<ULONG>(available - done_), lead_);
+        const char* span = nullptr;
+        UINT span_length = 0;
+        while (walk.Next(span, span_length)) {
+            const auto cursor = static_cast<std::size_t>(walk.Cursor() - body);
+            if (!whole && cursor >= available)
+                return; // the record may go on in bytes still to come
+            Take(span, span_length);
+            done_ = cursor;
+        }
+    }
+
+    void Take(const char* span, UINT span_length) {
+        CTextScanner scanner(span, span_length, lead_);
+        T& record = records_.emplace_back();
+        if (!DecodeRecord(scanner, record, &bytes_)) {
+            records_.pop_back();
+            return;
+        }
+        bytes_ += sizeof(T);
+        if (bytes_ > most_)
             throw TransportError(TransportError::Kind::limit, "",
                                  "the records of the response pass the limit of " +
-                                     std::to_string(most) + " bytes");
-        records.push_back(std::move(record));
+                                     std::to_string(most_) + " bytes");
     }
-    return records;
-}
+
+    const unsigned char* lead_;
+    std::size_t most_;
+    std::vector<T> records_;
+    std::size_t done_ = 0; // body bytes walked and taken
+    std::size_t bytes_ = 0;
+    bool checked_ = false;
+    bool listing_ = false;
+};
 
 // The first record of the body; ProtocolError when it holds none.
 template <class T> T DecodeFirst(const Response& response, const unsigned char* lead) {

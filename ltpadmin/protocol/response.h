@@ -32,6 +32,8 @@ public:
     // The "<" the walk has passed so far. Once Next has returned false, these are all of them, and
     // half of it is GetParamCount: a list can be walked and counted in one pass.
     ULONG Openings() const { return m_nOpenings; }
+    // Where the walk stands: what the spans so far were found from lies before it.
+    const char* Cursor() const { return m_scanner.Cursor(); }
 
 private:
     CTextScanner m_scanner; // kept across records: the walk only moves forward
