@@ -32,8 +32,9 @@ void AddAllCommands(CLI::App& app, ActionSlot& slot) {
 namespace {
 
 constexpr const char* kFooter =
-    "Connection: --host (a name, IPv4 address, HOST:PORT) and --port (or LTP_HOST, LTP_PORT; "
-    "default 127.0.0.1:120), --user (or LTP_USER; default admin), or a --profile (LTP_PROFILE) "
+    "Connection: --host (a name, IPv4 or IPv6 address, HOST:PORT, [IPv6]:PORT) and --port (or "
+    "LTP_HOST, LTP_PORT; default 127.0.0.1:120), --user (or LTP_USER; default admin), or a "
+    "--profile (LTP_PROFILE) "
     "from $XDG_CONFIG_HOME/ltpctl/config.toml; flags and the environment win over the profile. "
     "The password comes from LTP_PASSWORD, --password-stdin (first line of standard input), the "
     "profile's password_file (readable by its owner only) or, on a terminal, a prompt; it is "
@@ -67,10 +68,12 @@ struct GlobalOptionHandles {
 
 GlobalOptionHandles AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
     GlobalOptionHandles h{};
-    h.host = app.add_option("--host", g.connection.host,
-                            "server address or name; HOST:PORT also gives the port")
-                 ->envname("LTP_HOST")
-                 ->capture_default_str();
+    h.host =
+        app.add_option(
+               "--host", g.connection.host,
+               "server name, IPv4 or IPv6 address; HOST:PORT or [IPv6]:PORT also gives the port")
+            ->envname("LTP_HOST")
+            ->capture_default_str();
     h.port = app.add_option("--port", g.connection.port, "server port")
                  ->envname("LTP_PORT")
                  ->check(CLI::Range(1, 65535))
