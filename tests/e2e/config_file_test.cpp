@@ -64,8 +64,9 @@ TEST(ConfigFile, MistakesAreRefusedWithTheirLine) {
 }
 
 TEST(ConfigFile, AwkwardTextsSurviveWritingAndReading) {
-    const std::string texts[] = {"null", "~",    " lead",     "trail ", "123", "true",   "",
-                                 "#x",   "a: b", "\xe9t\xe9", "[x]",    "'q'", "\"dq\"", "\t"};
+    const std::string texts[] = {"null", "~",   " lead",  "trail ", "123",
+                                 "true", "",    "#x",     "a: b",   "\xe9t\xe9",
+                                 "[x]",  "'q'", "\"dq\"", "\t",     "\x01\x7f"};
     State state;
     state.users.emplace();
     state.programs.emplace();
@@ -90,6 +91,9 @@ TEST(ConfigFile, AwkwardTextsSurviveWritingAndReading) {
         EXPECT_EQ(p.path.front().substr(0, 5), "top/\\") << written;
     EXPECT_EQ(*back.information, *state.information);
     EXPECT_EQ(WriteYaml(back, naming), written);
+    // Carriage returns without a line feed, at the end too: written plain, one was lost.
+    state.information = "ends\r\r";
+    EXPECT_EQ(*ReadYaml(WriteYaml(state, naming), naming).information, *state.information);
 }
 
 TEST(ConfigFile, FieldsAreWrittenUnderTheirLabelsAndReadUnderEither) {

@@ -1,5 +1,6 @@
 #include "tools/ltpctl/state/values.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -124,7 +125,14 @@ constexpr const char* kBinaryTag = "tag:yaml.org,2002:binary";
 } // namespace
 
 void EmitText(YAML::Emitter& out, const std::string& text) {
-    if (IsUtf8(text))
+    // A control byte the emitter would leave plain (a lone carriage return) is not read back as
+    // written: such texts are double-quoted, where every control byte is an escape.
+    const bool control = std::any_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+    });
+    if (IsUtf8(text) && control)
+        out << YAML::DoubleQuoted << text;
+    else if (IsUtf8(text))
         out << text;
     else
         out << YAML::Binary(reinterpret_cast<const unsigned char*>(text.data()), text.size());
