@@ -108,13 +108,14 @@ Database::~Database() {
 }
 
 Statement Database::Prepare(std::string_view sql) {
-    auto found = m_kept.find(std::string(sql));
+    std::string key(sql); // one copy of the text, to look up and, when new, to keep
+    auto found = m_kept.find(key);
     if (found == m_kept.end() && m_kept.size() < kMostKept) {
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v3(m_db, sql.data(), static_cast<int>(sql.size()),
                                SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
             Throw(m_db, "prepare");
-        found = m_kept.emplace(std::string(sql), Kept{stmt, false}).first;
+        found = m_kept.emplace(std::move(key), Kept{stmt, false}).first;
     }
     if (found == m_kept.end() || found->second.lent)
         return Statement(m_db, sql);
