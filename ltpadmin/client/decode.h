@@ -42,8 +42,9 @@ template <class T> struct ValueStore {
     std::size_t heap = 0;
 
     void Text(std::size_t i, const CTextSpan& span) {
+        // Made whole, then moved in: cheaper than assigning into the empty string.
         std::string& text = record.*fields[i].text;
-        text.assign(span.start, span.length);
+        text = std::string(span.start, span.length);
         heap += HeapBytes(text);
     }
     void Whole(std::size_t i, LONG value) { record.*fields[i].integer = value; }
@@ -51,15 +52,9 @@ template <class T> struct ValueStore {
 };
 
 // Fills record from the element of its tag that the scanner reaches first; false when none.
-// Adds the heap bytes its texts hold to *heap.
-template <class T>
-bool DecodeRecord(CTextScanner& scanner, T& record, std::size_t* heap = nullptr) {
+template <class T> bool DecodeRecord(CTextScanner& scanner, T& record) {
     ValueStore<T> store{record, fields<T>()};
-    if (!DecodeFields(scanner, DescriptionFor<T>(), store))
-        return false;
-    if (heap != nullptr)
-        *heap += store.heap;
-    return true;
+    return DecodeFields(scanner, DescriptionFor<T>(), store);
 }
 
 // The records of a list in order, decoded while the response still arrives (so that decoding
@@ -115,10 +110,18 @@ private:
     void Walk(const Response& response, bool whole) {
         const char* body = response.data + response.body_offset;
         const std::size_t available = response.length - response.body_offset;
-        CRecordWalk walk(body + done_, static_cast<ULONG>(available - done_), lead_);
-        const char* span = nullptr;
-        UINT span_length = 0;
-        while (walk.Next(span, span_length)) {
+        for (;;) {
+            const Step step = TakeAt(body, available, whole);
+            if (step == Step::taken)
+                continue;
+            if (step == Step::wait)
+                return;
+            // Any other shape: one step of the walk itself.
+            CRecordWalk walk(body + done_, static_cast<ULONG>(available - done_), lead_);
+            const char* span = nullptr;
+            UINT span_length = 0;
+            if (!walk.Next(span, span_length))
+                return;
             const auto cursor = static_cast<std::size_t>(walk.Cursor() - body);
             if (!whole && cursor >= available)
                 return; // the record may go on in bytes still to come
@@ -127,14 +130,47 @@ private:
         }
     }
 
+    enum class Step { taken, wait, other };
+
+    // The usual shape, "<Tag>fields<" with no second "<" after that one, read in one pass: the
+    // walk's span of it ends at that "<", and the walk steps past it (CRecordWalk::Next).
+    Step TakeAt(const char* body, std::size_t available, bool whole) {
+        const char* end = body + available;
+        CTextScanner scanner(body + done_, static_cast<UINT>(available - done_), lead_);
+        scanner.SkipTo('<');
+        if (scanner.AtEnd())
+            return Step::wait; // no further record in the bytes so far
+        T& record = records_.emplace_back();
+        ValueStore<T> store{record, fields<T>()};
+        if (!DecodeElementAt(scanner, DescriptionFor<T>(), store)) {
+            records_.pop_back();
+            return Step::other;
+        }
+        const bool closed = !scanner.AtEnd();
+        const char* past = scanner.Cursor() + 1;
+        if (closed && (past < end ? *past != '<' : whole)) {
+            Account(store.heap);
+            done_ = static_cast<std::size_t>(past - body);
+            return Step::taken;
+        }
+        records_.pop_back();
+        const bool may_go_on = !closed || past == end;
+        return may_go_on && !whole ? Step::wait : Step::other;
+    }
+
     void Take(const char* span, UINT span_length) {
         CTextScanner scanner(span, span_length, lead_);
         T& record = records_.emplace_back();
-        if (!DecodeRecord(scanner, record, &bytes_)) {
+        ValueStore<T> store{record, fields<T>()};
+        if (!DecodeFields(scanner, DescriptionFor<T>(), store)) {
             records_.pop_back();
             return;
         }
-        bytes_ += sizeof(T);
+        Account(store.heap);
+    }
+
+    void Account(std::size_t heap) {
+        bytes_ += sizeof(T) + heap;
         if (bytes_ > most_)
             throw TransportError(TransportError::Kind::limit, "",
                                  "the records of the response pass the limit of " +

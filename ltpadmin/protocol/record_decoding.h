@@ -21,21 +21,21 @@ template <class Store>
 struct ReadsSign<Store, std::void_t<decltype(Store::kSigned)>>
     : std::integral_constant<bool, Store::kSigned> {};
 
-// Reads the first element with the description's tag that the scanner reaches, handing each field
-// in wire order to store.Text(index, span), store.Whole(index, value) or store.Decimal(index,
-// value) (dates included). Returns false, storing nothing, when there is no such element. Fields
-// are separated by "|"; the last one ends at the "<" of the closing tag. Whole numbers are digits
-// only, their 32-bit pattern kept unchanged; a store that reads signs also takes a leading "-".
-template <class Store>
-bool DecodeFields(CTextScanner& scanner, const RecordDescription& description, Store& store) {
-    if (!OpenElement(scanner, description.tag, static_cast<UINT>(description.tagLength)))
-        return false;
+// Hands the fields that follow an open tag to the store, in wire order, and stops after the last
+// one. Each field but the last ends at "|"; the last one at "<". With kStopAtOpening every field
+// also ends at a "<", so the fields end where the element's span in a record walk (CRecordWalk)
+// ends.
+template <bool kStopAtOpening, class Store>
+void ReadFields(CTextScanner& scanner, const RecordDescription& description, Store& store) {
+    const auto skip_field = [&scanner] {
+        return kStopAtOpening ? scanner.SkipToEither('|', '<') : scanner.SkipTo('|');
+    };
     for (std::size_t i = 0; i < description.count; ++i) {
         const bool last = i + 1 == description.count;
-        const char end = last ? '<' : '|';
         if (description.fields[i].kind == FieldKind::Text) {
-            store.Text(i, scanner.SkipTo(end));
-            scanner.Match(end);
+            store.Text(i, last ? scanner.SkipTo('<') : skip_field());
+            if (!last)
+                scanner.Match('|');
             continue;
         }
         const bool negative = ReadsSign<Store>::value && scanner.Match('-');
@@ -47,10 +47,43 @@ bool DecodeFields(CTextScanner& scanner, const RecordDescription& description, S
             store.Decimal(i, negative ? -value : value);
         }
         if (!last) {
-            scanner.SkipTo('|');
+            skip_field();
             scanner.Match('|');
         }
     }
+}
+
+// Reads the first element with the description's tag that the scanner reaches, handing each field
+// in wire order to store.Text(index, span), store.Whole(index, value) or store.Decimal(index,
+// value) (dates included). Returns false, storing nothing, when there is no such element. Fields
+// are separated by "|"; the last one ends at the "<" of the closing tag. Whole numbers are digits
+// only, their 32-bit pattern kept unchanged; a store that reads signs also takes a leading "-".
+template <class Store>
+bool DecodeFields(CTextScanner& scanner, const RecordDescription& description, Store& store) {
+    if (!OpenElement(scanner, description.tag, static_cast<UINT>(description.tagLength)))
+        return false;
+    ReadFields<false>(scanner, description, store);
+    if (description.fields[description.count - 1].kind == FieldKind::Text)
+        scanner.Match('<');
+    return true;
+}
+
+// Reads, in one pass, the element whose open tag is exactly "<tag>" (the tag in any case) at the
+// scanner's cursor, with the values DecodeFields reads from the element's span in a record walk.
+// Leaves the scanner at the first "<" after the open tag, the one that ends that span, or at the
+// end when there is none. Returns false, storing nothing and leaving the cursor, when the cursor
+// is at no such open tag.
+template <class Store>
+bool DecodeElementAt(CTextScanner& scanner, const RecordDescription& description, Store& store) {
+    const UINT tagLength = static_cast<UINT>(description.tagLength);
+    const char* open = scanner.Cursor();
+    if (static_cast<std::size_t>(scanner.End() - open) < tagLength + 2u || open[0] != '<' ||
+        open[tagLength + 1] != '>' ||
+        !CTextSpan{open + 1, tagLength}.EqualsNoCase(description.tag, tagLength))
+        return false;
+    scanner.Advance(tagLength + 2);
+    ReadFields<true>(scanner, description, store);
+    scanner.SkipTo('<'); // a number last stops at its last digit
     return true;
 }
 

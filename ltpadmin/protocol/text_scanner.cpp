@@ -70,12 +70,11 @@ CTextScanner::CTextScanner(const char* start, UINT length, const BYTE* leadBytes
     : m_pStart(start), m_pCursor(start), m_pEnd(start ? start + length : start),
       m_pLeadBytes(leadBytes), m_bSingleByte(!HasLeadBytes(m_pLeadBytes)) {}
 
-const char* CTextScanner::StepTo(char wanted) const {
-    const BYTE w = static_cast<BYTE>(wanted);
+const char* CTextScanner::StepTo(char first, char second) const {
     const char* p = m_pCursor;
     while (p < m_pEnd) {
         const BYTE b = static_cast<BYTE>(*p);
-        if (b == w)
+        if (*p == first || *p == second)
             break;
         // A lead byte in the last position must not carry the cursor past end.
         if (m_pLeadBytes[b] && m_pEnd - p >= 2)

@@ -50,8 +50,15 @@ public:
     // Stops at end when there is none. Returns the span passed over, also through passed.
     CTextSpan SkipTo(char wanted, CTextSpan* passed = nullptr) {
         const char* from = m_pCursor;
-        m_pCursor = m_bSingleByte ? FindByte(m_pCursor, m_pEnd, wanted) : StepTo(wanted);
+        m_pCursor = m_bSingleByte ? FindByte(m_pCursor, m_pEnd, wanted) : StepTo(wanted, wanted);
         return Passed(from, passed);
+    }
+    // As SkipTo, to whichever of the two bytes comes first.
+    CTextSpan SkipToEither(char first, char second) {
+        const char* from = m_pCursor;
+        m_pCursor =
+            m_bSingleByte ? FindEither(m_pCursor, m_pEnd, first, second) : StepTo(first, second);
+        return Passed(from, nullptr);
     }
     // Advances byte by byte to the next member of the set (not consumed), or to end.
     CTextSpan SkipUntil(const CCharSet& set, CTextSpan* passed = nullptr) {
@@ -82,15 +89,31 @@ public:
     }
     // Consumes one line end: "\r\n", "\r" or "\n".
     bool MatchLineEnd();
+    // Consumes count bytes, which the caller has seen are there.
+    void Advance(UINT count) { m_pCursor += count; }
 
     // The first byte equal to wanted in [p, end), or end. Fields are short, so the bytes are
     // compared sixteen (or eight) at a time here instead of in a library call per field.
     static const char* FindByte(const char* p, const char* end, char wanted) {
+        return Find<false>(p, end, wanted, wanted);
+    }
+    // The first byte equal to either in [p, end), or end.
+    static const char* FindEither(const char* p, const char* end, char first, char second) {
+        return Find<true>(p, end, first, second);
+    }
+
+private:
+    template <bool kTwo>
+    static const char* Find(const char* p, const char* end, char first, char second) {
 #if defined(__SSE2__)
-        const __m128i pattern16 = _mm_set1_epi8(wanted);
+        const __m128i first16 = _mm_set1_epi8(first);
+        const __m128i second16 = _mm_set1_epi8(second);
         while (end - p >= 16) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            const int found = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, pattern16));
+            __m128i equal = _mm_cmpeq_epi8(bytes, first16);
+            if constexpr (kTwo)
+                equal = _mm_or_si128(equal, _mm_cmpeq_epi8(bytes, second16));
+            const int found = _mm_movemask_epi8(equal);
             if (found != 0)
                 return p + __builtin_ctz(static_cast<unsigned>(found));
             p += 16;
@@ -99,26 +122,28 @@ public:
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
         const std::uint64_t ones = 0x0101010101010101ull;
         const std::uint64_t highs = 0x8080808080808080ull;
-        const std::uint64_t pattern = ones * static_cast<BYTE>(wanted);
+        const auto zeros_of = [&](std::uint64_t word, char wanted) {
+            word ^= ones * static_cast<BYTE>(wanted); // a zero byte where the wanted byte is
+            // The lowest flagged byte is always a true zero; flags above it may be false.
+            return (word - ones) & ~word & highs;
+        };
         while (end - p >= 8) {
             std::uint64_t word;
             std::memcpy(&word, p, sizeof word);
-            word ^= pattern; // a zero byte where the wanted byte is
-            // The lowest flagged byte is always a true zero; flags above it may be false.
-            const std::uint64_t zeros = (word - ones) & ~word & highs;
+            std::uint64_t zeros = zeros_of(word, first);
+            if constexpr (kTwo)
+                zeros |= zeros_of(word, second);
             if (zeros != 0)
                 return p + (__builtin_ctzll(zeros) >> 3);
             p += 8;
         }
 #endif
-        while (p < end && *p != wanted)
+        while (p < end && *p != first && !(kTwo && *p == second))
             ++p;
         return p;
     }
-
-private:
     // SkipTo over double-byte text: one character at a time.
-    const char* StepTo(char wanted) const;
+    const char* StepTo(char first, char second) const;
     CTextSpan Passed(const char* from, CTextSpan* passed) const {
         const CTextSpan span{from, static_cast<UINT>(m_pCursor - from)};
         if (passed)
