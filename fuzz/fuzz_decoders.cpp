@@ -1,14 +1,19 @@
 // Arbitrary bytes as a response: every reader of responses (the record decoders, the lookups, the
 // walk, values, the information body) must stay inside the bytes it is given and leave every text
-// field of a record terminated. The first byte chooses the code page.
+// field of a record terminated, and the modern client's list, decoded while it arrives, must hold
+// the records of one walk. The first byte chooses the code page and where the list is split.
+#include "ltpadmin/client/decode.h"
 #include "ltpadmin/platform/codepage.h"
 #include "ltpadmin/protocol/record_fields.h"
 #include "ltpadmin/protocol/response.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -63,12 +68,54 @@ void ReadValues(const char* text, UINT length) {
     }
 }
 
+template <class T> bool Same(const T& a, const T& b) {
+    for (const ltp::Field<T>& f : ltp::fields<T>()) {
+        const bool same = f.text      ? a.*f.text == b.*f.text
+                          : f.integer ? a.*f.integer == b.*f.integer
+                                      : a.*f.decimal == b.*f.decimal;
+        if (!same)
+            return false;
+    }
+    return true;
+}
+
+// The body as a list arriving in three pieces against one walk over it, span by span.
+template <class T>
+void ListMatchesTheWalk(const char* text, UINT length, UINT codePage, unsigned pieces) {
+    const BYTE* lead = GetLeadByteTable(codePage);
+    const std::string head = "LTP/1.0 200 OK\r\n\r\n";
+    const std::string response = head + std::string(text, length);
+    ltp::detail::ListDecoder<T> decoder(lead, std::size_t(1) << 30);
+    const std::size_t first = pieces % 8, second = pieces / 8 % 8; // eighths of the body
+    for (const std::size_t part : {std::min(first, second), std::max(first, second)}) {
+        const std::size_t end = head.size() + length * part / 8;
+        decoder.arrived(ltp::detail::Response{response.data(), end, head.size()}, response.size());
+    }
+    const std::vector<T> list =
+        decoder.finish(ltp::detail::Response{response.data(), response.size(), head.size()});
+
+    std::vector<T> walked;
+    ltp::detail::CRecordWalk walk(text, length, lead);
+    const char* span = nullptr;
+    UINT spanLength = 0;
+    while (walk.Next(span, spanLength)) {
+        CTextScanner scanner(span, spanLength, lead);
+        T record;
+        if (ltp::detail::DecodeRecord(scanner, record))
+            walked.push_back(record);
+    }
+    Require(list.size() == walked.size());
+    for (std::size_t i = 0; i < list.size(); ++i)
+        Require(Same(list[i], walked[i]));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)
         return 0;
-    SetProcessACP(kCodePages[data[0] % (sizeof kCodePages / sizeof kCodePages[0])]);
+    const UINT codePage = kCodePages[data[0] % (sizeof kCodePages / sizeof kCodePages[0])];
+    SetProcessACP(codePage);
 
     // The response in a buffer of exactly its size, so that any read past it is caught.
     const size_t length = size - 1;
@@ -98,6 +145,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const char* body = ltp::detail::FindInformationBody(text, n);
     Require(body >= text && body <= text + length);
+
+    ListMatchesTheWalk<ltp::User>(text, n, codePage, data[0] / 5u);
+    ListMatchesTheWalk<ltp::Schedule>(text, n, codePage, data[0] / 5u);
 
     SetProcessACP(1252);
     return 0;

@@ -16,8 +16,8 @@ constexpr CCharSet MakeNameEndSet() {
 
 constexpr CCharSet MakeLineEndSet() {
     CCharSet s{};
-    s.member['\r'] = 1;
-    s.member['\n'] = 1;
+    s.member[static_cast<BYTE>('\r')] = 1;
+    s.member[static_cast<BYTE>('\n')] = 1;
     return s;
 }
 
