@@ -6,6 +6,7 @@
 #include "ltpadmin/platform/codepage.h"
 #include "ltpadmin/protocol/record_fields.h"
 #include "ltpadmin/protocol/response.h"
+#include "tests/support/list_reference.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -68,17 +69,6 @@ void ReadValues(const char* text, UINT length) {
     }
 }
 
-template <class T> bool Same(const T& a, const T& b) {
-    for (const ltp::Field<T>& f : ltp::fields<T>()) {
-        const bool same = f.text      ? a.*f.text == b.*f.text
-                          : f.integer ? a.*f.integer == b.*f.integer
-                                      : a.*f.decimal == b.*f.decimal;
-        if (!same)
-            return false;
-    }
-    return true;
-}
-
 // The body as a list arriving in three pieces against one walk over it, span by span.
 template <class T>
 void ListMatchesTheWalk(const char* text, UINT length, UINT codePage, unsigned pieces) {
@@ -94,19 +84,10 @@ void ListMatchesTheWalk(const char* text, UINT length, UINT codePage, unsigned p
     const std::vector<T> list =
         decoder.finish(ltp::detail::Response{response.data(), response.size(), head.size()});
 
-    std::vector<T> walked;
-    ltp::detail::CRecordWalk walk(text, length, lead);
-    const char* span = nullptr;
-    UINT spanLength = 0;
-    while (walk.Next(span, spanLength)) {
-        CTextScanner scanner(span, spanLength, lead);
-        T record;
-        if (ltp::detail::DecodeRecord(scanner, record))
-            walked.push_back(record);
-    }
+    const std::vector<T> walked = ltptest::WalkWhole<T>(text, length, lead);
     Require(list.size() == walked.size());
     for (std::size_t i = 0; i < list.size(); ++i)
-        Require(Same(list[i], walked[i]));
+        Require(ltptest::SameFields(list[i], walked[i]));
 }
 
 } // namespace

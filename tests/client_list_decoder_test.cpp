@@ -6,6 +6,7 @@
 
 #include "ltpadmin/client/decode.h"
 #include "ltpadmin/client/request.h"
+#include "support/list_reference.h"
 
 namespace {
 
@@ -26,44 +27,19 @@ std::vector<T> Decode(const std::string& response, std::size_t body_offset,
     return decoder.finish(Response{response.data(), response.size(), body_offset});
 }
 
-// What the records must be: one walk over the whole body, each span decoded on its own.
-template <class T> std::vector<T> WalkWhole(const std::string& body, UINT code_page) {
-    std::vector<T> records;
-    ltp::detail::CRecordWalk walk(body.data(), static_cast<ULONG>(body.size()), Lead(code_page));
-    const char* span = nullptr;
-    UINT length = 0;
-    while (walk.Next(span, length)) {
-        CTextScanner scanner(span, length, Lead(code_page));
-        T record;
-        if (ltp::detail::DecodeRecord(scanner, record))
-            records.push_back(record);
-    }
-    return records;
-}
-
-template <class T> bool Same(const T& a, const T& b) {
-    for (const ltp::Field<T>& f : ltp::fields<T>()) {
-        const bool same = f.text      ? a.*f.text == b.*f.text
-                          : f.integer ? a.*f.integer == b.*f.integer
-                                      : a.*f.decimal == b.*f.decimal;
-        if (!same)
-            return false;
-    }
-    return true;
-}
-
 template <class T>
 void ExpectEveryWayOfSplittingGivesTheWalk(const std::string& body, UINT code_page = 1252) {
     const std::string head = "LTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n";
     const std::string response = head + body;
-    const std::vector<T> expected = WalkWhole<T>(body, code_page);
+    const std::vector<T> expected =
+        ltptest::WalkWhole<T>(body.data(), body.size(), Lead(code_page));
     for (std::size_t a = head.size(); a <= response.size(); ++a) {
         for (std::size_t b = a; b <= response.size(); b += 3) {
             const std::vector<T> split =
                 Decode<T>(response, head.size(), {a, b}, 1 << 20, code_page);
             ASSERT_EQ(split.size(), expected.size()) << body << " split at " << a << ", " << b;
             for (std::size_t i = 0; i < expected.size(); ++i)
-                EXPECT_TRUE(Same(split[i], expected[i]))
+                EXPECT_TRUE(ltptest::SameFields(split[i], expected[i]))
                     << body << " split at " << a << ", " << b << ": record " << i;
         }
     }
