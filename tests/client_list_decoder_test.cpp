@@ -69,6 +69,20 @@ TEST(ClientListDecoder, EveryWayOfSplittingGivesTheRecordsOfOneWalk) {
         "<User>\x81|a|\x81<b</User>\r\n<User>c\x81|</User>\r\n<User>d\x81<", 932);
 }
 
+TEST(ClientListDecoder, ARecordAsLongAsTheResponseIsNotReadAgainAtEveryReceive) {
+    const std::string head = "LTP/1.0 200 OK\r\n\r\n";
+    const std::string text(1 << 20, 'x');
+    for (const std::string& body : {"<User>" + text + "</User>\r\n", text}) {
+        const std::string response = head + body;
+        ListDecoder<ltp::User> decoder(Lead(), std::size_t(1) << 30);
+        for (std::size_t end = head.size() + 1024; end < response.size(); end += 1024)
+            decoder.arrived(Response{response.data(), end, head.size()}, response.size());
+        const auto users = decoder.finish(Response{response.data(), response.size(), head.size()});
+        EXPECT_EQ(users.size(), body == text ? 0u : 1u);
+        EXPECT_LE(decoder.walks(), 24u) << "1,024 pieces";
+    }
+}
+
 TEST(ClientListDecoder, ARefusalIsNoListAndTheLimitHoldsWhileArriving) {
     const std::string refusal = "LTP/1.0 404 <User>not|a|record</User>\r\n\r\n<User>x</User>";
     const std::size_t offset = refusal.find("\r\n\r\n") + 4;

@@ -84,6 +84,9 @@ public:
         return std::move(records_);
     }
 
+    // How many times bytes have been walked.
+    std::size_t walks() const { return walks_; }
+
 private:
     static int Status(const Response& response) {
         try {
@@ -110,6 +113,17 @@ private:
     void Walk(const Response& response, bool whole) {
         const char* body = response.data + response.body_offset;
         const std::size_t available = response.length - response.body_offset;
+        // Bytes that finished no record are walked again only once at least as many more have
+        // come: a record as long as the response (or bytes without a "<") is then read a few
+        // times, not once per receive.
+        if (!whole && available - done_ < 2 * unfinished_)
+            return;
+        ++walks_;
+        WalkAvailable(body, available, whole);
+        unfinished_ = available - done_;
+    }
+
+    void WalkAvailable(const char* body, std::size_t available, bool whole) {
         for (;;) {
             const Step step = TakeAt(body, available, whole);
             if (step == Step::taken)
@@ -180,7 +194,9 @@ private:
     const unsigned char* lead_;
     std::size_t most_;
     std::vector<T> records_;
-    std::size_t done_ = 0; // body bytes walked and taken
+    std::size_t done_ = 0;       // body bytes walked and taken
+    std::size_t unfinished_ = 0; // body bytes after done_ when last walked
+    std::size_t walks_ = 0;
     std::size_t bytes_ = 0;
     bool checked_ = false;
     bool listing_ = false;
