@@ -2,6 +2,7 @@
 // before sending, the wording of failures, password masking and the three output formats.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <sstream>
 
@@ -75,8 +76,10 @@ TEST(LtpctlDates, DaysAreWrittenBackAsIsoText) {
     EXPECT_EQ(FormatIsoDate(-0.25), "1899-12-29T18:00:00");
     // Half a second before midnight rounds into the next day, not to 24:00:00.
     EXPECT_EQ(FormatIsoDate(46363.0 + 86399.6 / 86400.0), "2026-12-08");
-    // Out of the calendar's range: the number itself.
+    // Out of the calendar's range: the number itself, however long.
     EXPECT_EQ(FormatIsoDate(1e12), "1000000000000.000000000");
+    const std::string far = FormatIsoDate(3.5e91);
+    EXPECT_EQ(std::strtod(far.c_str(), nullptr), 3.5e91) << far;
     for (const char* text : {"2000-02-29T23:59:59", "2026-12-07T08:15:30", "1901-03-01"}) {
         double days = 0;
         std::string error;

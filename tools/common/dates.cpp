@@ -121,11 +121,13 @@ bool ParseIsoDate(const std::string& text, double& days, std::string& error) {
 }
 
 std::string FormatIsoDate(double days) {
-    char buf[64];
     if (!std::isfinite(days) || days < -693593.0 || days >= 2958466.0) {
-        std::snprintf(buf, sizeof buf, "%.9f", days);
-        return buf;
+        // The number itself, whole: a double may have 309 digits before its point.
+        char number[400];
+        std::snprintf(number, sizeof number, "%.9f", days);
+        return number;
     }
+    char buf[64];
     long long whole = static_cast<long long>(std::floor(days));
     long long secs = std::llround((days - static_cast<double>(whole)) * kSecondsPerDay);
     if (secs >= 86400) {
