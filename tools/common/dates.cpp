@@ -65,7 +65,7 @@ bool Literal(const std::string& s, size_t& pos, char c) {
 
 bool ParseIsoDate(const std::string& text, double& days, std::string& error) {
     const std::string shape =
-        "'" + text + "' is not an ISO-8601 date (YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS])";
+        "'" + text + "' is not an ISO-8601 date (YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS][Z|+HH:MM])";
     size_t pos = 0;
     unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     double fraction = 0;
@@ -101,7 +101,23 @@ bool ParseIsoDate(const std::string& text, double& days, std::string& error) {
             }
         }
     }
-    Literal(text, pos, 'Z') || Literal(text, pos, 'z');
+    // A zone as tables under --local show it ("+01:00"), so that what is shown can be typed back.
+    int offsetMinutes = 0;
+    const bool hasTime = pos > 10;
+    if (hasTime && pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        const int sign = text[pos] == '-' ? -1 : 1;
+        ++pos;
+        unsigned zoneHours = 0, zoneMinutes = 0;
+        const bool hours = Digits(text, pos, 2, zoneHours);
+        Literal(text, pos, ':');
+        if (!hours || !Digits(text, pos, 2, zoneMinutes) || zoneHours > 23 || zoneMinutes > 59) {
+            error = shape;
+            return false;
+        }
+        offsetMinutes = sign * static_cast<int>(zoneHours * 60 + zoneMinutes);
+    } else {
+        Literal(text, pos, 'Z') || Literal(text, pos, 'z');
+    }
     if (pos != text.size()) {
         error = shape;
         return false;
@@ -116,7 +132,7 @@ bool ParseIsoDate(const std::string& text, double& days, std::string& error) {
     }
     const long long whole = DaysFromCivil(year, month, day) - kEpochOffset;
     const double secs = hour * 3600.0 + minute * 60.0 + second + fraction;
-    days = static_cast<double>(whole) + secs / kSecondsPerDay;
+    days = static_cast<double>(whole) + (secs - offsetMinutes * 60.0) / kSecondsPerDay;
     return true;
 }
 

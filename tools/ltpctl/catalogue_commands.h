@@ -169,8 +169,10 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                         if (const int rc = checked[i].Check(ctx); rc != kExitOk)
                             return rc;
                     }
-                    if (!*yes && AsksForConfirmation()) {
-                        // Show what will go before asking; a key the server lacks shows so.
+                    // Several keys are all looked up first, so that a missing one stops the
+                    // command before anything is gone; on a terminal they are shown too.
+                    const bool asking = !*yes && AsksForConfirmation(ctx);
+                    if (asking || checked.size() > 1) {
                         ResultTable going;
                         going.columns = RecordColumns<T>();
                         for (const KeyArg<T>& key : checked) {
@@ -180,16 +182,24 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                                 return rc;
                             going.rows.push_back(ValueRow(record));
                         }
-                        if (!Confirm(ctx, going,
+                        if (asking &&
+                            !Confirm(ctx, going,
                                      "Delete " + std::to_string(checked.size()) + " " + Cat::kNoun +
                                          (checked.size() == 1 ? "" : "s") + "?"))
                             return kExitUsage;
                     }
+                    std::string done;
                     for (const KeyArg<T>& key : checked) {
                         const int rc =
                             ctx.connection.Change([&](ltp::Client& c) { key.Delete(c); });
-                        if (rc != kExitOk)
+                        if (rc != kExitOk) {
+                            // It may have gone meanwhile: say exactly what did go.
+                            if (!done.empty())
+                                ctx.connection.Report("deleted before the failure: " + done +
+                                                      "; '" + key.text + "' and after it were not");
                             return rc;
+                        }
+                        done += (done.empty() ? "'" : ", '") + key.text + "'";
                     }
                     return kExitOk;
                 };
