@@ -290,10 +290,14 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
         "shell", "type commands one after another over one login (the default on a terminal)");
     // For the completion scripts of bash, zsh and fish: not a command people type.
     CLI::App* complete = app.add_subcommand("__complete", "candidates for the last word");
-    complete->group("")->prefix_command();
+    complete->group("");
 
     // No command on a terminal opens the shell; without a terminal it stays a usage mistake.
     std::vector<std::string> parsed(args.rbegin(), args.rend()); // CLI11 takes them reversed
+    // The words to complete are a command line of their own, often a broken one: not parsed.
+    const bool completing = !args.empty() && args.front() == "__complete";
+    if (completing)
+        parsed = {"__complete"};
     if (OpensShell(app, args))
         parsed.insert(parsed.begin(), "shell");
     try {
@@ -325,8 +329,8 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
         return kExitUsage;
     }
 
-    if (complete->parsed())
-        return Complete(complete->remaining(), g, profile, out);
+    if (completing && complete->parsed())
+        return Complete(std::vector<std::string>(args.begin() + 1, args.end()), g, profile, out);
 
     std::ifstream batchInput;
     if (batch->parsed() && g.batchFile != "-") {

@@ -2,6 +2,7 @@
 // and make the server match one. The engine lives in state/; this is the command line around it.
 #include "tools/ltpctl/commands.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -184,6 +185,10 @@ std::string Summary(const ltpstate::Plan& plan) {
            " unmanaged";
 }
 
+std::string Counted(std::size_t n, const std::string& noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 int Diff(RunContext& ctx, ConfigArgs& args) {
     ltpstate::Plan plan;
     // Trouble must not read as "differs" (1): it is 2 for the file, 3 for the server.
@@ -214,17 +219,20 @@ int Apply(RunContext& ctx, ConfigArgs& args) {
     }
     if (!args.yes && !ctx.yes) {
         PrintPlan(ctx, plan);
+        const auto deletes = static_cast<std::size_t>(
+            std::count_if(plan.steps.begin(), plan.steps.end(),
+                          [](const ltpstate::Step& step) { return step.sign == '-'; }));
         // Standard input holds the file, or no one is there to answer: nothing is asked.
         if (args.file == "-" || !AsksForConfirmation(ctx)) {
             ctx.connection.Report(
                 std::string("nothing was changed: ") +
                 (args.file == "-" ? "the file is standard input, so nothing can be asked"
                                   : "no terminal to ask on") +
-                "; --yes is needed to make these " + std::to_string(plan.steps.size()) +
-                " changes");
+                "; --yes is needed to make " + Counted(plan.steps.size(), "change") +
+                (deletes > 0 ? " (" + Counted(deletes, "deletion") + " among them)" : ""));
             return kExitUsage;
         }
-        if (!AnswersYes("make these " + std::to_string(plan.steps.size()) + " changes?")) {
+        if (!AnswersYes("make " + Counted(plan.steps.size(), "change") + "?")) {
             ctx.connection.Report("nothing was changed: the changes were declined");
             return kExitUsage;
         }

@@ -210,7 +210,8 @@ void PrintRangeTimeline(const std::vector<const ltp::Schedule*>& list, double fr
             const double end = (s->number6 & 0x7f) != 0 || day == std::floor(s->real5)
                                    ? stopHour
                                    : 24;
-            for (double hour = std::floor(begin); hour < end - 1e-9; ++hour)
+            // Days carry the time as a fraction: 08:00 may read as 07:59:59.99.
+            for (double hour = std::floor(begin + 1e-6); hour < end - 1e-6; ++hour)
                 line[static_cast<size_t>(std::min(23.0, hour))] = '#';
         }
     }
