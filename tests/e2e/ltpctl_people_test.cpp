@@ -347,6 +347,17 @@ TEST_F(AtATerminal, LongTablesGoThroughThePagerAndBatchShowsProgress) {
         EXPECT_NE(r.out.find("alice"), std::string::npos) << r.out;
     }
 
+    // less quits at the end of a short table and leaves it on the screen; the user's LESS wins.
+    for (const auto& [less, shown] : {std::pair<std::string, std::string>{"", "less:FRX:alice"},
+                                      {"-S", "less:-S:alice"}}) {
+        std::map<std::string, std::string> env = {
+            {"LTP_PASSWORD", "secret"}, {"LINES", "3"}, {"PAGER", "sed s/^/less:$LESS:/"}};
+        if (!less.empty())
+            env["LESS"] = less;
+        const e2e::ProcessResult r = OnTerminal({"users", "list"}, {}, env);
+        EXPECT_NE(r.out.find(shown), std::string::npos) << r.out;
+    }
+
     e2e::TempDir dir;
     std::ofstream(dir.File("lines")) << "groups list\nusers find nobody\n";
     const std::vector<std::string> batch = {"batch", "--keep-going", dir.File("lines")};

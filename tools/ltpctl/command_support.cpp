@@ -13,7 +13,8 @@ namespace ltpctl {
 
 const char* const kDateHelp =
     "Dates are ISO-8601 text in UTC: YYYY-MM-DD, YYYY-MM-DDTHH:MM or "
-    "YYYY-MM-DDTHH:MM:SS. On the wire they travel as days since 1899-12-30 with the time of "
+    "YYYY-MM-DDTHH:MM:SS, or with a zone as --local shows them (2026-12-07T13:00+01:00). On the "
+    "wire they travel as days since 1899-12-30 with the time of "
     "day as the fraction (2026-12-07T12:00 is 46363.5).";
 
 CLI::App* AddLeaf(CLI::App* parent, const std::string& name, const std::string& description,
