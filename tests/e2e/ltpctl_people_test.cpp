@@ -291,7 +291,10 @@ TEST_F(AtATerminal, DestructiveCommandsAskAndPasswordsDoNotShow) {
         {{"programs", "move", "--yes", "9", "1"}, "", 0, ""},
         {{"--yes", "users", "delete", "dave"}, "", 0, ""},
         {{"apply", "-", "--prune"}, "", 2, "--yes is needed"}, // the file is on standard input
-        {{"apply", file, "--prune"}, "change?=n", 2, "nothing was changed: the changes were declined"},
+        {{"apply", file, "--prune"},
+         "change?=n",
+         2,
+         "nothing was changed: the changes were declined"},
         {{"apply", file}, "change?=YES", 0, "1 changes made"},
     };
     for (const auto& c : cases) {
@@ -348,8 +351,8 @@ TEST_F(AtATerminal, LongTablesGoThroughThePagerAndBatchShowsProgress) {
     }
 
     // less quits at the end of a short table and leaves it on the screen; the user's LESS wins.
-    for (const auto& [less, shown] : {std::pair<std::string, std::string>{"", "less:FRX:alice"},
-                                      {"-S", "less:-S:alice"}}) {
+    for (const auto& [less, shown] :
+         {std::pair<std::string, std::string>{"", "less:FRX:alice"}, {"-S", "less:-S:alice"}}) {
         std::map<std::string, std::string> env = {
             {"LTP_PASSWORD", "secret"}, {"LINES", "3"}, {"PAGER", "sed s/^/less:$LESS:/"}};
         if (!less.empty())

@@ -165,8 +165,7 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                 if (rc == kExitOk)
                     rc = ApplyValueOptions(ctx, *fields, record);
                 if (rc == kExitOk && ctx.connection.Settings().dryRun)
-                    ctx.out << FieldDiff(std::string(Cat::kNoun) + " " + key->text, before,
-                                         record)
+                    ctx.out << FieldDiff(std::string(Cat::kNoun) + " " + key->text, before, record)
                             << '\n';
                 if (rc == kExitOk)
                     rc = ctx.connection.Change([&](ltp::Client& c) { Cat::Modify(c, record); });

@@ -172,7 +172,8 @@ void PrintPlan(RunContext& ctx, const ltpstate::Plan& plan) {
 // What only the server holds, when the file's families are not pruned: never changed, but shown.
 void PrintUnmanaged(RunContext& ctx, const ltpstate::Plan& plan) {
     for (const ltpstate::Step& step : plan.unmanaged)
-        ctx.out << "? " << step.subject << " (only on the server: left alone, --prune deletes it)\n";
+        ctx.out << "? " << step.subject
+                << " (only on the server: left alone, --prune deletes it)\n";
 }
 
 // "N to add, M to change, K to delete, U unmanaged"

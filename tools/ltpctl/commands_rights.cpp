@@ -64,8 +64,7 @@ ResultTable GrantTable(ltp::Client& c, std::int32_t program, std::vector<V> hold
     table.columns.push_back({column, true});
     for (std::size_t i = 0; i < table.rows.size(); ++i)
         table.rows[i].push_back(std::to_string((*rights)[i]));
-    table.records = [records = table.records, rights,
-                     column](const ltptools::FieldLabels* labels) {
+    table.records = [records = table.records, rights, column](const ltptools::FieldLabels* labels) {
         nlohmann::ordered_json list = records(labels);
         for (std::size_t i = 0; i < list.size() && i < rights->size(); ++i)
             list[i][column] = (*rights)[i];

@@ -207,9 +207,8 @@ void PrintRangeTimeline(const std::vector<const ltp::Schedule*>& list, double fr
             if (!runs)
                 continue;
             const double begin = (s->number6 & 0x7f) != 0 || day == startDay ? startHour : 0;
-            const double end = (s->number6 & 0x7f) != 0 || day == std::floor(s->real5)
-                                   ? stopHour
-                                   : 24;
+            const double end =
+                (s->number6 & 0x7f) != 0 || day == std::floor(s->real5) ? stopHour : 24;
             // Days carry the time as a fraction: 08:00 may read as 07:59:59.99.
             for (double hour = std::floor(begin + 1e-6); hour < end - 1e-6; ++hour)
                 line[static_cast<size_t>(std::min(23.0, hour))] = '#';
@@ -351,10 +350,9 @@ void WarnAboutSchedule(RunContext& ctx, const ltp::Schedule& added) {
         return; // the schedule is added; the warnings are advice
     std::vector<const ltp::Schedule*> sorted = ByStart(list, -1, 1e9);
     // The server's copy when it lists it; a dry run's schedule was never added.
-    const auto listed =
-        std::find_if(sorted.begin(), sorted.end(), [&](const ltp::Schedule* s) {
-            return added.schedule_id != 0 && s->schedule_id == added.schedule_id;
-        });
+    const auto listed = std::find_if(sorted.begin(), sorted.end(), [&](const ltp::Schedule* s) {
+        return added.schedule_id != 0 && s->schedule_id == added.schedule_id;
+    });
     const ltp::Schedule* about = listed != sorted.end() ? *listed : &added;
     if (about == &added)
         sorted.push_back(&added);

@@ -32,7 +32,8 @@ std::string KeyFamily(const std::vector<std::string>& path, std::size_t argument
     const std::string& family = path[0];
     const std::string& verb = path[1];
     // delete takes several keys
-    if ((verb == "find" || verb == "modify" || verb == "delete") && (argument == 0 || verb == "delete"))
+    if ((verb == "find" || verb == "modify" || verb == "delete") &&
+        (argument == 0 || verb == "delete"))
         return family;
     if (family == "members" && verb == "list" && argument == 0)
         return "groups";
@@ -87,9 +88,8 @@ std::vector<Candidate> CompletionCandidates(const CLI::App& commands, RunContext
                     for (const std::string& name : o->get_lnames())
                         found.push_back({"--" + name, o->get_description()});
     } else {
-        for (const CLI::App* sub : at->get_subcommands([](const CLI::App* s) {
-                 return !s->get_group().empty();
-             }))
+        for (const CLI::App* sub :
+             at->get_subcommands([](const CLI::App* s) { return !s->get_group().empty(); }))
             found.push_back({sub->get_name(), sub->get_description()});
         const std::string family = KeyFamily(path, arguments);
         if (found.empty() && ctx && !family.empty())
@@ -104,8 +104,8 @@ std::vector<Candidate> CompletionCandidates(const CLI::App& commands, RunContext
 
 int PrintCompletions(const CLI::App& commands, RunContext* ctx,
                      const std::vector<std::string>& words) {
-    const std::vector<std::string> before(words.begin(), words.empty() ? words.end()
-                                                                       : words.end() - 1);
+    const std::vector<std::string> before(words.begin(),
+                                          words.empty() ? words.end() : words.end() - 1);
     const std::string current = words.empty() ? std::string() : words.back();
     std::ostream& out = ctx ? ctx->out : std::cout;
     for (const Candidate& c : CompletionCandidates(commands, ctx, before, current)) {

@@ -159,7 +159,8 @@ int RunShell(RunContext& ctx, const std::string& name) {
     const std::string prompt = "ltpctl " + name + "> ";
     ctx.numberLines = false;
     for (;;) {
-        struct sigaction interrupt {}, previous{};
+        struct sigaction interrupt {
+        }, previous{};
         interrupt.sa_handler = OnInterrupt; // no SA_RESTART: the read returns at once
         sigemptyset(&interrupt.sa_mask);
         sigaction(SIGINT, &interrupt, &previous);
