@@ -227,7 +227,7 @@ bool OpensShell(const CLI::App& app, const std::vector<std::string>& args) {
 
 // ltpctl __complete WORDS: the keys come from the server only when a password is at hand
 // without asking, and only if it answers quickly: a tab must never hang nor prompt.
-int Complete(const std::vector<std::string>& words, GlobalOptions& g,
+int Complete(const CLI::App& commands, const std::vector<std::string>& words, GlobalOptions& g,
              const ltptools::Profile& profile, std::ostream& out) {
     std::string password;
     bool known = false;
@@ -241,9 +241,6 @@ int Complete(const std::vector<std::string>& words, GlobalOptions& g,
         } catch (const ltptools::ConfigError&) {
         }
     }
-    CLI::App commands("", "ltpctl");
-    ActionSlot slot;
-    AddAllCommands(commands, slot);
     if (!known)
         return PrintCompletions(commands, nullptr, words);
     g.connection.password = password;
@@ -330,7 +327,8 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
     }
 
     if (completing && complete->parsed())
-        return Complete(std::vector<std::string>(args.begin() + 1, args.end()), g, profile, out);
+        return Complete(app, std::vector<std::string>(args.begin() + 1, args.end()), g, profile,
+                        out);
 
     std::ifstream batchInput;
     if (batch->parsed() && g.batchFile != "-") {
