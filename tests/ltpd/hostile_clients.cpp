@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "loopback.h"
+#include "server_process.h"
 
 namespace ltpd {
 namespace {
@@ -179,54 +180,6 @@ TEST_F(GuessedPasswords, SlowTheGuesserAndNobodyElse) {
     EXPECT_EQ(Client::StatusLine(guess.Receive()), kStatusWrong);
     EXPECT_GE(Clock::now() - sent, 100ms);
 }
-
-// ltpd as its own process, to read its resident size.
-class ServerProcess : public ::testing::Test {
-protected:
-    void TearDown() override {
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    uint16_t Start(const std::string& db = "", std::vector<std::string> extra = {}) {
-        const std::string portFile = "/tmp/ltpd-hostile-" + std::to_string(getpid());
-        std::remove(portFile.c_str());
-        m_pid = fork();
-        if (m_pid == 0) {
-            setenv("LTPD_PASSWORD", "pw", 1);
-            std::vector<std::string> args = {LTPD_BINARY,   "--port", "0",
-                                             "--port-file", portFile, "--quiet"};
-            if (!db.empty())
-                extra.insert(extra.begin(), {"--db", db});
-            args.insert(args.end(), extra.begin(), extra.end());
-            std::vector<char*> argv;
-            for (std::string& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(LTPD_BINARY, argv.data());
-            _exit(127);
-        }
-        for (int i = 0; i < 500; ++i) {
-            std::ifstream in(portFile);
-            unsigned port = 0;
-            if (in >> port) {
-                std::remove(portFile.c_str());
-                return static_cast<uint16_t>(port);
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return 0;
-    }
-    long ResidentKiB() const {
-        std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind("VmRSS:", 0) == 0)
-                return std::stol(line.substr(6));
-        return -1;
-    }
-    pid_t m_pid = -1;
-};
 
 TEST_F(ServerProcess, BodiesWithoutThePasswordCostNoMemory) {
     // Memory is measured here, not the pace of failures over all addresses.

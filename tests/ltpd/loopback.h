@@ -24,10 +24,15 @@ namespace ltpd {
 class Client {
 public:
     // from: the loopback address to connect from (any of 127.0.0.0/8), so that one test can
-    // play many client addresses. A Receive waits at most `wait` for each piece.
+    // play many client addresses. A Receive waits at most `wait` for each piece. receiveBuffer:
+    // the socket's receive buffer in bytes (0: the system's), small for a client that means not
+    // to read, so that the answers it leaves pile up in the server rather than in the kernel.
     explicit Client(uint16_t port, const char* from = "127.0.0.1",
-                    std::chrono::milliseconds wait = std::chrono::seconds(5)) {
+                    std::chrono::milliseconds wait = std::chrono::seconds(5),
+                    int receiveBuffer = 0) {
         m_fd = socket(AF_INET, SOCK_STREAM, 0);
+        if (receiveBuffer > 0)
+            setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         sockaddr_in local{};
         local.sin_family = AF_INET;
         inet_pton(AF_INET, from, &local.sin_addr);

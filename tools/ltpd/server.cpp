@@ -17,6 +17,7 @@ namespace ltpd {
 namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
+constexpr size_t kHeadChunk = 16 * 1024;
 
 // The client's address without its port, and the whole "address:port" for the log.
 void PeerName(const sockaddr_storage& addr, std::string& address, std::string& peer) {
@@ -234,10 +235,11 @@ void Server::Accept() {
 void Server::Receive(Connection& c) {
     char buf[kReadChunk];
     // A body being read takes no more than it lacks, so that its buffer, sized for it when its
-    // memory was reserved, never grows past it.
-    size_t want = sizeof buf;
+    // memory was reserved, never grows past it. Otherwise a head (and a body's first bytes, which
+    // may then wait unreserved) comes in small pieces: many waiting bodies hold little.
+    size_t want = kHeadChunk;
     if (c.bodyReserved > 0 && c.in.size() < c.bodyNeeded)
-        want = std::min(want, c.bodyNeeded - c.in.size());
+        want = std::min(sizeof buf, c.bodyNeeded - c.in.size());
     ssize_t n = ::recv(c.fd, buf, want, 0);
     if (n < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
