@@ -140,7 +140,9 @@ int ParseArgs(int argc, char** argv, Options& o, bool& help) {
         } else if (a == "--trusted-gateway") {
             std::string canonical;
             if (!ltpd::CanonicalAddress(v, canonical))
-                return Usage("--trusted-gateway takes a numeric IPv4 or IPv6 address");
+                return Usage(("--trusted-gateway takes a numeric IPv4 or IPv6 address, not '" +
+                              std::string(v) + "'")
+                                 .c_str());
             o.server.trustedGateways.push_back(canonical);
         } else if (a == "--login-failure-rate") {
             if (!ParseUnsigned(v, 1000000, n) || n == 0)
