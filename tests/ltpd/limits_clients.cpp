@@ -27,35 +27,6 @@ const std::string kStatusOk = "LTP/1.0 200 OK";
 const std::string kStatusWrong = "LTP/1.0 401 wrong user name or password";
 const char kGateway[] = "127.7.0.9";
 
-// ltpd's loop on a thread, for tests that need a server per case.
-class LoopServer {
-public:
-    explicit LoopServer(ServerOptions options) {
-        CreateSchema(m_db);
-        options.port = 0;
-        options.quiet = true;
-        m_server = std::make_unique<Server>(m_service, options);
-        std::string error;
-        EXPECT_TRUE(m_server->Listen(error)) << error;
-        EXPECT_EQ(pipe(m_stop), 0);
-        m_thread = std::thread([this] { m_server->Run(m_stop[0]); });
-    }
-    ~LoopServer() {
-        (void)!write(m_stop[1], "x", 1);
-        m_thread.join();
-        close(m_stop[0]);
-        close(m_stop[1]);
-    }
-    uint16_t Port() const { return m_server->Port(); }
-
-private:
-    Database m_db{":memory:"};
-    Service m_service{m_db, Credentials{"admin", "pw"}};
-    std::unique_ptr<Server> m_server;
-    int m_stop[2] = {-1, -1};
-    std::thread m_thread;
-};
-
 // A full request from another address and its answer: by then the server has read everything
 // sent to it before.
 void Settle(uint16_t port) {
