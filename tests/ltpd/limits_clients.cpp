@@ -189,7 +189,7 @@ TEST_F(ServerProcess, ClientsThatHoardHoldBoundedMemory) {
         long mostGrowthKiB; // of the peak resident size over the idle server's
     } cases[] = {
         // Each would otherwise hold a mebibyte of answers.
-        {"signed-in clients that never read their answers", 20, getInfo100, 4096, false, 20 * 256},
+        {"signed-in clients that never read their answers", 20, getInfo100, 4096, false, 20 * 384},
         // Together they would otherwise take 64 MiB and more.
         {"signed-in 1 MiB bodies at once", 200, bigBody, 0, true, 32 * 1024},
     };

@@ -1,3 +1,5 @@
+// The poll loop and the sockets: listening, accepting within the seats Admission grants, reading,
+// writing, time-outs and closing. What the bytes mean is server_requests.cpp's.
 #include "tools/ltpd/server.h"
 
 #include <algorithm>
