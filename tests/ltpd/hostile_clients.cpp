@@ -64,6 +64,11 @@ TEST_F(CrowdedServer, OneAddressGetsItsShareOnly) {
     std::vector<std::unique_ptr<Client>> many;
     for (int i = 0; i < 70; ++i)
         many.push_back(std::make_unique<Client>(Port(), "127.2.0.1"));
+    // Answered only once the server has taken all 70, each newcomer beyond 64 making the
+    // address's oldest idle connection close: the first six.
+    Client later(Port(), "127.2.0.3");
+    later.Send(kGetUsers);
+    ASSERT_EQ(Client::StatusLine(later.Receive()), kStatusOk);
     size_t served = 0, refused = 0;
     for (auto& c : many) {
         c->Send(kGetUsers);
