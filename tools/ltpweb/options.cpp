@@ -68,6 +68,25 @@ int ParseOptions(int argc, char** argv, Options& o) {
     app.add_option("--chart-js", o.chartJs, "the chart library file served to the page")
         ->capture_default_str();
     app.add_option("--port-file", o.portFile, "write the port listened on to this file");
+    app.add_option("--metrics-listen", o.metricsListen,
+                   "ADDR:PORT to serve GET /metrics on instead of beside the API, or off");
+    app.add_option("--max-connections", o.maxConnections, "open HTTP connections at most")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
+    app.add_option("--max-per-address", o.maxPerAddress,
+                   "open HTTP connections from one address at most")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
+    app.add_option("--max-sessions", o.maxSessions, "sessions at most (the oldest idle ends)")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
+    app.add_option("--sessions-per-address", o.sessionsPerAddress,
+                   "sessions from one address at most (its oldest idle ends)")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
+    app.add_option("--ltp-pool", o.ltpPool, "LTP connections per set of credentials")
+        ->check(CLI::Range(1, 64))
+        ->capture_default_str();
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
