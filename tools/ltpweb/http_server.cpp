@@ -170,6 +170,8 @@ private:
     void OnHead(beast::error_code ec) {
         if (ec == http::error::header_limit)
             return Refuse(431);
+        if (ec == http::error::body_limit) // a Content-Length over the limit, seen in the head
+            return Refuse(413);
         if (ec == beast::error::timeout)
             return Refuse(408);
         if (ec == http::error::end_of_stream || ec == asio::error::eof ||
@@ -308,7 +310,7 @@ private:
     HttpServer::Impl& m_server;
     std::string m_address;
     Stream m_stream;
-    beast::flat_buffer m_buffer{8192};
+    beast::flat_buffer m_buffer;
     std::optional<http::request_parser<http::string_body>> m_parser;
     BodyBudget m_budget;
     bool m_keepAlive = true;
