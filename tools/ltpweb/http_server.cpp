@@ -33,6 +33,7 @@ struct HttpServer::Impl {
     HttpLimits limits;
     HttpHandler handler;
     std::string tlsCert, tlsKey;
+    HttpQuick quick;
     // Declared before the I/O parts: connections still queued there give their counts back here
     // when those parts are torn down.
     std::mutex mutex;
@@ -45,9 +46,10 @@ struct HttpServer::Impl {
     tcp::acceptor acceptor;
     int port = 0;
 
-    Impl(HttpLimits l, HttpHandler h, std::string cert, std::string key)
+    Impl(HttpLimits l, HttpHandler h, std::string cert, std::string key, HttpQuick q)
         : limits(l), handler(std::move(h)), tlsCert(std::move(cert)), tlsKey(std::move(key)),
-          workers(static_cast<std::size_t>(l.workers)), acceptor(asio::make_strand(ioc)) {}
+          quick(std::move(q)), workers(static_cast<std::size_t>(l.workers)),
+          acceptor(asio::make_strand(ioc)) {}
     ~Impl() {
         ioc.stop();
         workers.join();
@@ -222,19 +224,27 @@ private:
         request->body = std::move(message.body());
         request->remoteAddress = m_address;
         m_keepAlive = message.keep_alive();
+        if (m_server.quick && m_server.quick(*request)) {
+            HttpResponse response = Handle(*request);
+            m_budget.Release();
+            return Write(std::move(response), false);
+        }
         asio::post(m_server.workers, [self = this->shared_from_this(), request]() mutable {
-            HttpResponse response;
-            try {
-                response = self->m_server.handler(*request);
-            } catch (...) {
-                response = HttpResponse{500, {}, {}};
-            }
+            HttpResponse response = self->Handle(*request);
             request.reset();
             self->m_budget.Release();
             asio::post(self->m_stream.get_executor(), [self, r = std::move(response)]() mutable {
                 self->Write(std::move(r), false);
             });
         });
+    }
+
+    HttpResponse Handle(HttpRequest& request) {
+        try {
+            return m_server.handler(request);
+        } catch (...) {
+            return HttpResponse{500, {}, {}};
+        }
     }
 
     // Answers from the HTTP layer itself; the connection closes after them.
@@ -348,9 +358,9 @@ void HttpServer::Impl::Accept() {
 }
 
 HttpServer::HttpServer(HttpLimits limits, HttpHandler handler, std::string tlsCert,
-                       std::string tlsKey)
+                       std::string tlsKey, HttpQuick quick)
     : m_impl(std::make_shared<Impl>(limits, std::move(handler), std::move(tlsCert),
-                                    std::move(tlsKey))) {}
+                                    std::move(tlsKey), std::move(quick))) {}
 
 HttpServer::~HttpServer() {
     Stop();

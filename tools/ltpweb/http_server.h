@@ -31,6 +31,8 @@ struct HttpResponse {
 };
 
 using HttpHandler = std::function<HttpResponse(HttpRequest&)>;
+// True for requests answered at once from memory, which then skip the worker pool's queue.
+using HttpQuick = std::function<bool(const HttpRequest&)>;
 
 struct HttpLimits {
     std::chrono::seconds headDeadline{10}; // from the first byte of a request to its last header
@@ -51,7 +53,7 @@ class HttpServer {
 public:
     // An empty tlsCert serves plain HTTP.
     HttpServer(HttpLimits limits, HttpHandler handler, std::string tlsCert = {},
-               std::string tlsKey = {});
+               std::string tlsKey = {}, HttpQuick quick = {});
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;

@@ -70,6 +70,13 @@ int ParseOptions(int argc, char** argv, Options& o) {
     app.add_option("--port-file", o.portFile, "write the port listened on to this file");
     app.add_option("--metrics-listen", o.metricsListen,
                    "ADDR:PORT to serve GET /metrics on instead of beside the API, or off");
+    app.add_option("--head-timeout", o.headTimeout, "seconds a client has to send a whole head")
+        ->check(CLI::Range(1, 3600))
+        ->capture_default_str();
+    app.add_option("--idle-timeout", o.idleTimeout,
+                   "seconds a connection may stay idle between requests")
+        ->check(CLI::Range(1, 3600))
+        ->capture_default_str();
     app.add_option("--max-connections", o.maxConnections, "open HTTP connections at most")
         ->check(CLI::Range(1, 1000000))
         ->capture_default_str();

@@ -25,6 +25,8 @@ struct Options {
     std::size_t maxPerAddress = 64;
     std::size_t maxSessions = 1000;
     std::size_t sessionsPerAddress = 32;
+    int headTimeout = 10;    // seconds from a request's first byte to its last header
+    int idleTimeout = 15;    // seconds a connection may wait for its next request
     std::size_t ltpPool = 2; // LTP connections per set of credentials
 };
 
