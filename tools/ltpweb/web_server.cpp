@@ -217,8 +217,17 @@ WebServer::WebServer(Options options, SignInCheck signIn, std::vector<Route> api
     limits.maxBody = kMaxBody;
     limits.maxConnections = m_options.maxConnections;
     limits.maxPerAddress = m_options.maxPerAddress;
+    limits.headDeadline = std::chrono::seconds(m_options.headTimeout);
+    limits.idleTimeout = std::chrono::seconds(m_options.idleTimeout);
+    // The page's files and the metrics come from memory: they never wait behind LTP requests.
+    auto quick = [](const HttpRequest& r) {
+        std::string path = r.target.substr(0, r.target.find('?'));
+        return r.method == "GET" && (path == "/" || path == "/app.js" || path == "/app.css" ||
+                                     path == "/chart.js" || path == "/metrics");
+    };
     m_http = std::make_unique<HttpServer>(
-        limits, [this](HttpRequest& r) { return Answer(r); }, m_options.tlsCert, m_options.tlsKey);
+        limits, [this](HttpRequest& r) { return Answer(r); }, m_options.tlsCert, m_options.tlsKey,
+        quick);
     if (!m_options.metricsListen.empty() && m_options.metricsListen != "off") {
         HttpLimits small;
         small.maxConnections = 64;
