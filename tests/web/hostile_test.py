@@ -179,6 +179,14 @@ class Hostile(unittest.TestCase):
                 self.assertTrue(results[name].startswith(b"HTTP/1.1 %d" % heads[key][2]),
                                 results[name])
         self.assertLess(peak - idle, 64)
+        # A client that announces its body and waits is told to go on, then answered.
+        s = socket.create_connection(("127.0.0.1", SERVERS.port), timeout=10)
+        s.sendall(b"POST /api/session HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                  b"Expect: 100-continue\r\nContent-Length: 2\r\n\r\n")
+        self.assertTrue(s.recv(100).startswith(b"HTTP/1.1 100"))
+        s.sendall(b"{}")
+        self.assertTrue(s.recv(100).startswith(b"HTTP/1.1 400"))
+        s.close()
 
     def test_many_sign_ins_share_the_pool_and_failures_count_per_browser(self):
         count = 2000 if ARGS.full else 300

@@ -200,6 +200,23 @@ private:
             return Refuse(503);
         if (m_parser->is_done())
             return Dispatch();
+        if (beast::iequals(head[http::field::expect], "100-continue")) {
+            // The client waits for this before it sends the body it announced.
+            auto proceed = std::make_shared<http::response<http::empty_body>>(
+                http::status::continue_, head.version());
+            Lowest().expires_after(m_server.limits.writeDeadline);
+            return http::async_write(
+                m_stream, *proceed,
+                [self = this->shared_from_this(), proceed](beast::error_code ec2, std::size_t) {
+                    if (ec2)
+                        return self->Close();
+                    self->ReadBody();
+                });
+        }
+        ReadBody();
+    }
+
+    void ReadBody() {
         Lowest().expires_after(m_server.limits.bodyDeadline);
         http::async_read(m_stream, m_buffer, *m_parser,
                          [self = this->shared_from_this()](beast::error_code ec2, std::size_t) {
