@@ -2,15 +2,12 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <strings.h>
 #include <thread>
 
-#include <openssl/sha.h>
-#include <zlib.h>
-
 #include "tools/ltpweb/api_error.h"
+#include "tools/ltpweb/compression.h"
 
 namespace ltpweb {
 namespace {
@@ -123,55 +120,6 @@ bool Match(const std::vector<std::string>& pattern, const std::vector<std::strin
     return true;
 }
 
-bool AcceptsGzip(const HttpRequest& req) {
-    for (const std::string& part : Split(req.Header("Accept-Encoding"), ',')) {
-        auto start = part.find_first_not_of(' ');
-        if (start == std::string::npos)
-            continue;
-        std::string coding = part.substr(start, part.find(';', start) - start);
-        while (!coding.empty() && coding.back() == ' ')
-            coding.pop_back();
-        if (coding == "gzip")
-            return part.find("q=0") == std::string::npos || part.find("q=0.") != std::string::npos;
-    }
-    return false;
-}
-
-std::string Gzip(const std::string& text) {
-    z_stream z{};
-    if (deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return {};
-    std::string out(deflateBound(&z, static_cast<uLong>(text.size())) + 32, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    z.avail_out = static_cast<uInt>(out.size());
-    int done = deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return done == Z_STREAM_END ? out : std::string();
-}
-
-std::string Hex(const unsigned char* bytes, std::size_t n) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (std::size_t i = 0; i < n; ++i) {
-        out += kDigits[bytes[i] >> 4];
-        out += kDigits[bytes[i] & 15];
-    }
-    return out;
-}
-
-bool ReadFile(const std::string& file, std::string& out) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream text;
-    text << in.rdbuf();
-    out = text.str();
-    return true;
-}
-
 } // namespace
 
 bool PercentDecode(const std::string& text, bool plusIsSpace, std::string& out) {
@@ -201,7 +149,7 @@ WebServer::WebServer(Options options, SignInCheck signIn, std::vector<Route> api
     : m_options(std::move(options)),
       m_sessions(std::chrono::minutes(m_options.idleMinutes), std::chrono::steady_clock::now),
       m_throttle(5, std::chrono::seconds(60), std::chrono::steady_clock::now),
-      m_routes(std::move(apiRoutes)) {
+      m_routes(std::move(apiRoutes)), m_files(m_options.assetDir, m_options.chartJs) {
     m_sessions.SetCaps(m_options.sessionsPerAddress, m_options.maxSessions);
     AddSessionRoutes(std::move(signIn));
     m_routes.push_back({"GET",
@@ -212,7 +160,6 @@ WebServer::WebServer(Options options, SignInCheck signIn, std::vector<Route> api
                         {},
                         [this](Call&) { return Reply{OpenApiDocument(m_routes)}; },
                         false});
-    LoadAssets();
     HttpLimits limits;
     limits.maxBody = kMaxBody;
     limits.maxConnections = m_options.maxConnections;
@@ -222,8 +169,7 @@ WebServer::WebServer(Options options, SignInCheck signIn, std::vector<Route> api
     // The page's files and the metrics come from memory: they never wait behind LTP requests.
     auto quick = [](const HttpRequest& r) {
         std::string path = r.target.substr(0, r.target.find('?'));
-        return r.method == "GET" && (path == "/" || path == "/app.js" || path == "/app.css" ||
-                                     path == "/chart.js" || path == "/metrics");
+        return r.method == "GET" && (StaticFiles::Serves(path) || path == "/metrics");
     };
     m_http = std::make_unique<HttpServer>(
         limits, [this](HttpRequest& r) { return Answer(r); }, m_options.tlsCert, m_options.tlsKey,
@@ -304,50 +250,6 @@ void WebServer::AddSessionRoutes(SignInCheck signIn) {
     m_routes.push_back(who);
 }
 
-void WebServer::LoadAssets() {
-    std::string dir = m_options.assetDir;
-    const std::pair<const char*, Asset> files[] = {
-        {"/", {"text/html; charset=utf-8", dir + "/index.html", {}, {}}},
-        {"/app.js", {"text/javascript; charset=utf-8", dir + "/app.js", {}, {}}},
-        {"/app.css", {"text/css; charset=utf-8", dir + "/app.css", {}, {}}},
-        {"/chart.js", {"text/javascript; charset=utf-8", m_options.chartJs, {}, {}}},
-    };
-    // Read and compressed once: a file missing now answers 404 until ltpweb restarts.
-    for (const auto& f : files) {
-        Asset a = f.second;
-        std::string file = a.text;
-        if (!ReadFile(file, a.text))
-            continue;
-        a.gzip = Gzip(a.text);
-        unsigned char digest[SHA256_DIGEST_LENGTH];
-        SHA256(reinterpret_cast<const unsigned char*>(a.text.data()), a.text.size(), digest);
-        a.etag = "\"" + Hex(digest, 12) + "\"";
-        m_assets[f.first] = std::move(a);
-    }
-}
-
-HttpResponse WebServer::AnswerAsset(const HttpRequest& request, const Asset& asset) const {
-    HttpResponse r;
-    // Kept by the browser and checked again on each use: an upgrade is seen at once, and an
-    // unchanged file costs a 304 without a body.
-    r.headers = {{"Cache-Control", "no-cache"}, {"ETag", asset.etag}, {"Vary", "Accept-Encoding"}};
-    for (const std::string& tag : Split(request.Header("If-None-Match"), ',')) {
-        auto start = tag.find_first_not_of(' ');
-        if (start != std::string::npos && tag.substr(start) == asset.etag) {
-            r.status = 304;
-            return r;
-        }
-    }
-    r.headers.emplace_back("Content-Type", asset.type);
-    if (!asset.gzip.empty() && AcceptsGzip(request)) {
-        r.headers.emplace_back("Content-Encoding", "gzip");
-        r.body = asset.gzip;
-    } else {
-        r.body = asset.text;
-    }
-    return r;
-}
-
 HttpResponse WebServer::MetricsText() {
     std::vector<Metrics::Gauge> gauges = {
         {"ltpweb_sessions", "Signed-in sessions.", static_cast<double>(m_sessions.Count())},
@@ -381,15 +283,13 @@ HttpResponse WebServer::Answer(HttpRequest& request) {
         std::string::size_type q = request.target.find('?');
         std::string path = request.target.substr(0, q);
         std::string query = q == std::string::npos ? "" : request.target.substr(q + 1);
-        auto asset = m_assets.find(path);
-        bool assetPath =
-            path == "/" || path == "/app.js" || path == "/app.css" || path == "/chart.js";
         try {
-            if (assetPath && (request.method == "GET" || request.method == "HEAD")) {
+            if (StaticFiles::Serves(path) &&
+                (request.method == "GET" || request.method == "HEAD")) {
                 routeName = path;
                 response =
-                    asset != m_assets.end()
-                        ? AnswerAsset(request, asset->second)
+                    m_files.Has(path)
+                        ? m_files.Answer(request, path)
                         : Error(ApiError(404, "not_found", "the page's file is not installed"));
                 if (request.method == "HEAD")
                     response.body.clear();

@@ -13,6 +13,7 @@
 #include "tools/ltpweb/options.h"
 #include "tools/ltpweb/routes.h"
 #include "tools/ltpweb/sessions.h"
+#include "tools/ltpweb/static_files.h"
 
 namespace ltpweb {
 
@@ -49,19 +50,10 @@ public:
     // One request, whole: routing, checks, the handler, headers, compression and the metrics.
     HttpResponse Answer(HttpRequest& request);
 
-    struct Asset {
-        std::string type;
-        std::string text;
-        std::string gzip; // compressed once, at start
-        std::string etag;
-    };
-
 private:
     void AddSessionRoutes(SignInCheck signIn);
-    void LoadAssets();
     HttpResponse AnswerRoute(HttpRequest& request, const std::string& path,
                              const std::string& query, std::string& routeName);
-    HttpResponse AnswerAsset(const HttpRequest& request, const Asset& asset) const;
     HttpResponse MetricsText();
     void Finish(const HttpRequest& request, HttpResponse& response) const;
 
@@ -69,7 +61,7 @@ private:
     SessionStore m_sessions;
     SignInThrottle m_throttle;
     std::vector<Route> m_routes;
-    std::map<std::string, Asset> m_assets; // by path
+    StaticFiles m_files;
     Metrics m_metrics;
     std::function<std::vector<Metrics::Gauge>()> m_gauges;
     std::unique_ptr<HttpServer> m_http;
