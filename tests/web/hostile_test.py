@@ -108,6 +108,7 @@ class Hostile(unittest.TestCase):
             s = socket.create_connection(("127.0.0.1", SERVERS.port))
             s.sendall(b"GET /api/users HTTP/1.1\r\n")
             slow.append(s)
+        before = rss_mib(SERVERS.web.pid, "VmRSS")
         idle = []
         # 1,000 idle sockets from 20 addresses, under the per-address cap, plus 100 over it from
         # one address, which are closed at once.
@@ -117,6 +118,9 @@ class Hostile(unittest.TestCase):
             s.bind((source, 0))
             s.connect(("127.0.0.1", SERVERS.port))
             idle.append(s)
+        time.sleep(0.2)
+        print(f"1,100 idle sockets: ltpweb RSS {rss_mib(SERVERS.web.pid, 'VmRSS') - before:+.1f} MiB",
+              file=sys.stderr)
         started = time.monotonic()
         status, _, body = request("GET", "/api/users", headers={"Cookie": cookie})
         answered = time.monotonic() - started

@@ -40,9 +40,9 @@ struct HttpServer::Impl {
     std::map<std::string, std::size_t> perAddress;
     std::size_t total = 0;
     std::atomic<std::size_t> bodiesInFlight{0};
+    std::optional<asio::ssl::context> tls; // outlives the connections that use it
     asio::thread_pool workers;
     asio::io_context ioc;
-    std::optional<asio::ssl::context> tls;
     tcp::acceptor acceptor;
     int port = 0;
 
