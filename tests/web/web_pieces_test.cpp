@@ -191,6 +191,10 @@ TEST(WebOptions, PlainHttpOnlyOnLoopbackUnlessAskedFor) {
         {{"--listen", "0.0.0.0:8080", "--tls-cert", "c.pem", "--tls-key", "k.pem"}, -1},
         {{"--tls-cert", "c.pem"}, 2}, // a certificate without its key
         {{"--listen", "nonsense"}, 2},
+        {{"--metrics-listen", "127.0.0.1:9100"}, -1},
+        {{"--metrics-listen", "off"}, -1},
+        {{"--metrics-listen", "9100"}, 2},
+        {{"--max-per-address", "0"}, 2},
     };
     for (const Case& c : cases) {
         std::vector<char*> argv = {const_cast<char*>("ltpweb")};

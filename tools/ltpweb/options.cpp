@@ -97,7 +97,8 @@ int ParseOptions(int argc, char** argv, Options& o) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        // CLI11 has a code per kind of mistake; a usage error is 2 whatever the kind.
+        return app.exit(e) == 0 ? 0 : 2;
     }
     if (!o.profile.empty()) {
         try {
@@ -115,6 +116,14 @@ int ParseOptions(int argc, char** argv, Options& o) {
     }
     if (!ParseListen(listen, o.listenHost, o.listenPort)) {
         std::cerr << "ltpweb: --listen wants ADDR:PORT, not \"" << listen << "\"\n";
+        return 2;
+    }
+    std::string metricsHost;
+    int metricsPort = 0;
+    if (!o.metricsListen.empty() && o.metricsListen != "off" &&
+        !ParseListen(o.metricsListen, metricsHost, metricsPort)) {
+        std::cerr << "ltpweb: --metrics-listen wants ADDR:PORT or off, not \"" << o.metricsListen
+                  << "\"\n";
         return 2;
     }
     if (o.tlsCert.empty() != o.tlsKey.empty()) {
