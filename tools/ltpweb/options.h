@@ -18,7 +18,10 @@ struct Options {
     int idleMinutes = 30;
     std::string assetDir; // the page's files; empty: found next to the program or installed
     std::string chartJs = "/usr/share/javascript/chart.js/chart.min.js"; // served as /chart.js
-    std::string portFile; // where the bound port is written, for scripts that listen on port 0
+    // What this console changed is kept here; empty: in the user's state folder.
+    std::string activityFile;
+    long activityMax = 10000; // entries kept, the newest
+    std::string portFile;     // where the bound port is written, for scripts that listen on port 0
 };
 
 // Splits "ADDR:PORT" or "[v6]:PORT". False when it is not one.

@@ -262,6 +262,15 @@ void WebServer::ServeStatic() {
             res.set_content(text, type.c_str());
         });
     }
+    // The page's modules: plain names only, so that no path leaves the folder.
+    m_http->Get(R"(/js/([a-z_]+\.js))", [dir](const httplib::Request& req, httplib::Response& res) {
+        std::string text;
+        if (!ReadFile(dir + "/js/" + req.matches[1].str(), text)) {
+            SendError(res, ApiError(404, "not_found", "no such module"));
+            return;
+        }
+        res.set_content(text, "text/javascript; charset=utf-8");
+    });
 }
 
 bool WebServer::Bind(std::string& error) {
