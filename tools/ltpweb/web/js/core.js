@@ -79,6 +79,7 @@ export async function attempt(action, done) {
 export async function refresh(view, load) {
   const section = $(`view-${view}`);
   const banner = section.querySelector('.stale-banner');
+  section.setAttribute('aria-busy', 'true');
   try {
     await load();
     section.classList.remove('stale');
@@ -90,6 +91,8 @@ export async function refresh(view, load) {
     const retry = el('button', { type: 'button', onclick: () => refresh(view, load) }, 'Retry');
     const box = el('div', { class: 'stale-banner', role: 'alert' }, el('span', {}, text), ' ', retry);
     if (banner) banner.replaceWith(box); else section.querySelector('h2').after(box);
+  } finally {
+    section.setAttribute('aria-busy', 'false');
   }
 }
 
