@@ -108,8 +108,8 @@ class Page(unittest.TestCase):
 
     def open(self, path):
         """Loads the page at an address and waits until its view has loaded."""
-        self.driver.get(f"{self.servers.url}/#/{path}")
-        self.driver.refresh()
+        Page.loads = getattr(Page, "loads", 0) + 1  # a new address, so the page loads afresh
+        self.driver.get(f"{self.servers.url}/?load={Page.loads}#/{path}")
         view = path.split("/")[0]
         self.wait.until(lambda d: d.execute_script(
             f"const v = document.getElementById('view-{view}'); return v && !v.hidden && v.getAttribute('aria-busy') === 'false'"))
@@ -182,8 +182,7 @@ class Page(unittest.TestCase):
         self.assertEqual(row.get_attribute("data-user"), INJECTED)
         self.assertIn(INJECTED, row.text)
         ActionChains(self.driver).move_to_element(row).click(row).perform()
-        self.find("#user-detail h3")
-        self.assertEqual(self.driver.find_element(By.CSS_SELECTOR, "#user-detail h3").text, INJECTED)
+        self.wait.until(lambda d: d.find_element(By.CSS_SELECTOR, "#user-detail h3").text == INJECTED)
         hostile = self.driver.execute_script(
             "return document.querySelectorAll('[onmouseover]').length")
         self.assertEqual(hostile, 0)
@@ -371,8 +370,7 @@ class Page(unittest.TestCase):
                 if signed:
                     self.open(view)
                 else:
-                    self.driver.get(f"{self.servers.url}/#/{view}")
-                    self.driver.refresh()
+                    self.driver.get(f"{self.servers.url}/?{width}{scheme}#/{view}")
                     self.find("#signin-user")
                     self.assertFalse(self.driver.find_element(By.ID, "nav").is_displayed())
                     self.assertEqual(self.driver.switch_to.active_element.get_attribute("id"), "signin-user")
@@ -403,7 +401,9 @@ class Page(unittest.TestCase):
         banner = self.find("#view-users .stale-banner")
         self.assertIn("Out of date", banner.text)
         self.find('#users-table .vrow[data-user="alice"]').click()  # kept, marked, and safe to click
-        self.wait.until(EC.text_to_be_present_in_element((By.ID, "status"), "LTP"))
+        self.wait.until(lambda d: d.current_url.endswith("#/users/alice"))
+        self.wait.until(lambda d: d.find_element(By.ID, "view-users").get_attribute("aria-busy") == "false")
+        self.assertIn("LTP server", self.find("#view-users .stale-banner").text)
         self.assertEqual([e for e in self.errors() if "Failed to load resource" not in e], [])
         self.find_button("#view-users .stale-banner", "Retry")
         self.shot("8i-out-of-date")

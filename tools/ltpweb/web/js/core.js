@@ -212,7 +212,7 @@ export function recordTable(caption, columns, rows, onRow, empty) {
   });
   table.append(body);
   if (onRow) roving(body, 'tr', (tr) => onRow(tr.rowData));
-  return el('div', { class: 'scroll-x' }, table);
+  return el('div', { class: 'scroll-x', tabindex: 0, role: 'region', 'aria-label': caption }, table);
 }
 
 // ---- dates --------------------------------------------------------------------------------------

@@ -81,19 +81,25 @@ function renderRows() {
   for (let i = first; i < Math.min(first + count, list.total); i++) indexes.add(i);
   if (list.total) indexes.add(list.active);
   const missing = new Set();
+  // Rows still shown are kept, not rebuilt, so that focus, hover and clicks on them survive.
+  const kept = new Map([...spacer.children].map((r) => [`${r.dataset.index}\n${r.dataset.user}`, r]));
   const rows = [];
   for (const i of [...indexes].sort((a, b) => a - b)) {
     const u = userAt(i);
     if (!u) { missing.add(Math.floor(i / PAGE)); continue; }
-    const row = el('div', { class: 'vrow', role: 'row', tabindex: i === list.active ? 0 : -1, 'data-user': u.UserID,
-      'aria-rowindex': String(i + 2), 'aria-selected': String(!!selected && selected.UserID === u.UserID) },
-    COLUMNS.map((c) => el('div', { role: 'gridcell' }, u[c])));
-    row.dataset.index = i;
-    row.style.top = `${i * ROW}px`;
-    row.addEventListener('click', () => { list.active = i; go('users', u.UserID); });
+    let row = kept.get(`${i}\n${u.UserID}`);
+    if (!row) {
+      row = el('div', { class: 'vrow', role: 'row', 'data-user': u.UserID, 'aria-rowindex': String(i + 2) },
+        COLUMNS.map((c) => el('div', { role: 'gridcell' }, u[c])));
+      row.dataset.index = i;
+      row.style.top = `${i * ROW}px`;
+      row.addEventListener('click', () => { list.active = i; go('users', u.UserID); });
+    }
+    row.tabIndex = i === list.active ? 0 : -1;
+    row.setAttribute('aria-selected', String(!!selected && selected.UserID === u.UserID));
     rows.push(row);
   }
-  spacer.replaceChildren(...rows);
+  if (rows.length !== spacer.children.length || rows.some((r, k) => spacer.children[k] !== r)) spacer.replaceChildren(...rows);
   if (hadFocus) {
     const active = spacer.querySelector(`[data-index="${list.active}"]`);
     if (active) active.focus({ preventScroll: true });
