@@ -10,7 +10,7 @@ import unittest
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
-from selenium.common.exceptions import TimeoutException
+from selenium.common.exceptions import StaleElementReferenceException, TimeoutException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support import expected_conditions as EC
@@ -85,7 +85,8 @@ class Page(unittest.TestCase):
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         cls.driver = webdriver.Chrome(service=Service(ARGS.chromedriver), options=options)
         cls.driver.set_page_load_timeout(30)
-        cls.wait = WebDriverWait(cls.driver, 15)
+        # The page redraws what it shows after each change: an element found may be replaced.
+        cls.wait = WebDriverWait(cls.driver, 15, ignored_exceptions=[StaleElementReferenceException])
         if api.call("GET", "/api/schema")[0] == 404:
             # ltpweb without the schema endpoint: the page is given the agreed shape, built from
             # what the API says, so that the named forms are tested all the same.
@@ -298,6 +299,16 @@ class Page(unittest.TestCase):
         self.find(".toast .undo").click()
         self.find('#tree li[data-program="8"] li[data-program="9"]')
         self.assertEqual(self.driver.find_elements(By.CSS_SELECTOR, top), [])
+        # A copy is undone by deleting the copies, and only them.
+        copies = '#tree li[data-program="4"] > ul > li .node'
+        count = lambda d: [n.text for n in d.find_elements(By.CSS_SELECTOR, copies)].count("Story Time")
+        self.find_button("#program-detail", "Copy to…").click()
+        Select(self.find('#dialog select[name="to"]')).select_by_value("4")
+        self.find("#dialog-ok").click()
+        self.wait.until(lambda d: count(d) == 1)
+        self.find(".toast .undo").click()
+        self.wait.until(lambda d: count(d) == 0)
+        self.find('#tree li[data-program="8"] li[data-program="9"]')
 
     def test_8e_keyboard_deletes_a_schedule(self):
         monday = self.driver.execute_script(

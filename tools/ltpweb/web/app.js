@@ -18,6 +18,7 @@ const HINT = 'ltpweb-signed-in';
 
 function showSignedOut() {
   state.csrf = '';
+  lastView = '';
   localStorage.removeItem(HINT);
   document.body.classList.remove('signed-in');
   $('nav').hidden = true;
@@ -38,6 +39,8 @@ async function signedIn(session) {
   route();
 }
 
+let lastView = '';
+
 // Draws the view the address names.
 function route() {
   if (!state.csrf) return;
@@ -47,6 +50,9 @@ function route() {
   for (const a of document.querySelectorAll('#nav a')) {
     if (a.dataset.view === view) a.setAttribute('aria-current', 'page'); else a.removeAttribute('aria-current');
   }
+  // Choosing another record of the view shown keeps its list; coming to the view refreshes it.
+  state.sameView = view === lastView;
+  lastView = view;
   document.title = `${view[0].toUpperCase()}${view.slice(1)}${keys.length ? ` ${keys.join(' ')}` : ''} – ltpweb`;
   refresh(view, () => VIEWS[view](...keys));
 }

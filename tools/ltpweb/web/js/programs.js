@@ -1,6 +1,6 @@
 // The program tree: arrow keys walk it (one Tab stop), drag moves (Ctrl or Alt copies), "Move to..."
 // and "Copy to..." do the same without a mouse, and a move can be undone.
-import { $, api, attempt, button, confirmAction, el, enc, formDialog, recordTable, say, toast } from './core.js';
+import { $, api, attempt, button, confirmAction, el, enc, formDialog, recordTable, say, state, toast } from './core.js';
 import { bitsInput, bitsText, forgetNames, loadNames, recordDetails, recordInputs, valueBits } from './schema.js';
 import { go } from './router.js';
 
@@ -11,6 +11,11 @@ let justDragged = false; // the click that ends a drag selects nothing
 
 export async function loadTree(id) {
   if (id !== undefined) selected = Number(id) || 0;
+  if (state.sameView && id !== undefined && byId(selected) && $('tree').querySelector(`li[data-program="${selected}"]`)) {
+    for (const li of $('tree').querySelectorAll('li[aria-selected]')) li.setAttribute('aria-selected', String(Number(li.dataset.program) === selected));
+    await showProgram(byId(selected));
+    return;
+  }
   const tree = await api('GET', '/api/programs/tree');
   forgetNames('Program');
   programs = [];
@@ -90,10 +95,17 @@ async function redraw(focusId) {
 async function relocate(id, to, copy) {
   const p = byId(id);
   const from = p.Number6;
+  const before = new Set(programs.map((x) => x.ProgramID));
   await api('POST', `/api/programs/${id}/${copy ? 'copy' : 'move'}`, { to });
   if (copy) {
+    await loadTree();
+    // The copies are the programs that were not there before; undo deletes them, deepest first.
+    const copies = programs.filter((x) => !before.has(x.ProgramID)).sort((a, b) => b.level - a.level);
     say(`Program ${p.Text2} copied under ${nameOf(to)}.`);
-    toast(`Copied ${p.Text2} under ${nameOf(to)}.`);
+    toast(`Copied ${p.Text2} under ${nameOf(to)}.`, copies.length ? async () => {
+      for (const c of copies) await api('DELETE', `/api/programs/${c.ProgramID}`);
+      await redraw(id);
+    } : null);
   } else {
     toast(`Moved ${p.Text2} under ${nameOf(to)}.`, async () => {
       await api('POST', `/api/programs/${id}/move`, { to: from });

@@ -1,5 +1,5 @@
 // Users: a virtual list paged and searched by the server; only the visible rows are in the page.
-import { $, api, attempt, button, confirmAction, el, enc, formDialog, refresh, say, toast } from './core.js';
+import { $, api, attempt, button, confirmAction, el, enc, formDialog, refresh, say, state, toast } from './core.js';
 import { label, loadNames, recordDetails, recordInputs, refText, bitsText, valueBits } from './schema.js';
 import { go } from './router.js';
 
@@ -28,7 +28,7 @@ export async function reloadUsers() {
 }
 
 export async function loadUsers(id) {
-  await reloadUsers();
+  if (!(state.sameView && id && $('users-viewport'))) await reloadUsers();
   if (id) await showUser(id);
   else { selected = null; $('user-detail').replaceChildren(el('p', { class: 'empty' }, 'Choose a user to see their details, groups and rights.')); }
 }

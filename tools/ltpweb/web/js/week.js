@@ -97,7 +97,7 @@ function drawWeek(start, schedules) {
       body.append(el('div', { role: 'listitem' }, block));
     }
     return el('div', { class: 'day' },
-      el('div', { class: 'dayhead' }, day.d.toLocaleDateString(undefined, { weekday: 'short', day: 'numeric', month: 'short' })), body);
+      el('div', { class: 'dayhead', title: day.d.toDateString() }, day.d.toLocaleDateString(undefined, { weekday: 'short', day: 'numeric' })), body);
   });
   const timeline = $('timeline');
   const empty = days.every((d) => !d.items.length);
