@@ -15,14 +15,24 @@ export function initActivity() {
 
 const brief = (v) => (v === null || v === undefined ? '' : typeof v === 'string' ? v : JSON.stringify(v));
 
+// The fields of a record that differ from the other side, one a line ("Text2: one"); all of them
+// when the other side has none (an add or a delete).
+function fields(record, other) {
+  if (record === null || record === undefined) return '';
+  if (typeof record !== 'object' || Array.isArray(record)) return el('code', {}, brief(record));
+  const compare = other && typeof other === 'object' && !Array.isArray(other);
+  const lines = Object.entries(record).filter(([k, v]) => !compare || JSON.stringify(other[k]) !== JSON.stringify(v));
+  return el('ul', { class: 'plain changes' }, lines.map(([k, v]) => el('li', {}, el('code', {}, `${k}: ${brief(v)}`))));
+}
+
 export async function loadActivity() {
   const page = await api('GET', `/api/activity?offset=${view.offset}&limit=${PAGE}&q=${enc($('activity-filter').value)}`);
   const columns = [
     { title: 'When', text: (r) => localText(r.at) },
     { title: 'Who', text: (r) => r.who },
     { title: 'What', text: (r) => `${r.action} (${r.method} ${r.path})` },
-    { title: 'Before', text: (r) => el('code', {}, brief(r.before)) },
-    { title: 'After', text: (r) => el('code', {}, brief(r.after)) }];
+    { title: 'Before', text: (r) => fields(r.before, r.after) },
+    { title: 'After', text: (r) => fields(r.after, r.before) }];
   $('activity').replaceChildren(recordTable('Changes made through this console, newest first', columns, page.items, null,
     $('activity-filter').value ? 'No change matches the filter.' : 'Nothing has been changed through this console yet. Changes appear here as they are made.'));
   const last = Math.min(page.total, view.offset + page.items.length);
