@@ -419,6 +419,36 @@ class Page(unittest.TestCase):
         self.find_button("#view-users .stale-banner", "Retry")
         self.shot("8i-out-of-date")
 
+    def test_8j_value_forms(self):
+        """The page's own reading of values, run in the page: day sets, repeats and CSV cells."""
+        days = [{"value": 1 << i, "name": n} for i, n in enumerate(["Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"])]
+        rights = [{"value": 1, "name": "read"}, {"value": 2, "name": "edit"}]
+        bits_cases = [  # (bits, value, text)
+            (days, 31, "Mon-Fri"), (days, 127, "Mon-Sun"), (days, 96, "Sat, Sun"), (days, 0, "none"),
+            (days, 1 + 4 + 8 + 16 + 64, "Mon, Wed-Fri, Sun"), (days, 3, "Mon, Tue"),
+            (rights, 3, "read, edit"), (rights, 5, "read, 4"), (None, 15, "15")]
+        monday = "2026-12-07T00:00"
+        repeat_cases = [  # (start, stop, days, weekdays drawn in the week of monday)
+            ("2026-12-08T08:00", "2026-12-08T08:06", 127, [0, 1, 2, 3, 4, 5, 6]),
+            ("2026-12-08T07:00", "2026-12-08T08:00", 31, [0, 1, 2, 3, 4]),
+            ("2026-01-05T20:00", "2026-01-05T21:45", 64, [6]),  # a Sunday schedule, on Sunday
+            ("2026-12-09T19:00", "2026-12-09T19:30", 0, [2]),  # one-off: its own day only
+            ("2026-12-20T19:00", "2026-12-20T19:30", 0, []),  # one-off in another week
+        ]
+        csv_cases = [("plain", "plain"), ("a,b", '"a,b"'), ('say "hi"', '"say ""hi"""'),
+                     ("=cmd()", "'=cmd()"), ("-1+2", "'-1+2"), ("two\nlines", '"two\nlines"'),
+                     (None, ""), ({"Text2": "x"}, '"{""Text2"":""x""}"')]
+        got = self.driver.execute_async_script("""
+            const [bitsCases, repeatCases, csvCases, monday, done] = arguments;
+            Promise.all([import('/js/schema.js'), import('/js/week.js'), import('/js/activity.js')]).then(([s, w, a]) => done({
+              bits: bitsCases.map(([b, v]) => s.bitsText(b, v)),
+              repeats: repeatCases.map(([a0, b0, d]) => w.occurrences(
+                {Real4: new Date(a0).toISOString(), Real5: new Date(b0).toISOString(), Number6: d}, new Date(monday)).map((o) => o.day)),
+              csv: csvCases.map(([v]) => a.csvCell(v))}));""", bits_cases, repeat_cases, csv_cases, monday)
+        self.assertEqual(got["bits"], [c[2] for c in bits_cases])
+        self.assertEqual(got["repeats"], [c[3] for c in repeat_cases])
+        self.assertEqual(got["csv"], [c[1] for c in csv_cases])
+
     def test_9_sign_out(self):
         self.driver.find_element(By.ID, "signout").click()
         self.find("#signin-form")
