@@ -279,6 +279,24 @@ class Page(unittest.TestCase):
         self.keys(Keys.ARROW_DOWN)
         self.assertEqual(self.driver.switch_to.active_element.get_attribute("data-user"), "bob")
         self.assertEqual(len(self.driver.find_elements(By.CSS_SELECTOR, '#users-table .vrow[tabindex="0"]')), 1)
+        # Past the first page the server sends: End reaches the last user, and scrolling the list
+        # away and back keeps focus on that row.
+        api = self.api()
+        for i in range(250):
+            api.call("POST", "/api/users", {"UserID": f"zz{i:03}"})
+        self.open("users")
+        row = self.find('#users-table .vrow[data-user="alice"]')
+        self.driver.execute_script("arguments[0].focus()", row)
+        self.keys(Keys.END)
+        focused = lambda d: d.execute_script("return document.activeElement.dataset.user")
+        self.wait.until(lambda d: focused(d) == "zz249")
+        self.driver.execute_script("document.getElementById('users-viewport').scrollTop = 0")
+        self.find('#users-table .vrow[data-user="alice"]')
+        self.assertEqual(focused(self.driver), "zz249")
+        self.keys(Keys.PAGE_UP)
+        self.wait.until(lambda d: focused(d) == "zz239")
+        for i in range(250):
+            api.call("DELETE", f"/api/users/zz{i:03}")
 
     def test_8d_keyboard_moves_a_program_and_undo_puts_it_back(self):
         self.open("programs")

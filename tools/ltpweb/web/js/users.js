@@ -6,7 +6,7 @@ import { go } from './router.js';
 const ROW = 28;
 const PAGE = 100;
 const COLUMNS = ['UserID', 'Text2', 'Text3', 'Text4'];
-const list = { total: 0, pages: new Map(), sort: 'UserID', q: '', active: 0, generation: 0 };
+const list = { total: 0, pages: new Map(), sort: 'UserID', q: '', active: 0, generation: 0, wantFocus: false };
 let selected = null;
 
 export function initUsers() {
@@ -23,6 +23,7 @@ export function initUsers() {
 export async function reloadUsers() {
   list.generation++;
   list.pages = new Map();
+  list.wantFocus = false;
   await fetchPage(0);
   buildTable();
 }
@@ -100,9 +101,10 @@ function renderRows() {
     rows.push(row);
   }
   if (rows.length !== spacer.children.length || rows.some((r, k) => spacer.children[k] !== r)) spacer.replaceChildren(...rows);
-  if (hadFocus) {
+  // A row reached by key may arrive with its page later: focus goes to it then.
+  if (hadFocus || list.wantFocus) {
     const active = spacer.querySelector(`[data-index="${list.active}"]`);
-    if (active) active.focus({ preventScroll: true });
+    if (active) { active.focus({ preventScroll: true }); list.wantFocus = false; }
   }
   for (const n of missing) {
     attempt(async () => { await fetchPage(n); renderRows(); });
@@ -118,6 +120,7 @@ function onKey(e) {
     e.preventDefault();
     to = Math.max(0, Math.min(list.total - 1, to));
     list.active = to;
+    list.wantFocus = true;
     const viewport = $('users-viewport');
     const top = to * ROW, head = ROW;
     if (top < viewport.scrollTop) viewport.scrollTop = top;
