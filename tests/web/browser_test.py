@@ -314,7 +314,7 @@ class Page(unittest.TestCase):
         self.keys(Keys.TAB, Keys.TAB, Keys.ENTER)
         top = '#tree > li[data-program="9"]'
         self.find(top)
-        self.find(".toast .undo").click()
+        self.find(".toast:last-child .undo").click()
         self.find('#tree li[data-program="8"] li[data-program="9"]')
         self.assertEqual(self.driver.find_elements(By.CSS_SELECTOR, top), [])
         # A copy is undone by deleting the copies, and only them.
@@ -324,7 +324,7 @@ class Page(unittest.TestCase):
         Select(self.find('#dialog select[name="to"]')).select_by_value("4")
         self.find("#dialog-ok").click()
         self.wait.until(lambda d: count(d) == 1)
-        self.find(".toast .undo").click()
+        self.find(".toast:last-child .undo").click()
         self.wait.until(lambda d: count(d) == 0)
         self.find('#tree li[data-program="8"] li[data-program="9"]')
 
@@ -421,7 +421,40 @@ class Page(unittest.TestCase):
         self.find("#signin-password").send_keys(PASSWORD + Keys.ENTER)
         self.find("#whoami-name")
 
-    def test_8i_out_of_date_when_the_server_is_gone(self):
+    def test_8k_groups_members_settings_and_charts(self):
+        self.open("groups")
+        self.find("#groups-add").click()
+        self.find('#dialog input[name="GroupID"]').send_keys("night")
+        self.driver.find_element(By.CSS_SELECTOR, '#dialog input[name="Text2"]').send_keys("Night shift" + Keys.ENTER)
+        self.wait.until(lambda d: d.current_url.endswith("#/groups/night"))
+        self.find("#group-detail .toolbar input").send_keys("carol")
+        self.find_button("#group-detail", "Add member").click()
+        self.find_button("#group-detail", "Remove carol").click()
+        self.assertEqual(self.find("#confirm-ok").text, "Remove carol from night")
+        self.find("#confirm-ok").click()
+        self.wait.until(EC.text_to_be_present_in_element((By.ID, "group-detail"), "No members yet"))
+        self.find(".toast:last-child .undo").click()  # the membership comes back
+        self.find_button("#group-detail", "Remove carol")
+        self.find_button("#group-detail", "Delete group night").click()
+        self.assertIn("1 membership", self.find("#confirm-text").text)
+        self.find("#confirm-ok").click()
+        self.wait.until(lambda d: d.current_url.endswith("#/groups"))
+        self.assertEqual(self.driver.find_elements(By.CSS_SELECTOR, '#groups-list [data-group="night"]'), [])
+        # A setting deleted and brought back by its undo, whole.
+        self.open("server")
+        self.find("#globals button[aria-label='Delete setting RetentionDays']").click()
+        self.find("#confirm-ok").click()
+        self.wait.until(lambda d: "RetentionDays" not in d.find_element(By.ID, "globals").text)
+        self.find(".toast:last-child .undo").click()
+        self.wait.until(EC.text_to_be_present_in_element((By.ID, "globals"), "Days usage figures are kept"))
+        # A failed lookup leaves no chart from before behind.
+        self.open("stats/users/alice")
+        self.find("#chart-usage")
+        self.open("stats/users/nobody")
+        self.assertFalse(self.driver.find_element(By.ID, "chart-usage").is_displayed())
+        self.find("#view-stats .stale-banner")
+
+    def test_8z_out_of_date_when_the_server_is_gone(self):
         self.open("users")
         self.find('#users-table .vrow[data-user="alice"]')
         self.servers.ltpd.terminate()
@@ -435,7 +468,7 @@ class Page(unittest.TestCase):
         self.assertIn("LTP server", self.find("#view-users .stale-banner").text)
         self.assertEqual([e for e in self.errors() if "Failed to load resource" not in e], [])
         self.find_button("#view-users .stale-banner", "Retry")
-        self.shot("8i-out-of-date")
+        self.shot("8z-out-of-date")
 
     def test_8j_value_forms(self):
         """The page's own reading of values, run in the page: day sets, repeats and CSV cells."""

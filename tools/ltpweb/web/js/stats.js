@@ -44,8 +44,10 @@ function barChart(id, labels, values, xTitle, yTitle, empty) {
 }
 
 export async function loadStats(kind, id) {
+  // Nothing from before stays on screen while loading or after a failure.
   for (const c of Object.values(charts)) c.destroy();
   for (const k of Object.keys(charts)) delete charts[k];
+  for (const id of ['chart-top', 'chart-usage']) { $(id).hidden = true; $(`${id}-empty`).hidden = true; }
   if (kind) $('usage-kind').value = kind;
   if (id !== undefined) $('usage-id').value = id;
   await loadNames('Program').catch(() => null);
