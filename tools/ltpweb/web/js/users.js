@@ -24,8 +24,9 @@ export async function reloadUsers() {
   list.generation++;
   list.pages = new Map();
   list.wantFocus = false;
+  const generation = list.generation;
   await fetchPage(0);
-  buildTable();
+  if (generation === list.generation) buildTable(); // a later search answers for itself
 }
 
 export async function loadUsers(id) {
