@@ -51,6 +51,7 @@ function buildTable() {
   const sortKey = list.sort.replace(/^-/, '');
   const up = !list.sort.startsWith('-');
   table.setAttribute('aria-rowcount', String(list.total + 1));
+  table.dataset.q = list.q; // which search the rows answer
   const head = el('div', { class: 'vrow vhead', role: 'row', 'aria-rowindex': '1' }, COLUMNS.map((c) => el('div', { role: 'columnheader',
     'aria-sort': sortKey === c ? (up ? 'ascending' : 'descending') : 'none' },
   el('button', { type: 'button', onclick: () => {
