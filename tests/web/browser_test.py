@@ -451,7 +451,7 @@ class Page(unittest.TestCase):
         self.assertIn("1 membership", self.find("#confirm-text").text)
         self.find("#confirm-ok").click()
         self.wait.until(lambda d: d.current_url.endswith("#/groups"))
-        self.assertEqual(self.driver.find_elements(By.CSS_SELECTOR, '#groups-list [data-group="night"]'), [])
+        self.wait.until(lambda d: not d.find_elements(By.CSS_SELECTOR, '#groups-list [data-group="night"]'))
         # A setting deleted and brought back by its undo, whole.
         self.open("server")
         self.find("#globals button[aria-label='Delete setting RetentionDays']").click()
