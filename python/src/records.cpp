@@ -103,9 +103,9 @@ template <class T> void bind(py::module_& m, const char* type, const char* doc) 
             out[f.name] = get(type, r, f);
         return out;
     });
-    cls.def_static("from_dict", [type](const py::dict& values) {
+    cls.def_static("from_dict", [type](const py::object& values) {
         T record;
-        assign(type, record, values);
+        assign(type, record, py::dict(values)); // any mapping
         return record;
     });
     cls.def("__eq__", [](const T& a, py::handle b) -> py::object {
