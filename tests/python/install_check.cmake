@@ -1,7 +1,7 @@
-# Installs the build into a scratch prefix and checks that the Python package lands in one of the
+# Installs the package (its install component) into a scratch prefix and checks that the Python package lands in one of the
 # folders python3 searches under that prefix, whole (stubs and marker), and imports from there.
 file(REMOVE_RECURSE ${WORK})
-execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${WORK}/prefix
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${WORK}/prefix --component python
                 RESULT_VARIABLE rc OUTPUT_QUIET)
 if(rc)
   message(FATAL_ERROR "install failed")
