@@ -1,5 +1,6 @@
 """A one-connection LTP peer on loopback that answers with a fixed response and keeps the
-request, for what ltpd never sends (a malformed answer) and for the exact bytes of a request."""
+request, for what ltpd never sends (a malformed answer) and for the exact bytes of a request.
+It is a Python thread: a client call that kept the GIL while waiting would never be answered."""
 import socket
 import threading
 

@@ -1,4 +1,7 @@
 """ltpadmin from Python against ltpd: the families' life cycles, errors, dates, texts, threads."""
+import os
+import subprocess
+import sys
 import threading
 from datetime import datetime, timedelta, timezone
 
@@ -233,3 +236,13 @@ def test_one_client_shared_by_threads_serves_them_in_turn(client):
 def test_options_out_of_range_are_refused(options, message):
     with pytest.raises(ValueError, match=message):
         ltpadmin.Client(**options)
+
+
+def test_example_lists_the_users(options):
+    example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "python_client.py")
+    args = [sys.executable, example, "127.0.0.1", str(options["port"]), "admin"]
+    listed = subprocess.run(args + [options["password"]], capture_output=True, text=True,
+                            timeout=60)
+    assert listed.returncode == 0 and listed.stdout.startswith("alice\n")
+    refused = subprocess.run(args + ["wrong"], capture_output=True, text=True, timeout=60)
+    assert refused.returncode == 1 and refused.stdout.startswith("refused: 401 ")
