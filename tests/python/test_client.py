@@ -151,6 +151,20 @@ def test_dates_on_the_wire_both_ways():
     assert schedule.real5 == datetime(1899, 12, 30, tzinfo=UTC)
 
 
+@pytest.mark.parametrize("call,row", [
+    (lambda c, start, stop: c.top_programs(5, start, stop), ltpadmin.TopProgram),
+    (lambda c, start, stop: c.program_statistics(2, start, stop), ltpadmin.ProgramStatistic),
+    (lambda c, start, stop: c.user_program_statistics("alice", start, stop),
+     ltpadmin.ProgramStatistic),
+])
+def test_statistics_take_their_period_as_datetimes(client, call, row):
+    rows = call(client, datetime(2000, 1, 1, tzinfo=UTC), datetime(2100, 1, 1, tzinfo=UTC))
+    assert rows and all(isinstance(r, row) for r in rows)
+    assert call(client, datetime(2000, 1, 1, tzinfo=UTC), datetime(2000, 1, 2, tzinfo=UTC)) == []
+    with pytest.raises(ValueError, match="naive"):
+        call(client, datetime(2000, 1, 1), datetime(2100, 1, 1, tzinfo=UTC))
+
+
 @pytest.mark.parametrize("value,error", [
     (datetime(2025, 1, 1, 12, 0), ValueError),  # naive: its zone would be a guess
     (datetime(3000, 1, 1, tzinfo=UTC), ValueError),
