@@ -81,6 +81,18 @@ void bind_client(py::module_& m) {
             [](ClientHandle& h, py::args) { h.run([](ltp::Client& c) { c.close(); }); });
     cls.def("connect", [](ClientHandle& h) { h.run([](ltp::Client& c) { c.connect(); }); });
     cls.def("close", [](ClientHandle& h) { h.run([](ltp::Client& c) { c.close(); }); });
+    cls.def("options", [](ClientHandle& h) {
+        const ltp::Options o = h.run([](ltp::Client& c) { return c.options(); });
+        py::dict out;
+        out["host"] = text_to_python(o.host);
+        out["port"] = o.port;
+        out["user"] = text_to_python(o.user);
+        out["password"] = text_to_python(o.password);
+        out["connect_timeout"] = static_cast<double>(o.connect_timeout.count()) / 1000;
+        out["request_timeout"] = static_cast<double>(o.request_timeout.count()) / 1000;
+        out["code_page"] = o.code_page;
+        return out;
+    });
     cls.def("connected",
             [](ClientHandle& h) { return h.run([](ltp::Client& c) { return c.connected(); }); });
 

@@ -242,6 +242,14 @@ def test_one_client_shared_by_threads_serves_them_in_turn(client):
     assert results == [results[0]] * 80
 
 
+def test_options_read_back_as_given(options):
+    with ltpadmin.Client(**options, code_page=932) as c:
+        assert c.options() == dict(options, host="127.0.0.1", connect_timeout=10.0,
+                                   code_page=932)
+    with ltpadmin.Pool(2, **options).acquire() as c:
+        assert c.options()["port"] == options["port"]
+
+
 @pytest.mark.parametrize("options,message", [
     (dict(port=0), "port"), (dict(port=70000), "port"),
     (dict(request_timeout=0.0), "request_timeout"),
