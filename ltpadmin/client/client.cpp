@@ -105,7 +105,7 @@ struct Client::Impl {
         if (response.dry || detail::StatusCode(response) == 404)
             return std::nullopt;
         detail::CheckStatus(response);
-        return detail::DecodeFirst<T>(response, lead);
+        return detail::DecodeLookup<T>(response, lead);
     }
 
     std::int32_t Value(Row row, std::initializer_list<Arg> args) {
