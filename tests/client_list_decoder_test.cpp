@@ -23,8 +23,8 @@ const unsigned char* Lead(UINT code_page = 1252) {
 template <class T>
 std::vector<T> Decode(const std::string& response, std::size_t body_offset,
                       const std::vector<std::size_t>& pieces, std::size_t most,
-                      UINT code_page = 1252) {
-    ListDecoder<T> decoder(Lead(code_page), most);
+                      UINT code_page = 1252, std::vector<T> reuse = {}) {
+    ListDecoder<T> decoder(Lead(code_page), most, std::move(reuse));
     for (std::size_t end : pieces)
         decoder.arrived(Response{response.data(), end, body_offset}, response.size());
     return decoder.finish(Response{response.data(), response.size(), body_offset});
@@ -44,6 +44,26 @@ void ExpectEveryWayOfSplittingGivesTheWalk(const std::string& body, UINT code_pa
             for (std::size_t i = 0; i < expected.size(); ++i)
                 EXPECT_TRUE(ltptest::SameFields(split[i], expected[i]))
                     << body << " split at " << a << ", " << b << ": record " << i;
+        }
+        // Into a caller's records, fewer or more than the list's, every field set: nothing of
+        // theirs shows through.
+        for (const std::size_t reused : {std::size_t(1), expected.size() + 2}) {
+            std::vector<T> old(reused);
+            for (T& record : old)
+                for (const ltp::Field<T>& f : ltp::fields<T>()) {
+                    if (f.text)
+                        record.*f.text = std::string(40, 'o');
+                    else if (f.integer)
+                        record.*f.integer = 99;
+                    else
+                        record.*f.decimal = 99;
+                }
+            const std::vector<T> into =
+                Decode<T>(response, head.size(), {a}, 1 << 20, code_page, std::move(old));
+            ASSERT_EQ(into.size(), expected.size()) << body << " into " << reused;
+            for (std::size_t i = 0; i < expected.size(); ++i)
+                EXPECT_TRUE(ltptest::SameFields(into[i], expected[i]))
+                    << body << " split at " << a << " into " << reused << ": record " << i;
         }
     }
 }

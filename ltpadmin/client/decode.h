@@ -44,9 +44,13 @@ template <class T> struct ValueStore {
     std::size_t heap = 0;
 
     void Text(std::size_t i, const CTextSpan& span) {
-        // Made whole, then moved in: cheaper than assigning into the empty string.
+        // A reused text takes the bytes into its own room; an empty one is made whole, then moved
+        // in, which is cheaper than assigning into the empty string.
         std::string& text = record.*fields[i].text;
-        text = std::string(span.start, span.length);
+        if (text.capacity() >= span.length)
+            text.assign(span.start, span.length);
+        else
+            text = std::string(span.start, span.length);
         heap += HeapBytes(text);
     }
     void Whole(std::size_t i, LONG value) { record.*fields[i].integer = value; }
@@ -74,6 +78,9 @@ public:
     static constexpr std::size_t kRewalkGrowth = 2;
 
     ListDecoder(const unsigned char* lead, std::size_t most) : lead_(lead), most_(most) {}
+    // Decodes into the records of reuse, whose texts keep their room, and then into new ones.
+    ListDecoder(const unsigned char* lead, std::size_t most, std::vector<T>&& reuse)
+        : lead_(lead), most_(most), records_(std::move(reuse)) {}
 
     void arrived(const Response& so_far, std::size_t total) override {
         if (!checked_) {
@@ -92,11 +99,12 @@ public:
             Reserve(whole, whole.length);
         Walk(whole, true);
         if (tally_.DropLast())
-            records_.pop_back();
+            Unmake();
         for (ULONG i = tally_.Blanks(); i != 0; --i) {
-            records_.emplace_back();
+            Make();
             Account(0);
         }
+        records_.resize(used_);
         return std::move(records_);
     }
 
@@ -169,10 +177,10 @@ private:
         scanner.SkipTo('<');
         if (scanner.AtEnd())
             return Step::wait; // no further record in the bytes so far
-        T& record = records_.emplace_back();
+        T& record = Make();
         ValueStore<T> store{record, fields<T>()};
         if (!DecodeElementAt(scanner, DescriptionFor<T>(), store)) {
-            records_.pop_back();
+            Unmake();
             return Step::other;
         }
         const bool closed = !scanner.AtEnd();
@@ -183,18 +191,37 @@ private:
             done_ = static_cast<std::size_t>(past - body);
             return Step::taken;
         }
-        records_.pop_back();
+        Unmake();
         const bool may_go_on = !closed || past == end;
         return may_go_on && !whole ? Step::wait : Step::other;
     }
 
     void Take(const char* span, UINT span_length) {
         CTextScanner scanner(span, span_length, lead_);
-        T& record = records_.emplace_back();
+        T& record = Make();
         ValueStore<T> store{record, fields<T>()};
         DecodeFields(scanner, DescriptionFor<T>(), store); // without the element: a blank record
         Account(store.heap);
     }
+
+    // The next record, blank: a reused one is emptied with its texts' room kept.
+    T& Make() {
+        if (used_ == records_.size()) {
+            ++used_;
+            return records_.emplace_back();
+        }
+        T& record = records_[used_++];
+        for (const Field<T>& f : fields<T>()) {
+            if (f.text)
+                (record.*f.text).clear();
+            else if (f.integer)
+                record.*f.integer = 0;
+            else
+                record.*f.decimal = 0;
+        }
+        return record;
+    }
+    void Unmake() { --used_; }
 
     void Account(std::size_t heap) {
         bytes_ += sizeof(T) + heap;
@@ -207,6 +234,7 @@ private:
     const unsigned char* lead_;
     std::size_t most_;
     std::vector<T> records_;
+    std::size_t used_ = 0; // records_ made so far; those after are reused ones not yet reached
     CListTally tally_;
     std::size_t done_ = 0;       // response bytes walked and taken
     std::size_t unfinished_ = 0; // response bytes after done_ when last walked
