@@ -89,6 +89,28 @@ class Page(unittest.TestCase):
         self.assertIn("Grace Hall", row.text)
         self.shot("2-user-added")
 
+    def test_2b_keys_through_the_pages_address_builder(self):
+        # Each key travels in a path built by the page itself; the server decodes it once.
+        outcome = self.driver.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            const keys = ['ab%63', 'a/b', '100%', '\u540d\u524d', 'a b+c', 'x%2Fy'];
+            (async () => {
+              const seen = [];
+              await api('POST', '/api/users', { UserID: 'abc' });
+              for (const k of keys) {
+                await api('POST', '/api/users', { UserID: k });
+                const got = await api('GET', `/api/users/${enc(k)}`);
+                await api('DELETE', `/api/users/${enc(k)}`);
+                seen.push(got.UserID);
+              }
+              const abc = await api('GET', '/api/users/abc');
+              await api('DELETE', '/api/users/abc');
+              return { seen, keys, abc: abc.UserID };
+            })().then(done, (e) => done({ error: String(e) }));""")
+        self.assertNotIn("error", outcome, outcome)
+        self.assertEqual(outcome["seen"], outcome["keys"])
+        self.assertEqual(outcome["abc"], "abc")
+
     def test_3_injected_name_stays_text(self):
         box = self.find("#users-filter")
         box.clear()

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iostream>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -52,15 +53,30 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    // Idle connections are cheap but each costs a descriptor: take all the system allows.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+
     ltp::Options server;
     server.host = options.ltpHost;
     server.port = static_cast<std::uint16_t>(options.ltpPort);
+    ltpweb::LtpGateway gateway(server, options.ltpPool);
     ltpweb::WebServer web(
         options,
-        [server](const std::string& user, const std::string& password) {
-            return ltpweb::SignInToLtp(server, user, password);
+        [&gateway](const std::string& user, const std::string& password) {
+            return gateway.SignIn(user, password);
         },
         ltpweb::ApiRoutes(labels));
+    web.AddGauges([&gateway] {
+        return std::vector<ltpweb::Metrics::Gauge>{
+            {"ltpweb_ltp_connections", "LTP connections the live pools may hold.",
+             static_cast<double>(gateway.Use().open.load())},
+            {"ltpweb_ltp_connections_in_use", "LTP connections lent to a request now.",
+             static_cast<double>(gateway.Use().inUse.load())}};
+    });
     std::string error;
     if (!web.Bind(error)) {
         std::cerr << "ltpweb: " << error << "\n";

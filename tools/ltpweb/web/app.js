@@ -59,6 +59,7 @@ async function attempt(action, done) {
   }
 }
 
+// A key as one path segment: every '%', '/' and non-ASCII byte escaped; ltpweb decodes it once.
 const enc = encodeURIComponent;
 
 // ---- field descriptions, labels, dates --------------------------------------------------------
