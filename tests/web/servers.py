@@ -33,6 +33,8 @@ class Servers:
         self.ltp_port = _wait_for_file(f"{w}/ltpd.port", self.ltpd, "ltpd")
         args = [ltpweb, "--listen", "127.0.0.1:0", "--port-file", f"{w}/web.port",
                 "--ltp-port", str(self.ltp_port), *extra]
+        if "--activity" not in extra:
+            args += ["--activity", f"{w}/activity.sqlite"]
         if labels:
             args += ["--labels", labels]
         self.web = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -1,5 +1,7 @@
 // ltpweb: a web console and JSON API for an LTP/1.0 server.
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <pthread.h>
@@ -9,6 +11,7 @@
 
 #include "tools/common/config_error.h"
 #include "tools/common/labels.h"
+#include "tools/ltpweb/activity.h"
 #include "tools/ltpweb/ltp_access.h"
 #include "tools/ltpweb/options.h"
 #include "tools/ltpweb/web_server.h"
@@ -25,6 +28,22 @@ std::string FindAssets() {
     if (IsDirectory(LTPWEB_INSTALLED_ASSETS))
         return LTPWEB_INSTALLED_ASSETS;
     return LTPWEB_SOURCE_ASSETS;
+}
+
+// $XDG_STATE_HOME/ltpweb/activity.sqlite (~/.local/state when unset), its folder made.
+std::string DefaultActivityFile() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    const std::filesystem::path dir =
+        std::filesystem::path(state && *state ? state
+                                              : std::string(home ? home : ".") + "/.local/state") /
+        "ltpweb";
+    // Every missing folder of the path, private to the user; on a fresh account none exists yet.
+    const mode_t before = umask(077);
+    std::error_code ignored; // a failure shows when the log is opened, naming the file
+    std::filesystem::create_directories(dir, ignored);
+    umask(before);
+    return (dir / "activity.sqlite").string();
 }
 
 } // namespace
@@ -44,6 +63,18 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+
+    std::shared_ptr<ltpweb::ActivityLog> activity;
+    try {
+        activity = std::make_shared<ltpweb::ActivityLog>(
+            options.activityFile.empty() ? DefaultActivityFile() : options.activityFile,
+            options.activityMax);
+    } catch (const std::runtime_error& e) {
+        std::cerr << "ltpweb: " << e.what() << "\n";
+        return 2;
+    }
+    std::vector<ltpweb::Route> routes = ltpweb::ApiRoutes(labels);
+    ltpweb::RecordActivity(routes, activity);
 
     // Signals are taken by one thread that stops the server; the others never see them.
     sigset_t stopSignals;
@@ -69,7 +100,7 @@ int main(int argc, char** argv) {
         [&gateway](const std::string& user, const std::string& password) {
             return gateway.SignIn(user, password);
         },
-        ltpweb::ApiRoutes(labels));
+        std::move(routes));
     web.AddGauges([&gateway] {
         return std::vector<ltpweb::Metrics::Gauge>{
             {"ltpweb_ltp_connections", "LTP connections the live pools may hold.",

@@ -67,6 +67,12 @@ int ParseOptions(int argc, char** argv, Options& o) {
     app.add_option("--assets", o.assetDir, "folder of the page's files");
     app.add_option("--chart-js", o.chartJs, "the chart library file served to the page")
         ->capture_default_str();
+    app.add_option("--activity", o.activityFile,
+                   "SQLite file of what this console changed (default: "
+                   "$XDG_STATE_HOME/ltpweb/activity.sqlite)");
+    app.add_option("--activity-max", o.activityMax, "entries of the activity kept, the newest")
+        ->check(CLI::Range(1L, 10000000L))
+        ->capture_default_str();
     app.add_option("--port-file", o.portFile, "write the port listened on to this file");
     app.add_option("--metrics-listen", o.metricsListen,
                    "ADDR:PORT to serve GET /metrics on instead of beside the API, or off");

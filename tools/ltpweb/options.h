@@ -19,6 +19,9 @@ struct Options {
     int idleMinutes = 30;
     std::string assetDir; // the page's files; empty: found next to the program or installed
     std::string chartJs = "/usr/share/javascript/chart.js/chart.min.js"; // served as /chart.js
+    // What this console changed is kept here; empty: in the user's state folder.
+    std::string activityFile;
+    long activityMax = 10000;  // entries kept, the newest
     std::string portFile;      // where the bound port is written, for scripts that listen on port 0
     std::string metricsListen; // "": GET /metrics beside the API; "off"; or its own ADDR:PORT
     std::size_t maxConnections = 4096;

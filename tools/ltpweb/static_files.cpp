@@ -1,6 +1,8 @@
 #include "tools/ltpweb/static_files.h"
 
+#include <filesystem>
 #include <fstream>
+#include <vector>
 #include <sstream>
 
 #include <openssl/sha.h>
@@ -30,6 +32,19 @@ std::string Hex(const unsigned char* bytes, std::size_t n) {
     return out;
 }
 
+// "/js/" and a name of lower-case letters and '_' ending in ".js".
+bool ModulePath(const std::string& path) {
+    const std::string prefix = "/js/", suffix = ".js";
+    if (path.size() <= prefix.size() + suffix.size() ||
+        path.compare(0, prefix.size(), prefix) != 0 ||
+        path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    for (std::size_t i = prefix.size(); i < path.size() - suffix.size(); ++i)
+        if (!((path[i] >= 'a' && path[i] <= 'z') || path[i] == '_'))
+            return false;
+    return true;
+}
+
 } // namespace
 
 StaticFiles::StaticFiles(const std::string& assetDir, const std::string& chartJs) {
@@ -43,7 +58,23 @@ StaticFiles::StaticFiles(const std::string& assetDir, const std::string& chartJs
         {"/app.css", "text/css; charset=utf-8", assetDir + "/app.css"},
         {"/chart.js", "text/javascript; charset=utf-8", chartJs},
     };
-    for (const auto& f : files) {
+    struct Source {
+        std::string path;
+        const char* type;
+        std::string file;
+    };
+    std::vector<Source> sources;
+    for (const auto& f : files)
+        sources.push_back({f.path, f.type, f.file});
+    // The page's modules, under plain names only, so that no path can leave the folder.
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(assetDir + "/js", ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (ModulePath("/js/" + name))
+            sources.push_back(
+                {"/js/" + name, "text/javascript; charset=utf-8", entry.path().string()});
+    }
+    for (const auto& f : sources) {
         File out{f.type, {}, {}, {}};
         if (!ReadFile(f.file, out.text))
             continue;
@@ -56,7 +87,8 @@ StaticFiles::StaticFiles(const std::string& assetDir, const std::string& chartJs
 }
 
 bool StaticFiles::Serves(const std::string& path) {
-    return path == "/" || path == "/app.js" || path == "/app.css" || path == "/chart.js";
+    return path == "/" || path == "/app.js" || path == "/app.css" || path == "/chart.js" ||
+           ModulePath(path);
 }
 
 HttpResponse StaticFiles::Answer(const HttpRequest& request, const std::string& path) const {

@@ -11,7 +11,7 @@ namespace ltpweb {
 
 class StaticFiles {
 public:
-    // index.html, app.js and app.css from assetDir, and the chart library. A file missing now
+    // index.html, app.js, app.css and the modules in js/ from assetDir, and the chart library. A file missing now
     // is missing until ltpweb restarts.
     StaticFiles(const std::string& assetDir, const std::string& chartJs);
 
