@@ -67,9 +67,9 @@ void BM_Client_GetUsersInto(benchmark::State& state) {
     try {
         client.clear_log_events();
         for (auto _ : state) {
-            client.users(list);
+            client.users_into(list);
             if (list.size() != static_cast<std::size_t>(users))
-                return state.SkipWithError("users(into) gave another count");
+                return state.SkipWithError("users_into() gave another count");
             benchmark::DoNotOptimize(list.data());
         }
     } catch (const ltp::Error& e) {

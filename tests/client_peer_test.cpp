@@ -364,15 +364,15 @@ TEST(ClientLists, IntoTheCallersVectorReusesItsRecords) {
     peer.Start();
     ltp::Client client(PeerOptions(peer));
     std::vector<ltp::User> users;
-    client.users(users);
+    client.users_into(users);
     ASSERT_EQ(users.size(), 3u);
     const char* room = users[0].text4.data();
-    client.users(users);
+    client.users_into(users);
     ASSERT_EQ(users.size(), 2u);
     EXPECT_EQ(users[0].text4.data(), room);
     EXPECT_EQ(users[1].user_id, "b");
     EXPECT_EQ(users[1].text4, "y");
-    EXPECT_EQ(Outcome([&] { client.group_users("g", users); }), "refused 404 no such group");
+    EXPECT_EQ(Outcome([&] { client.group_users_into("g", users); }), "refused 404 no such group");
     EXPECT_TRUE(users.empty());
     ASSERT_TRUE(peer.Finish());
 }

@@ -419,58 +419,58 @@ void Client::delete_mtp_server(std::string_view mtp_svr_name) {
 }
 
 // Lists into the caller's vector: the fresh form, decoding into the caller's records.
-void Client::log_events(std::vector<LogEvent>& into) {
+void Client::log_events_into(std::vector<LogEvent>& into) {
     impl().Reusing(into, [&] { return log_events(); });
 }
-void Client::users(std::vector<User>& into) {
+void Client::users_into(std::vector<User>& into) {
     impl().Reusing(into, [&] { return users(); });
 }
-void Client::user_groups(std::string_view user_id, std::vector<Group>& into) {
+void Client::user_groups_into(std::string_view user_id, std::vector<Group>& into) {
     impl().Reusing(into, [&] { return user_groups(user_id); });
 }
-void Client::user_program_statistics(std::string_view user_name, double start, double stop,
-                                     std::vector<ProgramStatistic>& into) {
+void Client::user_program_statistics_into(std::string_view user_name, double start, double stop,
+                                          std::vector<ProgramStatistic>& into) {
     impl().Reusing(into, [&] { return user_program_statistics(user_name, start, stop); });
 }
-void Client::groups(std::vector<Group>& into) {
+void Client::groups_into(std::vector<Group>& into) {
     impl().Reusing(into, [&] { return groups(); });
 }
-void Client::group_users(std::string_view group_id, std::vector<User>& into) {
+void Client::group_users_into(std::string_view group_id, std::vector<User>& into) {
     impl().Reusing(into, [&] { return group_users(group_id); });
 }
-void Client::programs(std::vector<Program>& into) {
+void Client::programs_into(std::vector<Program>& into) {
     impl().Reusing(into, [&] { return programs(); });
 }
-void Client::granted_users(std::int32_t program_id, std::vector<User>& into) {
+void Client::granted_users_into(std::int32_t program_id, std::vector<User>& into) {
     impl().Reusing(into, [&] { return granted_users(program_id); });
 }
-void Client::granted_groups(std::int32_t program_id, std::vector<Group>& into) {
+void Client::granted_groups_into(std::int32_t program_id, std::vector<Group>& into) {
     impl().Reusing(into, [&] { return granted_groups(program_id); });
 }
-void Client::program_statistics(std::int32_t program_id, double start, double stop,
-                                std::vector<ProgramStatistic>& into) {
+void Client::program_statistics_into(std::int32_t program_id, double start, double stop,
+                                     std::vector<ProgramStatistic>& into) {
     impl().Reusing(into, [&] { return program_statistics(program_id, start, stop); });
 }
-void Client::top_programs(std::int32_t count, double start, double stop,
-                          std::vector<TopProgram>& into) {
+void Client::top_programs_into(std::int32_t count, double start, double stop,
+                               std::vector<TopProgram>& into) {
     impl().Reusing(into, [&] { return top_programs(count, start, stop); });
 }
-void Client::program_paths(std::int32_t program_id, std::vector<ProgramPath>& into) {
+void Client::program_paths_into(std::int32_t program_id, std::vector<ProgramPath>& into) {
     impl().Reusing(into, [&] { return program_paths(program_id); });
 }
-void Client::channels(std::vector<Channel>& into) {
+void Client::channels_into(std::vector<Channel>& into) {
     impl().Reusing(into, [&] { return channels(); });
 }
-void Client::channel_schedules(std::string_view channel_id, std::vector<Schedule>& into) {
+void Client::channel_schedules_into(std::string_view channel_id, std::vector<Schedule>& into) {
     impl().Reusing(into, [&] { return channel_schedules(channel_id); });
 }
-void Client::schedules(std::vector<Schedule>& into) {
+void Client::schedules_into(std::vector<Schedule>& into) {
     impl().Reusing(into, [&] { return schedules(); });
 }
-void Client::globals(std::vector<Global>& into) {
+void Client::globals_into(std::vector<Global>& into) {
     impl().Reusing(into, [&] { return globals(); });
 }
-void Client::mtp_servers(std::vector<MtpServer>& into) {
+void Client::mtp_servers_into(std::vector<MtpServer>& into) {
     impl().Reusing(into, [&] { return mtp_servers(); });
 }
 
