@@ -356,3 +356,30 @@ TEST(ClientDecode, NumbersKeepTheirSign) {
 }
 
 } // namespace
+
+namespace {
+
+// A poll into the same vector keeps its records' room, and a failure leaves the vector empty.
+TEST(ClientLists, IntoTheCallersVectorReusesItsRecords) {
+    const std::string two = UserElement("a", std::string(100, 'x')) + UserElement("b", "y");
+    LoopbackPeer peer;
+    peer.Respond(MakeResponse(200, " OK", two + UserElement("c", "z")))
+        .Respond(MakeResponse(200, " OK", two))
+        .Respond(MakeResponse(404, " no such group", ""));
+    peer.Start();
+    ltp::Client client(PeerOptions(peer));
+    std::vector<ltp::User> users;
+    client.users_into(users);
+    ASSERT_EQ(users.size(), 3u);
+    const char* room = users[0].text4.data();
+    client.users_into(users);
+    ASSERT_EQ(users.size(), 2u);
+    EXPECT_EQ(users[0].text4.data(), room);
+    EXPECT_EQ(users[1].user_id, "b");
+    EXPECT_EQ(users[1].text4, "y");
+    EXPECT_EQ(Outcome([&] { client.group_users_into("g", users); }), "refused 404 no such group");
+    EXPECT_TRUE(users.empty());
+    ASSERT_TRUE(peer.Finish());
+}
+
+} // namespace

@@ -12,6 +12,8 @@
 #include "ltpadmin/admin/ltp_creater.h"
 #include "ltpadmin/protocol/catalogue.h"
 #include "ltpadmin/protocol/record_fields.h"
+#include "ltpadmin/platform/codepage.h"
+#include "ltpadmin/protocol/record_list.h"
 #include "ltpadmin/protocol/response.h"
 
 namespace ltp::detail::form {
@@ -52,11 +54,9 @@ struct StatusOnly {
     int Take(const CommandRow&, const char*, ULONG) const { return 1; }
 };
 
-// One new zero-filled record per counted record, appended in the order of the response. The
-// count (half the "<" of the response) comes from the walk itself, so that a long response is read
-// once: each record is decoded as the walk reaches it, and the last one found is appended only once
-// the count says it is one (an odd "<" at the end opens no record). The records made may take
-// nMaxBytes at most: past that they are freed again, and the list holds what it held before.
+// One new zero-filled record per record of the list walk (WalkList), appended in the order of the
+// response, so that a long response is read once. The records made may take nMaxBytes at most:
+// past that they are freed again, and the list holds what it held before.
 template <class T> struct List {
     CList<T*, T*>* pList;
     size_t nMaxBytes = LTP_DEFAULT_MAX_RESULT_BYTES;
@@ -70,45 +70,41 @@ template <class T> struct List {
         return record;
     }
     int Take(const CommandRow&, const char* data, ULONG length) const {
-        const size_t most = nMaxBytes / kRecordCost;
-        size_t appended = 0;
-        CRecordWalk walk(data, length);
-        std::unique_ptr<T> last;
-        ULONG found = 0;
-        const char* span = nullptr;
-        UINT spanLength = 0;
-        while (walk.Next(span, spanLength)) {
-            if (appended + (last ? 2 : 1) > most)
-                return Undo(appended);
-            std::unique_ptr<T> record = NewRecord();
-            DecodeRecord(span, spanLength, record.get());
-            if (last) {
-                pList->AddTail(last.release());
-                ++appended;
-            }
-            last = std::move(record);
-            ++found;
-        }
-        const ULONG count = walk.Openings() / 2;
-        // Each record but the last passed two "<" at least, so found never exceeds count + 1.
-        if (last && found <= count) {
-            pList->AddTail(last.release());
-            ++appended;
-        }
-        // Stray "<" count as records the walk did not find: they come zero-filled.
-        for (; found < count; ++found, ++appended) {
-            if (appended + 1 > most)
-                return Undo(appended);
-            pList->AddTail(NewRecord().release());
-        }
-        return 1;
-    }
-    // Frees the records this call appended.
-    int Undo(size_t appended) const {
-        for (; appended != 0; --appended)
+        Appender appender{pList, nMaxBytes / kRecordCost};
+        if (WalkList(data, length, GetACPLeadByteTable(), appender))
+            return 1;
+        for (; appender.appended != 0; --appender.appended)
             delete pList->RemoveTail();
         return kOverLimit;
     }
+
+    // Each span is appended as soon as the walk cuts it, and counts against the bound from then.
+    struct Appender {
+        CList<T*, T*>* pList;
+        size_t most;
+        size_t appended = 0;
+
+        bool Span(const char* span, UINT spanLength) {
+            if (appended + 1 > most)
+                return false;
+            std::unique_ptr<T> record = NewRecord();
+            DecodeRecord(span, spanLength, record.get());
+            pList->AddTail(record.release());
+            ++appended;
+            return true;
+        }
+        void DropLast() {
+            delete pList->RemoveTail();
+            --appended;
+        }
+        bool Blank() {
+            if (appended + 1 > most)
+                return false;
+            pList->AddTail(NewRecord().release());
+            ++appended;
+            return true;
+        }
+    };
 };
 
 // The session's bound on a list's records; the other forms make one record at most.
@@ -132,12 +128,10 @@ template <class T> struct FirstRecord {
     T* pRecord;
     bool IsReady() const { return pRecord != nullptr; }
     int Take(const CommandRow&, const char* data, ULONG length) const {
-        if (GetParamCount(data, length) == 0)
-            return 0;
-        CRecordWalk walk(data, length);
         const char* span = nullptr;
         UINT spanLength = 0;
-        walk.Next(span, spanLength);
+        if (!FirstRecordSpan(data, length, GetACPLeadByteTable(), span, spanLength))
+            return 0;
         DecodeRecord(span, spanLength, pRecord);
         return 1;
     }

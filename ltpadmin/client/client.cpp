@@ -94,7 +94,12 @@ struct Client::Impl {
     }
 
     template <class T> std::vector<T> List(Row row, std::initializer_list<Arg> args) {
-        detail::ListDecoder<T> decoder(lead, options.max_result_bytes);
+        std::vector<T> records;
+        if (reuse != nullptr) {
+            records = std::move(*static_cast<std::vector<T>*>(reuse));
+            reuse = nullptr;
+        }
+        detail::ListDecoder<T> decoder(lead, options.max_result_bytes, std::move(records));
         const Response response = Exchange(row, args.begin(), args.size(), &decoder);
         detail::CheckStatus(response);
         return decoder.finish(response);
@@ -105,7 +110,23 @@ struct Client::Impl {
         if (response.dry || detail::StatusCode(response) == 404)
             return std::nullopt;
         detail::CheckStatus(response);
-        return detail::DecodeFirst<T>(response, lead);
+        return detail::DecodeLookup<T>(response, lead);
+    }
+
+    // Runs a list operation's fresh form with the caller's vector lent to its decoder (List takes
+    // it, of the same record type, since the fresh form is the same operation).
+    template <class T, class Fresh> void Reusing(std::vector<T>& into, Fresh fresh) {
+        struct Lent {
+            void*& slot;
+            ~Lent() { slot = nullptr; }
+        } lent{reuse};
+        reuse = &into;
+        try {
+            into = fresh();
+        } catch (...) {
+            into.clear();
+            throw;
+        }
     }
 
     std::int32_t Value(Row row, std::initializer_list<Arg> args) {
@@ -117,6 +138,7 @@ struct Client::Impl {
     detail::Connection connection;
     std::string request; // kept between calls: its room is reused
     std::string body;
+    void* reuse = nullptr; // the caller's vector for the next List, while Reusing runs
 };
 
 Client::Client(Options options) : impl_(std::make_unique<Impl>(std::move(options))) {}
@@ -394,6 +416,62 @@ void Client::modify_mtp_server(const MtpServer& server) {
 void Client::delete_mtp_server(std::string_view mtp_svr_name) {
     Impl& i = impl();
     i.Call(Row::DeleteMTPSvr, {i.Key("mtp_svr_name", mtp_svr_name)});
+}
+
+// Lists into the caller's vector: the fresh form, decoding into the caller's records.
+void Client::log_events_into(std::vector<LogEvent>& into) {
+    impl().Reusing(into, [&] { return log_events(); });
+}
+void Client::users_into(std::vector<User>& into) {
+    impl().Reusing(into, [&] { return users(); });
+}
+void Client::user_groups_into(std::string_view user_id, std::vector<Group>& into) {
+    impl().Reusing(into, [&] { return user_groups(user_id); });
+}
+void Client::user_program_statistics_into(std::string_view user_name, double start, double stop,
+                                          std::vector<ProgramStatistic>& into) {
+    impl().Reusing(into, [&] { return user_program_statistics(user_name, start, stop); });
+}
+void Client::groups_into(std::vector<Group>& into) {
+    impl().Reusing(into, [&] { return groups(); });
+}
+void Client::group_users_into(std::string_view group_id, std::vector<User>& into) {
+    impl().Reusing(into, [&] { return group_users(group_id); });
+}
+void Client::programs_into(std::vector<Program>& into) {
+    impl().Reusing(into, [&] { return programs(); });
+}
+void Client::granted_users_into(std::int32_t program_id, std::vector<User>& into) {
+    impl().Reusing(into, [&] { return granted_users(program_id); });
+}
+void Client::granted_groups_into(std::int32_t program_id, std::vector<Group>& into) {
+    impl().Reusing(into, [&] { return granted_groups(program_id); });
+}
+void Client::program_statistics_into(std::int32_t program_id, double start, double stop,
+                                     std::vector<ProgramStatistic>& into) {
+    impl().Reusing(into, [&] { return program_statistics(program_id, start, stop); });
+}
+void Client::top_programs_into(std::int32_t count, double start, double stop,
+                               std::vector<TopProgram>& into) {
+    impl().Reusing(into, [&] { return top_programs(count, start, stop); });
+}
+void Client::program_paths_into(std::int32_t program_id, std::vector<ProgramPath>& into) {
+    impl().Reusing(into, [&] { return program_paths(program_id); });
+}
+void Client::channels_into(std::vector<Channel>& into) {
+    impl().Reusing(into, [&] { return channels(); });
+}
+void Client::channel_schedules_into(std::string_view channel_id, std::vector<Schedule>& into) {
+    impl().Reusing(into, [&] { return channel_schedules(channel_id); });
+}
+void Client::schedules_into(std::vector<Schedule>& into) {
+    impl().Reusing(into, [&] { return schedules(); });
+}
+void Client::globals_into(std::vector<Global>& into) {
+    impl().Reusing(into, [&] { return globals(); });
+}
+void Client::mtp_servers_into(std::vector<MtpServer>& into) {
+    impl().Reusing(into, [&] { return mtp_servers(); });
 }
 
 } // namespace ltp

@@ -13,6 +13,7 @@
 #include "ltpadmin/client/connection.h"
 #include "ltpadmin/client/records.h"
 #include "ltpadmin/protocol/record_decoding.h"
+#include "ltpadmin/protocol/record_list.h"
 #include "ltpadmin/protocol/response.h"
 
 namespace ltp::detail {
@@ -43,9 +44,13 @@ template <class T> struct ValueStore {
     std::size_t heap = 0;
 
     void Text(std::size_t i, const CTextSpan& span) {
-        // Made whole, then moved in: cheaper than assigning into the empty string.
+        // A reused text takes the bytes into its own room; an empty one is made whole, then moved
+        // in, which is cheaper than assigning into the empty string.
         std::string& text = record.*fields[i].text;
-        text = std::string(span.start, span.length);
+        if (text.capacity() >= span.length)
+            text.assign(span.start, span.length);
+        else
+            text = std::string(span.start, span.length);
         heap += HeapBytes(text);
     }
     void Whole(std::size_t i, LONG value) { record.*fields[i].integer = value; }
@@ -60,11 +65,22 @@ template <class T> bool DecodeRecord(CTextScanner& scanner, T& record) {
 
 // The records of a list in order, decoded while the response still arrives (so that decoding
 // overlaps the transfer) and finished once it is whole. A record is taken only when the walk has
-// seen a byte past it: the records are those one walk over the whole body finds. Throws
-// TransportError (limit) once the records would hold more than most bytes.
+// seen a byte past it: the records are those of WalkList over the whole response, the ones
+// CLTPCreater's list gives. Throws TransportError (limit) once the records would hold more than
+// most bytes.
 template <class T> class ListDecoder final : public BodySink {
 public:
+    // Room reserved beyond the records the first bytes promise: their records may run shorter
+    // than the rest, and growing the vector would move every record again.
+    static constexpr double kReserveSlack = 1.05;
+    // Bytes that finished no record are walked again only once this many times as many more have
+    // come: a record as long as the response is then read a few times, not once per receive.
+    static constexpr std::size_t kRewalkGrowth = 2;
+
     ListDecoder(const unsigned char* lead, std::size_t most) : lead_(lead), most_(most) {}
+    // Decodes into the records of reuse, whose texts keep their room, and then into new ones.
+    ListDecoder(const unsigned char* lead, std::size_t most, std::vector<T>&& reuse)
+        : lead_(lead), most_(most), records_(std::move(reuse)) {}
 
     void arrived(const Response& so_far, std::size_t total) override {
         if (!checked_) {
@@ -82,6 +98,13 @@ public:
         if (!checked_)
             Reserve(whole, whole.length);
         Walk(whole, true);
+        if (tally_.DropLast())
+            Unmake();
+        for (ULONG i = tally_.Blanks(); i != 0; --i) {
+            Make();
+            Account(0);
+        }
+        records_.resize(used_);
         return std::move(records_);
     }
 
@@ -107,17 +130,15 @@ private:
             GetParamCount(so_far.data + so_far.body_offset, static_cast<ULONG>(body)) /
             static_cast<double>(body);
         const auto expected = static_cast<std::size_t>(
-            per_byte * static_cast<double>(total - so_far.body_offset) * 1.05 + 1);
+            per_byte * static_cast<double>(total - so_far.body_offset) * kReserveSlack + 1);
         records_.reserve(std::min(expected, most_ / sizeof(T) + 1));
     }
 
     void Walk(const Response& response, bool whole) {
-        const char* body = response.data + response.body_offset;
-        const std::size_t available = response.length - response.body_offset;
-        // Bytes that finished no record are walked again only once at least as many more have
-        // come: a record as long as the response (or bytes without a "<") is then read a few
-        // times, not once per receive.
-        if (!whole && available - done_ < 2 * unfinished_)
+        // The walk starts at the status line, as CLTPCreater's does.
+        const char* body = response.data;
+        const std::size_t available = response.length;
+        if (!whole && available - done_ < kRewalkGrowth * unfinished_)
             return;
         ++walks_;
         WalkAvailable(body, available, whole);
@@ -140,6 +161,7 @@ private:
             const auto cursor = static_cast<std::size_t>(walk.Cursor() - body);
             if (!whole && cursor >= available)
                 return; // the record may go on in bytes still to come
+            tally_.Found(walk.Openings());
             Take(span, span_length);
             done_ = cursor;
         }
@@ -155,34 +177,51 @@ private:
         scanner.SkipTo('<');
         if (scanner.AtEnd())
             return Step::wait; // no further record in the bytes so far
-        T& record = records_.emplace_back();
+        T& record = Make();
         ValueStore<T> store{record, fields<T>()};
         if (!DecodeElementAt(scanner, DescriptionFor<T>(), store)) {
-            records_.pop_back();
+            Unmake();
             return Step::other;
         }
         const bool closed = !scanner.AtEnd();
         const char* past = scanner.Cursor() + 1;
         if (closed && (past < end ? *past != '<' : whole)) {
+            tally_.Found(2); // the open tag's "<" and the closing tag's
             Account(store.heap);
             done_ = static_cast<std::size_t>(past - body);
             return Step::taken;
         }
-        records_.pop_back();
+        Unmake();
         const bool may_go_on = !closed || past == end;
         return may_go_on && !whole ? Step::wait : Step::other;
     }
 
     void Take(const char* span, UINT span_length) {
         CTextScanner scanner(span, span_length, lead_);
-        T& record = records_.emplace_back();
+        T& record = Make();
         ValueStore<T> store{record, fields<T>()};
-        if (!DecodeFields(scanner, DescriptionFor<T>(), store)) {
-            records_.pop_back();
-            return;
-        }
+        DecodeFields(scanner, DescriptionFor<T>(), store); // without the element: a blank record
         Account(store.heap);
     }
+
+    // The next record, blank: a reused one is emptied with its texts' room kept.
+    T& Make() {
+        if (used_ == records_.size()) {
+            ++used_;
+            return records_.emplace_back();
+        }
+        T& record = records_[used_++];
+        for (const Field<T>& f : fields<T>()) {
+            if (f.text)
+                (record.*f.text).clear();
+            else if (f.integer)
+                record.*f.integer = 0;
+            else
+                record.*f.decimal = 0;
+        }
+        return record;
+    }
+    void Unmake() { --used_; }
 
     void Account(std::size_t heap) {
         bytes_ += sizeof(T) + heap;
@@ -195,24 +234,47 @@ private:
     const unsigned char* lead_;
     std::size_t most_;
     std::vector<T> records_;
-    std::size_t done_ = 0;       // body bytes walked and taken
-    std::size_t unfinished_ = 0; // body bytes after done_ when last walked
+    std::size_t used_ = 0; // records_ made so far; those after are reused ones not yet reached
+    CListTally tally_;
+    std::size_t done_ = 0;       // response bytes walked and taken
+    std::size_t unfinished_ = 0; // response bytes after done_ when last walked
     std::size_t walks_ = 0;
     std::size_t bytes_ = 0;
     bool checked_ = false;
     bool listing_ = false;
 };
 
-// The first record of the body; ProtocolError when it holds none.
+// The record a lookup asks for: the first element of its tag, cut where its closing tag starts, as
+// CLTPCreater's lookup reads it; ProtocolError when the response holds none.
+template <class T> T DecodeLookup(const Response& response, const unsigned char* lead) {
+    if (response.dry)
+        return T{};
+    const RecordDescription& description = DescriptionFor<T>();
+    UINT length = 0;
+    T record;
+    if (LookupSpan(response.data, static_cast<UINT>(response.length), lead, description.tag,
+                   static_cast<UINT>(description.tagLength), length)) {
+        CTextScanner scanner(response.data, length, lead);
+        if (DecodeRecord(scanner, record))
+            return record;
+    }
+    throw ProtocolError(std::string("the response holds no ") + record_name<T>() + " record");
+}
+
+// The first record of a list walk, as CLTPCreater's system information reads it; ProtocolError
+// when the response counts no record or its first span holds no element of the tag.
 template <class T> T DecodeFirst(const Response& response, const unsigned char* lead) {
     if (response.dry)
         return T{};
-    CTextScanner scanner(response.data + response.body_offset,
-                         static_cast<UINT>(response.length - response.body_offset), lead);
+    const char* span = nullptr;
+    UINT length = 0;
     T record;
-    if (!DecodeRecord(scanner, record))
-        throw ProtocolError(std::string("the response holds no ") + record_name<T>() + " record");
-    return record;
+    if (FirstRecordSpan(response.data, static_cast<ULONG>(response.length), lead, span, length)) {
+        CTextScanner scanner(span, length, lead);
+        if (DecodeRecord(scanner, record))
+            return record;
+    }
+    throw ProtocolError(std::string("the response holds no ") + record_name<T>() + " record");
 }
 
 } // namespace ltp::detail

@@ -2,6 +2,8 @@
 #include "ltpadmin/protocol/response.h"
 
 #include "ltpadmin/protocol/record_decoding.h"
+#include "ltpadmin/platform/codepage.h"
+#include "ltpadmin/protocol/record_list.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -45,13 +47,11 @@ template <class Record> int Decode(const char* text, UINT length, Record* record
 
 template <class Record> int DecodeElement(const char* text, UINT length, Record* record) {
     const RecordDescription& description = DescriptionOf<Record>();
-    CTextScanner scanner(text, length);
-    if (!OpenElement(scanner, description.tag, static_cast<UINT>(description.tagLength)))
+    UINT spanLength = 0;
+    if (!LookupSpan(text, length, GetACPLeadByteTable(), description.tag,
+                    static_cast<UINT>(description.tagLength), spanLength))
         return 0;
-    // The text up to the "<" after the start tag, the closing tag's, still holds the element first
-    // found, and nothing after its own text.
-    scanner.SkipTo('<');
-    return DecodeRecord(text, static_cast<UINT>(scanner.Cursor() - text), record);
+    return DecodeRecord(text, spanLength, record);
 }
 
 template int DecodeElement(const char*, UINT, tagUser*);

@@ -1,5 +1,5 @@
 // What the modern client's list decoding must give, for the tests and the fuzz target that hold it
-// to that: one walk over the whole body, each span decoded on its own.
+// to that: the list walk both faces share over the whole response, each span decoded on its own.
 #pragma once
 
 #include <vector>
@@ -10,17 +10,22 @@ namespace ltptest {
 
 template <class T>
 std::vector<T> WalkWhole(const char* body, std::size_t length, const unsigned char* lead) {
-    std::vector<T> records;
-    ltp::detail::CRecordWalk walk(body, static_cast<ULONG>(length), lead);
-    const char* span = nullptr;
-    UINT span_length = 0;
-    while (walk.Next(span, span_length)) {
-        CTextScanner scanner(span, span_length, lead);
-        T record;
-        if (ltp::detail::DecodeRecord(scanner, record))
-            records.push_back(record);
-    }
-    return records;
+    struct Collect {
+        const unsigned char* lead;
+        std::vector<T> records;
+        bool Span(const char* span, UINT span_length) {
+            CTextScanner scanner(span, span_length, lead);
+            ltp::detail::DecodeRecord(scanner, records.emplace_back());
+            return true;
+        }
+        void DropLast() { records.pop_back(); }
+        bool Blank() {
+            records.emplace_back();
+            return true;
+        }
+    } collect{lead, {}};
+    ltp::detail::WalkList(body, static_cast<ULONG>(length), lead, collect);
+    return collect.records;
 }
 
 // Every field equal.

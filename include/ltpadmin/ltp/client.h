@@ -22,7 +22,10 @@ namespace ltp {
 /// time; it needs no message loop. When the server has closed an idle connection, the next call
 /// reconnects once before sending; a request that has gone out is never sent again. Lists come
 /// back as vectors, lookups as optionals (empty when the server answers 404), values as values.
-/// Every method throws Refused, TransportError, InvalidInput or ProtocolError on failure.
+/// Every list also comes into the caller's vector (`users_into(into)`): its records are overwritten
+/// in place, their texts keeping their room, so that a steady poll allocates nothing; on failure
+/// the vector is left empty. Every method throws Refused, TransportError, InvalidInput or
+/// ProtocolError on failure.
 class LTPADMIN_API Client {
 public:
     explicit Client(Options options);
@@ -46,17 +49,20 @@ public:
     std::string information();                   ///< the information text, whole
     SysInfo sys_info();
     std::vector<LogEvent> log_events();
+    void log_events_into(std::vector<LogEvent>& into);
     void clear_log_events();
     /// @}
 
     /// @name Users
     /// @{
     std::vector<User> users();
+    void users_into(std::vector<User>& into);
     std::optional<User> find_user(std::string_view user_id);
     void add_user(const User& user);
     void modify_user(const User& user);
     void delete_user(std::string_view user_id);
     std::vector<Group> user_groups(std::string_view user_id);
+    void user_groups_into(std::string_view user_id, std::vector<Group>& into);
     void add_user_to_group(std::string_view user_id, std::string_view group_id);
     void delete_user_from_group(std::string_view user_id, std::string_view group_id);
     std::int32_t user_rights(std::string_view user_id, std::int32_t program_id);
@@ -67,11 +73,14 @@ public:
     /// Uses per program within [start, stop] (wire dates).
     std::vector<ProgramStatistic> user_program_statistics(std::string_view user_name, double start,
                                                           double stop);
+    void user_program_statistics_into(std::string_view user_name, double start, double stop,
+                                      std::vector<ProgramStatistic>& into);
     /// @}
 
     /// @name Groups
     /// @{
     std::vector<Group> groups();
+    void groups_into(std::vector<Group>& into);
     std::optional<Group> find_group(std::string_view group_id);
     void add_group(const Group& group);
     void modify_group(const Group& group);
@@ -82,27 +91,36 @@ public:
                              std::int32_t rights);
     void delete_group_rights(std::string_view group_id, std::int32_t program_id);
     std::vector<User> group_users(std::string_view group_id);
+    void group_users_into(std::string_view group_id, std::vector<User>& into);
     /// @}
 
     /// @name Programs
     /// @{
     std::vector<Program> programs();
+    void programs_into(std::vector<Program>& into);
     std::optional<Program> find_program(std::int32_t program_id);
     /// Returns the number the server gave the new program (program.program_id is not used).
     std::int32_t add_program(const Program& program);
     void modify_program(const Program& program);
     void delete_program(std::int32_t program_id);
     std::vector<User> granted_users(std::int32_t program_id);
+    void granted_users_into(std::int32_t program_id, std::vector<User>& into);
     std::vector<Group> granted_groups(std::int32_t program_id);
+    void granted_groups_into(std::int32_t program_id, std::vector<Group>& into);
     void apply_permission_to_descendants(std::int32_t program_id);
     void move_program(std::int32_t program_id, std::int32_t other_program_id);
     void copy_program(std::int32_t program_id, std::int32_t other_program_id);
     /// Uses of the program within [start, stop] (wire dates).
     std::vector<ProgramStatistic> program_statistics(std::int32_t program_id, double start,
                                                      double stop);
+    void program_statistics_into(std::int32_t program_id, double start, double stop,
+                                 std::vector<ProgramStatistic>& into);
     /// The count most used programs within [start, stop] (wire dates).
     std::vector<TopProgram> top_programs(std::int32_t count, double start, double stop);
+    void top_programs_into(std::int32_t count, double start, double stop,
+                           std::vector<TopProgram>& into);
     std::vector<ProgramPath> program_paths(std::int32_t program_id);
+    void program_paths_into(std::int32_t program_id, std::vector<ProgramPath>& into);
     void add_path_to_program(const ProgramPath& path);
     void delete_path_from_program(std::int32_t program_id, std::string_view program_path);
     /// @}
@@ -110,12 +128,15 @@ public:
     /// @name Channels and schedules
     /// @{
     std::vector<Channel> channels();
+    void channels_into(std::vector<Channel>& into);
     std::vector<Schedule> channel_schedules(std::string_view channel_id);
+    void channel_schedules_into(std::string_view channel_id, std::vector<Schedule>& into);
     std::optional<Channel> find_channel(std::string_view channel_id);
     void add_channel(const Channel& channel);
     void modify_channel(const Channel& channel);
     void delete_channel(std::string_view channel_id);
     std::vector<Schedule> schedules();
+    void schedules_into(std::vector<Schedule>& into);
     std::optional<Schedule> find_schedule(std::int32_t schedule_id);
     /// Returns the number the server gave the new schedule (schedule.schedule_id is not used).
     std::int32_t add_schedule(const Schedule& schedule);
@@ -127,6 +148,7 @@ public:
     /// @name Global settings
     /// @{
     std::vector<Global> globals();
+    void globals_into(std::vector<Global>& into);
     std::optional<Global> find_global(std::string_view key);
     void add_global(const Global& global);
     void modify_global(const Global& global);
@@ -136,6 +158,7 @@ public:
     /// @name MTP servers
     /// @{
     std::vector<MtpServer> mtp_servers();
+    void mtp_servers_into(std::vector<MtpServer>& into);
     /// The MTP server that serves the channel (its text3).
     std::optional<MtpServer> find_mtp_server(std::string_view channel_id);
     void add_mtp_server(const MtpServer& server);
