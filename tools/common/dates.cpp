@@ -74,8 +74,10 @@ bool ParseIsoDate(const std::string& text, double& days, std::string& error) {
         error = shape;
         return false;
     }
+    bool timed = false;
     if (pos < text.size() && (text[pos] == 'T' || text[pos] == 't' || text[pos] == ' ')) {
         ++pos;
+        timed = true;
         if (!Digits(text, pos, 2, hour) || !Literal(text, pos, ':') ||
             !Digits(text, pos, 2, minute)) {
             error = shape;
@@ -101,7 +103,28 @@ bool ParseIsoDate(const std::string& text, double& days, std::string& error) {
             }
         }
     }
-    Literal(text, pos, 'Z') || Literal(text, pos, 'z');
+    // A zone after a time: "Z", or an offset from UTC ("+02:00", "-0530", "+01").
+    int offsetMinutes = 0;
+    if (!Literal(text, pos, 'Z') && !Literal(text, pos, 'z') && timed && pos < text.size() &&
+        (text[pos] == '+' || text[pos] == '-')) {
+        const int sign = text[pos] == '-' ? -1 : 1;
+        ++pos;
+        unsigned offHours = 0, offMinutes = 0;
+        if (!Digits(text, pos, 2, offHours)) {
+            error = shape;
+            return false;
+        }
+        const bool colon = Literal(text, pos, ':');
+        if ((colon || pos < text.size()) && !Digits(text, pos, 2, offMinutes)) {
+            error = shape;
+            return false;
+        }
+        if (offHours > 23 || offMinutes > 59) {
+            error = "'" + text + "' names an offset from UTC that does not exist";
+            return false;
+        }
+        offsetMinutes = sign * static_cast<int>(offHours * 60 + offMinutes);
+    }
     if (pos != text.size()) {
         error = shape;
         return false;
@@ -115,7 +138,7 @@ bool ParseIsoDate(const std::string& text, double& days, std::string& error) {
         return false;
     }
     const long long whole = DaysFromCivil(year, month, day) - kEpochOffset;
-    const double secs = hour * 3600.0 + minute * 60.0 + second + fraction;
+    const double secs = hour * 3600.0 + minute * 60.0 + second + fraction - offsetMinutes * 60.0;
     days = static_cast<double>(whole) + secs / kSecondsPerDay;
     return true;
 }
