@@ -108,13 +108,13 @@ struct SchemaBuilder {
     Schema& schema;
     const std::string& source;
 
-    [[noreturn]] void Fail(const std::string& what) const { throw ConfigError(source + ": " + what); }
+    [[noreturn]] void Fail(const std::string& what) const {
+        throw ConfigError(source + ": " + what);
+    }
 
     void Defaults() {
         std::apply(
-            [&](const auto&... records) {
-                (AddRecord<std::decay_t<decltype(records)>>(), ...);
-            },
+            [&](const auto&... records) { (AddRecord<std::decay_t<decltype(records)>>(), ...); },
             ltp::RecordTypes{});
     }
 

@@ -221,8 +221,8 @@ bool ParseMinutes(std::string_view text, double& minutes, std::string& error) {
                 return false;
             }
             total += n;
-        } else if (!hoursSeen && (SameName(unit, "h") || SameName(unit, "hours") ||
-                                  SameName(unit, "hour"))) {
+        } else if (!hoursSeen &&
+                   (SameName(unit, "h") || SameName(unit, "hours") || SameName(unit, "hour"))) {
             total += n * 60;
             hoursSeen = true;
         } else {
@@ -305,8 +305,7 @@ std::string FormatNumber(const Meaning& meaning, double value) {
     }
 }
 
-bool ParseNumber(const Meaning& meaning, std::string_view text, double& value,
-                 std::string& error) {
+bool ParseNumber(const Meaning& meaning, std::string_view text, double& value, std::string& error) {
     if (meaning.none && Trim(text).empty()) {
         value = *meaning.none;
         return true;

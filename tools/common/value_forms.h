@@ -38,8 +38,7 @@ bool ParseWhole(const Schema& schema, const Meaning& meaning, std::string_view t
 
 // A decimal wire value: dates as ISO-8601 (the "none" value empty), minutes with their unit.
 std::string FormatNumber(const Meaning& meaning, double value);
-bool ParseNumber(const Meaning& meaning, std::string_view text, double& value,
-                 std::string& error);
+bool ParseNumber(const Meaning& meaning, std::string_view text, double& value, std::string& error);
 
 // What a reference names: "1 News" (key and display name), or the key alone when the record has
 // no name. Records named by a text key print the key alone, which is already a name.

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "tools/common/config_error.h"
-#include "tools/common/labels.h"
+#include "tools/common/schema.h"
 #include "tools/ltpweb/ltp_access.h"
 #include "tools/ltpweb/options.h"
 #include "tools/ltpweb/web_server.h"
@@ -34,10 +34,10 @@ int main(int argc, char** argv) {
         return code;
     if (options.assetDir.empty())
         options.assetDir = FindAssets();
-    ltptools::FieldLabels labels;
+    ltptools::Schema schema;
     if (!options.labelsFile.empty()) {
         try {
-            labels = ltptools::FieldLabels::Load(options.labelsFile);
+            schema = ltptools::Schema::Load(options.labelsFile);
         } catch (const ltptools::ConfigError& e) {
             std::cerr << "ltpweb: " << e.what() << "\n";
             return 2;
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
         [server](const std::string& user, const std::string& password) {
             return ltpweb::SignInToLtp(server, user, password);
         },
-        ltpweb::ApiRoutes(labels));
+        ltpweb::ApiRoutes(schema));
     std::string error;
     if (!web.Bind(error)) {
         std::cerr << "ltpweb: " << error << "\n";
