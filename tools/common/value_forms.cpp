@@ -313,7 +313,7 @@ bool ParseNumber(const Meaning& meaning, std::string_view text, double& value, s
     const std::string t(Trim(text));
     if (meaning.kind == ValueKind::minutes)
         return ParseMinutes(t, value, error);
-    if (meaning.kind == ValueKind::date && !IsNumber(t, false) && t.find('.') == std::string::npos)
+    if (meaning.kind == ValueKind::date && t.find_first_not_of("0123456789.") != std::string::npos)
         return ParseIsoDate(t, value, error);
     char* end = nullptr;
     const double v = std::strtod(t.c_str(), &end);

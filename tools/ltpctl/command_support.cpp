@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdio>
 #include <iostream>
 #include <ostream>
 #include <sstream>
@@ -212,6 +213,11 @@ int WireText(const char* record, const FieldInfo& field, const std::string& valu
         case ltptools::ValueKind::date: {
             if (field.kind == FieldKind::integer || field.kind == FieldKind::text)
                 break;
+            // A date field reads ISO dates itself, to the fraction of a second; only "none"
+            // needs saying.
+            const bool blank = value.find_first_not_of(" \t") == std::string::npos;
+            if (field.kind == FieldKind::date && !(blank && m->none))
+                break;
             double v = 0;
             if (!ltptools::ParseNumber(*m, value, v, error)) {
                 error = option + ": " + error;
@@ -219,7 +225,13 @@ int WireText(const char* record, const FieldInfo& field, const std::string& valu
             }
             if (CheckDecimal(v, option, error) != kExitOk)
                 return kExitUncarried;
-            wire = field.kind == FieldKind::date ? ltptools::FormatIsoDate(v) : DecimalText(v);
+            if (field.kind == FieldKind::date) {
+                wire = ltptools::FormatIsoDate(v);
+            } else {
+                char text[64];
+                std::snprintf(text, sizeof text, "%.17g", v); // a date's seconds need the digits
+                wire = text;
+            }
             return kExitOk;
         }
         case ltptools::ValueKind::ref: {
