@@ -4,17 +4,11 @@
 
 # The platform layer: Windows has the real windows, messages, timers, events, tick count and code
 # pages; what it lacks without the class library stays ours (strings, lists, the asynchronous
-# socket, in platform/win32/).
-set(LTPADMIN_POSIX_STAND_INS async_socket codepage event message_queue thread_timer tick_count
-    window)
-foreach(name IN LISTS LTPADMIN_POSIX_STAND_INS)
-  list(REMOVE_ITEM LTPADMIN_SOURCES ${PROJECT_SOURCE_DIR}/ltpadmin/platform/${name}.cpp)
-endforeach()
-file(GLOB LTPADMIN_WIN32_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/ltpadmin/platform/win32/*.cpp)
+# socket, in platform/win32/). ltp::Client's socket is on Windows Sockets (client/win32/). The
+# POSIX folders are not built here.
+file(GLOB LTPADMIN_WIN32_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/ltpadmin/platform/win32/*.cpp
+     ${PROJECT_SOURCE_DIR}/ltpadmin/client/win32/*.cpp)
 list(APPEND LTPADMIN_SOURCES ${LTPADMIN_WIN32_SOURCES})
-# ltp::Client's socket on Windows Sockets instead of POSIX sockets.
-list(REMOVE_ITEM LTPADMIN_SOURCES ${PROJECT_SOURCE_DIR}/ltpadmin/client/socket.cpp)
-list(APPEND LTPADMIN_SOURCES ${PROJECT_SOURCE_DIR}/ltpadmin/client/win32/socket.cpp)
 
 # ltpadmin.dll with its import library libltpadmin.dll.a; the tests link the same objects
 # statically (ltpadmin::internal), internals included.

@@ -1,6 +1,6 @@
 #include "ltpadmin/client/addresses.h"
 
-#include "ltpadmin/client.h"
+#include "ltpadmin/ltp/errors.h"
 
 namespace ltp::detail {
 

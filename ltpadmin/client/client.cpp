@@ -1,6 +1,6 @@
 // ltp::Client: each operation checks its texts, fills its catalogue row, exchanges it over the
 // connection and reads the response into the value types.
-#include "ltpadmin/client.h"
+#include "ltpadmin/ltp/client.h"
 
 #include <climits>
 #include <initializer_list>
@@ -124,22 +124,18 @@ Client::~Client() = default;
 Client::Client(Client&& other) noexcept = default;
 Client& Client::operator=(Client&& other) noexcept = default;
 
-namespace {
-
-Client::Impl& Use(const std::unique_ptr<Client::Impl>& impl) {
-    if (!impl)
+Client::Impl& Client::impl() {
+    if (!impl_)
         throw Error("the client was moved from");
-    return *impl;
+    return *impl_;
 }
-
-} // namespace
 
 const Options& Client::options() const noexcept {
     static const Options none;
     return impl_ ? impl_->options : none;
 }
 void Client::connect() {
-    Use(impl_).connection.connect();
+    impl().connection.connect();
 }
 void Client::close() noexcept {
     if (impl_)
@@ -149,259 +145,255 @@ bool Client::connected() const noexcept {
     return impl_ && impl_->connection.is_open();
 }
 
-#define IMPL Use(impl_)
-
 // Server information and log.
 void Client::add_information(std::string_view text) {
-    IMPL.Call(Row::AddInfomation, {Arg(text)});
+    impl().Call(Row::AddInfomation, {Arg(text)});
 }
 std::string Client::information() {
-    const Response r = IMPL.Call(Row::GetInfomation, {});
+    const Response r = impl().Call(Row::GetInfomation, {});
     return std::string(r.data + r.body_offset, r.length - r.body_offset);
 }
 SysInfo Client::sys_info() {
-    return detail::DecodeFirst<SysInfo>(IMPL.Call(Row::GetSysInfo, {}), impl_->lead);
+    return detail::DecodeFirst<SysInfo>(impl().Call(Row::GetSysInfo, {}), impl_->lead);
 }
 std::vector<LogEvent> Client::log_events() {
-    return IMPL.List<LogEvent>(Row::GetAllLogEvents, {});
+    return impl().List<LogEvent>(Row::GetAllLogEvents, {});
 }
 void Client::clear_log_events() {
-    IMPL.Call(Row::ClearLogEvents, {});
+    impl().Call(Row::ClearLogEvents, {});
 }
 
 // Users.
 std::vector<User> Client::users() {
-    return IMPL.List<User>(Row::GetAllUsers, {});
+    return impl().List<User>(Row::GetAllUsers, {});
 }
 std::optional<User> Client::find_user(std::string_view user_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return i.Find<User>(Row::FindUser, {i.Key("user_id", user_id)});
 }
 void Client::add_user(const User& user) {
-    IMPL.Send(Row::AddUser, user);
+    impl().Send(Row::AddUser, user);
 }
 void Client::modify_user(const User& user) {
-    IMPL.Send(Row::ModifyUser, user);
+    impl().Send(Row::ModifyUser, user);
 }
 void Client::delete_user(std::string_view user_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::DeleteUser, {i.Key("user_id", user_id)});
 }
 std::vector<Group> Client::user_groups(std::string_view user_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return i.List<Group>(Row::GetUserGroups, {i.Key("user_id", user_id)});
 }
 void Client::add_user_to_group(std::string_view user_id, std::string_view group_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::AddUserToGroup, {i.Key("user_id", user_id), i.Key("group_id", group_id)});
 }
 void Client::delete_user_from_group(std::string_view user_id, std::string_view group_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::DeleteUserFromGroup, {i.Key("user_id", user_id), i.Key("group_id", group_id)});
 }
 std::int32_t Client::user_rights(std::string_view user_id, std::int32_t program_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return i.Value(Row::GetUserRights, {i.Key("user_id", user_id), Arg(program_id)});
 }
 void Client::add_user_rights(std::string_view user_id, std::int32_t program_id,
                              std::int32_t rights) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::AddUserRights, {i.Key("user_id", user_id), Arg(program_id), Arg(rights)});
 }
 void Client::modify_user_rights(std::string_view user_id, std::int32_t program_id,
                                 std::int32_t rights) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::ModifyUserRights, {i.Key("user_id", user_id), Arg(program_id), Arg(rights)});
 }
 void Client::delete_user_rights(std::string_view user_id, std::int32_t program_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::DeleteUserRights, {i.Key("user_id", user_id), Arg(program_id)});
 }
 std::int32_t Client::user_permission(std::string_view user_id, std::int32_t program_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return i.Value(Row::GetUserPermission, {i.Key("user_id", user_id), Arg(program_id)});
 }
 std::vector<ProgramStatistic> Client::user_program_statistics(std::string_view user_name,
                                                               double start, double stop) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return i.List<ProgramStatistic>(Row::GetUserProgramStatistics,
                                     {i.Key("user_name", user_name), Arg(start), Arg(stop)});
 }
 
 // Groups.
 std::vector<Group> Client::groups() {
-    return IMPL.List<Group>(Row::GetAllGroups, {});
+    return impl().List<Group>(Row::GetAllGroups, {});
 }
 std::optional<Group> Client::find_group(std::string_view group_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return i.Find<Group>(Row::FindGroup, {i.Key("group_id", group_id)});
 }
 void Client::add_group(const Group& group) {
-    IMPL.Send(Row::AddGroup, group);
+    impl().Send(Row::AddGroup, group);
 }
 void Client::modify_group(const Group& group) {
-    IMPL.Send(Row::ModifyGroup, group);
+    impl().Send(Row::ModifyGroup, group);
 }
 void Client::delete_group(std::string_view group_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::DeleteGroup, {i.Key("group_id", group_id)});
 }
 std::int32_t Client::group_rights(std::string_view group_id, std::int32_t program_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return i.Value(Row::GetGroupRights, {i.Key("group_id", group_id), Arg(program_id)});
 }
 void Client::add_group_rights(std::string_view group_id, std::int32_t program_id,
                               std::int32_t rights) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::AddGroupRights, {i.Key("group_id", group_id), Arg(program_id), Arg(rights)});
 }
 void Client::modify_group_rights(std::string_view group_id, std::int32_t program_id,
                                  std::int32_t rights) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::ModifyGroupRights, {i.Key("group_id", group_id), Arg(program_id), Arg(rights)});
 }
 void Client::delete_group_rights(std::string_view group_id, std::int32_t program_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::DeleteGroupRights, {i.Key("group_id", group_id), Arg(program_id)});
 }
 std::vector<User> Client::group_users(std::string_view group_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return i.List<User>(Row::GetGroupUsers, {i.Key("group_id", group_id)});
 }
 
 // Programs.
 std::vector<Program> Client::programs() {
-    return IMPL.List<Program>(Row::GetAllPrograms, {});
+    return impl().List<Program>(Row::GetAllPrograms, {});
 }
 std::optional<Program> Client::find_program(std::int32_t program_id) {
-    return IMPL.Find<Program>(Row::FindProgram, {Arg(program_id)});
+    return impl().Find<Program>(Row::FindProgram, {Arg(program_id)});
 }
 std::int32_t Client::add_program(const Program& program) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return detail::DecodeValue(i.Send(Row::AddProgram, program),
                                CatalogueRow(Row::AddProgram).responseTag, i.lead);
 }
 void Client::modify_program(const Program& program) {
-    IMPL.Send(Row::ModifyProgram, program);
+    impl().Send(Row::ModifyProgram, program);
 }
 void Client::delete_program(std::int32_t program_id) {
-    IMPL.Call(Row::DeleteProgram, {Arg(program_id)});
+    impl().Call(Row::DeleteProgram, {Arg(program_id)});
 }
 std::vector<User> Client::granted_users(std::int32_t program_id) {
-    return IMPL.List<User>(Row::GetGrantedUsers, {Arg(program_id)});
+    return impl().List<User>(Row::GetGrantedUsers, {Arg(program_id)});
 }
 std::vector<Group> Client::granted_groups(std::int32_t program_id) {
-    return IMPL.List<Group>(Row::GetGrantedGroups, {Arg(program_id)});
+    return impl().List<Group>(Row::GetGrantedGroups, {Arg(program_id)});
 }
 void Client::apply_permission_to_descendants(std::int32_t program_id) {
-    IMPL.Call(Row::ApplyPermissionToDescentdants, {Arg(program_id)});
+    impl().Call(Row::ApplyPermissionToDescentdants, {Arg(program_id)});
 }
 void Client::move_program(std::int32_t program_id, std::int32_t other_program_id) {
-    IMPL.Call(Row::MoveProgram, {Arg(program_id), Arg(other_program_id)});
+    impl().Call(Row::MoveProgram, {Arg(program_id), Arg(other_program_id)});
 }
 void Client::copy_program(std::int32_t program_id, std::int32_t other_program_id) {
-    IMPL.Call(Row::CopyProgram, {Arg(program_id), Arg(other_program_id)});
+    impl().Call(Row::CopyProgram, {Arg(program_id), Arg(other_program_id)});
 }
 std::vector<ProgramStatistic> Client::program_statistics(std::int32_t program_id, double start,
                                                          double stop) {
-    return IMPL.List<ProgramStatistic>(Row::GetProgramStatistics,
-                                       {Arg(program_id), Arg(start), Arg(stop)});
+    return impl().List<ProgramStatistic>(Row::GetProgramStatistics,
+                                         {Arg(program_id), Arg(start), Arg(stop)});
 }
 std::vector<TopProgram> Client::top_programs(std::int32_t count, double start, double stop) {
-    return IMPL.List<TopProgram>(Row::GetTOPPrograms, {Arg(count), Arg(start), Arg(stop)});
+    return impl().List<TopProgram>(Row::GetTOPPrograms, {Arg(count), Arg(start), Arg(stop)});
 }
 std::vector<ProgramPath> Client::program_paths(std::int32_t program_id) {
-    return IMPL.List<ProgramPath>(Row::GetProgramPath, {Arg(program_id)});
+    return impl().List<ProgramPath>(Row::GetProgramPath, {Arg(program_id)});
 }
 void Client::add_path_to_program(const ProgramPath& path) {
-    IMPL.Send(Row::AddPathTOProgram, path);
+    impl().Send(Row::AddPathTOProgram, path);
 }
 void Client::delete_path_from_program(std::int32_t program_id, std::string_view program_path) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::DeletePathFromProgram, {Arg(program_id), i.Key("program_path", program_path)});
 }
 
 // Channels and schedules.
 std::vector<Channel> Client::channels() {
-    return IMPL.List<Channel>(Row::GetAllChannels, {});
+    return impl().List<Channel>(Row::GetAllChannels, {});
 }
 std::vector<Schedule> Client::channel_schedules(std::string_view channel_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return i.List<Schedule>(Row::GetChannelSchedules, {i.Key("channel_id", channel_id)});
 }
 std::optional<Channel> Client::find_channel(std::string_view channel_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return i.Find<Channel>(Row::FindChannel, {i.Key("channel_id", channel_id)});
 }
 void Client::add_channel(const Channel& channel) {
-    IMPL.Send(Row::AddChannel, channel);
+    impl().Send(Row::AddChannel, channel);
 }
 void Client::modify_channel(const Channel& channel) {
-    IMPL.Send(Row::ModifyChannel, channel);
+    impl().Send(Row::ModifyChannel, channel);
 }
 void Client::delete_channel(std::string_view channel_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::DeleteChannel, {i.Key("channel_id", channel_id)});
 }
 std::vector<Schedule> Client::schedules() {
-    return IMPL.List<Schedule>(Row::GetAllSchedules, {});
+    return impl().List<Schedule>(Row::GetAllSchedules, {});
 }
 std::optional<Schedule> Client::find_schedule(std::int32_t schedule_id) {
-    return IMPL.Find<Schedule>(Row::FindSchedule, {Arg(schedule_id)});
+    return impl().Find<Schedule>(Row::FindSchedule, {Arg(schedule_id)});
 }
 std::int32_t Client::add_schedule(const Schedule& schedule) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return detail::DecodeValue(i.Send(Row::AddSchedule, schedule),
                                CatalogueRow(Row::AddSchedule).responseTag, i.lead);
 }
 void Client::modify_schedule(const Schedule& schedule) {
-    IMPL.Send(Row::ModifySchedule, schedule);
+    impl().Send(Row::ModifySchedule, schedule);
 }
 void Client::delete_schedule(std::int32_t schedule_id) {
-    IMPL.Call(Row::DeleteSchedule, {Arg(schedule_id)});
+    impl().Call(Row::DeleteSchedule, {Arg(schedule_id)});
 }
 std::optional<Channel> Client::schedule_channel(std::int32_t schedule_id) {
-    return IMPL.Find<Channel>(Row::GetScheduleChannel, {Arg(schedule_id)});
+    return impl().Find<Channel>(Row::GetScheduleChannel, {Arg(schedule_id)});
 }
 
 // Global settings.
 std::vector<Global> Client::globals() {
-    return IMPL.List<Global>(Row::GetAllGlobals, {});
+    return impl().List<Global>(Row::GetAllGlobals, {});
 }
 std::optional<Global> Client::find_global(std::string_view key) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return i.Find<Global>(Row::FindGlobal, {i.Key("key", key)});
 }
 void Client::add_global(const Global& global) {
-    IMPL.Send(Row::AddGlobal, global);
+    impl().Send(Row::AddGlobal, global);
 }
 void Client::modify_global(const Global& global) {
-    IMPL.Send(Row::ModifyGlobal, global);
+    impl().Send(Row::ModifyGlobal, global);
 }
 void Client::delete_global(std::string_view key) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::DeleteGlobal, {i.Key("key", key)});
 }
 
 // MTP servers.
 std::vector<MtpServer> Client::mtp_servers() {
-    return IMPL.List<MtpServer>(Row::GetAllMTPSvrs, {});
+    return impl().List<MtpServer>(Row::GetAllMTPSvrs, {});
 }
 std::optional<MtpServer> Client::find_mtp_server(std::string_view channel_id) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     return i.Find<MtpServer>(Row::FindMTPSvr, {i.Key("channel_id", channel_id)});
 }
 void Client::add_mtp_server(const MtpServer& server) {
-    IMPL.Send(Row::AddMTPSvr, server);
+    impl().Send(Row::AddMTPSvr, server);
 }
 void Client::modify_mtp_server(const MtpServer& server) {
-    IMPL.Send(Row::ModifyMTPSvr, server);
+    impl().Send(Row::ModifyMTPSvr, server);
 }
 void Client::delete_mtp_server(std::string_view mtp_svr_name) {
-    Impl& i = IMPL;
+    Impl& i = impl();
     i.Call(Row::DeleteMTPSvr, {i.Key("mtp_svr_name", mtp_svr_name)});
 }
-
-#undef IMPL
 
 } // namespace ltp

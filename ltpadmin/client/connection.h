@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "ltpadmin/client.h"
+#include "ltpadmin/ltp/options.h"
 #include "ltpadmin/client/socket.h"
 
 namespace ltp::detail {

@@ -1,4 +1,4 @@
-#include "ltpadmin/client.h"
+#include "ltpadmin/ltp/dates.h"
 
 #include <cmath>
 #include <cstdint>

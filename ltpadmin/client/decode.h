@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "ltpadmin/client.h"
+#include "ltpadmin/ltp/errors.h"
+#include "ltpadmin/ltp/fields.h"
 #include "ltpadmin/client/connection.h"
 #include "ltpadmin/client/records.h"
 #include "ltpadmin/protocol/record_decoding.h"

@@ -1,4 +1,4 @@
-#include "ltpadmin/client.h"
+#include "ltpadmin/ltp/errors.h"
 
 namespace ltp {
 namespace {

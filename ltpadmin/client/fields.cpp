@@ -1,6 +1,6 @@
 // The public field reflection of the value types: the records' descriptions (wire names, kinds,
 // wire order, what requests carry) joined with where each value type keeps each field.
-#include "ltpadmin/client.h"
+#include "ltpadmin/ltp/fields.h"
 
 #include <cctype>
 #include <initializer_list>

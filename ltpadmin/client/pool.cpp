@@ -1,4 +1,4 @@
-#include "ltpadmin/client.h"
+#include "ltpadmin/ltp/pool.h"
 
 #include <condition_variable>
 #include <mutex>

@@ -2,7 +2,7 @@
 // through the records' descriptions, so that their fields have one home.
 #pragma once
 
-#include "ltpadmin/client.h"
+#include "ltpadmin/ltp/values.h"
 #include "ltpadmin/protocol/record_fields.h"
 
 namespace ltp::detail {

@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "ltpadmin/client.h"
+#include "ltpadmin/ltp/errors.h"
+#include "ltpadmin/ltp/fields.h"
 
 namespace ltp::detail {
 

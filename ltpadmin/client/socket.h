@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ltpadmin/client.h"
+#include "ltpadmin/ltp/errors.h"
 
 struct addrinfo;
 
