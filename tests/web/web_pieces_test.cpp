@@ -245,7 +245,7 @@ TEST(WebSchema, ListsEveryFieldWithItsKindInTheAgreedShape) {
                     ASSERT_EQ(listed.size(), ltp::fields<V>().size()) << ltp::record_name<V>();
                     for (std::size_t i = 0; i < listed.size(); ++i) {
                         EXPECT_EQ(listed[i]["wire"], ltp::fields<V>()[i].wire_name);
-                        EXPECT_EQ(kinds.count(listed[i]["kind"].get<std::string>()), 1u);
+                        EXPECT_EQ(kinds.count(listed[i]["kind"].template get<std::string>()), 1u);
                     }
                     ++records;
                 };
@@ -267,20 +267,20 @@ TEST(WebSchema, ListsEveryFieldWithItsKindInTheAgreedShape) {
         EXPECT_EQ(program["fields"][0].dump(),
                   R"({"wire":"ProgramID","name":"program_id","help":"given by the server on add",)"
                   R"("kind":"integer","assigned":true})");
-        EXPECT_EQ(program["fields"][5].dump(),
-                  R"({"wire":"Number6","name":"number6","label":"parent",)"
-                  R"("help":"the program above it (0: top level)","kind":"ref","ref":"Program"
-    })");
+        EXPECT_EQ(
+            program["fields"][5].dump(),
+            R"j({"wire":"Number6","name":"number6","label":"parent",)j"
+            R"j("help":"the program above it (0: top level)","kind":"ref","ref":"Program"})j");
         EXPECT_EQ(program["fields"][12]["hidden"], true);
-    EXPECT_EQ(program["fields"][12]["max"], 1023);
-    EXPECT_EQ(schedule[4]["none"].dump(), "0");
-    EXPECT_EQ(schedule[5]["bits"], "days");
-    EXPECT_EQ(doc["bits"]["rights"][3].dump(), R"({"value":8,"name":"delete"})");
-    EXPECT_EQ(doc["bits"]["days"][6].dump(), R"({"value":64,"name":"Sun"})");
-    EXPECT_EQ(doc["values"]["permission"].dump(), R"({"kind":"bits","bits":"rights"})");
-    EXPECT_EQ(doc["units"]["SysInfo"]["Number1"], "seconds");
-    EXPECT_TRUE(doc["records"]["MTPSvr"]["fields"][5]["answer_only"]);
-}
+        EXPECT_EQ(program["fields"][12]["max"], 1023);
+        EXPECT_EQ(schedule[4]["none"].dump(), "0");
+        EXPECT_EQ(schedule[5]["bits"], "days");
+        EXPECT_EQ(doc["bits"]["rights"][3].dump(), R"({"value":8,"name":"delete"})");
+        EXPECT_EQ(doc["bits"]["days"][6].dump(), R"({"value":64,"name":"Sun"})");
+        EXPECT_EQ(doc["values"]["permission"].dump(), R"({"kind":"bits","bits":"rights"})");
+        EXPECT_EQ(doc["units"]["SysInfo"]["Number1"], "seconds");
+        EXPECT_TRUE(doc["records"]["MTPSvr"]["fields"][5]["answer_only"]);
+    }
 }
 
 } // namespace
