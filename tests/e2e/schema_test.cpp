@@ -70,7 +70,7 @@ TEST(Schema, ValueFormsPrintAndReadBackForEveryKind) {
          {"2026-12-07T13:00+01:00", "2026-12-07T07:30-0430", "46363.5", "2026-12-07 12:00Z",
           "2026-12-07T12:00:00.000"}},
         {Shipped(), "Schedule.Real4", "0", "1899-12-30", {"0"}},
-        {Shipped(), "SysInfo.Real4", "4.803710938", "4.80371094", {}},
+        {Shipped(), "SysInfo.Real4", "4.75", "4.75", {"4.750"}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(std::string(r.where) + " " + r.wire);
