@@ -114,7 +114,7 @@ TEST(Schema, WrongFormsAreRefusedSayingWhy) {
         {"Program.Real5", "-5", "no duration"},
         {"Program.Real5", "1:75", "no duration"},
         {"Schedule.Real4", "2026-13-01", "does not exist"},
-        {"Schedule.Real4", "2026-12-07T12:00+25:00", "offset"},
+        {"Schedule.Real4", "2026-12-07T12:00+25:00", "not an ISO-8601 date"},
         {"Schedule.Real4", "2026-12-07+01:00", "not an ISO-8601 date"},
         {"Program.Number7", "twelve", "no whole number"},
     };

@@ -65,7 +65,7 @@ bool Literal(const std::string& s, size_t& pos, char c) {
 
 bool ParseIsoDate(const std::string& text, double& days, std::string& error) {
     const std::string shape =
-        "'" + text + "' is not an ISO-8601 date (YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS])";
+        "'" + text + "' is not an ISO-8601 date (YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS][Z|+HH:MM])";
     size_t pos = 0;
     unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     double fraction = 0;
@@ -74,10 +74,8 @@ bool ParseIsoDate(const std::string& text, double& days, std::string& error) {
         error = shape;
         return false;
     }
-    bool timed = false;
     if (pos < text.size() && (text[pos] == 'T' || text[pos] == 't' || text[pos] == ' ')) {
         ++pos;
-        timed = true;
         if (!Digits(text, pos, 2, hour) || !Literal(text, pos, ':') ||
             !Digits(text, pos, 2, minute)) {
             error = shape;
@@ -103,27 +101,22 @@ bool ParseIsoDate(const std::string& text, double& days, std::string& error) {
             }
         }
     }
-    // A zone after a time: "Z", or an offset from UTC ("+02:00", "-0530", "+01").
+    // A zone as tables under --local show it ("+01:00"), so that what is shown can be typed back.
     int offsetMinutes = 0;
-    if (!Literal(text, pos, 'Z') && !Literal(text, pos, 'z') && timed && pos < text.size() &&
-        (text[pos] == '+' || text[pos] == '-')) {
+    const bool hasTime = pos > 10;
+    if (hasTime && pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
         const int sign = text[pos] == '-' ? -1 : 1;
         ++pos;
-        unsigned offHours = 0, offMinutes = 0;
-        if (!Digits(text, pos, 2, offHours)) {
+        unsigned zoneHours = 0, zoneMinutes = 0;
+        const bool hours = Digits(text, pos, 2, zoneHours);
+        Literal(text, pos, ':');
+        if (!hours || !Digits(text, pos, 2, zoneMinutes) || zoneHours > 23 || zoneMinutes > 59) {
             error = shape;
             return false;
         }
-        const bool colon = Literal(text, pos, ':');
-        if ((colon || pos < text.size()) && !Digits(text, pos, 2, offMinutes)) {
-            error = shape;
-            return false;
-        }
-        if (offHours > 23 || offMinutes > 59) {
-            error = "'" + text + "' names an offset from UTC that does not exist";
-            return false;
-        }
-        offsetMinutes = sign * static_cast<int>(offHours * 60 + offMinutes);
+        offsetMinutes = sign * static_cast<int>(zoneHours * 60 + zoneMinutes);
+    } else {
+        Literal(text, pos, 'Z') || Literal(text, pos, 'z');
     }
     if (pos != text.size()) {
         error = shape;
@@ -138,8 +131,8 @@ bool ParseIsoDate(const std::string& text, double& days, std::string& error) {
         return false;
     }
     const long long whole = DaysFromCivil(year, month, day) - kEpochOffset;
-    const double secs = hour * 3600.0 + minute * 60.0 + second + fraction - offsetMinutes * 60.0;
-    days = static_cast<double>(whole) + secs / kSecondsPerDay;
+    const double secs = hour * 3600.0 + minute * 60.0 + second + fraction;
+    days = static_cast<double>(whole) + (secs - offsetMinutes * 60.0) / kSecondsPerDay;
     return true;
 }
 
