@@ -117,6 +117,63 @@ TEST_F(Terminal, LabelsDatesVersionAndSuggestions) {
              ""},
         },
         labelled);
+    // The schema's value forms: named days, rights and references, shown and taken; limits
+    // refused before sending; JSON keeps wire values unless asked for names.
+    const std::string longNotes(300, 'x');
+    ExpectEach(
+        {
+            {{"schedules", "list"}, 0, "Mon-Fri", ""},
+            {{"-o", "json", "schedules", "list"}, 0, "\"Number6\": 31", ""},
+            {{"-o", "json", "--named", "schedules", "list"}, 0, "\"Number6\": \"Mon-Fri\"", ""},
+            {{"-o", "csv", "--named", "channels", "schedules", "kids"}, 0, ",Mon-Sun\r\n", ""},
+            {{"rights", "get", "user", "alice", "2"}, 0, "read,edit,schedule,delete", ""},
+            {{"permission", "dave", "8"}, 0, "read\n", ""},
+            {{"rights", "modify", "user", "alice", "2", "read,edit"}, 0, "", ""},
+            {{"rights", "get", "user", "alice", "2"}, 0, "read,edit\n", ""},
+            {{"-o", "json", "rights", "get", "user", "alice", "2"}, 0, "\"UserRights\": 3", ""},
+            {{"rights", "modify", "user", "alice", "2", "read,write"}, 2, "", "'write'"},
+            {{"programs", "find", "3"}, 0, "1 News", ""},
+            {{"schedules", "add", "--channel", "main", "--program", "Weather", "--days", "Sat,Sun",
+              "--start", "2026-12-12T09:00", "--stop", "2026-12-12T09:05"},
+             0,
+             "ScheduleID",
+             ""},
+            {{"-o", "json", "channels", "schedules", "main"}, 0, "\"Number6\": 96", ""},
+            {{"programs", "add", "--name", "Bulletin", "--parent", "News"}, 0, "ProgramID", ""},
+            {{"programs", "add", "--name", "Story Time"}, 0, "ProgramID", ""},
+            {{"schedules", "add", "--channel", "main", "--program", "Story Time"},
+             2,
+             "",
+             "'Story Time' names 2 Program records (9 Story Time; "},
+            {{"schedules", "add", "--channel", "main", "--program", "Sports Night"},
+             2,
+             "",
+             "no Program is named 'Sports Night'"},
+            {{"schedules", "add", "--channel", "main", "--days", "Mon-Fry"}, 2, "", "'Mon-Fry'"},
+            {{"users", "add", "longnotes", "--notes", longNotes},
+             4,
+             "",
+             "--text5 (notes) is 300 bytes long; the server takes at most 254"},
+            {{"users", "find", "longnotes"}, 1, "", ""},
+            {{"users", "add", "--help"},
+             0,
+             "notes (Text5: text without '|' or '<', at most 254",
+             ""},
+            {{"schedules", "add", "--help"},
+             0,
+             "days: the days of the week it runs (Number6: days",
+             ""},
+            {{"programs", "add", "--help"}, 0, "--number6,--parent PROGRAM", ""},
+        },
+        labelled);
+    bool bulletinBelowNews = false;
+    for (const auto& p : Json({"programs", "list"}))
+        bulletinBelowNews |= p["Text2"] == "Bulletin" && p["Number6"] == 1;
+    EXPECT_TRUE(bulletinBelowNews) << "--parent News names program 1";
+    // The start of a schedule given with an offset is kept in UTC; no stop shows empty.
+    Ok({"schedules", "add", "--text2", "kids", "--real4", "2026-12-13T10:00+02:00"});
+    EXPECT_NE(run({"channels", "schedules", "kids"}).out.find("2026-12-13T08:00Z"),
+              std::string::npos);
     // The "no date" day shows empty in a table, not as 1899-12-30.
     EXPECT_EQ(run({"channels", "schedules", "main"}).out.find("1899-12-30"), std::string::npos);
 }

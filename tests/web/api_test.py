@@ -86,6 +86,7 @@ class Api(unittest.TestCase):
             ("GET", "/api/log", None, 200),
             ("DELETE", "/api/log", None, 200),
             ("GET", "/api/labels", None, 200),
+            ("GET", "/api/schema", None, 200),
             ("DELETE", "/api/users/frank", None, 200),
         ]
         for method, path, body, expected in steps:

@@ -1,5 +1,5 @@
 // ltpweb's pieces in-process: request bodies, sessions and their idle end, sign-in throttling,
-// listen addresses, tokens and the program tree.
+// listen addresses, tokens, the program tree and the schema document.
 #include <set>
 
 #include <gtest/gtest.h>
@@ -282,6 +282,70 @@ TEST(WebPaths, SegmentsAndQueryValuesDecodeOnce) {
         if (c.ok) {
             EXPECT_EQ(out, c.decoded);
         }
+    }
+}
+
+} // namespace
+} // namespace ltpweb
+
+namespace ltpweb {
+namespace {
+
+// Every record kind with every wire field in wire order and a kind, with the shipped schema and
+// without a file; what the schema says appears only where it says it.
+TEST(WebSchema, ListsEveryFieldWithItsKindInTheAgreedShape) {
+    const ltptools::Schema shipped = ltptools::Schema::Load(LTPD_LABELS_PATH);
+    for (const ltptools::Schema* schema :
+         {&shipped, static_cast<const ltptools::Schema*>(nullptr)}) {
+        const ltptools::Schema none;
+        const nlohmann::ordered_json doc = SchemaDocument(schema ? *schema : none);
+        SCOPED_TRACE(schema ? "shipped" : "no file");
+        const std::set<std::string> kinds = {"text",    "integer", "decimal", "date",
+                                             "minutes", "bits",    "enum",    "ref"};
+        std::size_t records = 0;
+        std::apply(
+            [&](const auto&... r) {
+                auto check = [&](const auto& record) {
+                    using V = std::decay_t<decltype(record)>;
+                    const auto& listed = doc["records"][ltp::record_name<V>()]["fields"];
+                    ASSERT_EQ(listed.size(), ltp::fields<V>().size()) << ltp::record_name<V>();
+                    for (std::size_t i = 0; i < listed.size(); ++i) {
+                        EXPECT_EQ(listed[i]["wire"], ltp::fields<V>()[i].wire_name);
+                        EXPECT_EQ(kinds.count(listed[i]["kind"].template get<std::string>()), 1u);
+                    }
+                    ++records;
+                };
+                (check(r), ...);
+            },
+            ltp::RecordTypes{});
+        EXPECT_EQ(records, std::tuple_size<ltp::RecordTypes>::value);
+        EXPECT_EQ(doc["records"]["Program"]["key"], "ProgramID");
+        const auto& program = doc["records"]["Program"];
+        const auto& schedule = doc["records"]["Schedule"]["fields"];
+        if (!schema) {
+            EXPECT_TRUE(program["display"].is_null());
+            EXPECT_EQ(schedule[5].dump(),
+                      R"({"wire":"Number6","name":"number6","kind":"integer"})");
+            EXPECT_TRUE(doc["bits"].empty());
+            continue;
+        }
+        EXPECT_EQ(program["display"], "Text2");
+        EXPECT_EQ(program["fields"][0].dump(),
+                  R"({"wire":"ProgramID","name":"program_id","help":"given by the server on add",)"
+                  R"("kind":"integer","assigned":true})");
+        EXPECT_EQ(
+            program["fields"][5].dump(),
+            R"j({"wire":"Number6","name":"number6","label":"parent",)j"
+            R"j("help":"the program above it (0: top level)","kind":"ref","ref":"Program"})j");
+        EXPECT_EQ(program["fields"][12]["hidden"], true);
+        EXPECT_EQ(program["fields"][12]["max"], 1023);
+        EXPECT_EQ(schedule[4]["none"].dump(), "0");
+        EXPECT_EQ(schedule[5]["bits"], "days");
+        EXPECT_EQ(doc["bits"]["rights"][3].dump(), R"({"value":8,"name":"delete"})");
+        EXPECT_EQ(doc["bits"]["days"][6].dump(), R"({"value":64,"name":"Sun"})");
+        EXPECT_EQ(doc["values"]["permission"].dump(), R"({"kind":"bits","bits":"rights"})");
+        EXPECT_EQ(doc["units"]["SysInfo"]["Number1"], "seconds");
+        EXPECT_TRUE(doc["records"]["MTPSvr"]["fields"][5]["answer_only"]);
     }
 }
 

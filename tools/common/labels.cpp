@@ -2,9 +2,8 @@
 
 #include <cctype>
 
-#include <toml++/toml.h>
-
 #include "tools/common/config_error.h"
+#include "tools/common/schema.h"
 
 namespace ltptools {
 namespace {
@@ -14,25 +13,6 @@ std::string Lower(std::string_view text) {
     for (char& c : lower)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return lower;
-}
-
-FieldLabels Build(const toml::table& doc, const std::string& source) {
-    FieldLabels labels;
-    for (const auto& [kindKey, kindNode] : doc) {
-        const std::string kind(kindKey.str());
-        const toml::table* fields = kindNode.as_table();
-        if (!fields)
-            throw ConfigError(source + ": '" + kind + "' must be a table of field labels");
-        for (const auto& [wireKey, labelNode] : *fields) {
-            const std::string wire(wireKey.str());
-            const std::optional<std::string> label = labelNode.value<std::string>();
-            if (!label)
-                throw ConfigError(source + ": the label of " + kind + "." + wire +
-                                  " must be a text");
-            labels.Add(kind, wire, *label, source);
-        }
-    }
-    return labels;
 }
 
 } // namespace
@@ -46,20 +26,13 @@ bool IsValidLabel(std::string_view label) {
     return true;
 }
 
+// A labels file is a schema (schema.h) that says nothing more: the schema's one loader reads both.
 FieldLabels FieldLabels::Load(const std::string& path) {
-    try {
-        return Build(toml::parse_file(path), path);
-    } catch (const toml::parse_error& e) {
-        throw ConfigError(path + ": " + std::string(e.description()));
-    }
+    return Schema::Load(path).Labels();
 }
 
 FieldLabels FieldLabels::Parse(std::string_view text, const std::string& source) {
-    try {
-        return Build(toml::parse(text, source), source);
-    } catch (const toml::parse_error& e) {
-        throw ConfigError(source + ": " + std::string(e.description()));
-    }
+    return Schema::Parse(text, source).Labels();
 }
 
 void FieldLabels::Add(const std::string& kind, const std::string& wire, const std::string& label,

@@ -20,7 +20,8 @@ class FieldLabels {
 public:
     FieldLabels() = default;
 
-    // Reads a labels file; throws ConfigError naming the file and the fault.
+    // Reads a labels (or schema) file through the schema's loader and keeps its labels; throws
+    // ConfigError naming the file and the fault.
     static FieldLabels Load(const std::string& path);
     // The same from TOML text; source names it in messages.
     static FieldLabels Parse(std::string_view toml, const std::string& source);

@@ -18,6 +18,7 @@
 #include "tools/common/profile.h"
 #include "tools/ltpctl/input_file.h"
 #include "tools/ltpctl/password_prompt.h"
+#include "tools/ltpctl/ref_names.h"
 #include "tools/ltpctl/shell.h"
 #include "tools/ltpctl/suggest.h"
 
@@ -54,6 +55,7 @@ struct GlobalOptions {
     std::string profile;
     std::string labelsFile;
     bool labelKeys = false;
+    bool namedValues = false;
     bool localDates = false;
     std::vector<std::string> columns;
     bool noHeaders = false;
@@ -97,10 +99,13 @@ GlobalOptionHandles AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
         ->check(CLI::IsMember({"table", "json", "csv"}))
         ->capture_default_str();
     app.add_option("--labels-file", g.labelsFile,
-                   "field labels (TOML: [User] Text2 = \"name\"); tables, help and option "
-                   "aliases use them")
+                   "the schema: field labels and what values mean (TOML: [User] Text2 = "
+                   "\"name\"); tables, help, option aliases and value forms use it")
         ->envname("LTP_LABELS");
     app.add_flag("--labels", g.labelKeys, "JSON keys and CSV headers are labels, not field names");
+    app.add_flag("--named", g.namedValues,
+                 "JSON and CSV values in the schema's named forms, as tables show them "
+                 "(Mon-Fri, read,edit, 1 News), not wire values");
     app.add_flag("--local", g.localDates, "tables show dates in local time with their offset");
     app.add_option("--columns", g.columns, "only these columns, in this order (names or labels)")
         ->delimiter(',')
@@ -264,7 +269,7 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
         std::string labels = EarlyValue(args, "--labels-file", "LTP_LABELS");
         if (labels.empty() && profile.labels_file)
             labels = *profile.labels_file;
-        SetLabels(labels.empty() ? ltptools::FieldLabels() : ltptools::FieldLabels::Load(labels));
+        SetSchema(labels.empty() ? ltptools::Schema() : ltptools::Schema::Load(labels));
     } catch (const ltptools::ConfigError& e) {
         err << "ltpctl: " << e.what() << "\n";
         return kExitUsage;
@@ -312,6 +317,7 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
     PrintOptions print;
     ParseOutputFormat(g.format, print.format);
     print.labelKeys = g.labelKeys;
+    print.namedValues = g.namedValues;
     print.localDates = g.localDates;
     print.columns = g.columns;
     print.noHeaders = g.noHeaders;
@@ -343,6 +349,12 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
 
     Connection connection(g.connection, out, err);
     RunContext ctx{connection, print, out};
+    // References find their records over this run's connection, and only while it lasts.
+    SetRefSource(
+        [&connection](const std::string& kind) { return ReadRefCandidates(connection, kind); });
+    struct ForgetRefSource {
+        ~ForgetRefSource() { SetRefSource(nullptr); }
+    } forget;
     ctx.yes = g.yes;
     if (batch->parsed())
         return RunBatch(g.batchFile == "-" ? in : batchInput, ctx, g.keepGoing);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdio>
 #include <iostream>
 #include <ostream>
 #include <sstream>
@@ -114,9 +115,168 @@ std::string OptionNames(const CLI::App* command, const char* record, const Field
     return names + "," + alias;
 }
 
+std::string FieldTypeName(const char* record, const FieldInfo& field) {
+    const ltptools::FieldMeaning* m = RunSchema().Field(record, field.name);
+    if (!m)
+        return FieldTypeName(field);
+    switch (m->kind) {
+        case ltptools::ValueKind::bits:
+            return "NAMES";
+        case ltptools::ValueKind::enumeration:
+            return "NAME";
+        case ltptools::ValueKind::minutes:
+            return "MINUTES";
+        case ltptools::ValueKind::ref: {
+            std::string kind = m->ref;
+            for (char& c : kind)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            return kind;
+        }
+        default:
+            return FieldTypeName(field);
+    }
+}
+
+namespace {
+
+std::string Listed(const std::vector<std::string>& names) {
+    std::string list;
+    for (const std::string& n : names)
+        list += (list.empty() ? "" : ", ") + n;
+    return list;
+}
+
+// What the schema says of the field's values, for its help: kind, limit, who gives it.
+std::string MeaningHelp(const ltptools::FieldMeaning& m, const FieldInfo& field) {
+    const ltptools::Schema& schema = RunSchema();
+    std::string text;
+    switch (m.kind) {
+        case ltptools::ValueKind::bits:
+            if (const ltptools::BitNames* bits = schema.Bits(m.bits)) {
+                text = std::string(field.name) + ": " + m.bits + ", any of " + Listed(bits->names);
+                text += bits->ranges && bits->names.size() >= 3
+                            ? " (" + bits->names.front() + "-" + bits->names[2] + "," +
+                                  bits->names.back() + ")"
+                            : " (" + bits->names.front() + "," + bits->names.back() + ")";
+            }
+            break;
+        case ltptools::ValueKind::enumeration:
+            if (const ltptools::EnumNames* names = schema.Enum(m.enumeration)) {
+                std::vector<std::string> all;
+                for (const auto& entry : *names)
+                    all.push_back(entry.second);
+                text = std::string(field.name) + ": one of " + Listed(all);
+            }
+            break;
+        case ltptools::ValueKind::minutes:
+            text = std::string(field.name) + ": minutes (90, 1h30 or 1:30)";
+            break;
+        case ltptools::ValueKind::ref:
+            text = std::string(field.name) + ": a " + m.ref + ", by " +
+                   (field.kind == FieldKind::text ? "key" : "number") + " or name";
+            break;
+        default:
+            break;
+    }
+    if (text.empty())
+        text = FieldHelp(field);
+    if (m.max)
+        text += ", at most " + std::to_string(*m.max) + " bytes";
+    if (m.none && m.kind == ltptools::ValueKind::date)
+        text += "; empty for none";
+    if (m.assigned)
+        text += "; given by the server";
+    if (!m.unit.empty())
+        text += ", in " + m.unit;
+    return text;
+}
+
+} // namespace
+
 std::string FieldHelp(const char* record, const FieldInfo& field) {
     const std::string* label = Labels().Label(record, field.name);
-    return label ? *label + " (" + FieldHelp(field) + ")" : FieldHelp(field);
+    const ltptools::FieldMeaning* m = RunSchema().Field(record, field.name);
+    const std::string detail = m ? MeaningHelp(*m, field) : FieldHelp(field);
+    const std::string help = m && !m->help.empty() ? ": " + m->help : "";
+    return label ? *label + help + " (" + detail + ")"
+                 : (help.empty() ? detail : detail + " (" + m->help + ")");
+}
+
+std::string OptionForMessage(const char* record, const FieldInfo& field) {
+    const std::string* label = Labels().Label(record, field.name);
+    return OptionName(field) + (label ? " (" + *label + ")" : "");
+}
+
+int WireText(const char* record, const FieldInfo& field, const std::string& value,
+             const std::string& option, std::string& wire, std::string& error) {
+    wire = value;
+    const ltptools::FieldMeaning* m = RunSchema().Field(record, field.name);
+    if (!m)
+        return kExitOk;
+    if (field.kind == FieldKind::text && !ltptools::CheckLimit(*m, option, value, error))
+        return kExitUncarried;
+    switch (m->kind) {
+        case ltptools::ValueKind::bits:
+        case ltptools::ValueKind::enumeration: {
+            std::int32_t v = 0;
+            if (!ltptools::ParseWhole(RunSchema(), *m, value, v, error)) {
+                error = option + ": " + error;
+                return kExitUsage;
+            }
+            wire = std::to_string(v);
+            return kExitOk;
+        }
+        case ltptools::ValueKind::minutes:
+        case ltptools::ValueKind::date: {
+            if (field.kind == FieldKind::integer || field.kind == FieldKind::text)
+                break;
+            // A date field reads ISO dates itself, to the fraction of a second; only "none"
+            // needs saying.
+            const bool blank = value.find_first_not_of(" \t") == std::string::npos;
+            if (field.kind == FieldKind::date && !(blank && m->none))
+                break;
+            double v = 0;
+            if (!ltptools::ParseNumber(*m, value, v, error)) {
+                error = option + ": " + error;
+                return kExitUsage;
+            }
+            if (CheckDecimal(v, option, error) != kExitOk)
+                return kExitUncarried;
+            if (field.kind == FieldKind::date) {
+                wire = ltptools::FormatIsoDate(v);
+            } else {
+                char text[64];
+                std::snprintf(text, sizeof text, "%.17g", v); // a date's seconds need the digits
+                wire = text;
+            }
+            return kExitOk;
+        }
+        case ltptools::ValueKind::ref: {
+            const bool textKey = field.kind == FieldKind::text;
+            std::string trimmed = value;
+            if (!textKey && !trimmed.empty() && (trimmed[0] == '-' || trimmed[0] == '+'))
+                return kExitOk; // a signed number, as it is: SetField judges it
+            std::string key;
+            bool numeric = !value.empty();
+            for (const char c : value)
+                numeric = numeric && std::isdigit(static_cast<unsigned char>(c));
+            if (value.empty() || (numeric && !textKey))
+                return kExitOk;
+            const std::vector<ltptools::RefCandidate> candidates = RefCandidates(m->ref);
+            if (ltptools::ResolveRef(value, candidates, m->ref, key, error)) {
+                wire = key;
+                return kExitOk;
+            }
+            // An unknown channel key goes as it is: the server says whether it exists.
+            if (textKey && error.rfind("no ", 0) == 0)
+                return kExitOk;
+            error = option + ": " + error;
+            return kExitUsage;
+        }
+        default:
+            break;
+    }
+    return kExitOk;
 }
 
 std::string FieldHelp(const FieldInfo& field) {

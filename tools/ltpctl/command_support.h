@@ -61,6 +61,8 @@ std::string FieldHelp(const char* record, const FieldInfo& field);
 std::string OptionNames(const CLI::App* command, const char* record, const FieldInfo& field);
 // TEXT, INT, NUMBER or DATE, as the help shows the option's value.
 const char* FieldTypeName(const FieldInfo& field);
+// The same after the schema: NAMES for bits, PROGRAM for a reference to a program, MINUTES, ...
+std::string FieldTypeName(const char* record, const FieldInfo& field);
 
 // Named options for the fields of a record (all but the key), remembered to fill a record later.
 struct FieldOptions {
@@ -79,10 +81,28 @@ std::shared_ptr<FieldOptions> AddFieldOptions(CLI::App* command, bool skipKey = 
         CLI::Option* o = command
                              ->add_option(OptionNames(command, RecordName<T>(), fields[i]),
                                           fo->values[i], FieldHelp(RecordName<T>(), fields[i]))
-                             ->type_name(FieldTypeName(fields[i]));
+                             ->type_name(FieldTypeName(RecordName<T>(), fields[i]));
         fo->options.push_back({&fields[i], o});
     }
     return fo;
+}
+
+// The value given for a field in the form the schema allows ("Mon-Fri", "read,edit", a
+// program's name, "1h30", an empty "none" date) turned into the text SetField reads; a text over
+// the server's limit is refused. Returns an exit code with error set (naming option) on failure.
+int WireText(const char* record, const FieldInfo& field, const std::string& value,
+             const std::string& option, std::string& wire, std::string& error);
+
+// "--text5 (notes)": how a message names the field's option.
+std::string OptionForMessage(const char* record, const FieldInfo& field);
+
+// Stores a value given in any form the schema allows into the record's field.
+template <class V>
+int SetNamedField(V& record, const FieldInfo& field, const std::string& value, std::string& error) {
+    std::string wire;
+    const int rc = WireText(RecordName<V>(), field, value, OptionForMessage(RecordName<V>(), field),
+                            wire, error);
+    return rc != kExitOk ? rc : SetField(record, field, wire, OptionName(field), error);
 }
 
 // Copies the given options into the record; fields whose option was not given keep their value.
@@ -93,7 +113,7 @@ template <class V> int ApplyValueOptions(RunContext& ctx, const FieldOptions& fo
             continue;
         const size_t index = static_cast<size_t>(field - fields.data());
         std::string error;
-        const int rc = SetField(record, *field, fo.values[index], OptionName(*field), error);
+        const int rc = SetNamedField(record, *field, fo.values[index], error);
         if (rc != kExitOk)
             return Refuse(ctx, rc, error);
     }

@@ -11,6 +11,8 @@
 #include <ltpadmin/client.h>
 
 #include "tools/common/config_error.h"
+#include "tools/common/schema.h"
+#include "tools/common/value_forms.h"
 #include "tools/common/labels.h"
 #include "tools/ltpctl/input_file.h"
 #include "tools/ltpctl/state/apply.h"
@@ -32,22 +34,46 @@ struct ConfigArgs {
     bool prune = false;
     bool dryRun = false;
     bool yes = false;
-    std::shared_ptr<ltptools::FieldLabels> labels = std::make_shared<ltptools::FieldLabels>();
+    std::shared_ptr<ltptools::Schema> labels = std::make_shared<ltptools::Schema>();
 };
 
 ltp::Client ClientFor(const RunContext& ctx) {
     return ltp::Client(ctx.connection.ClientOptions());
 }
 
-ltpstate::FieldNaming NamingOf(const std::shared_ptr<ltptools::FieldLabels>& labels) {
+// The meaning of a field, or of a value that is no field when kind is empty, when it has names.
+const ltptools::Meaning* NamedMeaning(const ltptools::Schema& schema, std::string_view kind,
+                                      std::string_view wire) {
+    const ltptools::Meaning* m = kind.empty() ? schema.Value(wire) : schema.Field(kind, wire);
+    return m && (m->kind == ltptools::ValueKind::bits ||
+                 m->kind == ltptools::ValueKind::enumeration)
+               ? m
+               : nullptr;
+}
+
+ltpstate::FieldNaming NamingOf(const std::shared_ptr<ltptools::Schema>& schema) {
     ltpstate::FieldNaming naming;
-    naming.label = [labels](std::string_view kind, std::string_view wire) {
-        const std::string* l = labels->Label(kind, wire);
+    naming.label = [schema](std::string_view kind, std::string_view wire) {
+        const std::string* l = schema->Labels().Label(kind, wire);
         return l ? std::optional<std::string>(*l) : std::nullopt;
     };
-    naming.wire = [labels](std::string_view kind, std::string_view label) {
-        const std::string* w = labels->Wire(kind, label);
+    naming.wire = [schema](std::string_view kind, std::string_view label) {
+        const std::string* w = schema->Labels().Wire(kind, label);
         return w ? std::optional<std::string>(*w) : std::nullopt;
+    };
+    naming.showWhole = [schema](std::string_view kind, std::string_view wire, std::int32_t value) {
+        const ltptools::Meaning* m = NamedMeaning(*schema, kind, wire);
+        return m ? std::optional<std::string>(ltptools::FormatWhole(*schema, *m, value))
+                 : std::nullopt;
+    };
+    naming.readWhole = [schema](std::string_view kind, std::string_view wire,
+                                const std::string& text) {
+        const ltptools::Meaning* m = NamedMeaning(*schema, kind, wire);
+        std::int32_t value = 0;
+        std::string error;
+        return m && ltptools::ParseWhole(*schema, *m, text, value, error)
+                   ? std::optional<std::int32_t>(value)
+                   : std::nullopt;
     };
     return naming;
 }
@@ -56,11 +82,11 @@ ltpstate::FieldNaming NamingOf(const std::shared_ptr<ltptools::FieldLabels>& lab
 // used.
 bool LoadLabels(RunContext& ctx, ConfigArgs& args) {
     if (args.labelsFile.empty()) {
-        *args.labels = Labels();
+        *args.labels = RunSchema();
         return true;
     }
     try {
-        *args.labels = ltptools::FieldLabels::Load(args.labelsFile);
+        *args.labels = ltptools::Schema::Load(args.labelsFile);
         return true;
     } catch (const ltptools::ConfigError& e) {
         ctx.connection.Report(e.what());

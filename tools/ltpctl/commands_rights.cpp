@@ -19,6 +19,19 @@ struct Grant {
     std::int32_t rightsValue = 0;
 
     bool IsUser() const { return holder == "user"; }
+    // The schema's name of the value: "user_rights" or "group_rights".
+    std::string Meaning() const { return IsUser() ? "user_rights" : "group_rights"; }
+
+    // A number, or named bits ("read,edit") when the schema names them.
+    int ParseRights(std::string& error) {
+        const ltptools::Meaning* m = RunSchema().Value(Meaning());
+        if (!m)
+            return ParseLong(rights, "RIGHTS", rightsValue, error);
+        if (ltptools::ParseWhole(RunSchema(), *m, rights, rightsValue, error))
+            return kExitOk;
+        error = "RIGHTS: " + error;
+        return kExitUsage;
+    }
 
     int Check(RunContext& ctx, bool withRights) {
         int rc = CheckText(ctx, id, IsUser() ? "USERID" : "GROUPID");
@@ -26,12 +39,24 @@ struct Grant {
         if (rc == kExitOk)
             rc = ParseLong(program, "PROGRAMID", programID, error);
         if (rc == kExitOk && withRights)
-            rc = ParseLong(rights, "RIGHTS", rightsValue, error);
+            rc = ParseRights(error);
         if (rc != kExitOk && !error.empty())
             return Refuse(ctx, rc, error);
         return rc;
     }
 };
+
+std::string RightsHelp(const Grant& g) {
+    const ltptools::Meaning* m = RunSchema().Value(g.Meaning());
+    const ltptools::BitNames* bits = m ? RunSchema().Bits(m->bits) : nullptr;
+    if (!bits)
+        return "the rights value (a whole number)";
+    std::string names;
+    for (const std::string& n : bits->names)
+        names += (names.empty() ? "" : ", ") + n;
+    return "the rights: any of " + names + " (" + bits->names.front() + "," + bits->names.back() +
+           "), or a whole number";
+}
 
 void AddGrantArgs(CLI::App* leaf, Grant& g, bool withRights) {
     leaf->add_option("KIND", g.holder, "user or group")
@@ -40,8 +65,8 @@ void AddGrantArgs(CLI::App* leaf, Grant& g, bool withRights) {
     leaf->add_option("ID", g.id, "the user's or the group's identifier")->required();
     leaf->add_option("PROGRAMID", g.program, "the program")->type_name("INT")->required();
     if (withRights)
-        leaf->add_option("RIGHTS", g.rights, "the rights value (a whole number)")
-            ->type_name("INT")
+        leaf->add_option("RIGHTS", g.rights, RightsHelp(g))
+            ->type_name(RunSchema().Value(g.Meaning()) ? "NAMES" : "INT")
             ->required();
 }
 
@@ -91,8 +116,8 @@ void AddRights(CLI::App& app, ActionSlot& slot) {
                                                 : c.group_rights(g->id, g->programID);
                         });
                     if (rc == kExitOk)
-                        PrintTable(ctx, ValueTable(g->IsUser() ? "UserRights" : "GroupRights",
-                                                   std::to_string(value), true));
+                        PrintTable(ctx, MeaningTable(g->IsUser() ? "UserRights" : "GroupRights",
+                                                     value, g->Meaning()));
                     return rc;
                 };
             });
@@ -186,7 +211,7 @@ void AddPermission(CLI::App& app, ActionSlot& slot) {
                     rc = ctx.connection.Run(
                         [&](ltp::Client& c) { value = c.user_permission(g->id, g->programID); });
                 if (rc == kExitOk)
-                    PrintTable(ctx, ValueTable("UserPermission", std::to_string(value), true));
+                    PrintTable(ctx, MeaningTable("UserPermission", value, "permission"));
                 return rc;
             };
         });

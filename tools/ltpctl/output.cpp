@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <ostream>
 
 #include <nlohmann/json.hpp>
@@ -65,9 +69,25 @@ void Fit(std::vector<size_t>& widths, const std::vector<Column>& columns, size_t
     }
 }
 
+// The cells in the forms the schema gives them; the table then writes no records of its own.
+ResultTable Named(const ResultTable& raw) {
+    ResultTable t = raw;
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        if (!t.columns[i].named)
+            continue;
+        for (auto& row : t.rows)
+            if (i < row.size())
+                row[i] = t.columns[i].named(row[i]);
+        t.columns[i].numeric = false;
+        t.columns[i].named = nullptr;
+        t.records = nullptr;
+    }
+    return t;
+}
+
 void PrintAligned(const ResultTable& raw, const PrintOptions& options, std::ostream& out) {
     // Server texts may hold escape sequences: a table shows them, it does not obey them.
-    ResultTable t = raw;
+    ResultTable t = Named(raw);
     for (Column& c : t.columns)
         c.name = ltptools::EscapeControls(Heading(c, true));
     for (auto& row : t.rows)
@@ -252,7 +272,8 @@ bool ParseOutputFormat(const std::string& text, OutputFormat& format) {
 }
 
 void PrintResult(const ResultTable& all, const PrintOptions& options, std::ostream& out) {
-    const ResultTable table = Select(all, options.columns);
+    const ResultTable picked = Select(all, options.columns);
+    const ResultTable table = options.namedValues ? Named(picked) : picked;
     switch (options.format) {
         case OutputFormat::Table:
             PrintAligned(table, options, out);
@@ -267,18 +288,115 @@ void PrintResult(const ResultTable& all, const PrintOptions& options, std::ostre
 }
 
 namespace {
-ltptools::FieldLabels& LabelStore() {
-    static ltptools::FieldLabels labels;
-    return labels;
+ltptools::Schema& SchemaStore() {
+    static ltptools::Schema schema;
+    return schema;
+}
+
+RefSource& RefSourceStore() {
+    static RefSource source;
+    return source;
+}
+
+bool ReadWhole(const std::string& cell, std::int32_t& value) {
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(cell.c_str(), &end, 10);
+    if (cell.empty() || *end != '\0' || errno == ERANGE || v < INT32_MIN || v > INT32_MAX)
+        return false;
+    value = static_cast<std::int32_t>(v);
+    return true;
+}
+
+std::function<std::string(const std::string&)> FormOf(const ltptools::Meaning& m) {
+    switch (m.kind) {
+        case ltptools::ValueKind::bits:
+        case ltptools::ValueKind::enumeration:
+            return [m](const std::string& cell) {
+                std::int32_t v = 0;
+                return ReadWhole(cell, v) ? ltptools::FormatWhole(RunSchema(), m, v) : cell;
+            };
+        case ltptools::ValueKind::minutes:
+            return [](const std::string& cell) {
+                char* end = nullptr;
+                const double v = std::strtod(cell.c_str(), &end);
+                return cell.empty() || *end ? cell : ltptools::FormatMinutes(v);
+            };
+        case ltptools::ValueKind::date:
+            if (m.none)
+                return [none = *m.none](const std::string& cell) {
+                    double days = 0;
+                    std::string error;
+                    return ltptools::ParseIsoDate(cell, days, error) && days == none ? std::string()
+                                                                                     : cell;
+                };
+            break;
+        default:
+            break;
+    }
+    if (!m.unit.empty())
+        return [unit = m.unit](const std::string& cell) {
+            return cell.empty() ? cell : cell + " " + unit;
+        };
+    return {};
 }
 } // namespace
 
-const ltptools::FieldLabels& Labels() {
-    return LabelStore();
+const ltptools::Schema& RunSchema() {
+    return SchemaStore();
 }
 
-void SetLabels(ltptools::FieldLabels labels) {
-    LabelStore() = std::move(labels);
+void SetSchema(ltptools::Schema schema) {
+    SchemaStore() = std::move(schema);
+}
+
+const ltptools::FieldLabels& Labels() {
+    return SchemaStore().Labels();
+}
+
+void SetRefSource(RefSource source) {
+    RefSourceStore() = std::move(source);
+}
+
+std::vector<ltptools::RefCandidate> RefCandidates(const std::string& kind) {
+    return RefSourceStore() ? RefSourceStore()(kind) : std::vector<ltptools::RefCandidate>();
+}
+
+std::function<std::string(const std::string&)> NamedForm(const char* record, const char* wire,
+                                                         FieldKind wireKind) {
+    const ltptools::FieldMeaning* m = RunSchema().Field(record, wire);
+    if (!m)
+        return {};
+    if (m->kind == ltptools::ValueKind::ref) {
+        // A text key is a name already; a number shows with the name of its record.
+        if (wireKind == FieldKind::text || !RunSchema().Display(m->ref))
+            return {};
+        auto names = std::make_shared<std::map<std::string, std::string>>();
+        auto read = std::make_shared<bool>(false);
+        return [names, read, kind = m->ref](const std::string& cell) {
+            if (!*read) {
+                *read = true;
+                for (const ltptools::RefCandidate& c : RefCandidates(kind))
+                    (*names)[c.key] = c.name;
+            }
+            const auto found = names->find(cell);
+            return found == names->end() || cell == "0"
+                       ? cell
+                       : ltptools::FormatRef(cell, found->second, false);
+        };
+    }
+    return FormOf(*m);
+}
+
+std::function<std::string(const std::string&)> NamedValueForm(const std::string& value) {
+    const ltptools::Meaning* m = RunSchema().Value(value);
+    return m ? FormOf(*m) : std::function<std::string(const std::string&)>();
+}
+
+ResultTable MeaningTable(const std::string& name, std::int32_t value, const std::string& meaning) {
+    ResultTable t = ValueTable(name, std::to_string(value), true);
+    t.columns[0].named = NamedValueForm(meaning);
+    return t;
 }
 
 ResultTable ValueTable(const std::string& name, const std::string& value, bool numeric) {

@@ -10,6 +10,8 @@
 
 #include "tools/common/labels.h"
 #include "tools/common/record_json.h"
+#include "tools/common/schema.h"
+#include "tools/common/value_forms.h"
 #include "tools/ltpctl/record_fields.h"
 
 namespace ltpctl {
@@ -21,6 +23,9 @@ struct Column {
     bool numeric;        // written as a JSON number
     std::string label{}; // what the field means (from the labels file); empty when unknown
     bool date = false;   // an ISO-8601 date, shown with its zone in tables
+    // The cell in the form the schema gives it ("Mon-Fri", "1 News"); unset: as it is. Tables
+    // use it, JSON and CSV when asked (scripts rely on wire values).
+    std::function<std::string(const std::string&)> named{};
 };
 
 // How a result is printed. Tables show labels and dates for people; JSON and CSV keep wire names
@@ -28,6 +33,7 @@ struct Column {
 struct PrintOptions {
     OutputFormat format = OutputFormat::Table;
     bool labelKeys = false;             // JSON keys and CSV headers are labels
+    bool namedValues = false;           // JSON and CSV values in the named forms tables show
     bool localDates = false;            // tables show local time with its offset instead of UTC
     std::vector<std::string> columns{}; // only these, in this order (names or labels); all if empty
     bool noHeaders = false;             // tables and CSV without the line of names
@@ -56,9 +62,24 @@ inline void PrintResult(const ResultTable& table, OutputFormat format, std::ostr
     PrintResult(table, PrintOptions{format}, out);
 }
 
-// The field labels of this run; empty when none are configured.
+// The schema of this run: without a file, the protocol's kinds and no names.
+const ltptools::Schema& RunSchema();
+void SetSchema(ltptools::Schema schema);
+// The field labels of this run (the schema's); empty when none are configured.
 const ltptools::FieldLabels& Labels();
-void SetLabels(ltptools::FieldLabels labels);
+
+// Where references find the records they may name (key and display name): the run's connection
+// while there is one; without one, references show and take numbers only.
+using RefSource = std::function<std::vector<ltptools::RefCandidate>(const std::string& kind)>;
+void SetRefSource(RefSource source);
+std::vector<ltptools::RefCandidate> RefCandidates(const std::string& kind);
+
+// How a cell of the field reads for people, from the schema; unset when as it is. References
+// read their records once, when first shown.
+std::function<std::string(const std::string&)> NamedForm(const char* record, const char* wire,
+                                                         FieldKind wireKind);
+// The same for a value that is no field ("user_rights").
+std::function<std::string(const std::string&)> NamedValueForm(const std::string& value);
 
 // The columns of a value type, one per field.
 template <class V> std::vector<Column> RecordColumns() {
@@ -66,7 +87,8 @@ template <class V> std::vector<Column> RecordColumns() {
     for (const FieldInfo& f : RecordFields<V>()) {
         const std::string* label = Labels().Label(RecordName<V>(), f.name);
         columns.push_back({f.name, f.kind == FieldKind::integer || f.kind == FieldKind::decimal,
-                           label ? *label : std::string(), f.kind == FieldKind::date});
+                           label ? *label : std::string(), f.kind == FieldKind::date,
+                           NamedForm(RecordName<V>(), f.name, f.kind)});
     }
     return columns;
 }
@@ -105,5 +127,7 @@ template <class V> ResultTable ValueListTable(std::vector<V> values) {
 
 // One named value, e.g. the new ProgramID of an add.
 ResultTable ValueTable(const std::string& name, const std::string& value, bool numeric);
+// One whole number whose meaning the schema may give under meaning ("user_rights").
+ResultTable MeaningTable(const std::string& name, std::int32_t value, const std::string& meaning);
 
 } // namespace ltpctl

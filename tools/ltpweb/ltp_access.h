@@ -13,6 +13,7 @@
 #include <ltpadmin/client.h>
 
 #include "tools/common/record_json.h"
+#include "tools/common/schema.h"
 #include "tools/ltpweb/api_error.h"
 #include "tools/ltpweb/routes.h"
 
@@ -181,13 +182,17 @@ nlohmann::ordered_json ProgramTree(const std::vector<ltp::Program>& programs);
 void AddCatalogueRoutes(std::vector<Route>& routes);
 void AddRelationRoutes(std::vector<Route>& routes);
 void AddServerRoutes(std::vector<Route>& routes, const ltptools::FieldLabels& labels);
+// GET /api/schema: every record kind's fields with what the schema says of them.
+void AddSchemaRoute(std::vector<Route>& routes, const ltptools::Schema& schema);
+nlohmann::ordered_json SchemaDocument(const ltptools::Schema& schema);
 
-inline std::vector<Route> ApiRoutes(const ltptools::FieldLabels& labels) {
+inline std::vector<Route> ApiRoutes(const ltptools::Schema& schema) {
     std::vector<Route> routes;
     // Fixed paths such as /api/programs/tree come before the /api/programs/{id} they would match.
     AddRelationRoutes(routes);
     AddCatalogueRoutes(routes);
-    AddServerRoutes(routes, labels);
+    AddServerRoutes(routes, schema.Labels());
+    AddSchemaRoute(routes, schema);
     return routes;
 }
 

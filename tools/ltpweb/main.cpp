@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "tools/common/config_error.h"
-#include "tools/common/labels.h"
+#include "tools/common/schema.h"
 #include "tools/ltpweb/activity.h"
 #include "tools/ltpweb/ltp_access.h"
 #include "tools/ltpweb/options.h"
@@ -54,10 +54,10 @@ int main(int argc, char** argv) {
         return code;
     if (options.assetDir.empty())
         options.assetDir = FindAssets();
-    ltptools::FieldLabels labels;
+    ltptools::Schema schema;
     if (!options.labelsFile.empty()) {
         try {
-            labels = ltptools::FieldLabels::Load(options.labelsFile);
+            schema = ltptools::Schema::Load(options.labelsFile);
         } catch (const ltptools::ConfigError& e) {
             std::cerr << "ltpweb: " << e.what() << "\n";
             return 2;
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
         std::cerr << "ltpweb: " << e.what() << "\n";
         return 2;
     }
-    std::vector<ltpweb::Route> routes = ltpweb::ApiRoutes(labels);
+    std::vector<ltpweb::Route> routes = ltpweb::ApiRoutes(schema);
     ltpweb::RecordActivity(routes, activity);
 
     // Signals are taken by one thread that stops the server; the others never see them.

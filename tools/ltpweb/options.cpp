@@ -55,7 +55,8 @@ int ParseOptions(int argc, char** argv, Options& o) {
         ->envname("LTP_PORT")
         ->check(CLI::Range(1, 65535))
         ->capture_default_str();
-    app.add_option("--labels", o.labelsFile, "field-label file (TOML), as ltpctl uses");
+    app.add_option("--labels", o.labelsFile,
+                   "schema file (TOML: field labels and what values mean), as ltpctl uses");
     app.add_option("--profile", o.profile, "ltpctl profile naming the server (and labels)");
     app.add_option("--tls-cert", o.tlsCert, "certificate (PEM) to serve HTTPS with");
     app.add_option("--tls-key", o.tlsKey, "private key (PEM) of the certificate");

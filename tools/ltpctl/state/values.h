@@ -26,6 +26,15 @@ struct FieldNaming {
     std::function<std::optional<std::string>(std::string_view kind, std::string_view wire)> label;
     // The wire name a label stands for, or nothing.
     std::function<std::optional<std::string>(std::string_view kind, std::string_view label)> wire;
+    // The named form of a whole number of kind's field ("Mon-Fri"), or of a value that is no
+    // field when kind is empty ("user_rights": "read,edit"); nothing writes the number.
+    std::function<std::optional<std::string>(std::string_view kind, std::string_view wire,
+                                             std::int32_t value)>
+        showWhole;
+    // The number a named form (or a plain number) stands for; nothing when it is neither.
+    std::function<std::optional<std::int32_t>(std::string_view kind, std::string_view wire,
+                                              const std::string& text)>
+        readWhole;
 
     std::string Name(std::string_view kind, std::string_view wire) const;
     // The wire name of a key of the file, or nothing when it names no field of kind.
@@ -103,7 +112,13 @@ void ReadKind(ltp::FieldKind kind, const std::string& text, int line, std::strin
 
 template <class T>
 void ReadValue(const ltp::Field<T>& f, const std::string& text, int line, std::string_view what,
-               T& record) {
+               T& record, const FieldNaming* naming = nullptr) {
+    if (naming && naming->readWhole && f.kind == ltp::FieldKind::integer) {
+        if (const auto named = naming->readWhole(ltp::record_name<T>(), f.wire_name, text)) {
+            record.*f.integer = *named;
+            return;
+        }
+    }
     ReadKind(f.kind, text, line, what, f.text ? &(record.*f.text) : nullptr,
              f.integer ? &(record.*f.integer) : nullptr,
              f.decimal ? &(record.*f.decimal) : nullptr);

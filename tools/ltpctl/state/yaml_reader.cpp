@@ -59,7 +59,8 @@ void ReadFields(const YamlNode& map, const std::string& what, const FieldNaming&
                                                ltp::record_name<T>() + " that the file holds");
         if (!given.insert(f).second)
             throw FileError(LineOf(value), what + ": " + f->wire_name + " is given twice");
-        ReadValue(*f, ScalarOf(value, what + " " + key), LineOf(value), what + " " + key, record);
+        ReadValue(*f, ScalarOf(value, what + " " + key), LineOf(value), what + " " + key, record,
+                  &naming);
     }
 }
 
@@ -80,12 +81,20 @@ std::vector<std::string> NameList(const YamlNode& node, const std::string& what)
     return names;
 }
 
-std::map<std::string, std::int32_t> RightsMap(const YamlNode& node, const std::string& what) {
+// meaning: the schema's name of the values ("user_rights"), whose named forms are read too.
+std::map<std::string, std::int32_t> RightsMap(const YamlNode& node, const std::string& what,
+                                              const FieldNaming& naming, const char* meaning) {
     std::map<std::string, std::int32_t> rights;
     for (const auto& [name, valueNode] : Pairs(node, what)) {
         const YamlNode& value = *valueNode;
         CheckKey(name, value, what);
         std::int32_t bits = 0;
+        if (naming.readWhole) {
+            if (const auto named = naming.readWhole("", meaning, ScalarOf(value, what))) {
+                rights[name] = *named;
+                continue;
+            }
+        }
         ReadKind(ltp::FieldKind::integer, ScalarOf(value, what), LineOf(value),
                  what + " of \"" + name + "\"", nullptr, &bits, nullptr);
         rights[name] = bits;
@@ -122,9 +131,9 @@ void ReadProgram(const std::string& key, const YamlNode& body, const FieldNaming
         for (const auto& [kind, grantsNode] : Pairs(value, what + " rights")) {
             const YamlNode& grants = *grantsNode;
             if (kind == kUsersKey)
-                p.user_rights = RightsMap(grants, what + " rights");
+                p.user_rights = RightsMap(grants, what + " rights", naming, "user_rights");
             else if (kind == kGroupsKey)
-                p.group_rights = RightsMap(grants, what + " rights");
+                p.group_rights = RightsMap(grants, what + " rights", naming, "group_rights");
             else
                 throw FileError(LineOf(grants),
                                 what + " rights: \"" + kind + "\" is neither users nor groups");

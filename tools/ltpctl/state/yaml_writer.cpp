@@ -11,6 +11,19 @@
 namespace ltpstate {
 namespace {
 
+// A number, or its named form when the schema gives one ("Mon-Fri").
+template <class T>
+void EmitValue(YAML::Emitter& out, const ltp::Field<T>& f, const T& record,
+               const FieldNaming& naming) {
+    if (f.kind == ltp::FieldKind::integer && naming.showWhole)
+        if (const auto named =
+                naming.showWhole(ltp::record_name<T>(), f.wire_name, record.*f.integer)) {
+            out << *named;
+            return;
+        }
+    out << ShowValue(f, record);
+}
+
 template <class T> void EmitFields(YAML::Emitter& out, const T& record, const FieldNaming& naming) {
     for (const ltp::Field<T>& f : ltp::fields<T>()) {
         if (!InFile<T>(f) || IsEmptyValue(f, record))
@@ -19,18 +32,23 @@ template <class T> void EmitFields(YAML::Emitter& out, const T& record, const Fi
         if (f.kind == ltp::FieldKind::text)
             EmitText(out, record.*f.text);
         else
-            out << ShowValue(f, record);
+            EmitValue(out, f, record, naming);
     }
 }
 
 void EmitRights(YAML::Emitter& out, const char* key,
-                const std::map<std::string, std::int32_t>& rights) {
+                const std::map<std::string, std::int32_t>& rights, const FieldNaming& naming,
+                const char* meaning) {
     if (rights.empty())
         return;
     out << YAML::Key << key << YAML::Value << YAML::Flow << YAML::BeginMap;
     for (const auto& [name, value] : rights) {
         EmitKey(out, name);
-        out << YAML::Value << value;
+        const auto named = naming.showWhole ? naming.showWhole("", meaning, value) : std::nullopt;
+        if (named)
+            out << YAML::Value << *named;
+        else
+            out << YAML::Value << value;
     }
     out << YAML::EndMap;
 }
@@ -51,8 +69,8 @@ void EmitProgram(YAML::Emitter& out, const ProgramEntry& p, const FieldNaming& n
     }
     if (!p.user_rights.empty() || !p.group_rights.empty()) {
         out << YAML::Key << kRightsKey << YAML::Value << YAML::BeginMap;
-        EmitRights(out, kUsersKey, p.user_rights);
-        EmitRights(out, kGroupsKey, p.group_rights);
+        EmitRights(out, kUsersKey, p.user_rights, naming, "user_rights");
+        EmitRights(out, kGroupsKey, p.group_rights, naming, "group_rights");
         out << YAML::EndMap;
     }
     out << YAML::EndMap;
@@ -74,7 +92,8 @@ void EmitSchedule(YAML::Emitter& out, const ScheduleEntry& s, const FieldNaming&
         if (!InFile<ltp::Schedule>(f) || IsEmptyValue(f, s.schedule))
             continue;
         out << YAML::Key << naming.Name(ltp::record_name<ltp::Schedule>(), f.wire_name)
-            << YAML::Value << ShowValue(f, s.schedule);
+            << YAML::Value;
+        EmitValue(out, f, s.schedule, naming);
     }
     out << YAML::EndMap;
 }
