@@ -78,6 +78,8 @@ TEST(WireRules, DatesWithOffsetsAndImpossibleDays) {
         {"2025-01-01T24:00", false, 0},
         {"2025-01-01T12:00+24:00", false, 0},
         {"2025-01-01T12:00+1", false, 0},
+        {"2025-01-01+01:00", false, 0},
+        {"2025-01-01Z", true, 45658},
         {"2025-01-01X", false, 0},
         {"0000-01-01", false, 0},
         {"yesterday", false, 0},

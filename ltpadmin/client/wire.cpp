@@ -190,8 +190,10 @@ bool parse_iso_date(std::string_view text, double& days, std::string* error) {
             }
         }
     }
+    // An offset belongs to a time of day; a day alone may only be marked as UTC.
     long offset = 0;
-    if (!Offset(text, pos, offset) || pos != text.size())
+    const bool timed = pos > 10;
+    if (!Offset(text, pos, offset) || pos != text.size() || (offset != 0 && !timed))
         return fail(shape);
     if (year < 1 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
         return fail(Quoted(text) + " names a day that does not exist");
