@@ -45,11 +45,11 @@ TEST(WireRules, DecimalsCarryNoSign) {
         bool ok;
         double value;
     } cases[] = {
-        {"1.500000", true, 1.5}, {"12", true, 12},       {".5", true, 0.5},      {"7.", true, 7},
-        {"1e3", true, 1000},     {"2.5E-1", true, 0.25}, {"-0.000000", true, 0}, {"-0.5", false, 0},
-        {"-1e3", false, 0},      {"+1", false, 0},       {"1.2.3", false, 0},    {".", false, 0},
-        {"", false, 0},          {"1e", false, 0},       {"nan", false, 0},      {"inf", false, 0},
-        {"1e999", false, 0},     {" 1", false, 0},       {"0x1p3", false, 0},
+        {"1.500000", true, 1.5}, {"12", true, 12},     {".5", true, 0.5},      {"7.", true, 7},
+        {"1e3", false, 0},       {"2.5E-1", false, 0}, {"-0.000000", true, 0}, {"-0.5", false, 0},
+        {"-1e3", false, 0},      {"+1", false, 0},     {"1.2.3", false, 0},    {".", false, 0},
+        {"", false, 0},          {"1e", false, 0},     {"nan", false, 0},      {"inf", false, 0},
+        {"1e999", false, 0},     {" 1", false, 0},     {"0x1p3", false, 0},
     };
     for (const auto& c : cases) {
         double value = -7;

@@ -136,14 +136,6 @@ bool parse_decimal(std::string_view text, double& value) {
             ++pos, ++digits;
     if (digits == 0)
         return false;
-    if (Literal(text, pos, 'e') || Literal(text, pos, 'E')) {
-        Literal(text, pos, '+') || Literal(text, pos, '-');
-        const std::size_t start = pos;
-        while (pos < text.size() && IsDigit(text[pos]))
-            ++pos;
-        if (pos == start)
-            return false;
-    }
     if (pos != text.size())
         return false;
     const std::string copy(text);

@@ -34,8 +34,8 @@ LTPADMIN_API std::size_t find_uncarriable(std::string_view text, unsigned code_p
 /// signed. No blanks, no "+". On false, value is left as it was.
 LTPADMIN_API bool parse_integer(std::string_view text, std::int32_t& value);
 
-/// A decimal: digits with an optional "." and fraction (at least one digit in all), then an
-/// optional exponent ("e" or "E", a sign, digits); finite. A decimal carries no sign on the wire:
+/// A decimal as the wire writes it: digits with an optional "." and fraction (at least one digit
+/// in all), no exponent; finite. A decimal carries no sign on the wire:
 /// readers take a leading "-" as no number, so a negative one would come back as 0 and is refused
 /// here (a negative zero is 0). On false, value is left as it was.
 LTPADMIN_API bool parse_decimal(std::string_view text, double& value);
