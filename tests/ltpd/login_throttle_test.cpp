@@ -32,5 +32,31 @@ TEST(LoginThrottle, FailuresAtOnceAreAnsweredOneAfterAnother) {
     EXPECT_EQ(t.Failed("a", now) - now, 200ms); // a second connection does not get in sooner
 }
 
+TEST(LoginThrottle, FailuresEverywhereMeetOneSteadyPaceAfterABurst) {
+    // Per address: 2 free, then 1 s. Over all: 3 at once, then one each 100 ms.
+    LoginThrottle t(ThrottleOptions{2, 1s, 1s, 60s, 3, 100ms});
+    const auto start = LoginThrottle::Clock::time_point() + 1h;
+    struct Failure {
+        const char* address;
+        bool perAddress;
+        int64_t atMs;
+        int64_t answeredAfterMs;
+    } failures[] = {
+        {"a", true, 0, 0},        {"b", true, 0, 0},
+        {"c", true, 0, 0},        {"d", true, 0, 100},
+        {"e", false, 0, 200},                           // a gateway meets the pace too
+        {"a", true, 0, 300},      {"a", true, 0, 1000}, // a's third: its own delay is longer
+        {"f", true, 2000, 0},                           // the pace caught up: a burst again
+        {"gw", false, 2000, 0},   {"gw", false, 2000, 0},
+        {"gw", false, 2000, 100}, // the gateway is never slowed on its own account
+    };
+    for (const Failure& f : failures) {
+        const auto now = start + std::chrono::milliseconds(f.atMs);
+        EXPECT_EQ((t.Failed(f.address, now, f.perAddress) - now) / 1ms, f.answeredAfterMs)
+            << f.address << " at " << f.atMs << " ms";
+    }
+    EXPECT_EQ(t.Failures("gw", start + 2s), 0u);
+}
+
 } // namespace
 } // namespace ltpd

@@ -24,10 +24,15 @@ namespace ltpd {
 class Client {
 public:
     // from: the loopback address to connect from (any of 127.0.0.0/8), so that one test can
-    // play many client addresses. A Receive waits at most `wait` for each piece.
+    // play many client addresses. A Receive waits at most `wait` for each piece. receiveBuffer:
+    // the socket's receive buffer in bytes (0: the system's), small for a client that means not
+    // to read, so that the answers it leaves pile up in the server rather than in the kernel.
     explicit Client(uint16_t port, const char* from = "127.0.0.1",
-                    std::chrono::milliseconds wait = std::chrono::seconds(5)) {
+                    std::chrono::milliseconds wait = std::chrono::seconds(5),
+                    int receiveBuffer = 0) {
         m_fd = socket(AF_INET, SOCK_STREAM, 0);
+        if (receiveBuffer > 0)
+            setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         sockaddr_in local{};
         local.sin_family = AF_INET;
         inet_pton(AF_INET, from, &local.sin_addr);
@@ -92,37 +97,49 @@ private:
 };
 
 // ltpd's loop on a thread of the test, on a free loopback port, over an in-memory database.
-class ServerLoop : public ::testing::Test {
-protected:
-    // What a test changes of the server's options.
-    virtual void Adjust(ServerOptions&) {}
-    void SetUp() override {
+class LoopServer {
+public:
+    explicit LoopServer(ServerOptions options) {
         CreateSchema(m_db);
-        ServerOptions options;
         options.port = 0;
         options.quiet = true;
-        Adjust(options);
         m_server = std::make_unique<Server>(m_service, options);
         std::string error;
-        ASSERT_TRUE(m_server->Listen(error)) << error;
-        ASSERT_EQ(pipe(m_stop), 0);
+        EXPECT_TRUE(m_server->Listen(error)) << error;
+        EXPECT_EQ(pipe(m_stop), 0);
         m_thread = std::thread([this] { m_server->Run(m_stop[0]); });
     }
-    void TearDown() override {
-        if (m_thread.joinable()) {
-            (void)!write(m_stop[1], "x", 1);
-            m_thread.join();
-        }
+    LoopServer(const LoopServer&) = delete;
+    LoopServer& operator=(const LoopServer&) = delete;
+    ~LoopServer() {
+        (void)!write(m_stop[1], "x", 1);
+        m_thread.join();
         close(m_stop[0]);
         close(m_stop[1]);
     }
     uint16_t Port() const { return m_server->Port(); }
 
+private:
     Database m_db{":memory:"};
     Service m_service{m_db, Credentials{"admin", "pw"}};
     std::unique_ptr<Server> m_server;
     int m_stop[2] = {-1, -1};
     std::thread m_thread;
+};
+
+// The same as a fixture, with the options a test changes.
+class ServerLoop : public ::testing::Test {
+protected:
+    virtual void Adjust(ServerOptions&) {}
+    void SetUp() override {
+        ServerOptions options;
+        Adjust(options);
+        m_loop = std::make_unique<LoopServer>(options);
+    }
+    void TearDown() override { m_loop.reset(); }
+    uint16_t Port() const { return m_loop->Port(); }
+
+    std::unique_ptr<LoopServer> m_loop;
 };
 
 } // namespace ltpd

@@ -138,6 +138,9 @@ TEST_F(Process, RefusesToStartWithWhatNoServerShouldAccept) {
         {"pw", {"--db", newer}, 1, newer + " is not an ltpd database: schema version 99"},
         {"pw", {"--db", text}, 1, "file is not a database"},
         {"pw", {"--max-per-address", "0"}, 2, "--max-per-address takes a number"},
+        {"pw", {"--trusted-gateway", "localhost"}, 2, "takes a numeric IPv4 or IPv6 address"},
+        {"pw", {"--trusted-gateway", "127.0.0.1/8"}, 2, "takes a numeric IPv4 or IPv6 address"},
+        {"pw", {"--login-failure-rate", "0"}, 2, "--login-failure-rate takes a number"},
     };
     for (const Case& c : cases) {
         std::string command =

@@ -147,5 +147,68 @@ TEST_F(Rights, CopyDuplicatesTheSubtreeWithGrantsAndPaths) {
     EXPECT_EQ(Count(Call(8).body, "Program"), 6u + 3u);
 }
 
+// A chain far deeper than any walk with a fixed depth limit: 5 below 2, 6 below 5, ... down to
+// kDeepest. Written straight into the table, as a database grown over years would hold it.
+constexpr int kDeepest = 30004;
+
+class DeepTree : public Rights {
+protected:
+    void SetUp() override {
+        Rights::SetUp();
+        db.Exec("WITH RECURSIVE n(i) AS (SELECT 5 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                std::to_string(kDeepest) +
+                ") INSERT INTO programs (id, text2, real5, number6, number7) "
+                "SELECT i, 'deep', 0, CASE WHEN i = 5 THEN 2 ELSE i - 1 END, 0 FROM n");
+    }
+    static std::string Two(int a, int b) {
+        return El("ProgramID", std::to_string(a)) + El("ProgramID", std::to_string(b)) + "\r\n";
+    }
+};
+
+TEST_F(DeepTree, NoProgramGoesBelowItsOwnDescendantAtAnyDepth) {
+    const std::string deepest = std::to_string(kDeepest);
+    struct Case {
+        const char* what;
+        int row;
+        std::string body;
+        int status;
+    } cases[] = {
+        {"move the root below the deepest", 54, Two(1, kDeepest), 409},
+        {"move the chain's head below its tail", 54, Two(5, kDeepest), 409},
+        {"re-parent the root below the deepest", 26,
+         Rec("Program", "1|Root|||0|" + deepest + "|0||||||"), 409},
+        {"move the deepest to the top", 54, Two(kDeepest, 0), 200},
+        {"and back below the root", 54, Two(kDeepest, 1), 200},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Call(c.row, c.body).status, c.status);
+    }
+    EXPECT_EQ(Parent(1), "0");
+}
+
+TEST_F(DeepTree, CopyAndApplyReachTheWholeChain) {
+    ASSERT_EQ(Call(46, UserRights("ann", 1, 5)).status, 200);
+    ASSERT_EQ(Call(53, "<ProgramID>1</ProgramID>\r\n").status, 200);
+    EXPECT_EQ(Answer(40, Pair("UserID", "ann", kDeepest)), "200 <UserRights>5</UserRights>\r\n");
+    const size_t before = Count(Call(8).body, "Program");
+    ASSERT_EQ(Call(55, Two(1, 4)).status, 200);
+    // Root, Child, Grandchild and the whole chain once more; the deepest copy keeps its grant.
+    const int copies = 3 + (kDeepest - 4);
+    EXPECT_EQ(Count(Call(8).body, "Program"), before + size_t(copies));
+    EXPECT_EQ(Answer(40, Pair("UserID", "ann", kDeepest + copies)),
+              "200 <UserRights>5</UserRights>\r\n");
+}
+
+TEST_F(Rights, ACycleLeftByAnOlderDatabaseEndsEveryWalk) {
+    // 1 -> 2 -> 3 -> 1: what a move below a descendant could once leave behind.
+    db.Exec("UPDATE programs SET number6 = 3 WHERE id = 1");
+    EXPECT_EQ(Call(53, "<ProgramID>2</ProgramID>\r\n").status, 200);
+    EXPECT_EQ(Call(54, "<ProgramID>4</ProgramID><ProgramID>3</ProgramID>\r\n").status, 200);
+    EXPECT_EQ(Call(54, "<ProgramID>2</ProgramID><ProgramID>4</ProgramID>\r\n").status, 409);
+    EXPECT_EQ(Call(55, "<ProgramID>1</ProgramID><ProgramID>0</ProgramID>\r\n").status, 200);
+    EXPECT_EQ(Count(Call(8).body, "Program"), 4u + 4u);
+}
+
 } // namespace
 } // namespace ltpd

@@ -1,6 +1,7 @@
 """The JSON API end to end: ltpweb in front of a real ltpd with demo data."""
 import argparse
 import sys
+import tempfile
 import unittest
 
 from servers import Client, Servers
@@ -151,6 +152,66 @@ class Api(unittest.TestCase):
         status, body, headers = Client(SERVERS.url).sign_in()
         self.assertEqual(status, 429)
         self.assertTrue(int(headers["Retry-After"]) > 0)
+
+    def test_lists_page_search_and_sort(self):
+        cases = [  # (query, status, total, keys of the page's items)
+            ("?limit=2", 200, 5, ["alice", "bob"]),
+            ("?offset=3&limit=10", 200, 5, ["dave", "erin"]),
+            ("?sort=-UserID&limit=2", 200, 5, ["erin", "dave"]),
+            ("?sort=Text3&limit=3", 200, 5, ["alice", "erin", "bob"]),  # Editorial, Editorial, Operations
+            ("?q=OPERATIONS", 200, 2, ["bob", "carol"]),
+            ("?q=%40example.org&offset=4", 200, 5, ["erin"]),
+            ("?q=nobody-here", 200, 0, []),
+            ("?offset=99", 200, 5, []),
+            ("?limit=1001", 400, None, None),
+            ("?offset=-1", 400, None, None),
+            ("?limit=many", 400, None, None),
+        ]
+        for query, status, total, keys in cases:
+            with self.subTest(query=query):
+                got, page, _ = self.c.call("GET", "/api/users" + query)
+                self.assertEqual(got, status, page)
+                if status == 200:
+                    self.assertEqual(page["total"], total)
+                    self.assertEqual([u["UserID"] for u in page["items"]], keys)
+        got, plain, _ = self.c.call("GET", "/api/users")
+        self.assertIsInstance(plain, list)  # without paging the answer keeps its old shape
+        self.c.call("PUT", "/api/information", {"text": "x"})  # a logged change, dated now
+        newest = self.c.call("GET", "/api/log?sort=-Real2&limit=1")[1]
+        self.assertEqual(newest["items"][0]["Text3"], "admin")
+        self.assertEqual(self.c.call("GET", "/api/log?to=2000-01-01T00:00:00Z&limit=5")[1]["total"], 0)
+
+    def test_activity_kept_bounded_and_across_restarts(self):
+        with tempfile.TemporaryDirectory() as work:
+            extra = ["--activity", f"{work}/activity.sqlite", "--activity-max", "3"]
+            servers = Servers(ARGS.ltpd, ARGS.ltpweb, extra=extra)
+            try:
+                c = Client(servers.url)
+                c.sign_in()
+                for change in [("POST", "/api/groups", {"GroupID": "audit", "Text2": "one"}),
+                               ("PUT", "/api/groups/audit", {"Text2": "two"}),
+                               ("POST", "/api/programs/7/move", {"to": 4}),
+                               ("DELETE", "/api/groups/audit", None),
+                               ("PUT", "/api/users/nobody/groups/audit", None)]:  # refused: not kept
+                    c.call(*change)
+            finally:
+                servers.stop()
+            servers = Servers(ARGS.ltpd, ARGS.ltpweb, extra=extra)
+            try:
+                c = Client(servers.url)
+                c.sign_in()
+                page = c.call("GET", "/api/activity")[1]
+            finally:
+                servers.stop()
+        self.assertEqual(page["total"], 3)  # the oldest is gone
+        rows = [(r["who"], r["method"], r["path"]) for r in page["items"]]
+        self.assertEqual(rows, [("admin", "DELETE", "/api/groups/audit"),
+                                ("admin", "POST", "/api/programs/7/move"),
+                                ("admin", "PUT", "/api/groups/audit")])
+        delete, move, change = page["items"]
+        self.assertEqual((delete["before"]["Text2"], delete["after"]), ("two", None))
+        self.assertEqual((move["before"]["Number6"], move["after"]["Number6"]), (0, 4))
+        self.assertEqual((change["before"]["Text2"], change["after"]["Text2"]), ("one", "two"))
 
     def test_openapi_names_every_operation(self):
         status, doc, _ = Client(SERVERS.url).call("GET", "/api/openapi.json")

@@ -23,16 +23,18 @@ def _wait_for_file(path, process, what):
 
 
 class Servers:
-    def __init__(self, ltpd, ltpweb, labels=None, extra=()):
+    def __init__(self, ltpd, ltpweb, labels=None, extra=(), ltpd_extra=()):
         self.work = tempfile.TemporaryDirectory()
         w = self.work.name
         env = dict(os.environ, LTPD_PASSWORD=PASSWORD)
         self.ltpd = subprocess.Popen([ltpd, "--port", "0", "--port-file", f"{w}/ltpd.port",
-                                      "--seed", "demo", "--quiet"],
+                                      "--seed", "demo", "--quiet", *ltpd_extra],
                                      env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.ltp_port = _wait_for_file(f"{w}/ltpd.port", self.ltpd, "ltpd")
         args = [ltpweb, "--listen", "127.0.0.1:0", "--port-file", f"{w}/web.port",
                 "--ltp-port", str(self.ltp_port), *extra]
+        if "--activity" not in extra:
+            args += ["--activity", f"{w}/activity.sqlite"]
         if labels:
             args += ["--labels", labels]
         self.web = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

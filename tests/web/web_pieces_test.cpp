@@ -9,6 +9,7 @@
 #include "tools/ltpweb/ltp_access.h"
 #include "tools/ltpweb/options.h"
 #include "tools/ltpweb/sessions.h"
+#include "tools/ltpweb/web_server.h"
 
 namespace ltpweb {
 namespace {
@@ -82,6 +83,28 @@ TEST(WebSessions, EndAfterIdleTimeAndAtSignOut) {
     clock.now += 2h;
     store.Create("y", nullptr);
     EXPECT_EQ(store.Count(), 1u);
+}
+
+TEST(WebSessions, CapsEndTheLeastRecentlyUsedOfThatAddressOrOverall) {
+    FakeClock clock;
+    SessionStore store(30min, clock.fn());
+    store.SetCaps(2, 3);
+    auto a1 = store.Create("u", nullptr, "10.0.0.1");
+    clock.now += 1s;
+    auto a2 = store.Create("u", nullptr, "10.0.0.1");
+    clock.now += 1s;
+    auto b1 = store.Create("u", nullptr, "10.0.0.2");
+    clock.now += 1s;
+    EXPECT_TRUE(store.Find(a1->id)); // now a2 is 10.0.0.1's least recently used
+    clock.now += 1s;
+    auto a3 = store.Create("u", nullptr, "10.0.0.1");
+    EXPECT_FALSE(store.Find(a2->id));
+    EXPECT_TRUE(store.Find(b1->id)); // another address keeps its session
+    clock.now += 1s;
+    auto c1 = store.Create("u", nullptr, "10.0.0.3"); // over the total: a1 was used longest ago
+    EXPECT_FALSE(store.Find(a1->id));
+    EXPECT_TRUE(store.Find(a3->id) && store.Find(b1->id) && store.Find(c1->id));
+    EXPECT_EQ(store.Count(), 3u);
 }
 
 TEST(WebSessions, SignInThrottledPerAddressForTheWindow) {
@@ -168,6 +191,10 @@ TEST(WebOptions, PlainHttpOnlyOnLoopbackUnlessAskedFor) {
         {{"--listen", "0.0.0.0:8080", "--tls-cert", "c.pem", "--tls-key", "k.pem"}, -1},
         {{"--tls-cert", "c.pem"}, 2}, // a certificate without its key
         {{"--listen", "nonsense"}, 2},
+        {{"--metrics-listen", "127.0.0.1:9100"}, -1},
+        {{"--metrics-listen", "off"}, -1},
+        {{"--metrics-listen", "9100"}, 2},
+        {{"--max-per-address", "0"}, 2},
     };
     for (const Case& c : cases) {
         std::vector<char*> argv = {const_cast<char*>("ltpweb")};
@@ -212,10 +239,49 @@ TEST(WebProgramTree, NestsByParentAndShowsEveryProgramOnce) {
         {{P(1, 1), P(2, 1)}, "1(2 ) "},            // its own parent
         {{P(1, 2), P(2, 1), P(3, 1)}, "1(3 ) 2 "}, // a circle: both at the top, nothing lost
         {{P(1, 2), P(2, 3), P(3, 1), P(4, 3)}, "1 2 3(4 ) "},
+        {{P(5, 6), P(6, 5), P(7, 6), P(8, 7), P(9, 42)}, "5 6(7(8 ) ) 9 "}, // a circle and a tail
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shape);
         EXPECT_EQ(Shape(ProgramTree(c.programs)), c.shape);
+    }
+}
+
+TEST(WebProgramTree, ADeepChainIsNestedWhole) {
+    std::vector<ltp::Program> chain;
+    for (std::int32_t i = 1; i <= 50000; ++i)
+        chain.push_back(P(i, i - 1));
+    nlohmann::ordered_json tree = ProgramTree(chain);
+    int depth = 0;
+    for (const nlohmann::ordered_json* n = &tree; !n->empty(); n = &(*n)[0]["children"])
+        ++depth;
+    EXPECT_EQ(depth, 50000);
+}
+
+TEST(WebPaths, SegmentsAndQueryValuesDecodeOnce) {
+    struct Case {
+        const char* text;
+        bool plusIsSpace;
+        bool ok;
+        const char* decoded;
+    };
+    const Case cases[] = {
+        {"ab%2563", false, true, "ab%63"},
+        {"a%2Fb", false, true, "a/b"},
+        {"%E5%90%8D", false, true, "\xE5\x90\x8D"},
+        {"a+b", false, true, "a+b"},
+        {"a+b", true, true, "a b"},
+        {"%zz", false, false, ""},
+        {"a%2", false, false, ""},
+        {"%", true, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string out;
+        EXPECT_EQ(PercentDecode(c.text, c.plusIsSpace, out), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(out, c.decoded);
+        }
     }
 }
 

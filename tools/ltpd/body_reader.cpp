@@ -183,6 +183,12 @@ bool ReadBody(std::string_view body, std::string_view bodyTemplate, const CodePa
                     error = where + " holds a zero byte";
                     return false;
                 }
+                // A stored line break would come back inside a record that clients split at
+                // line ends, and no client could save that record unchanged again.
+                if (text.find_first_of("\r\n") != std::string_view::npos) {
+                    error = where + " holds a line break";
+                    return false;
+                }
                 v.text.assign(text);
             }
             fields.push_back(std::move(v));

@@ -40,7 +40,12 @@ const char kUsage[] =
     "                        (default 300)\n"
     "  --max-connections N   connections at once (default 1000); when full, the one idle\n"
     "                        longest is closed to make room\n"
-    "  --max-per-address N   connections at once from one client address (default 64)\n"
+    "  --max-per-address N   connections at once from one client address (default 64);\n"
+    "                        beyond it, the address's longest idle one is closed\n"
+    "  --trusted-gateway ADDR  a gateway serving many clients from ADDR (repeatable): not\n"
+    "                        capped or slowed per address\n"
+    "  --login-failure-rate N  failed log-ins answered per second over all addresses,\n"
+    "                        after a burst of 20 (default 2)\n"
     "  --quiet               no line per request on stderr\n"
     "  --version             the version of ltpd\n"
     "  --help                this text\n";
@@ -84,11 +89,21 @@ int ParseArgs(int argc, char** argv, Options& o, bool& help) {
             o.server.quiet = true;
             continue;
         }
-        static const char* const kTakesValue[] = {
-            "--address",        "--port",         "--port-file",    "--user",
-            "--password-file",  "--db",           "--seed",         "--stats-csv",
-            "--codepage",       "--head-timeout", "--idle-timeout", "--max-connections",
-            "--max-per-address"};
+        static const char* const kTakesValue[] = {"--address",
+                                                  "--port",
+                                                  "--port-file",
+                                                  "--user",
+                                                  "--password-file",
+                                                  "--db",
+                                                  "--seed",
+                                                  "--stats-csv",
+                                                  "--codepage",
+                                                  "--head-timeout",
+                                                  "--idle-timeout",
+                                                  "--max-connections",
+                                                  "--max-per-address",
+                                                  "--trusted-gateway",
+                                                  "--login-failure-rate"};
         bool known = false;
         for (const char* name : kTakesValue)
             known = known || a == name;
@@ -124,6 +139,17 @@ int ParseArgs(int argc, char** argv, Options& o, bool& help) {
             if (!ParseUnsigned(v, 1000000, n) || n == 0)
                 return Usage((a + " takes a number from 1 to 1000000").c_str());
             (a == "--max-connections" ? o.server.maxConnections : o.server.maxPerAddress) = n;
+        } else if (a == "--trusted-gateway") {
+            std::string canonical;
+            if (!ltpd::CanonicalAddress(v, canonical))
+                return Usage(("--trusted-gateway takes a numeric IPv4 or IPv6 address, not '" +
+                              std::string(v) + "'")
+                                 .c_str());
+            o.server.trustedGateways.push_back(canonical);
+        } else if (a == "--login-failure-rate") {
+            if (!ParseUnsigned(v, 1000000, n) || n == 0)
+                return Usage("--login-failure-rate takes a number from 1 to 1000000");
+            o.server.throttle.sharedInterval = std::chrono::microseconds(1000 * 1000) / n;
         } else if (a == "--seed") {
             if (std::string(v) != "demo")
                 return Usage("--seed knows only the data set 'demo'");

@@ -8,14 +8,15 @@ bool ProgramExists(Database& db, int64_t id) {
 
 namespace {
 
-// The program ?1 and every program below it, with its depth; a guard against a cycle that an
-// older database might hold.
+// The program ?1 and every program below it, with its depth, however deep. Going down from ?1,
+// a cycle (which an older database may hold) can only be met through ?1 itself, since every
+// other program of a cycle has its parent inside it: never stepping back to ?1 ends the walk.
 const char kTree[] = R"sql(
 WITH RECURSIVE tree(id, depth) AS (
     SELECT id, 0 FROM programs WHERE id = ?1
     UNION ALL
     SELECT p.id, tree.depth + 1 FROM programs p JOIN tree ON p.number6 = tree.id
-        WHERE p.id <> p.number6 AND tree.depth < 10000))sql";
+        WHERE p.id <> ?1))sql";
 
 } // namespace
 
@@ -29,10 +30,17 @@ std::vector<int64_t> Subtree(Database& db, int64_t root) {
 }
 
 bool InSubtree(Database& db, int64_t node, int64_t root) {
-    for (int64_t id : Subtree(db, root))
-        if (id == node)
-            return true;
-    return false;
+    // Up from node: as long as its chain of parents, not as wide as root's subtree. UNION drops
+    // a program met again, so a cycle in an older database ends the walk too.
+    Statement s = db.Prepare(R"sql(
+WITH RECURSIVE up(id) AS (
+    SELECT ?1
+    UNION
+    SELECT p.number6 FROM programs p JOIN up ON p.id = up.id WHERE p.number6 <> 0)
+SELECT 1 FROM up WHERE id = ?2 LIMIT 1)sql");
+    s.Bind(1, node);
+    s.Bind(2, root);
+    return s.Step();
 }
 
 int64_t CopySubtree(Database& db, int64_t root, int64_t newParent) {

@@ -1,3 +1,5 @@
+// The poll loop and the sockets: listening, accepting within the seats Admission grants, reading,
+// writing, time-outs and closing. What the bytes mean is server_requests.cpp's.
 #include "tools/ltpd/server.h"
 
 #include <algorithm>
@@ -16,18 +18,8 @@
 namespace ltpd {
 namespace {
 
-// Beyond this much unsent output a connection reads no further requests until the client has
-// taken some of it.
-constexpr size_t kMaxPendingOutput = 1024 * 1024;
 constexpr size_t kReadChunk = 64 * 1024;
-
-std::string Printable(std::string_view s, size_t max = 60) {
-    std::string out(s.substr(0, max));
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
-    return out;
-}
+constexpr size_t kHeadChunk = 16 * 1024;
 
 // The client's address without its port, and the whole "address:port" for the log.
 void PeerName(const sockaddr_storage& addr, std::string& address, std::string& peer) {
@@ -55,42 +47,13 @@ void PeerName(const sockaddr_storage& addr, std::string& address, std::string& p
 // A closing connection waits this long for the client to stop sending, so that closing with
 // unread input does not reset the connection before the client has read the last answer.
 constexpr std::chrono::seconds kLinger{2};
-// Buffers grown by one large request are given back once they are empty again.
-constexpr size_t kKeptCapacity = 64 * 1024;
-
-void ReleaseIfLarge(std::string& buffer) {
-    if (buffer.empty() && buffer.capacity() > kKeptCapacity)
-        std::string().swap(buffer);
-}
 
 } // namespace
 
-struct Server::Connection {
-    int fd = -1;
-    std::string address; // without the port: what the per-address limits count
-    std::string peer;
-    std::string in;
-    std::string out;
-    size_t outOffset = 0;
-    bool closeAfterWrite = false; // a framing error or the peer's end of sending
-    bool broken = false;          // a framing error: further input cannot be followed
-    bool peerDone = false;        // the client sends no more
-    bool closed = false;
-    bool lingering = false;         // answered and shut for writing; input is read and dropped
-    Clock::time_point lastActivity; // a byte in or out, or the accept
-    Clock::time_point headStarted;  // first byte of the request being received
-    bool headComplete = false;      // of the request being received
-    bool headAuthorized = false;    // its credentials were checked before its body came
-    size_t bodyNeeded = 0;          // bytes the request being received takes in all
-    size_t bodyReserved = 0;        // of the server's body memory
-    Clock::time_point holdUntil;    // a throttled log-in failure is answered then
-
-    size_t Pending() const { return out.size() - outOffset; }
-    bool Waiting() const { return bodyNeeded > 0 && bodyReserved == 0; }
-};
-
 Server::Server(Service& service, ServerOptions options)
-    : m_service(service), m_options(std::move(options)), m_throttle(m_options.throttle) {}
+    : m_service(service), m_options(std::move(options)),
+      m_admission(m_options.maxConnections, m_options.maxPerAddress, m_options.trustedGateways),
+      m_throttle(m_options.throttle) {}
 
 Server::~Server() {
     for (auto& c : m_connections)
@@ -158,7 +121,7 @@ void Server::Run(int stopFd) {
                 ReserveBody(*c);
             const bool held = now < c->holdUntil;
             if (c->lingering ||
-                (!c->closeAfterWrite && !c->Waiting() && !held && c->Pending() < kMaxPendingOutput))
+                (!c->closeAfterWrite && !c->Waiting() && !held && MayTakeRequest(*c)))
                 events |= POLLIN;
             if (c->Pending() > 0 && !held)
                 events |= POLLOUT;
@@ -197,7 +160,7 @@ void Server::Run(int stopFd) {
             if (!m_connections[i]->closed)
                 m_connections[kept++] = std::move(m_connections[i]);
         m_connections.resize(kept);
-        m_service.Counters().openConnections = static_cast<int64_t>(m_open);
+        m_service.Counters().openConnections = static_cast<int64_t>(m_admission.Open());
     }
     for (auto& c : m_connections)
         Close(*c);
@@ -243,43 +206,43 @@ void Server::Accept() {
                            SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
-                m_acceptPaused = m_open > 0;
+                m_acceptPaused = m_admission.Open() > 0;
             return; // EAGAIN, or a connection that went away before it was taken
         }
         auto c = std::make_unique<Connection>();
         c->fd = fd;
         PeerName(addr, c->address, c->peer);
+        c->trusted = m_admission.Trusted(c->address);
         c->lastActivity = Clock::now();
         ++m_service.Counters().totalConnections;
-        auto known = m_perAddress.find(c->address);
-        if (known != m_perAddress.end() && known->second >= m_options.maxPerAddress) {
-            LogEvent(*c, "too many connections from this address; refused");
+        const Admission::Verdict verdict = m_admission.Admit(c->address, m_connections);
+        if (verdict.refuse) {
+            LogEvent(*c, "too many busy connections from this address; refused");
             ::close(fd);
             continue;
         }
-        if (m_open >= m_options.maxConnections) {
-            // Full: the connection idle longest makes room, so that silent sockets cannot lock
-            // real clients out.
-            Connection* idlest = nullptr;
-            for (auto& other : m_connections)
-                if (!other->closed && (!idlest || other->lastActivity < idlest->lastActivity))
-                    idlest = other.get();
-            if (idlest) {
-                LogEvent(*idlest, "connection limit reached; the longest idle is closed");
-                Close(*idlest);
-            }
+        for (Connection* other : verdict.evict) {
+            LogEvent(*other, other->address == c->address
+                                 ? "connection limit of this address reached; its longest idle "
+                                   "is closed"
+                                 : "connection limit reached; the longest idle is closed");
+            Close(*other);
         }
-        // Counted after the eviction, which may have ended the address's last other connection.
-        ++m_perAddress[c->address];
-        ++m_open;
+        m_admission.Opened(c->address);
         m_connections.push_back(std::move(c));
-        m_service.Counters().openConnections = static_cast<int64_t>(m_open);
+        m_service.Counters().openConnections = static_cast<int64_t>(m_admission.Open());
     }
 }
 
 void Server::Receive(Connection& c) {
     char buf[kReadChunk];
-    ssize_t n = ::recv(c.fd, buf, sizeof buf, 0);
+    // A body being read takes no more than it lacks, so that its buffer, sized for it when its
+    // memory was reserved, never grows past it. Otherwise a head (and a body's first bytes, which
+    // may then wait unreserved) comes in small pieces: many waiting bodies hold little.
+    size_t want = kHeadChunk;
+    if (c.bodyReserved > 0 && c.in.size() < c.bodyNeeded)
+        want = std::min(sizeof buf, c.bodyNeeded - c.in.size());
+    ssize_t n = ::recv(c.fd, buf, want, 0);
     if (n < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
             return;
@@ -312,93 +275,6 @@ void Server::Receive(Connection& c) {
         Flush(c);
 }
 
-bool Server::ReserveBody(Connection& c) {
-    if (c.bodyReserved > 0 || c.bodyNeeded == 0)
-        return true;
-    // One body always fits, however large the budget: a lone client is never stuck.
-    if (m_bodyBytes > 0 && m_bodyBytes + c.bodyNeeded > m_options.bodyMemory)
-        return false;
-    c.bodyReserved = c.bodyNeeded;
-    m_bodyBytes += c.bodyReserved;
-    return true;
-}
-
-void Server::ReleaseBody(Connection& c) {
-    m_bodyBytes -= c.bodyReserved;
-    c.bodyReserved = 0;
-    c.bodyNeeded = 0;
-    c.headComplete = false;
-    c.headAuthorized = false;
-}
-
-void Server::Process(Connection& c) {
-    while (!c.broken && !c.in.empty() && c.Pending() < kMaxPendingOutput &&
-           Clock::now() >= c.holdUntil) {
-        ParseResult parsed = ParseRequest(c.in, m_options.limits);
-        Response response;
-        if (parsed.state == ParseState::Incomplete) {
-            c.headComplete = parsed.headComplete;
-            if (!parsed.headComplete)
-                break;
-            // The credentials are checked before the body is read: a client that cannot log in
-            // makes the server hold nothing for it.
-            if (!c.headAuthorized && !m_service.Authorized(parsed.request)) {
-                response = Answer(c, parsed.request, true);
-                LogLine(c, &parsed.request, response);
-            } else {
-                c.headAuthorized = true;
-                c.bodyNeeded = parsed.needed;
-                ReserveBody(c);
-                break;
-            }
-        } else if (parsed.state == ParseState::Failed) {
-            ++m_service.Counters().requests;
-            response = Refuse(parsed.status, parsed.reason);
-            response.close = true;
-            LogLine(c, nullptr, response);
-        } else {
-            c.in.erase(0, parsed.consumed);
-            ReleaseBody(c);
-            if (!c.in.empty())
-                c.headStarted = Clock::now();
-            response = Answer(c, parsed.request, false);
-            LogLine(c, &parsed.request, response);
-        }
-        if (c.outOffset == c.out.size()) {
-            c.out.clear();
-            c.outOffset = 0;
-        }
-        c.out += SerializeResponse(response);
-        if (response.close) {
-            c.closeAfterWrite = true;
-            c.broken = true;
-            std::string().swap(c.in); // nothing more is read: hold no memory for it
-            ReleaseBody(c);
-            break;
-        }
-    }
-    ReleaseIfLarge(c.in);
-}
-
-Response Server::Answer(Connection& c, const Request& request, bool bodyUnread) {
-    Response response = m_service.Handle(request);
-    const Clock::time_point now = Clock::now();
-    if (response.status != 401) {
-        m_throttle.Succeeded(c.address);
-        return response;
-    }
-    const Clock::time_point answerAt = m_throttle.Failed(c.address, now);
-    // Logged even when quiet: someone may be guessing the password.
-    std::fprintf(stderr, "ltpd: failed log-in from %s as '%s' (%u in a row)\n", c.address.c_str(),
-                 Printable(request.user, 30).c_str(), m_throttle.Failures(c.address, now));
-    if (answerAt > now)
-        c.holdUntil = answerAt;
-    // A body not read yet is never read; a guesser gets one try per connection.
-    if (bodyUnread || answerAt > now)
-        response.close = true;
-    return response;
-}
-
 void Server::Flush(Connection& c) {
     for (;;) {
         if (Clock::now() < c.holdUntil)
@@ -412,11 +288,13 @@ void Server::Flush(Connection& c) {
                 return;
             }
             c.outOffset += static_cast<size_t>(n);
+            m_outputBytes -= static_cast<size_t>(n);
             c.lastActivity = Clock::now();
         }
         c.out.clear();
         c.outOffset = 0;
-        ReleaseIfLarge(c.out);
+        if (c.out.capacity() > kReadChunk)
+            std::string().swap(c.out); // grown by a large answer: given back
         // Requests held back while output was pending.
         if (!c.broken && !c.in.empty()) {
             Process(c);
@@ -447,34 +325,17 @@ void Server::Close(Connection& c) {
     ::close(c.fd);
     c.closed = true;
     ReleaseBody(c);
-    auto it = m_perAddress.find(c.address);
-    if (it != m_perAddress.end() && --it->second == 0)
-        m_perAddress.erase(it);
-    --m_open;
+    m_outputBytes -= c.Pending();
+    std::string().swap(c.in);
+    std::string().swap(c.out);
+    c.outOffset = 0;
+    m_admission.Closed(c.address);
     m_acceptPaused = false;
 }
 
 void Server::LogEvent(const Connection& c, const char* what) const {
     if (!m_options.quiet)
         std::fprintf(stderr, "ltpd: %s: %s\n", c.peer.c_str(), what);
-}
-
-void Server::LogLine(const Connection& c, const Request* request, const Response& response) const {
-    if (m_options.quiet)
-        return;
-    std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    std::string what = request ? Printable(request->user, 30) + " " + Printable(request->verb) +
-                                     " " + Printable(request->object)
-                               : std::string("- (unreadable request)");
-    std::string outcome = std::to_string(response.status);
-    if (response.status != 200)
-        outcome += " " + Printable(response.reason, 120);
-    std::fprintf(stderr, "%s %s %s -> %s (%zu bytes)\n", stamp, c.peer.c_str(), what.c_str(),
-                 outcome.c_str(), response.body.size());
 }
 
 } // namespace ltpd

@@ -48,15 +48,22 @@ Service::Service(Database& db, Credentials credentials, CodePage codePage)
     AddMtpHandlers(m_handlers);
 }
 
-bool Service::Authorized(const Request& request) const {
-    return request.hasUser && request.hasPassword && SameSecret(request.user, m_credentials.user) &&
-           SameSecret(request.password, m_credentials.password);
+std::optional<Response> Service::Screen(const Request& head) {
+    if (head.hasUser && head.hasPassword && SameSecret(head.user, m_credentials.user) &&
+        SameSecret(head.password, m_credentials.password))
+        return std::nullopt;
+    ++m_counters.requests;
+    return Refuse(401, "wrong user name or password");
 }
 
 Response Service::Handle(const Request& request) {
+    if (std::optional<Response> refusal = Screen(request))
+        return *refusal;
+    return Serve(request);
+}
+
+Response Service::Serve(const Request& request) {
     ++m_counters.requests;
-    if (!Authorized(request))
-        return Refuse(401, "wrong user name or password");
     const ltp::detail::CommandRow* row = request.row;
     if (!row)
         return BadRequest("unknown request " + request.verb.substr(0, 40) + " " +

@@ -2,6 +2,7 @@
 // runs the handler in a transaction and counts what the server did.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "tools/ltpd/code_page.h"
@@ -22,9 +23,13 @@ public:
     // The database must hold the schema (CreateSchema).
     Service(Database& db, Credentials credentials, CodePage codePage = CodePage());
 
+    // Screen, then Serve: for a request that has arrived whole.
     Response Handle(const Request& request);
-    // Whether the request carries the user name and password; Handle answers 401 when not.
-    bool Authorized(const Request& request) const;
+    // The one check of the credentials, made as soon as the head has arrived: the 401 answer
+    // when the request does not carry the user name and password, nothing when it does.
+    std::optional<Response> Screen(const Request& head);
+    // Answers a whole request that Screen has let through.
+    Response Serve(const Request& request);
 
     ServerCounters& Counters() { return m_counters; }
     const CodePage& Codes() const { return m_codePage; }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 
+#include "tools/ltpweb/list_query.h"
 #include "tools/ltpweb/ltp_access.h"
 
 namespace ltpweb {
@@ -54,10 +55,16 @@ template <class T> void AddCatalogue(std::vector<Route>& routes, Catalogue<T> c)
     const std::string base = std::string("/api/") + c.family;
     const std::string item = base + "/{id}";
     const std::string noun = c.noun;
-    routes.push_back(
-        {"GET", base, c.family, "All " + std::string(c.family), {}, {}, [c](Call& call) {
-             return Reply{ListToJson(WithClient(call, c.list))};
-         }});
+    routes.push_back({"GET",
+                      base,
+                      c.family,
+                      "All " + std::string(c.family) + "; with q, offset, limit or sort a page",
+                      {},
+                      ListQueryParams(),
+                      [c](Call& call) {
+                          auto all = ListToJson(WithClient(call, c.list));
+                          return Reply{WantsPage(call) ? PageOf(std::move(all), call) : all};
+                      }});
     if (c.find)
         routes.push_back({"GET", item, c.family, "One " + noun, {}, {}, [c, noun](Call& call) {
                               auto found = WithClient(call, [&](ltp::Client& client) {

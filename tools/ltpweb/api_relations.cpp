@@ -1,6 +1,6 @@
 // Memberships, rights and permissions, and the program tree: what links the catalogues.
 #include <map>
-#include <set>
+#include <unordered_map>
 
 #include "tools/ltpweb/ltp_access.h"
 
@@ -95,27 +95,45 @@ void AddProgramTree(std::vector<Route>& routes) {
 } // namespace
 
 nlohmann::ordered_json ProgramTree(const std::vector<ltp::Program>& programs) {
-    std::map<std::int32_t, const ltp::Program*> byId;
-    for (const ltp::Program& p : programs)
-        byId[p.program_id] = &p;
+    std::unordered_map<std::int32_t, std::size_t> byId;
+    for (std::size_t i = 0; i < programs.size(); ++i)
+        byId[programs[i].program_id] = i;
     // At the top: no parent, a parent the server does not list, or a parent chain that leads
-    // back to the program itself.
-    auto atTop = [&](const ltp::Program& p) {
-        std::set<std::int32_t> seen;
-        for (std::int32_t up = p.number6; up != 0; up = byId.at(up)->number6) {
-            if (up == p.program_id)
-                return true;
-            if (!byId.count(up))
-                return up == p.number6;
-            if (!seen.insert(up).second)
-                return false; // a circle above the program, which puts that circle at the top
+    // back to the program itself. Each program's chain is walked once over all programs: a walk
+    // stops at a program an earlier walk finished, so the whole costs time linear in the count.
+    enum : char { unseen, walking, finished };
+    std::vector<char> state(programs.size(), unseen);
+    std::vector<char> onCircle(programs.size(), 0);
+    std::vector<std::size_t> walk;
+    std::unordered_map<std::size_t, std::size_t> place; // index -> position in walk
+    for (std::size_t start = 0; start < programs.size(); ++start) {
+        walk.clear();
+        place.clear();
+        std::size_t at = start;
+        while (state[at] == unseen) {
+            state[at] = walking;
+            place[at] = walk.size();
+            walk.push_back(at);
+            auto up = programs[at].number6 == 0 ? byId.end() : byId.find(programs[at].number6);
+            if (up == byId.end())
+                break;
+            at = up->second;
+            if (state[at] == walking) {
+                for (std::size_t i = place[at]; i < walk.size(); ++i)
+                    onCircle[walk[i]] = 1;
+                break;
+            }
         }
-        return p.number6 == 0;
-    };
-    std::map<std::int32_t, std::vector<const ltp::Program*>> children;
+        for (std::size_t i : walk)
+            state[i] = finished;
+    }
+    std::unordered_map<std::int32_t, std::vector<const ltp::Program*>> children;
     std::vector<const ltp::Program*> roots;
-    for (const ltp::Program& p : programs)
-        (atTop(p) ? roots : children[p.number6]).push_back(&p);
+    for (std::size_t i = 0; i < programs.size(); ++i) {
+        const ltp::Program& p = programs[i];
+        bool top = p.number6 == 0 || !byId.count(p.number6) || onCircle[i];
+        (top ? roots : children[p.number6]).push_back(&p);
+    }
     // Iterative, so that a deep tree cannot exhaust the stack. A node's subtree is finished
     // before its next sibling is appended, so the pointers into the arrays stay valid.
     nlohmann::ordered_json out = nlohmann::ordered_json::array();

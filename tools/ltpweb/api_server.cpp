@@ -2,6 +2,7 @@
 // a channel's week of schedules and the lookups across families.
 #include <limits>
 
+#include "tools/ltpweb/list_query.h"
 #include "tools/ltpweb/ltp_access.h"
 
 namespace ltpweb {
@@ -58,8 +59,25 @@ void AddServerInformation(std::vector<Route>& routes) {
         {"GET", "/api/system", "server", "The server's system information", {}, {}, [](Call& call) {
              return Reply{RecordJson(WithClient(call, [](C& c) { return c.sys_info(); }))};
          }});
-    routes.push_back(ListRoute("/api/log", "server", "The server's log",
-                               [](C& c, Call&) { return c.log_events(); }));
+    std::vector<QueryParam> logQuery = ListQueryParams();
+    logQuery.insert(logQuery.end(), kPeriod.begin(), kPeriod.end());
+    routes.push_back(
+        {"GET",
+         "/api/log",
+         "server",
+         "The server's log; with from and to the events in the period; with q, offset, limit or "
+         "sort a page",
+         {},
+         logQuery,
+         [](Call& call) {
+             double from = From(call), to = To(call);
+             std::vector<ltp::LogEvent> inside;
+             for (ltp::LogEvent& e : WithClient(call, [](C& c) { return c.log_events(); }))
+                 if (e.real2 >= from && e.real2 <= to)
+                     inside.push_back(std::move(e));
+             auto all = ListToJson(inside);
+             return Reply{WantsPage(call) ? PageOf(std::move(all), call) : all};
+         }});
     routes.push_back(ChangeRoute("DELETE", "/api/log", "server", "Clear the server's log", {},
                                  [](C& c, Call&) { c.clear_log_events(); }));
 }

@@ -32,16 +32,36 @@ void ThrowApiError(std::exception_ptr failure) {
     }
 }
 
-std::shared_ptr<SessionData> SignInToLtp(const ltp::Options& server, const std::string& user,
-                                         const std::string& password) {
-    ltp::Options options = server;
-    options.user = user;
-    options.password = password;
-    auto session = std::make_shared<LtpSession>(options);
+std::shared_ptr<SessionData> LtpGateway::SignIn(const std::string& user,
+                                                const std::string& password) {
+    std::string key = user + '\0' + password;
+    std::shared_ptr<LtpPool> pool;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = m_pools.begin(); it != m_pools.end();)
+            it = it->second.expired() ? m_pools.erase(it) : std::next(it);
+        pool = m_pools[key].lock();
+        if (!pool) {
+            ltp::Options options = m_server;
+            options.user = user;
+            options.password = password;
+            LtpPoolUse* use = &m_use;
+            // The count of open connections follows the pool's life, whoever holds it last.
+            pool = std::shared_ptr<LtpPool>(new LtpPool(options, m_size), [use](LtpPool* p) {
+                use->open -= static_cast<long>(p->size);
+                delete p;
+            });
+            m_use.open += static_cast<long>(m_size);
+            m_pools[key] = pool;
+        }
+    }
+    auto session = std::make_shared<LtpSession>(pool, m_use);
     try {
         // The server checks the credentials of every request; the system information is the
-        // smallest answer every administrator may read.
-        session->pool.acquire()->sys_info();
+        // smallest answer every administrator may read. A pool that is already alive is asked
+        // too, so that a password changed since is noticed.
+        ltp::Pool::Lease lease = pool->pool.acquire();
+        lease->sys_info();
     } catch (const ltp::Refused& e) {
         throw ApiError(401, "unauthorized", "the LTP server refused the sign-in: " + e.reason(),
                        e.status());

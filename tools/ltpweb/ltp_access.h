@@ -1,8 +1,12 @@
-// How API handlers reach the LTP server: each signed-in session has its own credentials and its own
-// pool of clients; failures of the client become API errors with fitting HTTP codes.
+// How API handlers reach the LTP server: ltpweb is one gateway, not many clients. Sessions signed
+// in with the same credentials share one bounded pool of LTP connections; failures of the client
+// become API errors with fitting HTTP codes.
 #pragma once
 
+#include <atomic>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,9 +18,40 @@
 
 namespace ltpweb {
 
-struct LtpSession : SessionData {
-    explicit LtpSession(const ltp::Options& options) : pool(options, 2) {}
+// The pool of one set of credentials, alive while a session uses it.
+struct LtpPool {
+    LtpPool(const ltp::Options& options, std::size_t count) : pool(options, count), size(count) {}
     ltp::Pool pool;
+    std::size_t size;
+};
+
+// Counts of the gateway's pools, read by the metrics.
+struct LtpPoolUse {
+    std::atomic<long> open{0};  // connections the live pools may hold
+    std::atomic<long> inUse{0}; // leased now
+};
+
+struct LtpSession : SessionData {
+    LtpSession(std::shared_ptr<LtpPool> p, LtpPoolUse& u) : pool(std::move(p)), use(u) {}
+    std::shared_ptr<LtpPool> pool;
+    LtpPoolUse& use;
+};
+
+class LtpGateway {
+public:
+    LtpGateway(ltp::Options server, std::size_t perCredentials)
+        : m_server(std::move(server)), m_size(perCredentials) {}
+    // Signs in with a real request through the pool of those credentials (made when none is
+    // alive). Throws ApiError when refused (401) or when the server is out of reach.
+    std::shared_ptr<SessionData> SignIn(const std::string& user, const std::string& password);
+    LtpPoolUse& Use() { return m_use; }
+
+private:
+    ltp::Options m_server;
+    std::size_t m_size;
+    LtpPoolUse m_use;
+    std::mutex m_mutex;
+    std::map<std::string, std::weak_ptr<LtpPool>> m_pools; // by user and password
 };
 
 // The API error for a failure of the client (or of a record's JSON); rethrows anything else.
@@ -26,17 +61,17 @@ struct LtpSession : SessionData {
 template <class F> auto WithClient(Call& call, F&& f) {
     auto& session = static_cast<LtpSession&>(*call.session->data);
     try {
-        ltp::Pool::Lease lease = session.pool.acquire();
+        ltp::Pool::Lease lease = session.pool->pool.acquire();
+        struct InUse {
+            std::atomic<long>& n;
+            explicit InUse(std::atomic<long>& c) : n(c) { ++n; }
+            ~InUse() { --n; }
+        } counted(session.use.inUse);
         return f(*lease);
     } catch (...) {
         ThrowApiError(std::current_exception());
     }
 }
-
-// Signs in: a real request with the given credentials. Throws ApiError when refused (401) or when
-// the server is out of reach.
-std::shared_ptr<SessionData> SignInToLtp(const ltp::Options& server, const std::string& user,
-                                         const std::string& password);
 
 // Body fields of a record type, from its reflection: only the fields that are sent.
 template <class T> std::vector<BodyField> RecordBodyFields() {

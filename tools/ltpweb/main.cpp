@@ -1,13 +1,16 @@
 // ltpweb: a web console and JSON API for an LTP/1.0 server.
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 
 #include "tools/common/config_error.h"
 #include "tools/common/labels.h"
+#include "tools/ltpweb/activity.h"
 #include "tools/ltpweb/ltp_access.h"
 #include "tools/ltpweb/options.h"
 #include "tools/ltpweb/web_server.h"
@@ -24,6 +27,17 @@ std::string FindAssets() {
     if (IsDirectory(LTPWEB_INSTALLED_ASSETS))
         return LTPWEB_INSTALLED_ASSETS;
     return LTPWEB_SOURCE_ASSETS;
+}
+
+// $XDG_STATE_HOME/ltpweb/activity.sqlite (~/.local/state when unset), its folder made.
+std::string DefaultActivityFile() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    std::string dir = state && *state ? state : std::string(home ? home : ".") + "/.local/state";
+    mkdir(dir.c_str(), 0700);
+    dir += "/ltpweb";
+    mkdir(dir.c_str(), 0700);
+    return dir + "/activity.sqlite";
 }
 
 } // namespace
@@ -44,6 +58,18 @@ int main(int argc, char** argv) {
         }
     }
 
+    std::shared_ptr<ltpweb::ActivityLog> activity;
+    try {
+        activity = std::make_shared<ltpweb::ActivityLog>(
+            options.activityFile.empty() ? DefaultActivityFile() : options.activityFile,
+            options.activityMax);
+    } catch (const std::runtime_error& e) {
+        std::cerr << "ltpweb: " << e.what() << "\n";
+        return 2;
+    }
+    std::vector<ltpweb::Route> routes = ltpweb::ApiRoutes(labels);
+    ltpweb::RecordActivity(routes, activity);
+
     // Signals are taken by one thread that stops the server; the others never see them.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -52,15 +78,30 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    // Idle connections are cheap but each costs a descriptor: take all the system allows.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+
     ltp::Options server;
     server.host = options.ltpHost;
     server.port = static_cast<std::uint16_t>(options.ltpPort);
+    ltpweb::LtpGateway gateway(server, options.ltpPool);
     ltpweb::WebServer web(
         options,
-        [server](const std::string& user, const std::string& password) {
-            return ltpweb::SignInToLtp(server, user, password);
+        [&gateway](const std::string& user, const std::string& password) {
+            return gateway.SignIn(user, password);
         },
-        ltpweb::ApiRoutes(labels));
+        std::move(routes));
+    web.AddGauges([&gateway] {
+        return std::vector<ltpweb::Metrics::Gauge>{
+            {"ltpweb_ltp_connections", "LTP connections the live pools may hold.",
+             static_cast<double>(gateway.Use().open.load())},
+            {"ltpweb_ltp_connections_in_use", "LTP connections lent to a request now.",
+             static_cast<double>(gateway.Use().inUse.load())}};
+    });
     std::string error;
     if (!web.Bind(error)) {
         std::cerr << "ltpweb: " << error << "\n";

@@ -67,11 +67,44 @@ int ParseOptions(int argc, char** argv, Options& o) {
     app.add_option("--assets", o.assetDir, "folder of the page's files");
     app.add_option("--chart-js", o.chartJs, "the chart library file served to the page")
         ->capture_default_str();
+    app.add_option("--activity", o.activityFile,
+                   "SQLite file of what this console changed (default: "
+                   "$XDG_STATE_HOME/ltpweb/activity.sqlite)");
+    app.add_option("--activity-max", o.activityMax, "entries of the activity kept, the newest")
+        ->check(CLI::Range(1L, 10000000L))
+        ->capture_default_str();
     app.add_option("--port-file", o.portFile, "write the port listened on to this file");
+    app.add_option("--metrics-listen", o.metricsListen,
+                   "ADDR:PORT to serve GET /metrics on instead of beside the API, or off");
+    app.add_option("--head-timeout", o.headTimeout, "seconds a client has to send a whole head")
+        ->check(CLI::Range(1, 3600))
+        ->capture_default_str();
+    app.add_option("--idle-timeout", o.idleTimeout,
+                   "seconds a connection may stay idle between requests")
+        ->check(CLI::Range(1, 3600))
+        ->capture_default_str();
+    app.add_option("--max-connections", o.maxConnections, "open HTTP connections at most")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
+    app.add_option("--max-per-address", o.maxPerAddress,
+                   "open HTTP connections from one address at most")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
+    app.add_option("--max-sessions", o.maxSessions, "sessions at most (the oldest idle ends)")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
+    app.add_option("--sessions-per-address", o.sessionsPerAddress,
+                   "sessions from one address at most (its oldest idle ends)")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
+    app.add_option("--ltp-pool", o.ltpPool, "LTP connections per set of credentials")
+        ->check(CLI::Range(1, 64))
+        ->capture_default_str();
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        // CLI11 has a code per kind of mistake; a usage error is 2 whatever the kind.
+        return app.exit(e) == 0 ? 0 : 2;
     }
     if (!o.profile.empty()) {
         try {
@@ -89,6 +122,14 @@ int ParseOptions(int argc, char** argv, Options& o) {
     }
     if (!ParseListen(listen, o.listenHost, o.listenPort)) {
         std::cerr << "ltpweb: --listen wants ADDR:PORT, not \"" << listen << "\"\n";
+        return 2;
+    }
+    std::string metricsHost;
+    int metricsPort = 0;
+    if (!o.metricsListen.empty() && o.metricsListen != "off" &&
+        !ParseListen(o.metricsListen, metricsHost, metricsPort)) {
+        std::cerr << "ltpweb: --metrics-listen wants ADDR:PORT or off, not \"" << o.metricsListen
+                  << "\"\n";
         return 2;
     }
     if (o.tlsCert.empty() != o.tlsKey.empty()) {

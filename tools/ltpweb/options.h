@@ -1,6 +1,7 @@
 // ltpweb's settings from its command line.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include <ltpadmin/ltp/wire.h>
@@ -20,7 +21,18 @@ struct Options {
     int idleMinutes = 30;
     std::string assetDir; // the page's files; empty: found next to the program or installed
     std::string chartJs = "/usr/share/javascript/chart.js/chart.min.js"; // served as /chart.js
-    std::string portFile; // where the bound port is written, for scripts that listen on port 0
+    // What this console changed is kept here; empty: in the user's state folder.
+    std::string activityFile;
+    long activityMax = 10000;  // entries kept, the newest
+    std::string portFile;      // where the bound port is written, for scripts that listen on port 0
+    std::string metricsListen; // "": GET /metrics beside the API; "off"; or its own ADDR:PORT
+    std::size_t maxConnections = 4096;
+    std::size_t maxPerAddress = 64;
+    std::size_t maxSessions = 1000;
+    std::size_t sessionsPerAddress = 32;
+    int headTimeout = 10;    // seconds from a request's first byte to its last header
+    int idleTimeout = 15;    // seconds a connection may wait for its next request
+    std::size_t ltpPool = 2; // LTP connections per set of credentials
 };
 
 // Splits "ADDR:PORT" or "[v6]:PORT". False when it is not one.

@@ -37,17 +37,42 @@ bool SameSecret(const std::string& a, const std::string& b) {
 SessionStore::SessionStore(std::chrono::seconds idle, Clock clock)
     : m_idle(idle), m_clock(std::move(clock)), m_lastSweep(m_clock()) {}
 
-std::shared_ptr<Session> SessionStore::Create(std::string user, std::shared_ptr<SessionData> data) {
+void SessionStore::SetCaps(std::size_t perAddress, std::size_t total) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_perAddress = perAddress > 0 ? perAddress : 1;
+    m_total = total > 0 ? total : 1;
+}
+
+std::shared_ptr<Session> SessionStore::Create(std::string user, std::shared_ptr<SessionData> data,
+                                              std::string address) {
     auto s = std::make_shared<Session>();
     s->id = RandomToken(32);
     s->csrf = RandomToken(32);
     s->user = std::move(user);
+    s->address = std::move(address);
     s->data = std::move(data);
     std::lock_guard<std::mutex> lock(m_mutex);
     s->lastUsed = m_clock();
     SweepLocked(s->lastUsed);
+    std::size_t mine = 0;
+    for (const auto& entry : m_sessions)
+        mine += entry.second->address == s->address ? 1 : 0;
+    if (mine >= m_perAddress)
+        EvictLocked(&s->address);
+    if (m_sessions.size() >= m_total)
+        EvictLocked(nullptr);
     m_sessions[s->id] = s;
     return s;
+}
+
+void SessionStore::EvictLocked(const std::string* address) {
+    auto oldest = m_sessions.end();
+    for (auto it = m_sessions.begin(); it != m_sessions.end(); ++it)
+        if ((!address || it->second->address == *address) &&
+            (oldest == m_sessions.end() || it->second->lastUsed < oldest->second->lastUsed))
+            oldest = it;
+    if (oldest != m_sessions.end())
+        m_sessions.erase(oldest);
 }
 
 std::shared_ptr<Session> SessionStore::Find(const std::string& id) {

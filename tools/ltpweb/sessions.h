@@ -29,6 +29,7 @@ struct Session {
     std::string id;   // the cookie's value
     std::string csrf; // the token every changing request carries in X-CSRF-Token
     std::string user;
+    std::string address; // of the browser that signed in
     std::shared_ptr<SessionData> data;
     std::chrono::steady_clock::time_point lastUsed;
 };
@@ -37,7 +38,11 @@ class SessionStore {
 public:
     SessionStore(std::chrono::seconds idle, Clock clock);
 
-    std::shared_ptr<Session> Create(std::string user, std::shared_ptr<SessionData> data);
+    // At a cap (sessions per browser address, or overall), the least recently used session of
+    // that address, or overall, ends to make room.
+    void SetCaps(std::size_t perAddress, std::size_t total);
+    std::shared_ptr<Session> Create(std::string user, std::shared_ptr<SessionData> data,
+                                    std::string address = {});
     // The session of a cookie value, marked as used now; null when unknown or idle too long (an
     // idle session is ended here).
     std::shared_ptr<Session> Find(const std::string& id);
@@ -46,12 +51,16 @@ public:
 
 private:
     void SweepLocked(std::chrono::steady_clock::time_point now);
+    // Ends the least recently used session (of that address, when one is given).
+    void EvictLocked(const std::string* address);
 
     std::chrono::seconds m_idle;
     Clock m_clock;
     std::mutex m_mutex;
     std::map<std::string, std::shared_ptr<Session>> m_sessions;
     std::chrono::steady_clock::time_point m_lastSweep;
+    std::size_t m_perAddress = static_cast<std::size_t>(-1);
+    std::size_t m_total = static_cast<std::size_t>(-1);
 };
 
 // Sign-in attempts per client address: after `limit` failures within `window` the address waits
