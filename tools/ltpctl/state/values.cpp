@@ -8,6 +8,7 @@
 #include <ltpadmin/ltp/wire.h>
 #include <yaml-cpp/yaml.h>
 
+#include "tools/common/dates.h"
 #include "tools/ltpctl/state/file_error.h"
 
 namespace ltpstate {
