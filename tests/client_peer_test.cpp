@@ -170,6 +170,15 @@ TEST(ClientErrors, NoServerIsAConnectError) {
     EXPECT_EQ(Outcome([&] { nowhere.users(); }), "transport connect");
 }
 
+TEST(ClientErrors, HostWithANulIsAConnectError) {
+    LoopbackPeer peer;
+    ltp::Options options = PeerOptions(peer);
+    options.host = std::string("127.0.0.1\0.invalid", 18);
+    ltp::Client client(options);
+    EXPECT_EQ(Outcome([&] { client.users(); }), "transport connect");
+    EXPECT_EQ(peer.Connections(), 0);
+}
+
 // The wait restarts whenever bytes arrive: a slow answer longer than the time-out succeeds, a
 // silent server fails after about the time-out.
 TEST(ClientTimeout, IdleTimeoutRestartsWithEachPiece) {

@@ -181,6 +181,8 @@ class Page(unittest.TestCase):
             const done = arguments[arguments.length - 1];
             const keys = ['ab%63', 'a/b', '100%', '\u540d\u524d', 'a b+c', 'x%2Fy'];
             (async () => {
+              // The page's own module: the same instance, so the same session and token.
+              const { api, enc } = await import('/js/core.js');
               const seen = [];
               await api('POST', '/api/users', { UserID: 'abc' });
               for (const k of keys) {

@@ -314,7 +314,10 @@ class Hostile(unittest.TestCase):
                 [ARGS.ltpweb, "--listen", "127.0.0.1:0", "--port-file", f"{work}/port",
                  "--ltp-port", str(SERVERS.ltp_port), "--tls-cert", f"{work}/cert.pem",
                  "--tls-key", f"{work}/key.pem", "--metrics-listen", f"127.0.0.1:{free}"],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                # A fresh account: the activity log's folders do not exist yet.
+                env={k: v for k, v in os.environ.items() if k != "XDG_STATE_HOME"} |
+                {"HOME": f"{work}/home"})
             try:
                 for _ in range(200):
                     if os.path.exists(f"{work}/port") and os.path.getsize(f"{work}/port"):
@@ -322,6 +325,7 @@ class Hostile(unittest.TestCase):
                     time.sleep(0.05)
                 with open(f"{work}/port") as f:
                     port = int(f.read())
+                self.assertTrue(os.path.exists(f"{work}/home/.local/state/ltpweb/activity.sqlite"))
                 status, headers, _ = request("GET", "/", port=port, tls=True)
                 self.assertEqual(status, 200)
                 self.assertIn("max-age=", headers["Strict-Transport-Security"])

@@ -1,6 +1,7 @@
 // ltpweb: a web console and JSON API for an LTP/1.0 server.
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <pthread.h>
@@ -33,11 +34,16 @@ std::string FindAssets() {
 std::string DefaultActivityFile() {
     const char* state = std::getenv("XDG_STATE_HOME");
     const char* home = std::getenv("HOME");
-    std::string dir = state && *state ? state : std::string(home ? home : ".") + "/.local/state";
-    mkdir(dir.c_str(), 0700);
-    dir += "/ltpweb";
-    mkdir(dir.c_str(), 0700);
-    return dir + "/activity.sqlite";
+    const std::filesystem::path dir =
+        std::filesystem::path(state && *state ? state
+                                              : std::string(home ? home : ".") + "/.local/state") /
+        "ltpweb";
+    // Every missing folder of the path, private to the user; on a fresh account none exists yet.
+    const mode_t before = umask(077);
+    std::error_code ignored; // a failure shows when the log is opened, naming the file
+    std::filesystem::create_directories(dir, ignored);
+    umask(before);
+    return (dir / "activity.sqlite").string();
 }
 
 } // namespace
