@@ -2,15 +2,19 @@
 
 #include <charconv>
 #include <cstdint>
+#include <string_view>
 
 namespace ltp::detail {
 
 namespace {
 
-// Reads the status line up to the end of the code: it follows the first blank; the version
-// before it is not read.
+// Reads the status line up to the end of the code: it follows the first blank. The version
+// before it must be ours, so that another protocol's "200" (a web server's) is not success.
 int ReadCode(CTextScanner& scanner) {
-    scanner.SkipTo(' ');
+    static constexpr char kVersion[] = "LTP/1.0";
+    const CTextSpan version = scanner.SkipTo(' ');
+    if (std::string_view(version.start, version.length) != kVersion)
+        throw ProtocolError("the response's status line is not LTP/1.0");
     scanner.SkipUntil(kNonBlankSet);
     const char* digits = scanner.Cursor();
     const UINT code = scanner.ReadUnsigned();

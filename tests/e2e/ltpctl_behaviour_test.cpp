@@ -2,7 +2,13 @@
 // sending, the password's ways in, output formats, -v and batch.
 #include "support/fixture.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -44,6 +50,12 @@ TEST_F(Behaviour, InputIsCheckedBeforeAnythingIsSent) {
         {{"frobnicate"}, 2, ""},
         {{"users"}, 2, ""},
         {{"--codepage", "1234", "users", "list"}, 2, "not a code page"},
+        {{"users", "list", "--columns", "nosuch"},
+         2,
+         "no column nosuch here; the columns are UserID, Text2"},
+        {{"users", "list", "z", "y"}, 2, "ltpctl: unexpected arguments: z y"},
+        {{"users", "list", "--colums", "UserID"}, 2, "did you mean '--columns'?"},
+        {{"export", "--only", "groups", "-o", "json"}, 2, "name the file with --output FILE"},
     };
     for (const UsageCase& c : cases) {
         const e2e::ProcessResult r = Run(c.args);
@@ -110,6 +122,39 @@ TEST_F(Behaviour, ConnectionFailuresAreTransportErrors) {
         {"--host", "no-such-host.invalid", "users", "list"}, {{"LTP_PASSWORD", "x"}});
     EXPECT_EQ(unknown.exitCode, 3) << unknown.err;
     EXPECT_NE(unknown.err.find("no-such-host.invalid"), std::string::npos) << unknown.err;
+    EXPECT_EQ(unknown.err.find("refused"), std::string::npos) << "the reason is the lookup's";
+}
+
+// A web server's "200" is no LTP answer: refused as another protocol, nothing printed as users.
+TEST(LtpctlForeignServer, AStatusLineThatIsNotLtpIsATransportFailure) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::thread web([listener] {
+        const int client = ::accept(listener, nullptr, nullptr);
+        char request[4096];
+        (void)::recv(client, request, sizeof request, 0);
+        const std::string body = "<User>alice|A||||</User>\r\n";
+        const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " +
+                                   std::to_string(body.size()) + "\r\n\r\n" + body;
+        (void)::send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
+        ::close(client);
+    });
+    const e2e::ProcessResult r = e2e::CtlWithEnvironment(
+        {"users", "list"},
+        {{"LTP_PORT", std::to_string(ntohs(address.sin_port))}, {"LTP_PASSWORD", "x"}});
+    web.join();
+    ::close(listener);
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("did not answer in LTP/1.0: its status line is \"HTTP/1.1 200 OK\""),
+              std::string::npos)
+        << r.err;
 }
 
 TEST_F(Behaviour, OutputFormatsUseTheFieldNames) {
@@ -152,9 +197,10 @@ TEST_F(Behaviour, VerboseShowsTheWireWithThePasswordMasked) {
 
 struct DryCase {
     std::vector<std::string> args;
-    std::string input;    // a batch on standard input
-    const char* outHolds; // a line of the request, as -v shows it
-    const char* outLacks; // e.g. the number a real add would print
+    std::string input;         // a batch on standard input
+    const char* outHolds;      // a line of the request, as -v shows it
+    const char* outLacks;      // e.g. the number a real add would print
+    const char* errLacks = ""; // e.g. a number the dry run never got
 };
 
 TEST_F(Behaviour, DryRunPrintsTheChangesAndSendsNone) {
@@ -187,6 +233,20 @@ TEST_F(Behaviour, DryRunPrintsTheChangesAndSendsNone) {
          "> <UserID>carol</UserID>\n",
          ""},
         {{"batch", "-"}, "users delete alice --dry-run\n", "> <UserID>alice</UserID>\n", ""},
+        // A modify shows what it changes, old and new, before the request.
+        {{"--dry-run", "users", "modify", "bob", "--text3", "Night"},
+         "",
+         "~ user bob (Text3: Operations -> Night)\n",
+         ""},
+        // The warnings name the schedule that was not added without a number.
+        {{"--dry-run", "schedules", "add", "--text2", "main", "--number3", "2", "--real4",
+          "2030-01-01T10:00"},
+         "",
+         "> Add  Schedule  LTP/1.0\n",
+         "",
+         "schedule 0"},
+        // --yes is taken before the command, as --dry-run is.
+        {{"--dry-run", "--yes", "users", "delete", "alice"}, "", "> <UserID>alice</UserID>\n", ""},
     };
     for (const DryCase& c : cases) {
         const e2e::ProcessResult r = Run(c.args, c.input);
@@ -196,6 +256,9 @@ TEST_F(Behaviour, DryRunPrintsTheChangesAndSendsNone) {
         EXPECT_EQ(r.out.find("secret"), std::string::npos) << r.out;
         if (*c.outLacks) {
             EXPECT_EQ(r.out.find(c.outLacks), std::string::npos) << r.out;
+        }
+        if (*c.errLacks) {
+            EXPECT_EQ(r.err.find(c.errLacks), std::string::npos) << r.err;
         }
     }
     // Nothing changed on the server.
@@ -250,6 +313,17 @@ TEST_F(Behaviour, BatchRunsLinesOverOneLoginAndStopsAtTheFirstFailure) {
         Run({"batch", "-"}, "users list\nusers add \"open\nusers list\n");
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_NE(usage.err.find("line 2: "), std::string::npos) << usage.err;
+    // The output options are a line's own, in a batch as in the shell.
+    const e2e::ProcessResult json =
+        Run({"batch", "-"}, "users find alice -o json\ngroups find editors\n");
+    EXPECT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_NE(json.out.find("\"UserID\": \"alice\""), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\neditors "), std::string::npos) << "the next line is a table";
+    // Several keys are all looked up first: none goes when one is missing.
+    const e2e::ProcessResult partial = Run({"users", "delete", "kai", "nosuch", "lou"});
+    EXPECT_EQ(partial.exitCode, 1) << partial.err;
+    EXPECT_NE(partial.err.find("nosuch"), std::string::npos) << partial.err;
+    EXPECT_TRUE(Contains(Column(Json({"users", "list"}), "UserID"), "kai"));
     const e2e::ProcessResult nested = Run({"batch", "-"}, "batch -\n");
     EXPECT_EQ(nested.exitCode, 2) << nested.err;
     EXPECT_EQ(Run({"batch", dir.File("missing")}).exitCode, 2);

@@ -61,7 +61,16 @@ TEST_F(LtpctlConfig, ExitCodesOfRefusals) {
         {{"apply", "-"}, "users:\n  x: {}\n", 2, "--yes is needed"},
         {{"export", "--only", "users,people"}, "", 2, "\"people\" is not a family"},
         {{"diff", "/nonexistent/file.yaml"}, "", 2, "cannot read"},
+        {{"diff", dir.Path()}, "", 2, "it is a folder"},
+        {{"apply", dir.Path(), "--yes"}, "", 2, "it is a folder"},
+        // What only the server holds is drift too, named, and counted in the summary.
+        {{"diff", "-"}, "users:\n  zed: {}\n", 1, "? user bob (only on the server"},
+        {{"diff", "-"}, "users:\n  zed: {}\n", 1, "1 to add, 0 to change, 0 to delete, "},
+        // Without a terminal nothing is asked: --yes is needed, and the message says so.
+        {{"apply", dir.File("users.yaml"), "--prune"}, "y\n", 2, "no terminal to ask on"},
+        {{"apply", dir.File("users.yaml"), "--prune"}, "", 2, "deletions among them"},
     };
+    std::ofstream(dir.File("users.yaml")) << "users:\n  zed: {}\n";
     for (const Case& c : cases) {
         const ProcessResult r = Run(c.args, c.input);
         EXPECT_EQ(r.exitCode, c.exitCode) << Describe(c.args, r);

@@ -272,6 +272,9 @@ protected:
 
 TEST_F(AtATerminal, DestructiveCommandsAskAndPasswordsDoNotShow) {
     const std::map<std::string, std::string> pw = {{"LTP_PASSWORD", "secret"}};
+    e2e::TempDir dir;
+    const std::string file = dir.File("users.yaml");
+    std::ofstream(file) << "users:\n  zed: {}\n";
     const struct {
         std::vector<std::string> args;
         const char* answer;
@@ -286,6 +289,12 @@ TEST_F(AtATerminal, DestructiveCommandsAskAndPasswordsDoNotShow) {
         {{"programs", "move", "2", "3"}, "under 3?=n", 2, "Move program 2 and the 0 programs"},
         {{"programs", "apply-permission", "1"}, "with its own?=n", 2, "`- Evening News"},
         {{"programs", "move", "--yes", "9", "1"}, "", 0, ""},
+        {{"--yes", "users", "delete", "dave"}, "", 0, ""},
+        {{"apply", file, "--prune"},
+         "changes?=n",
+         2,
+         "nothing was changed: the changes were declined"},
+        {{"apply", file}, "change?=YES", 0, "1 changes made"},
     };
     for (const auto& c : cases) {
         const std::vector<std::string> answers =
@@ -297,6 +306,9 @@ TEST_F(AtATerminal, DestructiveCommandsAskAndPasswordsDoNotShow) {
     const auto users = e2e::Column(Json({"users", "list"}), "UserID");
     EXPECT_FALSE(e2e::Contains(users, "alice"));
     EXPECT_FALSE(e2e::Contains(users, "bob"));
+    EXPECT_FALSE(e2e::Contains(users, "dave")) << "--yes before the command asks nothing";
+    EXPECT_TRUE(e2e::Contains(users, "erin")) << "a declined apply deletes nothing";
+    EXPECT_TRUE(e2e::Contains(users, "zed"));
     EXPECT_EQ(Json({"programs", "find", "2"})["Number6"], 1) << "a move answered no did not go";
     EXPECT_EQ(Json({"programs", "find", "9"})["Number6"], 1);
     // Without a terminal nothing is asked: scripts keep working.
@@ -337,6 +349,17 @@ TEST_F(AtATerminal, LongTablesGoThroughThePagerAndBatchShowsProgress) {
         EXPECT_NE(r.out.find("alice"), std::string::npos) << r.out;
     }
 
+    // less quits at the end of a short table and leaves it on the screen; the user's LESS wins.
+    for (const auto& [less, shown] :
+         {std::pair<std::string, std::string>{"", "less:FRX:alice"}, {"-S", "less:-S:alice"}}) {
+        std::map<std::string, std::string> env = {
+            {"LTP_PASSWORD", "secret"}, {"LINES", "3"}, {"PAGER", "sed s/^/less:$LESS:/"}};
+        if (!less.empty())
+            env["LESS"] = less;
+        const e2e::ProcessResult r = OnTerminal({"users", "list"}, {}, env);
+        EXPECT_NE(r.out.find(shown), std::string::npos) << r.out;
+    }
+
     e2e::TempDir dir;
     std::ofstream(dir.File("lines")) << "groups list\nusers find nobody\n";
     const std::vector<std::string> batch = {"batch", "--keep-going", dir.File("lines")};
@@ -364,6 +387,72 @@ TEST_F(AtATerminal, TheShellKeepsHistoryCompletesKeysAndSurvivesErrors) {
     std::ifstream saved(history);
     const std::string lines((std::istreambuf_iterator<char>(saved)), {});
     EXPECT_NE(lines.find("groups"), std::string::npos) << lines; // blanks are kept escaped
+}
+
+TEST_F(AtATerminal, TheShellTakesWhatPeopleTypeThere) {
+    e2e::TempDir dir;
+    const std::map<std::string, std::string> env = {{"LTP_PASSWORD", "secret"},
+                                                    {"LTPCTL_HISTORY", dir.File("history")}};
+    const struct {
+        std::vector<std::string> answers; // after each prompt
+        const char* shows;
+        int exitCode;
+    } cases[] = {
+        // Ctrl-C drops the line and the shell goes on.
+        {{"> =users find al\x03", "> =groups list", "editors=exit"}, "editors", 0},
+        {{"> =help", "exit or quit=exit "}, "In the shell: help", 0},
+        {{"> =help users", "> =quit"}, "delete", 0},
+        {{"> =users find alice -o json", "\"UserID\"=exit"}, "\"UserID\": \"alice\"", 0},
+        // Completion shows programs with their names, not bare numbers.
+        {{"> =programs find \t\t", "Morning News=", "> =exit"}, "2  Morning News", 0},
+    };
+    for (const auto& c : cases) {
+        const e2e::ProcessResult r = OnTerminal({}, c.answers, env);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.out;
+        EXPECT_NE(r.out.find(c.shows), std::string::npos) << r.out;
+    }
+    // Every line entered was saved as it was entered; a dropped one was not.
+    std::ifstream saved(dir.File("history"));
+    const std::string lines((std::istreambuf_iterator<char>(saved)), {});
+    EXPECT_NE(lines.find("help\\040users"), std::string::npos) << lines;
+    EXPECT_EQ(lines.find("find\\040al\n"), std::string::npos) << "a dropped line is not kept";
+}
+
+// bash, zsh and fish complete keys through the hidden command, which asks the server.
+TEST_F(AtATerminal, SystemShellsCompleteKeysFromTheServer) {
+    const std::map<std::string, std::string> env = {{"LTP_PASSWORD", "secret"}};
+    const struct {
+        std::vector<std::string> words;
+        const char* shows;
+    } cases[] = {
+        {{"__complete", "users", "find", "al"}, "alice\tAlice Martin\n"},
+        {{"__complete", "programs", "find", ""}, "2\tMorning News\n"},
+        {{"__complete", "members", "add", "alice", "ed"}, "editors\t"},
+        {{"__complete", "us"}, "users\t"},
+        {{"__complete", "users", "list", "--col"}, "--columns\t"},
+    };
+    for (const auto& c : cases) {
+        const e2e::ProcessResult r = Ctl(server, c.words, "", env);
+        EXPECT_EQ(r.exitCode, 0) << Describe(c.words, r);
+        EXPECT_NE(r.out.find(c.shows), std::string::npos) << Describe(c.words, r);
+    }
+    // Without a password at hand nothing is asked: commands still complete, keys do not.
+    const e2e::ProcessResult none =
+        e2e::CtlWithEnvironment({"__complete", "users", "find", ""}, {});
+    EXPECT_EQ(none.exitCode, 0) << none.err;
+    EXPECT_EQ(none.out, "");
+    // The bash script as installed, with ltpctl on the path.
+    const std::string bin = std::string(LTPCTL_PATH).substr(0, std::string(LTPCTL_PATH).rfind('/'));
+    const e2e::ProcessResult bash = e2e::RunProcess(
+        "/bin/bash",
+        {"-c", "source " + std::string(LTPCTL_SHARE_PATH) +
+                   "/ltpctl.bash; COMP_WORDS=(ltpctl users find al); COMP_CWORD=3; _ltpctl; "
+                   "echo \"${COMPREPLY[*]}\""},
+        e2e::CleanEnvironment({{"PATH", bin + ":/usr/bin:/bin"},
+                               {"LTP_PASSWORD", "secret"},
+                               {"LTP_PORT", std::to_string(server.Port())}}),
+        "");
+    EXPECT_EQ(bash.out, "alice\n") << bash.err;
 }
 
 } // namespace

@@ -38,6 +38,9 @@ TEST(LtpctlDates, IsoTextBecomesDaysSince18991230) {
         {"2025-01-01t06:00:00", 45658.25},
         {"2026-12-07T12:00:00.000", 46363.5},
         {"1899-12-29T18:00", -0.25},
+        // What tables show under --local reads back as the same moment.
+        {"2025-01-01T13:00+01:00", 45658.5},
+        {"2025-01-01T06:30:00-0530", 45658.5},
     };
     for (const DateCase& c : cases) {
         double days = -1e9;
@@ -59,7 +62,10 @@ TEST(LtpctlDates, TextThatIsNoDateIsRefusedWithAReason) {
                          "2026-12-07+01:00",
                          "0000-01-01",
                          "2026-12-07T12:00:00.",
-                         "2026-12-07x"};
+                         "2026-12-07x",
+                         "2026-12-07T12:00+1",
+                         "2026-12-07T12:00+24:00",
+                         "2026-12-07T12:00Z+01:00"};
     for (const char* text : bad) {
         double days = 7;
         std::string error;
@@ -229,7 +235,21 @@ TEST(LtpctlFailures, OutcomesAreToldInWords) {
     using Kind = ltp::TransportError::Kind;
     const auto noRecord = [] { throw ltp::ProtocolError("none"); };
     const FailureCase cases[] = {
-        {[] { Transport(Kind::connect); }, "", kExitTransport, "connection refused by h:7"},
+        {[] { throw ltp::TransportError(Kind::connect, "Connection refused", "x"); }, "",
+         kExitTransport, "connection refused by h:7"},
+        // Only a refusal is called one: the library's reason for anything else.
+        {[] { throw ltp::TransportError(Kind::connect, "Network is unreachable", "x"); }, "",
+         kExitTransport, "cannot connect to h:7: Network is unreachable"},
+        {[] {
+             throw ltp::TransportError(Kind::connect, "Name or service not known",
+                                       "cannot resolve \"nosuch.invalid\"");
+         },
+         "", kExitTransport, "cannot resolve \"nosuch.invalid\": Name or service not known"},
+        {[] { Transport(Kind::connect); }, "", kExitTransport, "cannot connect to h:7"},
+        // Another protocol's server: a transport failure, not a refusal nor success.
+        {[] { throw ltp::ProtocolError("not LTP/1.0"); },
+         "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi", kExitTransport,
+         "h:7 did not answer in LTP/1.0: its status line is \"HTTP/1.1 200 OK\""},
         {[] { Transport(Kind::timeout); }, "", kExitTransport, "no answer within 10 s from h:7"},
         // A limit passed by the answer itself or cut short names the response limit.
         {[] { Transport(Kind::limit); }, "", kExitTransport,
@@ -266,8 +286,8 @@ TEST(LtpctlFailures, ClientErrorsInTheSameWords) {
     const std::string whole = "LTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\n<<<<";
     const std::string refusal = "LTP/1.0 404 no user 'bob'\r\nContent-Length: 0\r\n\r\n";
     const FailureCase cases[] = {
-        {[] { throw ltp::TransportError(Kind::connect, "", "x"); }, "", kExitTransport,
-         "connection refused by h:7"},
+        {[] { throw ltp::TransportError(Kind::connect, "Connection refused", "x"); }, "",
+         kExitTransport, "connection refused by h:7"},
         {[] { throw ltp::TransportError(Kind::timeout, "", "x"); }, "", kExitTransport,
          "no answer within 1500 ms from h:7"},
         {[] { throw ltp::TransportError(Kind::closed, "", "x"); }, "", kExitTransport,

@@ -44,6 +44,20 @@ TEST_F(Relations, PermissionIsOwnRightsCombinedWithTheGroups) {
     EXPECT_EQ(Json({"permission", "pat", prog}), nlohmann::json({{"UserPermission", 6}}));
     EXPECT_TRUE(Contains(Column(Json({"rights", "users", prog}), "UserID"), "pat"));
     EXPECT_TRUE(Contains(Column(Json({"rights", "groups", prog}), "GroupID"), "crew"));
+    // Who holds grants comes with what each holds.
+    const auto users = Json({"rights", "users", prog});
+    const auto pat = Column(users, "UserID");
+    const auto rights = Column(users, "UserRights");
+    ASSERT_EQ(pat.size(), rights.size());
+    ASSERT_TRUE(Contains(pat, "pat"));
+    EXPECT_EQ(rights[static_cast<size_t>(std::find(pat.begin(), pat.end(), "pat") - pat.begin())],
+              "2");
+    const auto groups = Json({"rights", "groups", prog});
+    const auto crew = Column(groups, "GroupID");
+    ASSERT_TRUE(Contains(crew, "crew"));
+    EXPECT_EQ(Column(groups, "GroupRights")[static_cast<size_t>(
+                  std::find(crew.begin(), crew.end(), "crew") - crew.begin())],
+              "4");
 
     Ok({"rights", "delete", "group", "crew", prog});
     EXPECT_EQ(Json({"permission", "pat", prog}), nlohmann::json({{"UserPermission", 2}}));

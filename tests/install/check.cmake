@@ -62,6 +62,25 @@ if(PKG_CONFIG)
   if(rc)
     message(FATAL_ERROR "the modern consumer did not build through pkg-config")
   endif()
+  # A multiarch libdir lies a level deeper: the prefix is still found from the file's folder.
+  set(PROJECT_VERSION 0)
+  include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/PkgConfigFile.cmake)
+  ltpadmin_write_pc(${CMAKE_CURRENT_LIST_DIR}/../../cmake/ltpadmin.pc.in
+                    ${WORK}/multiarch/lib/x86_64-linux-gnu/pkgconfig/ltpadmin.pc
+                    ${WORK}/multiarch lib/x86_64-linux-gnu include)
+  set(ENV{PKG_CONFIG_PATH} ${WORK}/multiarch/lib/x86_64-linux-gnu/pkgconfig)
+  execute_process(COMMAND ${PKG_CONFIG} --cflags --libs ltpadmin
+                  OUTPUT_VARIABLE multiarch OUTPUT_STRIP_TRAILING_WHITESPACE)
+  file(MAKE_DIRECTORY ${WORK}/multiarch/include)
+  string(REGEX MATCH "-I([^ ]+)" ignored "${multiarch}")
+  get_filename_component(include_dir "${CMAKE_MATCH_1}" REALPATH)
+  string(REGEX MATCH "-L([^ ]+)" ignored "${multiarch}")
+  get_filename_component(lib_dir "${CMAKE_MATCH_1}" REALPATH)
+  get_filename_component(want_include ${WORK}/multiarch/include REALPATH)
+  get_filename_component(want_lib ${WORK}/multiarch/lib/x86_64-linux-gnu REALPATH)
+  if(NOT include_dir STREQUAL want_include OR NOT lib_dir STREQUAL want_lib)
+    message(FATAL_ERROR "a multiarch libdir gives the wrong flags: ${multiarch}")
+  endif()
   # The flags leave the standard to the consumer: a C++20 one keeps std::span.
   execute_process(COMMAND ${CXX} -std=c++20 ${SOURCE}/main20.cpp ${flags} -o ${WORK}/consumer-20
                   RESULT_VARIABLE rc)

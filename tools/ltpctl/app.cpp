@@ -3,13 +3,17 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <istream>
 #include <ostream>
+#include <sstream>
 
 #include "tools/ltpctl/batch.h"
 #include "tools/ltpctl/commands.h"
+#include "tools/ltpctl/completion.h"
 #include "tools/common/config_error.h"
 #include "tools/common/profile.h"
 #include "tools/ltpctl/input_file.h"
@@ -55,6 +59,7 @@ struct GlobalOptions {
     bool noHeaders = false;
     std::string batchFile;
     bool keepGoing = false;
+    bool yes = false;
     double timeoutSeconds = 10;
 };
 
@@ -115,6 +120,8 @@ GlobalOptionHandles AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
     app.add_flag("--dry-run", g.connection.dryRun,
                  "print the requests that would change the server (password masked) instead of "
                  "sending them; what a command must read first is still read");
+    app.add_flag("--yes,-y", g.yes,
+                 "ask nothing: deletes, moves, log clear and apply go ahead on a terminal too");
     app.add_flag("-v,--verbose", g.connection.verbose,
                  "print every request and response as sent and received (password masked)");
     app.set_version_flag("--version", std::string("ltpctl ") + LTPADMIN_VERSION);
@@ -218,6 +225,33 @@ bool OpensShell(const CLI::App& app, const std::vector<std::string>& args) {
     return true;
 }
 
+// ltpctl __complete WORDS: the keys come from the server only when a password is at hand
+// without asking, and only if it answers quickly: a tab must never hang nor prompt.
+int Complete(const CLI::App& commands, const std::vector<std::string>& words, GlobalOptions& g,
+             const ltptools::Profile& profile, std::ostream& out) {
+    std::string password;
+    bool known = false;
+    if (const char* env = std::getenv("LTP_PASSWORD")) {
+        password = env;
+        known = true;
+    } else if (profile.password_file) {
+        try {
+            password = ltptools::ReadPasswordFile(*profile.password_file);
+            known = true;
+        } catch (const ltptools::ConfigError&) {
+        }
+    }
+    if (!known)
+        return PrintCompletions(commands, nullptr, words);
+    g.connection.password = password;
+    g.connection.timeout = std::min(g.connection.timeout, std::chrono::milliseconds(1500));
+    g.connection.verbose = false;
+    std::ostringstream quiet; // a server that cannot be read just gives no keys
+    Connection connection(g.connection, out, quiet);
+    RunContext ctx{connection, PrintOptions{}, out};
+    return PrintCompletions(commands, &ctx, words);
+}
+
 } // namespace
 
 int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream& out,
@@ -251,20 +285,24 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
     batch->add_flag("--keep-going,-k", g.keepGoing, "go on after a line that failed");
     CLI::App* shell = app.add_subcommand(
         "shell", "type commands one after another over one login (the default on a terminal)");
+    // For the completion scripts of bash, zsh and fish: not a command people type.
+    CLI::App* complete = app.add_subcommand("__complete", "candidates for the last word");
+    complete->group("");
 
     // No command on a terminal opens the shell; without a terminal it stays a usage mistake.
     std::vector<std::string> parsed(args.rbegin(), args.rend()); // CLI11 takes them reversed
+    // The words to complete are a command line of their own, often a broken one: not parsed.
+    const bool completing = !args.empty() && args.front() == "__complete";
+    if (completing)
+        parsed = {"__complete"};
     if (OpensShell(app, args))
         parsed.insert(parsed.begin(), "shell");
     try {
         app.parse(parsed);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() != 0) {
-            const std::string unknown = UnknownCommandMessage(app, args);
-            if (!unknown.empty()) {
-                err << "ltpctl: " << unknown << "\n";
-                return kExitUsage;
-            }
+            err << "ltpctl: " << ParseFailureMessage(app, args, e) << "\n";
+            return kExitUsage;
         }
         return app.exit(e, out, err) == 0 ? kExitOk : kExitUsage;
     }
@@ -288,6 +326,10 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
         return kExitUsage;
     }
 
+    if (completing && complete->parsed())
+        return Complete(app, std::vector<std::string>(args.begin() + 1, args.end()), g, profile,
+                        out);
+
     std::ifstream batchInput;
     if (batch->parsed() && g.batchFile != "-") {
         std::string error;
@@ -301,13 +343,14 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
 
     Connection connection(g.connection, out, err);
     RunContext ctx{connection, print, out};
+    ctx.yes = g.yes;
     if (batch->parsed())
         return RunBatch(g.batchFile == "-" ? in : batchInput, ctx, g.keepGoing);
     if (shell->parsed())
         return RunShell(ctx, profile.name.empty() ? g.connection.user + "@" + g.connection.host +
                                                         ":" + std::to_string(g.connection.port)
                                                   : profile.name);
-    return slot.action ? slot.action(ctx) : kExitUsage;
+    return slot.action ? RunAction(slot.action, ctx) : kExitUsage;
 }
 
 } // namespace ltpctl

@@ -144,13 +144,36 @@ public:
     ActionSlot& Slot() { return m_slot; }
     // The line asked for a dry run of its own.
     bool DryRun() const { return m_dryRun; }
+    bool Yes() const { return m_yes; }
+    // The output options of the run, changed by those the line gives.
+    PrintOptions Print(PrintOptions print) const {
+        if (m_formatOption->count() > 0)
+            ParseOutputFormat(m_format, print.format);
+        if (m_columnsOption->count() > 0)
+            print.columns = m_columns;
+        print.noHeaders = print.noHeaders || m_noHeaders;
+        print.labelKeys = print.labelKeys || m_labelKeys;
+        print.localDates = print.localDates || m_localDates;
+        return print;
+    }
 
 private:
     void Build() {
-        m_app = std::make_unique<CLI::App>("a batch line", "ltpctl");
+        m_app = std::make_unique<CLI::App>("Administer an LTP/1.0 server: one command per line.",
+                                           "ltpctl");
         m_app->fallthrough(); // before the commands, which inherit it
         AddAllCommands(*m_app, m_slot);
+        // The options that shape one command's work and output; the connection's are the run's.
         m_app->add_flag("--dry-run", m_dryRun, "print the changing requests instead of sending");
+        m_app->add_flag("--yes,-y", m_yes, "ask nothing");
+        m_formatOption = m_app->add_option("--format,-o", m_format, "output: table, json or csv")
+                             ->check(CLI::IsMember({"table", "json", "csv"}));
+        m_columnsOption =
+            m_app->add_option("--columns", m_columns, "only these columns, in this order")
+                ->delimiter(',');
+        m_app->add_flag("--no-headers", m_noHeaders, "without the line of column names");
+        m_app->add_flag("--labels", m_labelKeys, "JSON keys and CSV headers are labels");
+        m_app->add_flag("--local", m_localDates, "tables show dates in local time");
         m_app->require_subcommand(1);
     }
     void Attempt(std::vector<std::string> reversed) {
@@ -170,6 +193,14 @@ private:
 
     std::unique_ptr<CLI::App> m_app;
     bool m_dryRun = false;
+    bool m_yes = false;
+    std::string m_format;
+    CLI::Option* m_formatOption = nullptr;
+    std::vector<std::string> m_columns;
+    CLI::Option* m_columnsOption = nullptr;
+    bool m_noHeaders = false;
+    bool m_labelKeys = false;
+    bool m_localDates = false;
     bool m_stale = false;
     ActionSlot m_slot;
     std::vector<const CLI::Option*> m_given;   // by the line parsed last
@@ -210,14 +241,16 @@ int RunBatch(std::istream& in, RunContext& outer, bool keepGoing) {
                 continue;
             } catch (const CLI::ParseError& e) {
                 std::reverse(words.begin(), words.end());
-                const std::string unknown = UnknownCommandMessage(parser.App(), words);
-                ctx.connection.Report(unknown.empty() ? std::string(e.what()) : unknown);
+                ctx.connection.Report(ParseFailureMessage(parser.App(), words, e));
                 rc = kExitUsage;
             }
             if (rc == kExitOk && parser.Slot().action) {
                 const bool dry = ctx.connection.Settings().dryRun;
                 ctx.connection.SetDryRun(dry || parser.DryRun());
-                rc = parser.Slot().action(ctx);
+                RunContext line = ctx;
+                line.print = parser.Print(ctx.print);
+                line.yes = ctx.yes || parser.Yes();
+                rc = RunAction(parser.Slot().action, line);
                 ctx.connection.SetDryRun(dry);
             }
         }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/ltpctl/commands.h"
+#include "tools/ltpctl/state/plan.h"
 
 namespace ltpctl {
 
@@ -45,6 +46,18 @@ template <class T> struct KeyArg {
         SetField(record, RecordFields<T>().front(), text, Catalogue<T>::kKeyName, error);
     }
 };
+
+// "~ user bob (Text3: Operations -> Night)": what a modify changes, as a plan shows it.
+template <class T>
+std::string FieldDiff(const std::string& subject, const T& before, const T& after) {
+    ltpstate::Step step;
+    step.sign = '~';
+    step.subject = subject;
+    for (const FieldInfo& f : RecordFields<T>())
+        if (FieldText(before, f) != FieldText(after, f))
+            step.changes.push_back({f.name, FieldText(before, f), FieldText(after, f)});
+    return ltpstate::Describe(step);
+}
 
 // Finds the record of the key; a lookup that finds nothing reports the server's words.
 template <class T> int FindRecord(RunContext& ctx, const KeyArg<T>& key, T& record) {
@@ -148,8 +161,12 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                 int rc = key->Check(ctx);
                 if (rc == kExitOk)
                     rc = FindRecord(ctx, *key, record);
+                const T before = record;
                 if (rc == kExitOk)
                     rc = ApplyValueOptions(ctx, *fields, record);
+                if (rc == kExitOk && ctx.connection.Settings().dryRun)
+                    ctx.out << FieldDiff(std::string(Cat::kNoun) + " " + key->text, before, record)
+                            << '\n';
                 if (rc == kExitOk)
                     rc = ctx.connection.Change([&](ltp::Client& c) { Cat::Modify(c, record); });
                 return rc;
@@ -169,8 +186,10 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                         if (const int rc = checked[i].Check(ctx); rc != kExitOk)
                             return rc;
                     }
-                    if (!*yes && AsksForConfirmation()) {
-                        // Show what will go before asking; a key the server lacks shows so.
+                    // Several keys are all looked up first, so that a missing one stops the
+                    // command before anything is gone; on a terminal they are shown too.
+                    const bool asking = !*yes && AsksForConfirmation(ctx);
+                    if (asking || checked.size() > 1) {
                         ResultTable going;
                         going.columns = RecordColumns<T>();
                         for (const KeyArg<T>& key : checked) {
@@ -180,16 +199,24 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                                 return rc;
                             going.rows.push_back(ValueRow(record));
                         }
-                        if (!Confirm(ctx, going,
+                        if (asking &&
+                            !Confirm(ctx, going,
                                      "Delete " + std::to_string(checked.size()) + " " + Cat::kNoun +
                                          (checked.size() == 1 ? "" : "s") + "?"))
                             return kExitUsage;
                     }
+                    std::string done;
                     for (const KeyArg<T>& key : checked) {
                         const int rc =
                             ctx.connection.Change([&](ltp::Client& c) { key.Delete(c); });
-                        if (rc != kExitOk)
+                        if (rc != kExitOk) {
+                            // It may have gone meanwhile: say exactly what did go.
+                            if (!done.empty())
+                                ctx.connection.Report("deleted before the failure: " + done +
+                                                      "; '" + key.text + "' and after it were not");
                             return rc;
+                        }
+                        done += (done.empty() ? "'" : ", '") + key.text + "'";
                     }
                     return kExitOk;
                 };

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <iostream>
 #include <ostream>
 #include <sstream>
@@ -12,7 +13,8 @@ namespace ltpctl {
 
 const char* const kDateHelp =
     "Dates are ISO-8601 text in UTC: YYYY-MM-DD, YYYY-MM-DDTHH:MM or "
-    "YYYY-MM-DDTHH:MM:SS. On the wire they travel as days since 1899-12-30 with the time of "
+    "YYYY-MM-DDTHH:MM:SS, or with a zone as --local shows them (2026-12-07T13:00+01:00). On the "
+    "wire they travel as days since 1899-12-30 with the time of "
     "day as the fraction (2026-12-07T12:00 is 46363.5).";
 
 CLI::App* AddLeaf(CLI::App* parent, const std::string& name, const std::string& description,
@@ -31,8 +33,18 @@ CLI::App* FamilyCommand(CLI::App& parent, const std::string& name, const std::st
     return family;
 }
 
-bool AsksForConfirmation() {
-    return isatty(STDIN_FILENO) == 1 && isatty(STDERR_FILENO) == 1;
+bool AsksForConfirmation(const RunContext& ctx) {
+    return !ctx.yes && isatty(STDIN_FILENO) == 1 && isatty(STDERR_FILENO) == 1;
+}
+
+bool AnswersYes(const std::string& question) {
+    std::cerr << question << " [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer))
+        answer.clear();
+    for (char& c : answer)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return answer == "y" || answer == "yes";
 }
 
 bool Confirm(RunContext& ctx, const ResultTable& going, const std::string& question) {
@@ -40,17 +52,23 @@ bool Confirm(RunContext& ctx, const ResultTable& going, const std::string& quest
     table.format = OutputFormat::Table;
     if (!going.columns.empty())
         PrintResult(going, table, std::cerr);
-    std::cerr << question << " [y/N] " << std::flush;
-    std::string answer;
-    if (!std::getline(std::cin, answer))
-        answer.clear();
-    if (answer == "y" || answer == "Y" || answer == "yes" || answer == "YES")
+    if (AnswersYes(question))
         return true;
     ctx.connection.Report("nothing was changed");
     return false;
 }
 
+int RunAction(const Action& action, RunContext& ctx) {
+    ctx.printFailure = kExitOk;
+    const int rc = action(ctx);
+    return rc != kExitOk ? rc : ctx.printFailure;
+}
+
 void PrintTable(RunContext& ctx, const ResultTable& table) {
+    if (const std::string unknown = UnknownColumns(table, ctx.print); !unknown.empty()) {
+        ctx.printFailure = Refuse(ctx, kExitUsage, unknown);
+        return;
+    }
     std::ostringstream text;
     PrintResult(table, ctx.print, text);
     if (ctx.page)

@@ -23,6 +23,8 @@ struct RunContext {
     std::ostream& out;
     bool numberLines = true; // failing batch lines are named by number (not in the shell)
     bool page = true;        // long tables on a terminal may go through the pager
+    int printFailure = 0;    // a result could not be shown as asked (an unknown --columns name)
+    bool yes = false;        // --yes before the command: nothing is asked
 };
 
 using Action = std::function<int(RunContext&)>;
@@ -32,6 +34,9 @@ using Action = std::function<int(RunContext&)>;
 struct ActionSlot {
     Action action;
 };
+
+// Runs the action; a result it could not show as asked fails the command too.
+int RunAction(const Action& action, RunContext& ctx);
 
 // Registers one leaf command whose action is made when it is parsed.
 CLI::App* AddLeaf(CLI::App* parent, const std::string& name, const std::string& description,
@@ -95,9 +100,11 @@ template <class V> int ApplyValueOptions(RunContext& ctx, const FieldOptions& fo
     return kExitOk;
 }
 
-// True when a destructive command should ask first: standard input and standard error are a
-// terminal. Scripts, pipes and batch files are never asked.
-bool AsksForConfirmation();
+// True when a destructive command should ask first: no --yes was given before the command, and
+// standard input and standard error are a terminal. Scripts, pipes and batch files are never asked.
+bool AsksForConfirmation(const RunContext& ctx);
+// Asks question on stderr and reads the answer; true for "y" or "yes" in any case.
+bool AnswersYes(const std::string& question);
 // Shows what will go (on stderr, as a table) and asks question; true for a "y" or "yes".
 bool Confirm(RunContext& ctx, const ResultTable& going, const std::string& question);
 

@@ -2,6 +2,7 @@
 // and make the server match one. The engine lives in state/; this is the command line around it.
 #include "tools/ltpctl/commands.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -11,6 +12,7 @@
 
 #include "tools/common/config_error.h"
 #include "tools/common/labels.h"
+#include "tools/ltpctl/input_file.h"
 #include "tools/ltpctl/state/apply.h"
 #include "tools/ltpctl/state/fetch.h"
 #include "tools/ltpctl/state/file_error.h"
@@ -24,6 +26,7 @@ namespace {
 struct ConfigArgs {
     std::string file;
     std::string output;
+    std::string shortOutput; // -o FILE
     std::string only;
     std::string labelsFile;
     bool prune = false;
@@ -77,11 +80,8 @@ int PlanFile(RunContext& ctx, ConfigArgs& args, ltpstate::Plan& plan) {
     std::string text;
     if (args.file == "-") {
         text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    } else {
-        std::ifstream in(args.file, std::ios::binary);
-        if (!in)
-            return Refuse(ctx, kExitUsage, "cannot read '" + args.file + "'");
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } else if (std::string error; !ReadInputFile(args.file, text, error)) {
+        return Refuse(ctx, kExitUsage, error);
     }
     const ltpstate::FieldNaming naming = NamingOf(args.labels);
     try {
@@ -121,6 +121,13 @@ bool ParseFamilies(const std::string& text, std::vector<ltpstate::Family>& famil
 int Export(RunContext& ctx, ConfigArgs& args) {
     std::vector<ltpstate::Family> families;
     std::string error;
+    if (OutputFormat format; ParseOutputFormat(args.shortOutput, format))
+        return Refuse(ctx, kExitUsage,
+                      "export: -o " + args.shortOutput +
+                          " is an output format, and export writes YAML only; name the file "
+                          "with --output FILE");
+    if (!args.shortOutput.empty())
+        args.output = args.shortOutput;
     if (args.only.empty()) {
         for (const auto& f : ltpstate::Families())
             families.push_back(f.first);
@@ -162,13 +169,37 @@ void PrintPlan(RunContext& ctx, const ltpstate::Plan& plan) {
         ctx.out << ltpstate::Describe(step) << '\n';
 }
 
+// What only the server holds, when the file's families are not pruned: never changed, but shown.
+void PrintUnmanaged(RunContext& ctx, const ltpstate::Plan& plan) {
+    for (const ltpstate::Step& step : plan.unmanaged)
+        ctx.out << "? " << step.subject
+                << " (only on the server: left alone, --prune deletes it)\n";
+}
+
+// "N to add, M to change, K to delete, U unmanaged"
+std::string Summary(const ltpstate::Plan& plan) {
+    std::size_t counts[3] = {0, 0, 0};
+    for (const ltpstate::Step& step : plan.steps)
+        ++counts[step.sign == '+' ? 0 : step.sign == '~' ? 1 : 2];
+    return std::to_string(counts[0]) + " to add, " + std::to_string(counts[1]) + " to change, " +
+           std::to_string(counts[2]) + " to delete, " + std::to_string(plan.unmanaged.size()) +
+           " unmanaged";
+}
+
+std::string Counted(std::size_t n, const std::string& noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 int Diff(RunContext& ctx, ConfigArgs& args) {
     ltpstate::Plan plan;
     // Trouble must not read as "differs" (1): it is 2 for the file, 3 for the server.
     if (const int rc = PlanFile(ctx, args, plan); rc != kExitOk)
         return rc == kExitRefused ? kExitTransport : rc == kExitUncarried ? kExitUsage : rc;
     PrintPlan(ctx, plan);
-    return plan.steps.empty() ? kExitOk : 1;
+    PrintUnmanaged(ctx, plan);
+    ctx.out << Summary(plan) << '\n';
+    // What only the server holds is drift too, with or without --prune.
+    return plan.steps.empty() && plan.unmanaged.empty() ? kExitOk : 1;
 }
 
 int Apply(RunContext& ctx, ConfigArgs& args) {
@@ -177,6 +208,8 @@ int Apply(RunContext& ctx, ConfigArgs& args) {
         return rc;
     if (plan.steps.empty()) {
         ctx.out << "no changes: the server matches " << args.file << '\n';
+        if (!plan.unmanaged.empty())
+            ctx.out << Summary(plan) << " (left alone without --prune)\n";
         return kExitOk;
     }
     // The global --dry-run shows the same plan: it names each change better than its requests.
@@ -185,14 +218,23 @@ int Apply(RunContext& ctx, ConfigArgs& args) {
         ctx.out << plan.steps.size() << " changes to make (dry run: nothing sent)\n";
         return kExitOk;
     }
-    if (!args.yes) {
+    if (!args.yes && !ctx.yes) {
         PrintPlan(ctx, plan);
-        std::cerr << "make these " << plan.steps.size() << " changes? [y/N] " << std::flush;
-        std::string answer;
-        if (args.file == "-" || !std::getline(std::cin, answer) ||
-            (answer != "y" && answer != "yes")) {
-            ctx.out << "nothing changed" << (args.file == "-" ? " (--yes is needed with -)" : "")
-                    << '\n';
+        const auto deletes = static_cast<std::size_t>(
+            std::count_if(plan.steps.begin(), plan.steps.end(),
+                          [](const ltpstate::Step& step) { return step.sign == '-'; }));
+        // Standard input holds the file, or no one is there to answer: nothing is asked.
+        if (args.file == "-" || !AsksForConfirmation(ctx)) {
+            ctx.connection.Report(
+                std::string("nothing was changed: ") +
+                (args.file == "-" ? "the file is standard input, so nothing can be asked"
+                                  : "no terminal to ask on") +
+                "; --yes is needed to make " + Counted(plan.steps.size(), "change") +
+                (deletes > 0 ? " (" + Counted(deletes, "deletion") + " among them)" : ""));
+            return kExitUsage;
+        }
+        if (!AnswersYes("make " + Counted(plan.steps.size(), "change") + "?")) {
+            ctx.connection.Report("nothing was changed: the changes were declined");
             return kExitUsage;
         }
     }
@@ -210,10 +252,10 @@ int Apply(RunContext& ctx, ConfigArgs& args) {
     return result.refused ? kExitRefused : kExitTransport;
 }
 
+// --labels-file (global) names the labels here as everywhere; "--labels FILE", the old spelling,
+// is kept: the flag --labels (label keys for JSON and CSV) means nothing to a YAML file.
 void AddLabelsOption(CLI::App* command, ConfigArgs& args) {
-    command->add_option("--labels", args.labelsFile,
-                        "TOML file of field labels: fields are written under them, and read "
-                        "under them or their wire names");
+    command->add_option("--labels", args.labelsFile)->group("");
 }
 
 } // namespace
@@ -226,7 +268,10 @@ void AddConfigCommands(CLI::App& app, ActionSlot& slot) {
     exportCommand->add_option("--only", args->only,
                               "families to write, comma-separated: information, users, groups, "
                               "programs, channels, globals, mtp");
-    exportCommand->add_option("-o,--output", args->output, "write to FILE instead of stdout");
+    exportCommand->add_option("--output", args->output, "write to FILE instead of stdout")
+        ->type_name("FILE");
+    // -o is --format everywhere; "-o FILE" stays the file here, where a format means nothing.
+    exportCommand->add_option("-o", args->shortOutput)->group("");
     AddLabelsOption(exportCommand, *args);
 
     CLI::App* diff =

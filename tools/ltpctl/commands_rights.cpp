@@ -2,6 +2,10 @@
 // apply-permission).
 #include "tools/ltpctl/commands.h"
 
+#include <type_traits>
+
+#include <nlohmann/json.hpp>
+
 namespace ltpctl {
 namespace {
 
@@ -39,6 +43,34 @@ void AddGrantArgs(CLI::App* leaf, Grant& g, bool withRights) {
         leaf->add_option("RIGHTS", g.rights, "the rights value (a whole number)")
             ->type_name("INT")
             ->required();
+}
+
+std::int32_t RightsOf(ltp::Client& c, const ltp::User& user, std::int32_t program) {
+    return c.user_rights(user.user_id, program);
+}
+std::int32_t RightsOf(ltp::Client& c, const ltp::Group& group, std::int32_t program) {
+    return c.group_rights(group.group_id, program);
+}
+
+// The holders of grants on a program with what each was granted: a list of holders alone does
+// not answer "who may do what".
+template <class V>
+ResultTable GrantTable(ltp::Client& c, std::int32_t program, std::vector<V> holders) {
+    const char* column = std::is_same_v<V, ltp::User> ? "UserRights" : "GroupRights";
+    auto rights = std::make_shared<std::vector<std::int32_t>>();
+    for (const V& holder : holders)
+        rights->push_back(RightsOf(c, holder, program));
+    ResultTable table = ValueListTable(std::move(holders));
+    table.columns.push_back({column, true});
+    for (std::size_t i = 0; i < table.rows.size(); ++i)
+        table.rows[i].push_back(std::to_string((*rights)[i]));
+    table.records = [records = table.records, rights, column](const ltptools::FieldLabels* labels) {
+        nlohmann::ordered_json list = records(labels);
+        for (std::size_t i = 0; i < list.size() && i < rights->size(); ++i)
+            list[i][column] = (*rights)[i];
+        return list;
+    };
+    return table;
 }
 
 void AddRights(CLI::App& app, ActionSlot& slot) {
@@ -127,8 +159,8 @@ void AddRights(CLI::App& app, ActionSlot& slot) {
                             return Refuse(ctx, kExitUsage, error);
                         ResultTable table;
                         const int rc = ctx.connection.Run([&](ltp::Client& c) {
-                            table = users ? ValueListTable(c.granted_users(id))
-                                          : ValueListTable(c.granted_groups(id));
+                            table = users ? GrantTable(c, id, c.granted_users(id))
+                                          : GrantTable(c, id, c.granted_groups(id));
                         });
                         if (rc == kExitOk)
                             PrintTable(ctx, table);
@@ -172,7 +204,7 @@ struct TreeArgs {
 // programs could not be read or the answer was no.
 bool ConfirmSubtree(RunContext& ctx, bool yes, std::int32_t root, const std::string& question,
                     int& rc) {
-    if (yes || !AsksForConfirmation())
+    if (yes || !AsksForConfirmation(ctx))
         return true;
     ResultTable going;
     rc = ProgramSubtree(ctx, root, going);

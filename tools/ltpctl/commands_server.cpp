@@ -174,7 +174,7 @@ void AddLog(CLI::App& app, ActionSlot& slot) {
     auto yes = std::make_shared<bool>(false);
     AddLeaf(family, "clear", "empty the server's log", slot, [yes] {
         return [yes](RunContext& ctx) -> int {
-            if (!*yes && AsksForConfirmation()) {
+            if (!*yes && AsksForConfirmation(ctx)) {
                 std::size_t count = 0;
                 const int rc =
                     ctx.connection.Run([&](ltp::Client& c) { count = c.log_events().size(); });

@@ -159,6 +159,8 @@ void AddTree(CLI::App& app, ActionSlot& slot) {
         ->type_name("USERID");
 }
 
+void PrintDays(const std::map<long long, std::string>& days, std::ostream& out);
+
 // One line per day the schedules touch: 24 hours, '#' where a schedule runs.
 void PrintTimeline(const std::vector<const ltp::Schedule*>& list, std::ostream& out) {
     std::map<long long, std::string> days;
@@ -174,6 +176,48 @@ void PrintTimeline(const std::vector<const ltp::Schedule*>& list, std::ostream& 
             line[static_cast<size_t>(std::min(23.0, std::round(hour)))] = '#';
         }
     }
+    PrintDays(days, out);
+}
+
+// Monday 0 ... Sunday 6; day 0, 1899-12-30, was a Saturday.
+int Weekday(long long day) {
+    return static_cast<int>(((day % 7) + 7 + 5) % 7);
+}
+
+// Every day of [from, to) (two months at most), each schedule drawn on the days of the week it
+// runs (its days; without any, only the dates from its start to its stop), at its hours.
+void PrintRangeTimeline(const std::vector<const ltp::Schedule*>& list, double from, double to,
+                        std::ostream& out) {
+    constexpr long long kMostDays = 62;
+    const long long first = static_cast<long long>(std::floor(from));
+    const long long last = std::min(static_cast<long long>(std::ceil(to)), first + kMostDays);
+    std::map<long long, std::string> days;
+    for (long long day = first; day < last; ++day)
+        days[day] = std::string(24, '.');
+    for (const ltp::Schedule* s : list) {
+        const long long startDay = static_cast<long long>(std::floor(s->real4));
+        const double startHour = (s->real4 - static_cast<double>(startDay)) * 24;
+        double stopHour = (s->real5 - std::floor(s->real5)) * 24;
+        if (stopHour <= startHour)
+            stopHour = 24;
+        for (auto& [day, line] : days) {
+            const bool runs = (s->number6 & 0x7f) != 0
+                                  ? day >= startDay && (s->number6 & (1 << Weekday(day))) != 0
+                                  : day >= startDay && static_cast<double>(day) < s->real5;
+            if (!runs)
+                continue;
+            const double begin = (s->number6 & 0x7f) != 0 || day == startDay ? startHour : 0;
+            const double end =
+                (s->number6 & 0x7f) != 0 || day == std::floor(s->real5) ? stopHour : 24;
+            // Days carry the time as a fraction: 08:00 may read as 07:59:59.99.
+            for (double hour = std::floor(begin + 1e-6); hour < end - 1e-6; ++hour)
+                line[static_cast<size_t>(std::min(23.0, hour))] = '#';
+        }
+    }
+    PrintDays(days, out);
+}
+
+void PrintDays(const std::map<long long, std::string>& days, std::ostream& out) {
     if (days.empty())
         return;
     out << "\nUTC        0     6     12    18\n";
@@ -189,34 +233,41 @@ std::vector<const ltp::Schedule*> ByStartSorted(std::vector<const ltp::Schedule*
 }
 
 // Those within the period, sorted by start, as they are shown and checked.
+// With recurring, a schedule that runs on days of the week counts from its start on.
 std::vector<const ltp::Schedule*> ByStart(const std::vector<ltp::Schedule>& list, double from,
-                                          double to) {
+                                          double to, bool recurring = false) {
     std::vector<const ltp::Schedule*> sorted;
     for (const ltp::Schedule& schedule : list) {
         const ltp::Schedule* s = &schedule;
-        if (s->real5 >= from && s->real4 <= to)
+        const bool runsOn = recurring && (s->number6 & 0x7f) != 0;
+        if ((s->real5 >= from || runsOn) && s->real4 <= to)
             sorted.push_back(s);
     }
     return ByStartSorted(std::move(sorted));
 }
 
-// The warnings about schedules sorted by start; with only not 0, those about that schedule.
+// "schedule 7"; one a dry run did not add has no number yet.
+std::string ScheduleName(const ltp::Schedule* s, const ltp::Schedule* only) {
+    return s == only && s->schedule_id == 0 ? "the new schedule"
+                                            : "schedule " + std::to_string(s->schedule_id);
+}
+
+// The warnings about schedules sorted by start; with only, those about that schedule.
 std::vector<std::string> Warnings(const std::vector<const ltp::Schedule*>& sorted,
                                   const std::map<std::int32_t, std::string>& programs,
-                                  std::int32_t only) {
+                                  const ltp::Schedule* only) {
     std::vector<std::string> warnings;
     const ltp::Schedule* previous = nullptr; // the one that runs longest so far
     for (const ltp::Schedule* s : sorted) {
-        const std::string id = std::to_string(s->schedule_id);
-        const bool about = only == 0 || s->schedule_id == only;
+        const std::string name = ScheduleName(s, only);
+        const bool about = !only || s == only;
         if (about && s->number3 != 0 && programs.count(s->number3) == 0)
-            warnings.push_back("schedule " + id + " shows program " + std::to_string(s->number3) +
+            warnings.push_back(name + " shows program " + std::to_string(s->number3) +
                                ", which the server does not have");
         if (about && s->real5 != 0 && s->real5 < s->real4)
-            warnings.push_back("schedule " + id + " stops before it starts");
-        if (previous && previous->real5 > s->real4 && (about || previous->schedule_id == only))
-            warnings.push_back("schedule " + id + " overlaps schedule " +
-                               std::to_string(previous->schedule_id));
+            warnings.push_back(name + " stops before it starts");
+        if (previous && previous->real5 > s->real4 && (about || previous == only))
+            warnings.push_back(name + " overlaps " + ScheduleName(previous, only));
         if (!previous || s->real5 > previous->real5)
             previous = s;
     }
@@ -255,7 +306,8 @@ void AddScheduleShow(CLI::App& app, ActionSlot& slot) {
                     rc = ReadProgramNames(ctx, programs);
                 if (rc != kExitOk)
                     return rc;
-                const std::vector<const ltp::Schedule*> shown = ByStart(list, from, to);
+                const bool range = !args->from.empty() && !args->to.empty();
+                const std::vector<const ltp::Schedule*> shown = ByStart(list, from, to, range);
                 ResultTable t;
                 t.columns = {{"ScheduleID", true},
                              {"Start", false, "", true},
@@ -268,9 +320,11 @@ void AddScheduleShow(CLI::App& app, ActionSlot& slot) {
                          ltptools::FormatIsoDate(s->real5), ltptools::DisplayWeekdays(s->number6),
                          NumberAndName(s->number3, programs)});
                 PrintTable(ctx, t);
-                if (ctx.print.format == OutputFormat::Table)
+                if (ctx.print.format == OutputFormat::Table && range)
+                    PrintRangeTimeline(shown, from, to, ctx.out);
+                else if (ctx.print.format == OutputFormat::Table)
                     PrintTimeline(shown, ctx.out);
-                for (const std::string& w : Warnings(shown, programs, 0))
+                for (const std::string& w : Warnings(shown, programs, nullptr))
                     ctx.connection.Report("warning: " + w);
                 return kExitOk;
             };
@@ -295,10 +349,14 @@ void WarnAboutSchedule(RunContext& ctx, const ltp::Schedule& added) {
     if (rc != kExitOk)
         return; // the schedule is added; the warnings are advice
     std::vector<const ltp::Schedule*> sorted = ByStart(list, -1, 1e9);
-    if (std::none_of(sorted.begin(), sorted.end(),
-                     [&](const ltp::Schedule* s) { return s->schedule_id == added.schedule_id; }))
+    // The server's copy when it lists it; a dry run's schedule was never added.
+    const auto listed = std::find_if(sorted.begin(), sorted.end(), [&](const ltp::Schedule* s) {
+        return added.schedule_id != 0 && s->schedule_id == added.schedule_id;
+    });
+    const ltp::Schedule* about = listed != sorted.end() ? *listed : &added;
+    if (about == &added)
         sorted.push_back(&added);
-    for (const std::string& w : Warnings(ByStartSorted(sorted), programs, added.schedule_id))
+    for (const std::string& w : Warnings(ByStartSorted(sorted), programs, about))
         ctx.connection.Report("warning: " + w);
 }
 

@@ -1,5 +1,7 @@
 #include "tools/ltpctl/failure_text.h"
 
+#include <cerrno>
+#include <cstring>
 #include <string_view>
 
 #include "tools/ltpctl/exit_codes.h"
@@ -62,7 +64,7 @@ Failure TransportFailure(ltp::TransportError::Kind kind, const std::string& wher
     using Kind = ltp::TransportError::Kind;
     switch (kind) {
         case Kind::connect:
-            return {kExitTransport, "connection refused by " + where};
+            break; // ConnectFailure tells these apart
         case Kind::timeout:
             return {kExitTransport, "no answer within " + timeout + " from " + where};
         case Kind::send:
@@ -74,6 +76,27 @@ Failure TransportFailure(ltp::TransportError::Kind kind, const std::string& wher
             break;
     }
     return {kExitTransport, "the connection to " + where + " failed"};
+}
+
+// Why no connection came about, in the system's words: a refusal, a name that does not resolve,
+// an unreachable network or a silent host each need a different remedy.
+Failure ConnectFailure(const ltp::TransportError& error, const std::string& where) {
+    const std::string& reason = error.system_message();
+    if (reason == std::strerror(ECONNREFUSED))
+        return {kExitTransport, "connection refused by " + where};
+    const std::string what = error.what();
+    if (what.rfind("cannot resolve", 0) == 0)
+        return {kExitTransport, what};
+    if (reason.empty())
+        return {kExitTransport, "cannot connect to " + where};
+    return {kExitTransport, "cannot connect to " + where + ": " + reason};
+}
+
+// The answer does not begin with this protocol's version: another kind of server listens there.
+bool ForeignStatusLine(const std::string& response) {
+    static constexpr std::string_view kVersion = "LTP/1.0 ";
+    return !response.empty() && response.compare(0, kVersion.size(), kVersion) != 0 &&
+           ResponseStatus(response.data(), response.size()) >= 0;
 }
 
 // A limit of the options was passed: by the records of a whole answer, or by the answer itself.
@@ -115,6 +138,9 @@ Failure ExplainClientError(const std::exception& error, const std::string& respo
         return ExplainStatus(response.data(), response.size(), refused->reason(), where);
     if (dynamic_cast<const ltp::InvalidInput*>(&error))
         return {kExitUncarried, "the request holds input the protocol cannot carry"};
+    if (dynamic_cast<const ltp::ProtocolError*>(&error) && ForeignStatusLine(response))
+        return {kExitTransport, where + " did not answer in LTP/1.0: its status line is \"" +
+                                    response.substr(0, response.find_first_of("\r\n")) + "\""};
     if (dynamic_cast<const ltp::ProtocolError*>(&error))
         return ExplainStatus(response.data(), response.size(), std::string(), where);
     const auto* transport = dynamic_cast<const ltp::TransportError*>(&error);
@@ -122,6 +148,8 @@ Failure ExplainClientError(const std::exception& error, const std::string& respo
         return {kExitTransport, "the connection to " + where + " failed: " + error.what()};
     if (transport->kind() == Kind::limit)
         return LimitFailure(response.data(), response.size(), where);
+    if (transport->kind() == Kind::connect)
+        return ConnectFailure(*transport, where);
     if (transport->kind() != Kind::closed)
         return TransportFailure(transport->kind(), where, timeout);
     return ExplainStatus(response.data(), response.size(), std::string(), where);

@@ -114,17 +114,18 @@ void PrintAligned(const ResultTable& raw, const PrintOptions& options, std::ostr
         line(row);
 }
 
+bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
 // The columns asked for, in that order, by field name or label (without regard to case).
 ResultTable Select(const ResultTable& t, const std::vector<std::string>& names) {
     if (names.empty())
         return t;
-    auto same = [](const std::string& a, const std::string& b) {
-        return a.size() == b.size() &&
-               std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   return std::tolower(static_cast<unsigned char>(x)) ==
-                          std::tolower(static_cast<unsigned char>(y));
-               });
-    };
+    const auto same = SameName;
     std::vector<size_t> picked;
     for (const std::string& name : names)
         for (size_t i = 0; i < t.columns.size(); ++i)
@@ -220,6 +221,23 @@ void PrintJson(const ResultTable& t, bool labels, bool picked, std::ostream& out
 }
 
 } // namespace
+
+std::string UnknownColumns(const ResultTable& table, const PrintOptions& options) {
+    std::string unknown;
+    for (const std::string& name : options.columns) {
+        bool found = false;
+        for (const Column& c : table.columns)
+            found = found || SameName(name, c.name) || SameName(name, c.label);
+        if (!found)
+            unknown += (unknown.empty() ? "" : ", ") + name;
+    }
+    if (unknown.empty())
+        return unknown;
+    std::string known;
+    for (const Column& c : table.columns)
+        known += (known.empty() ? "" : ", ") + Heading(c, true);
+    return "--columns: no column " + unknown + " here; the columns are " + known;
+}
 
 bool ParseOutputFormat(const std::string& text, OutputFormat& format) {
     if (text == "table")

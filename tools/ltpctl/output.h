@@ -44,6 +44,10 @@ struct ResultTable {
     std::function<nlohmann::ordered_json(const ltptools::FieldLabels*)> records{};
 };
 
+// Empty when every name of options.columns names a column of the table (by name or label);
+// else a message naming the unknown ones and the columns there are.
+std::string UnknownColumns(const ResultTable& table, const PrintOptions& options);
+
 // "table", "json" or "csv"; false for anything else.
 bool ParseOutputFormat(const std::string& text, OutputFormat& format);
 

@@ -28,6 +28,9 @@ bool Paged(const std::string& text) {
     if (pager && !*pager)
         return false;
     std::cout.flush();
+    // less as a pager should quit when the table fits (F), keep colours (R) and leave the table
+    // on the screen (X); a LESS of the user's own wins.
+    setenv("LESS", "FRX", 0);
     // A pager quit early closes the pipe: the rest of the table is not wanted, not an error.
     void (*previous)(int) = std::signal(SIGPIPE, SIG_IGN);
     FILE* pipe = popen(pager ? pager : "less", "w");

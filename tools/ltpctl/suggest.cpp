@@ -20,7 +20,66 @@ const CLI::App* FindCommand(const CLI::App* app, const std::string& name) {
     return nullptr;
 }
 
+// The deepest command the parse reached.
+const CLI::App* ParsedLeaf(const CLI::App& app) {
+    for (const CLI::App* sub : app.get_subcommands())
+        return ParsedLeaf(*sub);
+    return &app;
+}
+
+// The nearest long option of leaf or a command above it, "" when none is near.
+std::string NearestOption(const CLI::App* leaf, const std::string& word) {
+    const std::string name = word.substr(0, word.find('='));
+    std::string best;
+    std::size_t bestDistance = 3;
+    for (const CLI::App* app = leaf; app; app = app->get_parent())
+        for (const CLI::Option* o : app->get_options())
+            for (const std::string& l : o->get_lnames())
+                if (const std::size_t d = EditDistance(name, "--" + l); d < bestDistance) {
+                    bestDistance = d;
+                    best = "--" + l;
+                }
+    return best;
+}
+
 } // namespace
+
+std::string ParseFailureMessage(const CLI::App& app, const std::vector<std::string>& args,
+                                const CLI::ParseError& error) {
+    if (std::string unknown = UnknownCommandMessage(app, args); !unknown.empty())
+        return unknown;
+    if (!dynamic_cast<const CLI::ExtrasError*>(&error))
+        return error.what();
+    // CLI11 names the extras in the reverse of the order given (it took the words reversed).
+    const std::string what = error.what();
+    std::vector<std::string> extras;
+    std::string word;
+    for (std::size_t at = what.find(": ") + 2; at <= what.size(); ++at) {
+        if (at == what.size() || what[at] == ' ') {
+            if (!word.empty())
+                extras.insert(extras.begin(), word);
+            word.clear();
+        } else {
+            word += what[at];
+        }
+    }
+    const CLI::App* leaf = ParsedLeaf(app);
+    for (const std::string& extra : extras)
+        if (extra.size() > 1 && extra[0] == '-') {
+            std::string message = "unknown option '" + extra + "'";
+            if (const std::string near = NearestOption(leaf, extra); !near.empty())
+                message += "; did you mean '" + near + "'?";
+            return message;
+        }
+    std::string list;
+    for (const std::string& extra : extras)
+        list += (list.empty() ? "" : " ") + extra;
+    std::string command;
+    for (const CLI::App* at = leaf; at && at != &app; at = at->get_parent())
+        command = at->get_name() + " " + command;
+    return std::string(extras.size() == 1 ? "unexpected argument: " : "unexpected arguments: ") +
+           list + " ('ltpctl " + command + "--help' shows what it takes)";
+}
 
 std::size_t EditDistance(const std::string& a, const std::string& b) {
     // Optimal string alignment: three rows of the usual table are enough.

@@ -192,7 +192,8 @@ private:
             want = m_server.limits.maxBody;
         } else if (head.method() == http::verb::post || head.method() == http::verb::put ||
                    head.method() == http::verb::patch) {
-            // Without a length a body cannot be told from the next request: refused unread.
+            // Without a length a body could only end with the connection: it is taken as too
+            // large (unbounded), and refused unread.
             return Refuse(411);
         }
         if (want > 0 &&

@@ -272,13 +272,15 @@ HttpResponse WebServer::Answer(HttpRequest& request) {
         // The HTTP layer refused the request before it was read whole.
         int status = std::atoi(request.target.c_str());
         routeName = "(refused)";
-        response = Error(
-            status == 413   ? ApiError(413, "too_large", "the body is larger than 1 MiB")
-            : status == 431 ? ApiError(431, "too_large", "the request's head is too large")
-            : status == 411 ? ApiError(411, "length_required", "a body needs a Content-Length")
-            : status == 408 ? ApiError(408, "timeout", "the request did not arrive in time")
-            : status == 503 ? ApiError(503, "busy", "too many bodies in flight; try again")
-                            : ApiError(400, "bad_request", "the request is not valid HTTP"));
+        response =
+            Error(status == 413   ? ApiError(413, "too_large", "the body is larger than 1 MiB")
+                  : status == 431 ? ApiError(431, "too_large", "the request's head is too large")
+                  : status == 411 ? ApiError(413, "too_large",
+                                             "a body without a length is never read: send a "
+                                             "Content-Length of at most 1 MiB, or chunked")
+                  : status == 408 ? ApiError(408, "timeout", "the request did not arrive in time")
+                  : status == 503 ? ApiError(503, "busy", "too many bodies in flight; try again")
+                                  : ApiError(400, "bad_request", "the request is not valid HTTP"));
     } else {
         std::string::size_type q = request.target.find('?');
         std::string path = request.target.substr(0, q);

@@ -1,20 +1,8 @@
-# bash completion for ltpctl: commands, subcommands and options, read from ltpctl's own help so
-# that they never fall behind it.
+# bash completion for ltpctl: commands, options and the keys of records (users find <TAB>), all
+# from ltpctl itself, which asks the server for keys with a short time-out.
 _ltpctl() {
-    local cur words=() cmd=() w
-    cur=${COMP_WORDS[COMP_CWORD]}
-    for w in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
-        [[ $w == -* ]] || cmd+=("$w")
-    done
-    local help
-    help=$(ltpctl "${cmd[@]}" --help 2>/dev/null) || help=$(ltpctl --help 2>/dev/null)
-    if [[ $cur == -* ]]; then
-        # The global options (--dry-run, --format, ...) are taken after the command too.
-        words=$( { printf '%s\n' "$help"; ltpctl --help 2>/dev/null; } |
-            grep -oE -- '--[a-z0-9][a-z0-9-]*' | sort -u)
-    else
-        words=$(printf '%s\n' "$help" | awk '/^Subcommands:/{s=1;next} s&&/^  [a-z]/{sub(/,$/,"",$1); print $1} /^$/{s=0}')
-    fi
-    COMPREPLY=($(compgen -W "$words" -- "$cur"))
+    local IFS=$'\n' cur=${COMP_WORDS[COMP_CWORD]} found
+    found=$(ltpctl __complete "${COMP_WORDS[@]:1:COMP_CWORD-1}" "$cur" 2>/dev/null | cut -f1)
+    COMPREPLY=($(compgen -W "$found" -- "$cur"))
 }
 complete -F _ltpctl ltpctl

@@ -1,19 +1,16 @@
 #compdef ltpctl
-# zsh completion for ltpctl, read from ltpctl's own help.
+# zsh completion for ltpctl: commands, options and the keys of records with what they are, all
+# from ltpctl itself, which asks the server for keys with a short time-out.
 _ltpctl() {
-    local -a cmd words
-    local w
-    for w in ${words[2,CURRENT-1]}; do
-        [[ $w == -* ]] || cmd+=$w
+    local -a found
+    local line
+    for line in ${(f)"$(ltpctl __complete ${words[2,CURRENT-1]} $PREFIX 2>/dev/null)"}; do
+        if [[ $line == *$'\t'* ]]; then
+            found+=("${${line%%$'\t'*}//:/\\:}:${line#*$'\t'}")
+        else
+            found+=("${line//:/\\:}")
+        fi
     done
-    local help
-    help=$(ltpctl $cmd --help 2>/dev/null) || help=$(ltpctl --help 2>/dev/null)
-    if [[ $PREFIX == -* ]]; then
-        # The global options (--dry-run, --format, ...) are taken after the command too.
-        words=(${(f)"$( { print -r -- $help; ltpctl --help 2>/dev/null } | grep -oE -- '--[a-z0-9][a-z0-9-]*' | sort -u)"})
-    else
-        words=(${(f)"$(print -r -- $help | awk '/^Subcommands:/{s=1;next} s&&/^  [a-z]/{sub(/,$/,"",$1); print $1} /^$/{s=0}')"})
-    fi
-    compadd -a words
+    _describe ltpctl found
 }
 _ltpctl "$@"

@@ -1,6 +1,7 @@
 #include "tools/ltpctl/state/plan.h"
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 
 #include "tools/ltpctl/state/file_error.h"
@@ -602,7 +603,17 @@ std::string Shown(const std::string& value) {
 } // namespace
 
 Plan MakePlan(const State& desired, const State& current, bool prune, const FieldNaming& naming) {
-    return Planner(desired, current, prune, naming).Make();
+    // Deletes are planned either way and only come last, so that without prune they can be told
+    // apart as unmanaged.
+    Plan plan = Planner(desired, current, true, naming).Make();
+    if (!prune) {
+        const auto firstDelete = std::find_if(plan.steps.begin(), plan.steps.end(),
+                                              [](const Step& s) { return s.sign == '-'; });
+        plan.unmanaged.assign(std::make_move_iterator(firstDelete),
+                              std::make_move_iterator(plan.steps.end()));
+        plan.steps.erase(firstDelete, plan.steps.end());
+    }
+    return plan;
 }
 
 std::string Describe(const Step& step) {

@@ -42,6 +42,9 @@ struct Step {
 
 struct Plan {
     std::vector<Step> steps;
+    // Without prune: the deletes a prune would make, i.e. what only the server holds. Shown so
+    // that drift is never silent; never run.
+    std::vector<Step> unmanaged;
     ProgramIds ids;
 };
 
