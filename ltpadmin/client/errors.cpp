@@ -14,7 +14,9 @@ std::string InvalidText(const std::string& argument, char character) {
     const char* shown = character == '\r'   ? "carriage return"
                         : character == '\n' ? "line feed"
                         : character == '|'  ? "\"|\""
-                                            : "\"<\"";
+                        : character == '<'  ? "\"<\""
+                        : character == '\0' ? "a zero byte"
+                                            : "a double-byte character cut short";
     return argument + " holds " + shown + ", which the protocol cannot carry; nothing was sent";
 }
 

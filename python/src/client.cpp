@@ -73,9 +73,12 @@ void bind_client(py::module_& m) {
                 return std::make_shared<ClientHandle>(make_options(
                     host, port, user, password, connect_timeout, request_timeout, code_page));
             }),
-            py::kw_only(), py::arg("host") = "127.0.0.1", py::arg("port") = 120,
-            py::arg("user") = "", py::arg("password") = "", py::arg("connect_timeout") = 10.0,
-            py::arg("request_timeout") = 10.0, py::arg("code_page") = 0u);
+            py::kw_only(), py::arg("host") = "127.0.0.1",
+            py::arg("port") = static_cast<int>(ltp::default_port), py::arg("user") = "",
+            py::arg("password") = "",
+            py::arg("connect_timeout") = Seconds(ltp::default_connect_timeout),
+            py::arg("request_timeout") = Seconds(ltp::default_request_timeout),
+            py::arg("code_page") = 0u);
     cls.def("__enter__", [](py::object self) { return self; });
     cls.def("__exit__",
             [](ClientHandle& h, py::args) { h.run([](ltp::Client& c) { c.close(); }); });

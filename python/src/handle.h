@@ -7,6 +7,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -46,6 +47,11 @@ private:
     ltp::Client* client_;
     std::mutex mutex_;
 };
+
+// A default time-out of the wire in the seconds Python is given.
+inline double Seconds(std::chrono::milliseconds time) {
+    return static_cast<double>(time.count()) / 1000;
+}
 
 /// The options of the keyword arguments shared by Client and Pool.
 ltp::Options make_options(const std::string& host, int port, const std::string& user,

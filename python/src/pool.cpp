@@ -46,9 +46,12 @@ void bind_pool(py::module_& m) {
                                                                  code_page),
                                                     static_cast<std::size_t>(size));
              }),
-             py::arg("size"), py::kw_only(), py::arg("host") = "127.0.0.1", py::arg("port") = 120,
-             py::arg("user") = "", py::arg("password") = "", py::arg("connect_timeout") = 10.0,
-             py::arg("request_timeout") = 10.0, py::arg("code_page") = 0u)
+             py::arg("size"), py::kw_only(), py::arg("host") = "127.0.0.1",
+             py::arg("port") = static_cast<int>(ltp::default_port), py::arg("user") = "",
+             py::arg("password") = "",
+             py::arg("connect_timeout") = Seconds(ltp::default_connect_timeout),
+             py::arg("request_timeout") = Seconds(ltp::default_request_timeout),
+             py::arg("code_page") = 0u)
         .def_property_readonly("size", &ltp::Pool::size)
         .def(
             "acquire",

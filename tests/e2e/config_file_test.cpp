@@ -29,6 +29,9 @@ TEST(ConfigFile, MistakesAreRefusedWithTheirLine) {
         {"globals:\n  k:\n    Number2: twelve\n", 3, "whole number"},
         {"programs:\n  P: {Number7: 2147483648}\n", 2, "whole number"},
         {"programs:\n  P: {Real5: 1e999}\n", 2, "must be a number"},
+        {"programs:\n  P: {Real5: 1e3}\n", 2, "must be a number"}, // the wire has no exponent
+        {"programs:\n  P: {Number7: +5}\n", 2, "whole number"},
+        {"channels:\n  c:\n    schedules:\n      - {Real4: 2026-02-31}\n", 4, "must be a date"},
         {"programs:\n  P:\n    Real5: -1.5\n", 3, "must not be negative"},
         {"programs:\n  P:\n    paths: {/p: {Real3: 1899-12-29}}\n", 3, "must not be negative"},
         {"channels:\n  c:\n    schedules:\n      - {Real4: yesterday}\n", 4, "must be a date"},

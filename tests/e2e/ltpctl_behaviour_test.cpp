@@ -42,6 +42,10 @@ TEST_F(Behaviour, InputIsCheckedBeforeAnythingIsSent) {
         {{"programs", "find", "abc"}, 2, "PROGRAMID needs a whole number"},
         {{"programs", "add", "--number6", "1.5"}, 2, "--number6 needs a whole number"},
         {{"schedules", "add", "--real4", "07.12.2026"}, 2, "not an ISO-8601 date"},
+        {{"schedules", "add", "--real4", "2026-02-31"}, 2, "names a day that does not exist"},
+        {{"programs", "add", "--real5=-1.5"}, 4, "--real5 is below 0"},
+        {{"programs", "add", "--real5", "1e3"}, 2, "--real5 needs a number"},
+        {{"programs", "find", "+5"}, 2, "PROGRAMID needs a whole number"},
         {{"--format", "xml", "users", "list"}, 2, "xml"},
         {{"frobnicate"}, 2, ""},
         {{"users"}, 2, ""},
@@ -63,6 +67,15 @@ TEST_F(Behaviour, InputIsCheckedBeforeAnythingIsSent) {
     const auto users = Column(Json({"users", "list"}), "UserID");
     EXPECT_FALSE(Contains(users, "x"));
     EXPECT_EQ(Json({"log", "list"}).size(), 0u);
+}
+
+TEST_F(Behaviour, MtpFindLooksForTheServersName) {
+    Ok({"mtp", "add", "m1", "--text3", "news"});
+    EXPECT_EQ(Json({"mtp", "find", "m1"})["MTPSvrName"], "m1");
+    // "news" is the channel m1 serves, not the name of any MTP server.
+    const e2e::ProcessResult r = Run({"mtp", "find", "news"});
+    EXPECT_NE(r.exitCode, 0) << Describe({"mtp", "find", "news"}, r);
+    EXPECT_NE(r.err.find("no MTP server 'news'"), std::string::npos) << r.err;
 }
 
 TEST_F(Behaviour, AWrongPasswordIsARefusalWithTheServersReason) {

@@ -32,7 +32,7 @@ TEST_F(Catalogue, TextKeyedFamiliesLiveAndDie) {
          "ann|Ann Lee-Park|Sales|ann@x.org||556"},
         {"Group", "GroupID", 7, 13, 19, 25, 31, "crew|Night crew", "crew|Night and weekend crew"},
         {"Channel", "ChannelID", 9, 15, 21, 27, 33, "ch7|Seven|HD", "ch7|Seven Plus|UHD"},
-        {"Global", "Key", 11, 17, 23, 29, 35, "Limit|4294967295|ten|desc", "Limit|12|twelve|"},
+        {"Global", "Key", 11, 17, 23, 29, 35, "Limit|2147483647|ten|desc", "Limit|12|twelve|"},
     };
     for (const Family& f : families) {
         SCOPED_TRACE(f.tag);

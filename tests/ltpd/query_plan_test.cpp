@@ -6,7 +6,7 @@
 #include <set>
 #include <sqlite3.h>
 
-#include "tools/ltpd/ole_date.h"
+#include <ltpadmin/ltp/dates.h>
 #include "tools/ltpd/seed.h"
 
 namespace ltpd {
@@ -66,7 +66,7 @@ protected:
 };
 
 TEST_F(QueryPlans, NoHandlerStatementScansATableItLooksUpIn) {
-    ASSERT_TRUE(SeedDemo(db, OleDateNow()));
+    ASSERT_TRUE(SeedDemo(db, ltp::to_wire_date(std::chrono::system_clock::now())));
     std::set<std::string> statements;
     sqlite3_trace_v2(db.Handle(), SQLITE_TRACE_STMT, Trace, &statements);
     // Twice: the second round finds what the first one added.

@@ -45,6 +45,9 @@ TEST(ResponseWriter, RecordFieldsNeverSplitOrEndTheElement) {
     out.clear();
     RecordWriter(out, "Group", sjis).Text("ab\x95").Text("x").End();
     EXPECT_EQ(out, "<Group>ab?|x</Group>\r\n"); // a lone lead byte would swallow the "|"
+    out.clear();
+    RecordWriter(out, "Group", sjis).Text("a\r\n").Text(std::string("\x95\n\0", 3)).End();
+    EXPECT_EQ(out, "<Group>a??|\x95??</Group>\r\n"); // line ends and zero bytes end no line
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Usage statistics and top programs over a period, from rows loaded as CSV.
 #include "service_fixture.h"
 
-#include "tools/ltpd/ole_date.h"
+#include <ltpadmin/ltp/wire.h>
 #include "tools/ltpd/seed.h"
 
 namespace ltpd {
@@ -82,15 +82,16 @@ TEST(UsageCsv, BadLinesLoadNothing) {
 
 TEST(OleDates, IsoTextConvertsToDaysSince1899) {
     double d = 0;
-    ASSERT_TRUE(ParseIsoDate("1899-12-30", d));
+    ASSERT_TRUE(ltp::parse_iso_date("1899-12-30", d));
     EXPECT_DOUBLE_EQ(d, 0);
-    ASSERT_TRUE(ParseIsoDate("1970-01-01T00:00:00Z", d));
+    ASSERT_TRUE(ltp::parse_iso_date("1970-01-01T00:00:00Z", d));
     EXPECT_DOUBLE_EQ(d, 25569);
-    ASSERT_TRUE(ParseIsoDate("2025-01-01T12:00", d));
+    ASSERT_TRUE(ltp::parse_iso_date("2025-01-01T12:00", d));
     EXPECT_DOUBLE_EQ(d, 45658.5);
-    EXPECT_FALSE(ParseIsoDate("2025-13-01", d));
-    EXPECT_FALSE(ParseIsoDate("2025-01-01X", d));
-    EXPECT_FALSE(ParseIsoDate("yesterday", d));
+    EXPECT_FALSE(ltp::parse_iso_date("2025-13-01", d));
+    EXPECT_FALSE(ltp::parse_iso_date("2025-01-01X", d));
+    EXPECT_FALSE(ltp::parse_iso_date("yesterday", d));
+    EXPECT_FALSE(ltp::parse_iso_date("2025-02-31", d)); // was taken as 2025-03-03
 }
 
 } // namespace

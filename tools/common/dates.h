@@ -6,10 +6,8 @@
 
 namespace ltptools {
 
-// Accepts "YYYY-MM-DD", optionally followed by "T" or a blank and "HH:MM", "HH:MM:SS" or
-// "HH:MM:SS.fff", optionally ending in "Z" or, after a time, an offset ("+02:00", "-0530").
-// Times without an offset are UTC, as the server keeps them; others are turned into UTC (which may
-// move the day). Returns false and says why in error when the text is not such a date.
+// ltp::parse_iso_date: ISO-8601 with "Z" or an offset, UTC without one. Returns false and says
+// why in error when the text is not such a date.
 bool ParseIsoDate(const std::string& text, double& days, std::string& error);
 
 // "YYYY-MM-DD" when the time is midnight, else "YYYY-MM-DDTHH:MM:SS", rounded to the second.

@@ -4,13 +4,14 @@
 #include <cstdio>
 #include <ctime>
 
+#include <ltpadmin/ltp/wire.h>
+
 #include "tools/common/dates.h"
 
 namespace ltptools {
 namespace {
 
 constexpr const char* kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-constexpr double kUnixEpochDay = 25569.0;
 
 } // namespace
 
@@ -19,7 +20,7 @@ std::string DisplayDate(double days, bool local) {
         return std::string();
     if (!std::isfinite(days) || days < -693593.0 || days >= 2958466.0)
         return FormatIsoDate(days);
-    const double unixSeconds = std::round((days - kUnixEpochDay) * 86400.0);
+    const double unixSeconds = std::round((days - ltp::unix_epoch_date) * 86400.0);
     const std::time_t t = static_cast<std::time_t>(unixSeconds);
     std::tm tm{};
     if (!(local ? localtime_r(&t, &tm) : gmtime_r(&t, &tm)))

@@ -11,8 +11,18 @@ template <> struct Catalogue<ltp::MtpServer> {
     static constexpr const char* kKeyName = "MTPSVRNAME";
     static constexpr bool kNumericKey = false;
     static std::vector<ltp::MtpServer> List(ltp::Client& c) { return c.mtp_servers(); }
+    // The server's lookup takes a channel id; the key here is the server's name, so it is
+    // looked for by name in the register. When it is not there the server is still asked, so
+    // that its own answer (a 404) is what the report shows, but a server of another name that
+    // serves a channel of that id is not taken for it.
     static std::optional<ltp::MtpServer> Find(ltp::Client& c, std::string_view k) {
-        return c.find_mtp_server(k);
+        for (ltp::MtpServer& server : c.mtp_servers())
+            if (server.mtp_svr_name == k)
+                return std::move(server);
+        std::optional<ltp::MtpServer> answer = c.find_mtp_server(k);
+        if (answer && answer->mtp_svr_name == k)
+            return answer;
+        return std::nullopt;
     }
     static void Add(ltp::Client& c, ltp::MtpServer& r) { c.add_mtp_server(r); }
     static void Modify(ltp::Client& c, const ltp::MtpServer& r) { c.modify_mtp_server(r); }

@@ -15,7 +15,7 @@ namespace ltpctl {
 
 struct ConnectionSettings {
     std::string host = "127.0.0.1";
-    int port = 120;
+    int port = ltp::default_port;
     std::string user = "admin";
     std::string password;
     bool verbose = false;
@@ -23,7 +23,7 @@ struct ConnectionSettings {
     bool dryRun = false;
     unsigned codePage = 0; // 0: the process's
     // Longest silence while a request goes out or its answer comes in.
-    std::chrono::milliseconds timeout{10000};
+    std::chrono::milliseconds timeout = ltp::default_request_timeout;
     std::size_t maxResponseBytes = ltp::Options{}.max_response_bytes;
     std::size_t maxResultBytes = ltp::Options{}.max_result_bytes;
 };

@@ -1,10 +1,9 @@
 #include "tools/ltpctl/record_fields.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
+
+#include <ltpadmin/ltp/wire.h>
 
 #include "tools/common/dates.h"
 #include "tools/ltpctl/exit_codes.h"
@@ -29,24 +28,17 @@ std::string DecimalText(double value) {
 }
 
 int CheckCarriable(const std::string& value, const std::string& optionName, std::string& error) {
-    for (const char c : value) {
-        if (c == '|' || c == '<') {
-            error = "the text of " + optionName + " holds '" + std::string(1, c) +
-                    "', which the protocol cannot carry";
-            return kExitUncarried;
-        }
-        if (c == '\0') {
-            error =
-                "the text of " + optionName + " holds a zero byte, which the protocol cannot carry";
-            return kExitUncarried;
-        }
-        if (c == '\r' || c == '\n') {
-            error = "the text of " + optionName +
-                    " holds a line break, which the protocol cannot carry";
-            return kExitUncarried;
-        }
-    }
-    return kExitOk;
+    const std::size_t bad = ltp::find_uncarriable(value);
+    if (bad == std::string::npos)
+        return kExitOk;
+    const char c = value[bad];
+    const std::string what = c == '|' || c == '<' ? "'" + std::string(1, c) + "'"
+                             : c == '\0'          ? std::string("a zero byte")
+                             : c == '\r' || c == '\n'
+                                 ? std::string("a line break")
+                                 : std::string("a double-byte character cut short");
+    error = "the text of " + optionName + " holds " + what + ", which the protocol cannot carry";
+    return kExitUncarried;
 }
 
 int CheckDecimal(double value, const std::string& optionName, std::string& error) {
@@ -59,32 +51,22 @@ int CheckDecimal(double value, const std::string& optionName, std::string& error
 
 int ParseLong(const std::string& value, const std::string& optionName, std::int32_t& out,
               std::string& error) {
-    const char* s = value.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(s, &end, 10);
-    if (value.empty() || *end != '\0' || std::isspace(static_cast<unsigned char>(*s)) ||
-        errno == ERANGE || v < -2147483648LL || v > 2147483647LL) {
-        error = optionName + " needs a whole number between -2147483648 and 2147483647, not '" +
-                value + "'";
-        return kExitUsage;
-    }
-    out = static_cast<std::int32_t>(v);
-    return kExitOk;
+    if (ltp::parse_integer(value, out))
+        return kExitOk;
+    error = optionName + " needs a whole number between -2147483648 and 2147483647, not '" + value +
+            "'";
+    return kExitUsage;
 }
 
 int ParseDecimalText(const std::string& value, const std::string& optionName, double& out,
                      std::string& error) {
-    char* end = nullptr;
-    const double v = std::strtod(value.c_str(), &end);
-    if (value.empty() || *end != '\0' || !std::isfinite(v)) {
-        error = optionName + " needs a number, not '" + value + "'";
-        return kExitUsage;
-    }
-    const int rc = CheckDecimal(v, optionName, error);
-    if (rc == kExitOk)
-        out = v;
-    return rc;
+    if (ltp::parse_decimal(value, out))
+        return kExitOk;
+    double magnitude = 0;
+    if (!value.empty() && value[0] == '-' && ltp::parse_decimal(value.substr(1), magnitude))
+        return CheckDecimal(-magnitude, optionName, error);
+    error = optionName + " needs a number, not '" + value + "'";
+    return kExitUsage;
 }
 
 int ParseDateText(const std::string& value, const std::string& optionName, double& out,

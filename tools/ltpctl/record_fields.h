@@ -87,7 +87,7 @@ int ParseDecimalText(const std::string& value, const std::string& optionName, do
 int ParseDateText(const std::string& value, const std::string& optionName, double& out,
                   std::string& error);
 
-// Checks that a text can travel inside an element: no "|", "<", zero byte or line break.
+// Checks that a text can travel inside an element (ltp::find_uncarriable, the process's code page).
 // Returns kExitOk or kExitUncarried with error set.
 int CheckCarriable(const std::string& value, const std::string& optionName, std::string& error);
 
@@ -95,7 +95,8 @@ int CheckCarriable(const std::string& value, const std::string& optionName, std:
 // one. Returns kExitOk or kExitUncarried with error set.
 int CheckDecimal(double value, const std::string& optionName, std::string& error);
 
-// A 32-bit signed number from text; kExitUsage with error set when it is not one.
+// A whole number by the wire's rule (ltp::parse_integer); kExitUsage with error set when it is not
+// one.
 int ParseLong(const std::string& value, const std::string& optionName, std::int32_t& out,
               std::string& error);
 

@@ -2,6 +2,8 @@
 
 #include "tools/ltpd/library.h"
 
+#include <ltpadmin/ltp/wire.h>
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -115,61 +117,18 @@ bool SplitElements(std::string_view body, const CodePage& cp, std::vector<RawEle
 }
 
 bool ParseNumber(std::string_view text, int32_t& value) {
-    bool negative = false;
-    if (!text.empty() && text.front() == '-') {
-        negative = true;
-        text.remove_prefix(1);
-    }
-    if (text.empty() || text.size() > 10)
-        return false;
-    uint64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (negative ? v > 2147483648ULL : v > 4294967295ULL)
-        return false;
-    uint32_t pattern =
-        negative ? static_cast<uint32_t>(0u - static_cast<uint32_t>(v)) : static_cast<uint32_t>(v);
-    value = static_cast<int32_t>(pattern);
-    return true;
+    return ltp::parse_integer(text, value);
 }
 
 bool ParseDecimal(std::string_view text, double& value, std::string& error) {
-    bool negative = false;
-    if (!text.empty() && text.front() == '-') {
-        negative = true;
-        text.remove_prefix(1);
-    }
-    size_t digits = 0, points = 0;
-    for (char c : text) {
-        if (c >= '0' && c <= '9')
-            ++digits;
-        else if (c == '.' && points == 0)
-            ++points;
-        else {
-            error = "not a decimal number";
-            return false;
-        }
-    }
-    if (digits == 0 || text.size() > 400) {
-        error = "not a decimal number";
-        return false;
-    }
-    std::string copy(text);
-    char* end = nullptr;
-    double v = std::strtod(copy.c_str(), &end);
-    if (!std::isfinite(v)) {
-        error = "decimal number out of range";
-        return false;
-    }
-    if (negative && v != 0.0) {
+    if (ltp::parse_decimal(text, value))
+        return true;
+    double magnitude = 0;
+    if (!text.empty() && text.front() == '-' && ltp::parse_decimal(text.substr(1), magnitude))
         error = "negative decimal numbers cannot be read back by clients";
-        return false;
-    }
-    value = v;
-    return true;
+    else
+        error = "not a decimal number";
+    return false;
 }
 
 bool ReadBody(std::string_view body, std::string_view bodyTemplate, const CodePage& cp,

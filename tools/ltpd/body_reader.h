@@ -41,11 +41,9 @@ using BodyValues = std::vector<std::vector<FieldValue>>;
 bool ReadBody(std::string_view body, std::string_view bodyTemplate, const CodePage& codePage,
               BodyValues& values, std::string& error);
 
-// Whole numbers as "%d" writes them: an optional "-" and digits, from -2147483648 up to
-// 4294967295 (read back as the same 32-bit pattern).
+// Whole numbers and decimals by the wire's rules (ltp::parse_integer, ltp::parse_decimal): 32 bits
+// signed; decimals without a sign, so that clients read them back as sent.
 bool ParseNumber(std::string_view text, int32_t& value);
-// Decimals as "%f" writes them: digits, an optional point and digits. A negative value is refused,
-// since clients read decimals without a sign; "-0.000000" is 0.
 bool ParseDecimal(std::string_view text, double& value, std::string& error);
 
 } // namespace ltpd

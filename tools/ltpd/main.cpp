@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -9,9 +10,10 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <ltpadmin/ltp/dates.h>
+
 #include "tools/ltpd/checkpointer.h"
 #include "tools/ltpd/database.h"
-#include "tools/ltpd/ole_date.h"
 #include "tools/ltpd/schema.h"
 #include "tools/ltpd/seed.h"
 #include "tools/ltpd/server.h"
@@ -245,7 +247,7 @@ int Serve(const Options& o, const std::string& password) {
     if (!OpenDatabase(o.db, opened, checkpointer))
         return 1;
     ltpd::Database& db = *opened;
-    if (!o.seed.empty() && !ltpd::SeedDemo(db, ltpd::OleDateNow()))
+    if (!o.seed.empty() && !ltpd::SeedDemo(db, ltp::to_wire_date(std::chrono::system_clock::now())))
         std::fprintf(stderr, "ltpd: the database holds data already; demo data not loaded\n");
     if (!o.statsCsv.empty()) {
         std::string error;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <ltpadmin/ltp/wire.h>
+
 namespace ltpd {
 
 Response Ok() {
@@ -58,21 +60,15 @@ void RecordWriter::Separate() {
 
 RecordWriter& RecordWriter::Text(std::string_view text) {
     Separate();
-    // Stored texts were checked on the way in; a "|" or "<" that reached the database some other
-    // way must still not split or end the element, so it goes out as "?".
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (m_codePage.IsLead(c)) {
-            // A lead byte at the end would take the separator after it for its second byte.
-            if (i + 1 == text.size()) {
-                m_out += '?';
-                continue;
-            }
-            m_out += text[i];
-            m_out += text[++i];
-            continue;
-        }
-        m_out += (c == '|' || c == '<') ? '?' : text[i];
+    // Stored texts were checked on the way in; a byte that reached the database some other way
+    // must still not split or end the element, so it goes out as "?".
+    while (!text.empty()) {
+        const std::size_t bad = ltp::find_uncarriable(text, m_codePage.Number());
+        m_out += text.substr(0, bad);
+        if (bad == std::string_view::npos)
+            break;
+        m_out += '?';
+        text.remove_prefix(bad + 1);
     }
     return *this;
 }

@@ -5,8 +5,9 @@
 #include <sstream>
 #include <vector>
 
+#include <ltpadmin/ltp/wire.h>
+
 #include "tools/ltpd/body_reader.h"
-#include "tools/ltpd/ole_date.h"
 
 namespace ltpd {
 namespace {
@@ -68,7 +69,7 @@ bool ReadDate(const std::string& text, double& date) {
     std::string why;
     if (ParseDecimal(text, date, why))
         return true;
-    return ParseIsoDate(text, date);
+    return ltp::parse_iso_date(text, date);
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <ltpadmin/ltp/wire.h>
+
 #include "tools/ltpd/admission.h"
 #include "tools/ltpd/connection.h"
 #include "tools/ltpd/login_throttle.h"
@@ -18,8 +20,8 @@ namespace ltpd {
 
 struct ServerOptions {
     std::string address = "127.0.0.1";
-    uint16_t port = 120; // 0: any free port
-    bool quiet = false;  // no line per request on stderr
+    uint16_t port = ltp::default_port; // 0: any free port
+    bool quiet = false;                // no line per request on stderr
     RequestLimits limits;
     // When full, the connection idle longest is closed to make room for a new one.
     size_t maxConnections = 1000;

@@ -1,8 +1,9 @@
 #include "tools/ltpd/service.h"
 
+#include <chrono>
 #include <new>
 
-#include "tools/ltpd/ole_date.h"
+#include <ltpadmin/ltp/dates.h>
 
 namespace ltpd {
 namespace {
@@ -30,7 +31,7 @@ Response BadRequest(const std::string& why) {
 
 void Context::Log(const std::string& text) {
     db.Prepare("INSERT INTO log_events (at, user, text) VALUES (?1, ?2, ?3)")
-        .Bind(1, OleDateNow())
+        .Bind(1, ltp::to_wire_date(std::chrono::system_clock::now()))
         .Bind(2, std::string_view(user).substr(0, 49))
         .Bind(3, std::string_view(text).substr(0, 254))
         .Run();

@@ -1,22 +1,18 @@
 #include "tools/ltpweb/routes.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include <cstdint>
+
+#include <ltpadmin/ltp/wire.h>
 
 #include "tools/ltpweb/api_error.h"
 
 namespace ltpweb {
 
 bool ParseLongText(const std::string& text, long& out) {
-    if (text.empty() || text.size() > 11 ||
-        text.find_first_not_of("-0123456789") != std::string::npos)
+    std::int32_t value = 0;
+    if (!ltp::parse_integer(text, value))
         return false;
-    char* end = nullptr;
-    errno = 0;
-    long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < -2147483648LL || v > 2147483647LL)
-        return false;
-    out = static_cast<long>(v);
+    out = value;
     return true;
 }
 

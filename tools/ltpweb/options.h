@@ -4,13 +4,15 @@
 #include <cstddef>
 #include <string>
 
+#include <ltpadmin/ltp/wire.h>
+
 namespace ltpweb {
 
 struct Options {
     std::string listenHost = "127.0.0.1";
     int listenPort = 8080;
     std::string ltpHost = "127.0.0.1";
-    int ltpPort = 120;
+    int ltpPort = ltp::default_port;
     std::string labelsFile;
     std::string profile; // an ltpctl profile: server, port and labels unless given here
     std::string tlsCert;

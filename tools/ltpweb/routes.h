@@ -60,7 +60,7 @@ struct Route {
 // The OpenAPI 3 document of the routes.
 nlohmann::ordered_json OpenApiDocument(const std::vector<Route>& routes);
 
-// A 32-bit integer from text; false when it is not one.
+// A whole number by the wire's rule (ltp::parse_integer); false when it is not one.
 bool ParseLongText(const std::string& text, long& out);
 
 } // namespace ltpweb

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include <ltpadmin/ltp/wire.h>
 #include <yaml-cpp/yaml.h>
 
 #include "tools/common/dates.h"
@@ -19,16 +20,18 @@ std::string FieldNaming::Name(std::string_view kind, std::string_view wireName) 
     return std::string(wireName);
 }
 
-char ForbiddenCharacter(std::string_view text) {
-    for (char c : text)
-        if (c == '|' || c == '<' || c == '\r' || c == '\n')
-            return c;
-    return 0;
+std::optional<char> ForbiddenCharacter(std::string_view text) {
+    const std::size_t bad = ltp::find_uncarriable(text);
+    if (bad == std::string_view::npos)
+        return std::nullopt;
+    return text[bad];
 }
 
 std::string WriteDecimal(double value) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    // Fixed, never with an exponent, as the wire writes decimals; the shortest that reads back.
+    char buffer[400];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     return std::string(buffer, result.ptr);
 }
 
@@ -55,30 +58,8 @@ bool SameDate(double a, double b) {
     return DateKey(a) == DateKey(b);
 }
 
-bool ReadInteger(std::string_view text, std::int32_t& value) {
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    return result.ec == std::errc() && result.ptr == text.data() + text.size() && !text.empty();
-}
-
-bool ReadDecimal(std::string_view text, double& value) {
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    double v = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || text.empty() ||
-        !std::isfinite(v))
-        return false;
-    value = v;
-    return true;
-}
-
 bool ReadDate(const std::string& text, double& days) {
-    if (ReadDecimal(text, days))
-        return true;
-    std::string why;
-    return ltptools::ParseIsoDate(text, days, why);
+    return ltp::parse_decimal(text, days) || ltp::parse_iso_date(text, days);
 }
 
 namespace {
@@ -171,9 +152,20 @@ std::string Describe(char c) {
             return "a carriage return";
         case '\n':
             return "a line break";
-        default:
+        case '\0':
+            return "a zero byte";
+        case '|':
+        case '<':
             return std::string("\"") + c + "\"";
+        default:
+            return "a double-byte character cut short";
     }
+}
+
+// A negative decimal is named as such rather than as no number at all.
+bool Negative(std::string_view text) {
+    double magnitude = 0;
+    return !text.empty() && text.front() == '-' && ltp::parse_decimal(text.substr(1), magnitude);
 }
 
 } // namespace
@@ -183,22 +175,26 @@ void ReadKind(ltp::FieldKind kind, const std::string& text, int line, std::strin
     const std::string name(what);
     switch (kind) {
         case ltp::FieldKind::text:
-            if (const char c = ForbiddenCharacter(text))
-                throw FileError(line, name + " holds " + Describe(c) +
+            if (const std::optional<char> c = ForbiddenCharacter(text))
+                throw FileError(line, name + " holds " + Describe(*c) +
                                           ", which the protocol cannot carry");
             *textValue = text;
             return;
         case ltp::FieldKind::integer:
-            if (!ReadInteger(text, *integerValue))
+            if (!ltp::parse_integer(text, *integerValue))
                 throw FileError(line, name + " must be a whole number of 32 bits, not \"" +
                                           text.substr(0, 40) + "\"");
             return;
         case ltp::FieldKind::decimal:
-            if (!ReadDecimal(text, *decimalValue))
+            if (Negative(text))
+                break;
+            if (!ltp::parse_decimal(text, *decimalValue))
                 throw FileError(line,
                                 name + " must be a number, not \"" + text.substr(0, 40) + "\"");
             break;
         case ltp::FieldKind::date:
+            if (Negative(text))
+                break;
             if (!ReadDate(text, *decimalValue))
                 throw FileError(line, name +
                                           " must be a date (2026-12-07T12:00:00) or a number, "
@@ -207,7 +203,7 @@ void ReadKind(ltp::FieldKind kind, const std::string& text, int line, std::strin
             break;
     }
     // Decimals are read back without their sign: a negative one would come back as another.
-    if (*decimalValue < 0)
+    if (Negative(text) || *decimalValue < 0)
         throw FileError(line, name + " must not be negative: the protocol reads decimals and "
                                      "dates without a sign");
 }

@@ -41,17 +41,15 @@ struct FieldNaming {
     template <class T> const ltp::Field<T>* Find(std::string_view key) const;
 };
 
-// Texts the protocol cannot carry inside a record: "|", "<" and line ends. Returns the first
-// such character or 0.
-char ForbiddenCharacter(std::string_view text);
+// The first byte of a text the protocol cannot carry inside a record (ltp::find_uncarriable, the
+// process's code page), or nothing.
+std::optional<char> ForbiddenCharacter(std::string_view text);
 
 std::string WriteDecimal(double value);
-std::string WriteDate(double days);   // ISO-8601 UTC, "0" for no date
-bool SameDecimal(double a, double b); // to the sixth place
-bool SameDate(double a, double b);    // to the second
-std::int64_t DateKey(double days);    // the second it falls in
-bool ReadInteger(std::string_view text, std::int32_t& value);
-bool ReadDecimal(std::string_view text, double& value);
+std::string WriteDate(double days);                   // ISO-8601 UTC, "0" for no date
+bool SameDecimal(double a, double b);                 // to the sixth place
+bool SameDate(double a, double b);                    // to the second
+std::int64_t DateKey(double days);                    // the second it falls in
 bool ReadDate(const std::string& text, double& days); // ISO-8601 or a plain number
 
 // Writes a text so that it reads back byte for byte: as a YAML text when it is UTF-8, else (a

@@ -159,7 +159,7 @@ void ReadSchedule(const YamlNode& body, const std::string& channel, const FieldN
         (void)key;
         const std::string text = ScalarOf(value, what + " program");
         // A plain number names no program of the tree; a quoted text or a name is a path.
-        if (value.tag != "!" && ReadInteger(text, s.program.number)) {
+        if (value.tag != "!" && ltp::parse_integer(text, s.program.number)) {
             s.program.by_path = false;
             continue;
         }
