@@ -1,5 +1,7 @@
 #include "tools/common/schema.h"
 
+#include <ltpadmin/ltp/wire.h>
+
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
@@ -181,9 +183,8 @@ struct SchemaBuilder {
             EnumNames names;
             for (const auto& [k, v] : *values) {
                 const std::string number(k.str());
-                char* end = nullptr;
-                const long long value = std::strtoll(number.c_str(), &end, 10);
-                if (number.empty() || *end != '\0' || value < INT32_MIN || value > INT32_MAX)
+                std::int32_t value = 0;
+                if (!ltp::parse_integer(number, value))
                     Fail("enums." + name + ": '" + number + "' is no whole number");
                 const std::string label = Text(v, "enums." + name + "." + number);
                 if (!IsValueName(label, false))

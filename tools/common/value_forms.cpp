@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <ltpadmin/ltp/wire.h>
+
 #include "tools/common/dates.h"
 
 namespace ltptools {
@@ -41,6 +43,8 @@ bool IsNumber(std::string_view text, bool sign) {
     return true;
 }
 
+// Whole numbers as the tools print them, which ltp::parse_integer does not take: "+128" for an
+// unnamed bit, and a set of all 32 bits written unsigned.
 bool ParseWholeNumber(std::string_view text, long long low, long long high, long long& out) {
     if (!IsNumber(text, true) || text.size() > 12)
         return false;
@@ -199,12 +203,12 @@ bool ParseMinutes(std::string_view text, double& minutes, std::string& error) {
     // Numbers, each with a unit (h, min); a last number without one after hours is minutes.
     bool hoursSeen = false;
     while (!t.empty()) {
-        const std::string rest(t);
-        char* end = nullptr;
-        const double n = std::strtod(rest.c_str(), &end);
-        const size_t used = static_cast<size_t>(end - rest.c_str());
-        if (used == 0 || !std::isfinite(n) || n < 0 || rest[0] == '+' || rest[0] == '-' ||
-            std::isspace(static_cast<unsigned char>(rest[0]))) {
+        size_t used = 0;
+        while (used < t.size() &&
+               (std::isdigit(static_cast<unsigned char>(t[used])) || t[used] == '.'))
+            ++used;
+        double n = 0;
+        if (used == 0 || !ltp::parse_decimal(t.substr(0, used), n)) {
             error = shape;
             return false;
         }
@@ -315,13 +319,10 @@ bool ParseNumber(const Meaning& meaning, std::string_view text, double& value, s
         return ParseMinutes(t, value, error);
     if (meaning.kind == ValueKind::date && t.find_first_not_of("0123456789.") != std::string::npos)
         return ParseIsoDate(t, value, error);
-    char* end = nullptr;
-    const double v = std::strtod(t.c_str(), &end);
-    if (t.empty() || *end != '\0' || !std::isfinite(v)) {
+    if (!ltp::parse_decimal(t, value)) {
         error = "'" + std::string(text) + "' is no number";
         return false;
     }
-    value = v;
     return true;
 }
 
