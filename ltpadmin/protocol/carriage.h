@@ -1,6 +1,6 @@
-// Which texts an element of a request can carry: no line end or zero byte anywhere, and no "|" or "<" where a
-// character starts (the trail byte of a double-byte character may be either). Shared by both
-// interfaces, so that they refuse the same texts.
+// Which texts an element of a request can carry: no line end or zero byte anywhere, and no "|" or
+// "<" where a character starts (the trail byte of a double-byte character may be either). Shared by
+// both interfaces, so that they refuse the same texts.
 #pragma once
 
 #include <cstddef>

@@ -140,8 +140,8 @@ TEST(LtpctlForeignServer, AStatusLineThatIsNotLtpIsATransportFailure) {
         char request[4096];
         (void)::recv(client, request, sizeof request, 0);
         const std::string body = "<User>alice|A||||</User>\r\n";
-        const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " +
-                                   std::to_string(body.size()) + "\r\n\r\n" + body;
+        const std::string answer =
+            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
         (void)::send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
         ::close(client);
     });

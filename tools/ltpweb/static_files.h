@@ -11,8 +11,8 @@ namespace ltpweb {
 
 class StaticFiles {
 public:
-    // index.html, app.js, app.css and the modules in js/ from assetDir, and the chart library. A file missing now
-    // is missing until ltpweb restarts.
+    // index.html, app.js, app.css and the modules in js/ from assetDir, and the chart library. A
+    // file missing now is missing until ltpweb restarts.
     StaticFiles(const std::string& assetDir, const std::string& chartJs);
 
     // True for the paths of the page's files, whether or not they could be read.
