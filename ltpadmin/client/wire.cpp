@@ -192,7 +192,8 @@ bool parse_iso_date(std::string_view text, double& days, std::string* error) {
     if (hour > 23 || minute > 59 || second > 59)
         return fail(Quoted(text) + " names a time of day that does not exist");
     const long long whole = DaysFromCivil(year, month, day) + kEpochDay;
-    const double secs = hour * 3600.0 + minute * 60.0 + second + fraction - offset * 60.0;
+    const double secs =
+        hour * 3600.0 + minute * 60.0 + second + fraction - static_cast<double>(offset) * 60.0;
     days = static_cast<double>(whole) + secs / kSecondsPerDay;
     return true;
 }
