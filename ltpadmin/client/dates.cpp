@@ -1,4 +1,5 @@
 #include "ltpadmin/ltp/dates.h"
+#include "ltpadmin/ltp/wire.h"
 
 #include <cmath>
 #include <cstdint>
@@ -6,8 +7,8 @@
 namespace ltp {
 namespace {
 
-constexpr double kUnixEpochDate = 25569.0; // 1970-01-01 as days since 1899-12-30
-constexpr std::int64_t kUnixEpochDay = 25569;
+constexpr double kUnixEpochDate = unix_epoch_date;
+constexpr std::int64_t kUnixEpochDay = static_cast<std::int64_t>(unix_epoch_date);
 constexpr std::int64_t kMicrosecondsPerDayWhole = 86400LL * 1000000LL;
 constexpr double kMicrosecondsPerDay = 86400.0 * 1e6;
 

@@ -251,13 +251,13 @@ struct SchemaBuilder {
         for (const auto& [key, node] : values) {
             const std::string name(key.str());
             const std::string where = "values." + name;
-            const toml::table* spec = node.as_table();
-            if (!spec)
+            const toml::table* settings = node.as_table();
+            if (!settings)
                 Fail(where + " must be a table ({ kind = \"bits\", bits = \"rights\" })");
             Meaning m;
             m.kind = ValueKind::integer;
             bool kindGiven = false;
-            for (const auto& [k, v] : *spec)
+            for (const auto& [k, v] : *settings)
                 if (!ReadMeaning(k.str(), v, m, kindGiven, where))
                     Fail(where + " has no setting '" + std::string(k.str()) + "'");
             CheckMeaning(m, kindGiven, where);
@@ -274,9 +274,9 @@ struct SchemaBuilder {
         const ValueKind wireKind = m.kind;
         if (node.is_string()) {
             m.label = Text(node, where);
-        } else if (const toml::table* spec = node.as_table()) {
+        } else if (const toml::table* settings = node.as_table()) {
             bool kindGiven = false;
-            for (const auto& [k, v] : *spec) {
+            for (const auto& [k, v] : *settings) {
                 const std::string key(k.str());
                 if (ReadMeaning(key, v, m, kindGiven, where))
                     continue;
