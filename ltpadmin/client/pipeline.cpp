@@ -60,7 +60,7 @@ struct Pipeline::State {
                     impl.options.trace(TraceDirection::request, bytes);
                 SendNow();
             } catch (const Error& e) {
-                Fail(e.what());
+                Fail(e.what(), std::current_exception());
             }
         }
     }
@@ -70,7 +70,7 @@ struct Pipeline::State {
             while (answered < outcomes.size())
                 Step();
         } catch (const Error& e) {
-            Fail(e.what());
+            Fail(e.what(), std::current_exception());
         }
         End();
     }
@@ -131,10 +131,12 @@ struct Pipeline::State {
             o.state = State_::refused;
             o.status = e.status();
             o.message = e.reason();
+            o.error = std::current_exception();
         } catch (const ProtocolError& e) {
             // Answered, so the stream goes on; what the request did cannot be told.
             o.state = State_::unknown;
             o.message = e.what();
+            o.error = std::current_exception();
         }
         ++answered;
         Notify(index);
@@ -144,6 +146,7 @@ struct Pipeline::State {
         Outcome& o = outcomes[index];
         o.state = state;
         o.message = message;
+        o.error = failure_error;
         answered = index + 1;
         Notify(index);
     }
@@ -165,7 +168,7 @@ struct Pipeline::State {
 
     // The transport failed: nothing is resent; what was sent and not answered may have been
     // applied.
-    void Fail(const std::string& message) {
+    void Fail(const std::string& message, std::exception_ptr error) {
         if (impl.options.trace) {
             const std::string_view partial = impl.connection.partial();
             if (!partial.empty())
@@ -174,6 +177,7 @@ struct Pipeline::State {
         impl.connection.close();
         failed = true;
         failure = message;
+        failure_error = error;
         for (std::size_t i = answered; i < outcomes.size(); ++i)
             Settle(i, Started(i) ? State_::unknown : State_::not_sent, message);
         End();
@@ -210,6 +214,7 @@ struct Pipeline::State {
     bool begun = false;        // the connection carries this pipeline's requests
     bool failed = false;
     std::string failure;
+    std::exception_ptr failure_error;
 };
 
 Pipeline::Pipeline(Client& client, std::size_t depth, Callback on_outcome)

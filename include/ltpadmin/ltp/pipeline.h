@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -50,6 +51,9 @@ public:
         std::string message;
         /// The number the server gave a new program or schedule (add_program, add_schedule).
         std::int32_t new_id = 0;
+        /// What the client would have thrown for the request sent alone: Refused when refused;
+        /// TransportError or ProtocolError when unknown or not_sent. Empty on success.
+        std::exception_ptr error;
     };
     /// Told of each outcome, in index order, as it becomes known. It must not throw.
     using Callback = std::function<void(std::size_t index, const Outcome& outcome)>;
