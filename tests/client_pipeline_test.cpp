@@ -218,8 +218,11 @@ TEST(Pipeline, RefusesWhatItCannotCarryBeforeQueuing) {
                  ltp::InvalidInput);
     EXPECT_EQ(pipeline.size(), 0u);
     EXPECT_EQ(pipeline.delete_user("ok"), 0u);
-    // The client's own calls wait until the pipeline is flushed.
+    // The client's own calls, and a second pipeline's, wait until the pipeline is flushed.
     EXPECT_THROW(client.delete_user("other"), ltp::Error);
+    ltp::Pipeline second(client, 4);
+    EXPECT_THROW(second.delete_user("other"), ltp::Error);
+    EXPECT_EQ(second.size(), 0u);
     pipeline.flush();
     EXPECT_EQ(Describe(pipeline.outcomes()[0]), "ok");
     ASSERT_TRUE(peer.Finish());

@@ -185,10 +185,11 @@ struct Pipeline::State {
 
     // Nothing is in flight: the client may use its connection again.
     void End() {
-        if (begun)
+        if (begun) {
             impl.connection.end();
+            impl.pipelined = false;
+        }
         begun = false;
-        impl.pipelined = false;
         out.clear();
         out_sent = 0;
         unsent.clear();
@@ -230,6 +231,8 @@ Pipeline::~Pipeline() {
 
 std::size_t Pipeline::record(const std::function<void(Client&)>& op) {
     Client::Impl& impl = state_->impl;
+    if (impl.pipelined && !state_->begun)
+        throw Error("another pipeline has requests in flight on this client");
     Recording recording;
     struct Recorder {
         Client::Impl& impl;
