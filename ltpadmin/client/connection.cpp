@@ -144,6 +144,8 @@ bool Connection::next(Response& response) {
     taken_ = 0;
     const std::size_t most = options_->max_response_bytes;
     const std::size_t have = used_ - start_;
+    if (have == 0)
+        return false;
     try {
         const Frame frame = ReadFrame(buffer_.get() + start_, have, Frame());
         if (!frame.headComplete) {
