@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ltpadmin/client.h"
@@ -66,6 +67,7 @@ struct PipeCase {
     std::function<void(ltp::Pipeline&)> calls;
     std::vector<std::string> outcomes; // by index
     std::size_t requests;              // how many reached the peer: each exactly once
+    int connections = 1;
 };
 
 TEST(Pipeline, OutcomesFollowTheAnswersInOrder) {
@@ -153,6 +155,17 @@ TEST(Pipeline, OutcomesFollowTheAnswersInOrder) {
          },
          {"ok", "unknown", "unknown", "ok"},
          4},
+        {"the server closes the connection once all is answered: the next request reconnects",
+         1,
+         [](LoopbackPeer& peer) { peer.Respond(kOk).Close().Accept().Respond(kOk); },
+         [](ltp::Pipeline& p) {
+             p.add_user(NewUser(1));
+             std::this_thread::sleep_for(Millis(100)); // the answer and the close arrive
+             p.add_user(NewUser(2));
+         },
+         {"ok", "ok"},
+         2,
+         2},
     };
     for (const PipeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -178,7 +191,7 @@ TEST(Pipeline, OutcomesFollowTheAnswersInOrder) {
         EXPECT_EQ(told, c.outcomes);
         ASSERT_TRUE(peer.Finish());
         EXPECT_EQ(peer.Requests().size(), c.requests);
-        EXPECT_EQ(peer.Connections(), 1) << "nothing is resent on a new connection";
+        EXPECT_EQ(peer.Connections(), c.connections) << "nothing is resent on a new connection";
         EXPECT_TRUE(peer.Failures().empty());
     }
 }

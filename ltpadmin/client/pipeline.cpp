@@ -47,6 +47,10 @@ struct Pipeline::State {
             try {
                 while (index - answered >= depth)
                     Step();
+                // Nothing in flight: a connection the server closed while idle is opened again,
+                // as the client's own calls do (nothing of it is unanswered, so nothing is lost).
+                if (begun && answered == index && out.empty())
+                    End();
                 if (!begun) {
                     impl.connection.begin();
                     impl.pipelined = true;
