@@ -31,9 +31,12 @@ namespace ltp {
 /// `not_sent`; failed() then tells. Options::trace sees each request as it goes out and each
 /// answer; under Options::dry_run nothing is sent and every request succeeds at once.
 ///
-/// While requests are unanswered the client itself must not be used (its calls throw Error);
-/// after flush() it may be. Not thread-safe; the client must outlive the pipeline. Destroying a
-/// pipeline waits for the answers still due, as flush() does.
+/// Requests go out as they are queued, each in its own send (answers are read when the window is
+/// full, or by flush()). With nothing in flight, a connection the server closed while idle is
+/// opened again first, as Client does; once a request is in flight, nothing is ever resent.
+/// While requests are unanswered the client itself, and any other pipeline on it, must wait
+/// (their calls throw Error); after flush() they may go on. Not thread-safe; the client must
+/// outlive the pipeline. Destroying a pipeline waits for the answers still due, as flush() does.
 class LTPADMIN_API Pipeline {
 public:
     /// What became of one request.
