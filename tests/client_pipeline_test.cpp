@@ -155,6 +155,16 @@ TEST(Pipeline, OutcomesFollowTheAnswersInOrder) {
          },
          {"ok", "unknown", "unknown", "ok"},
          4},
+        {"an answer that cannot be framed breaks the stream: what follows is unknown",
+         3,
+         [](LoopbackPeer& peer) {
+             for (int i = 0; i < 3; ++i)
+                 peer.ExpectRequest();
+             peer.Send(kOk + "LTP/1.0 200 OK\r\nContent-Length: -5\r\n\r\n" + kOk);
+         },
+         Adds(3),
+         {"ok", "unknown", "unknown"},
+         3},
         {"the server closes the connection once all is answered: the next request reconnects",
          1,
          [](LoopbackPeer& peer) { peer.Respond(kOk).Close().Accept().Respond(kOk); },
