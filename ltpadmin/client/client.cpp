@@ -339,4 +339,67 @@ void Client::mtp_servers_into(std::vector<MtpServer>& into) {
     impl().Reusing(into, [&] { return mtp_servers(); });
 }
 
+// Lists walked: the fresh form, its records handed to each as they arrive.
+void Client::log_events_each(const std::function<void(const LogEvent&)>& each) {
+    impl().Walking(each, [&] { log_events(); });
+}
+void Client::users_each(const std::function<void(const User&)>& each) {
+    impl().Walking(each, [&] { users(); });
+}
+void Client::user_groups_each(std::string_view user_id,
+                              const std::function<void(const Group&)>& each) {
+    impl().Walking(each, [&] { user_groups(user_id); });
+}
+void Client::user_program_statistics_each(
+    std::string_view user_name, double start, double stop,
+    const std::function<void(const ProgramStatistic&)>& each) {
+    impl().Walking(each, [&] { user_program_statistics(user_name, start, stop); });
+}
+void Client::groups_each(const std::function<void(const Group&)>& each) {
+    impl().Walking(each, [&] { groups(); });
+}
+void Client::group_users_each(std::string_view group_id,
+                              const std::function<void(const User&)>& each) {
+    impl().Walking(each, [&] { group_users(group_id); });
+}
+void Client::programs_each(const std::function<void(const Program&)>& each) {
+    impl().Walking(each, [&] { programs(); });
+}
+void Client::granted_users_each(std::int32_t program_id,
+                                const std::function<void(const User&)>& each) {
+    impl().Walking(each, [&] { granted_users(program_id); });
+}
+void Client::granted_groups_each(std::int32_t program_id,
+                                 const std::function<void(const Group&)>& each) {
+    impl().Walking(each, [&] { granted_groups(program_id); });
+}
+void Client::program_statistics_each(std::int32_t program_id, double start, double stop,
+                                     const std::function<void(const ProgramStatistic&)>& each) {
+    impl().Walking(each, [&] { program_statistics(program_id, start, stop); });
+}
+void Client::top_programs_each(std::int32_t count, double start, double stop,
+                               const std::function<void(const TopProgram&)>& each) {
+    impl().Walking(each, [&] { top_programs(count, start, stop); });
+}
+void Client::program_paths_each(std::int32_t program_id,
+                                const std::function<void(const ProgramPath&)>& each) {
+    impl().Walking(each, [&] { program_paths(program_id); });
+}
+void Client::channels_each(const std::function<void(const Channel&)>& each) {
+    impl().Walking(each, [&] { channels(); });
+}
+void Client::channel_schedules_each(std::string_view channel_id,
+                                    const std::function<void(const Schedule&)>& each) {
+    impl().Walking(each, [&] { channel_schedules(channel_id); });
+}
+void Client::schedules_each(const std::function<void(const Schedule&)>& each) {
+    impl().Walking(each, [&] { schedules(); });
+}
+void Client::globals_each(const std::function<void(const Global&)>& each) {
+    impl().Walking(each, [&] { globals(); });
+}
+void Client::mtp_servers_each(const std::function<void(const MtpServer&)>& each) {
+    impl().Walking(each, [&] { mtp_servers(); });
+}
+
 } // namespace ltp

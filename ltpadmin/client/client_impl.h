@@ -4,6 +4,7 @@
 #pragma once
 
 #include <climits>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -114,6 +115,12 @@ struct Client::Impl {
     }
 
     template <class T> std::vector<T> List(Row row, std::initializer_list<Arg> args) {
+        if (walk != nullptr) {
+            const auto& each = *static_cast<const std::function<void(const T&)>*>(walk);
+            walk = nullptr;
+            Walk(row, args, each);
+            return {};
+        }
         std::vector<T> records;
         if (reuse != nullptr) {
             records = std::move(*static_cast<std::vector<T>*>(reuse));
@@ -123,6 +130,22 @@ struct Client::Impl {
         const Response response = Exchange(row, args.begin(), args.size(), &decoder);
         detail::CheckStatus(response);
         return decoder.finish(response);
+    }
+
+    // The list handed to each record by record; the connection is closed when each throws after
+    // the response is whole as while it arrives (the exchange closes it then).
+    template <class T>
+    void Walk(Row row, std::initializer_list<Arg> args, const std::function<void(const T&)>& each) {
+        detail::ListDecoder<T> decoder(lead, options.max_result_bytes, each);
+        const Response response = Exchange(row, args.begin(), args.size(), &decoder);
+        if (decoder.released() == 0) // otherwise the status was 200 and its line is gone
+            detail::CheckStatus(response);
+        try {
+            decoder.finish_each(response);
+        } catch (...) {
+            connection.close();
+            throw;
+        }
     }
 
     template <class T> std::optional<T> Find(Row row, std::initializer_list<Arg> args) {
@@ -149,6 +172,19 @@ struct Client::Impl {
         }
     }
 
+    // Runs a list operation's fresh form as a walk with each (List takes it, as Reusing lends).
+    template <class T, class Fresh>
+    void Walking(const std::function<void(const T&)>& each, Fresh fresh) {
+        if (!each)
+            throw Error("a walk needs a function to hand the records to");
+        struct Lent {
+            const void*& slot;
+            ~Lent() { slot = nullptr; }
+        } lent{walk};
+        walk = &each;
+        fresh();
+    }
+
     std::int32_t Value(Row row, std::initializer_list<Arg> args) {
         return detail::DecodeValue(Call(row, args), CatalogueRow(row).responseTag, lead);
     }
@@ -158,7 +194,8 @@ struct Client::Impl {
     detail::Connection connection;
     std::string request; // kept between calls: its room is reused
     std::string body;
-    void* reuse = nullptr; // the caller's vector for the next List, while Reusing runs
+    void* reuse = nullptr;      // the caller's vector for the next List, while Reusing runs
+    const void* walk = nullptr; // the caller's function for the next List, while Walking runs
     // Set while a Pipeline records a call: requests are formatted into it, not sent.
     Recording* recording = nullptr;
     // Set while a Pipeline has requests on the connection that are not answered yet.
