@@ -1,7 +1,7 @@
 /// @file
-/// The modern interface of ltpadmin: `ltp::Client`, `ltp::Pool`, the value types, their field
-/// reflection, the errors and the date helpers. Everything lives in namespace `ltp`; nothing of
-/// the Windows-shaped interface is included, so this header mixes with any other code.
+/// The modern interface of ltpadmin: `ltp::Client`, `ltp::Pool`, `ltp::Pipeline`, the value types,
+/// their field reflection, the errors and the date helpers. Everything lives in namespace `ltp`;
+/// nothing of the Windows-shaped interface is included, so this header mixes with any other code.
 ///
 /// @code
 /// ltp::Options options;
@@ -19,6 +19,7 @@
 #include <ltpadmin/ltp/errors.h>
 #include <ltpadmin/ltp/fields.h>
 #include <ltpadmin/ltp/options.h>
+#include <ltpadmin/ltp/pipeline.h>
 #include <ltpadmin/ltp/pool.h>
 #include <ltpadmin/ltp/values.h>
 #include <ltpadmin/ltp/wire.h>

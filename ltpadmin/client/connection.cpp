@@ -131,4 +131,85 @@ Response Connection::receive(BodySink* sink) {
     return Response{buffer_.get(), total, frame.bodyOffset};
 }
 
+void Connection::begin() {
+    if (socket_.is_open() && socket_.is_stale())
+        socket_.close();
+    connect();
+    used_ = 0;
+    start_ = 0;
+    taken_ = 0;
+}
+
+std::size_t Connection::send_some(const char* data, std::size_t length) {
+    return socket_.send_some(data, length);
+}
+
+bool Connection::await(bool sending) {
+    try {
+        const bool readable = socket_.await(sending);
+        if (!readable)
+            return true;
+        // Answers taken are dropped first, so that the buffer holds at most one response and
+        // what came after it.
+        start_ += taken_;
+        taken_ = 0;
+        if (start_ > 0) {
+            std::memmove(buffer_.get(), buffer_.get() + start_, used_ - start_);
+            used_ -= start_;
+            start_ = 0;
+        }
+        room(kFirstRoom / 4);
+        used_ += socket_.receive(buffer_.get() + used_, capacity_ - used_);
+        return false;
+    } catch (...) {
+        socket_.close();
+        throw;
+    }
+}
+
+bool Connection::next(Response& response) {
+    start_ += taken_;
+    taken_ = 0;
+    const std::size_t most = options_->max_response_bytes;
+    const std::size_t have = used_ - start_;
+    if (have == 0)
+        return false;
+    try {
+        const Frame frame = ReadFrame(buffer_.get() + start_, have, Frame());
+        if (!frame.headComplete) {
+            if (have > most)
+                Limit("the response", most);
+            return false;
+        }
+        if (frame.contentLength < 0)
+            throw ProtocolError("the response's Content-Length is negative");
+        if (static_cast<std::size_t>(frame.contentLength) > most - frame.bodyOffset)
+            Limit("the response", most);
+        const std::size_t total = frame.bodyOffset + static_cast<std::size_t>(frame.contentLength);
+        if (have < total) {
+            room(total - have); // the rest is received in one piece where it can be
+            return false;
+        }
+        taken_ = total;
+        response = Response{buffer_.get() + start_, total, frame.bodyOffset};
+        return true;
+    } catch (...) {
+        socket_.close();
+        throw;
+    }
+}
+
+std::string_view Connection::partial() const {
+    return buffer_ ? std::string_view(buffer_.get() + start_ + taken_, used_ - start_ - taken_)
+                   : std::string_view();
+}
+
+void Connection::end() {
+    if (used_ > start_ + taken_)
+        socket_.close();
+    used_ = 0;
+    start_ = 0;
+    taken_ = 0;
+}
+
 } // namespace ltp::detail

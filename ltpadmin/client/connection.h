@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "ltpadmin/ltp/options.h"
 #include "ltpadmin/client/socket.h"
@@ -51,6 +52,25 @@ public:
     // is what it had not released.
     Response exchange(const std::string& request, BodySink* sink = nullptr);
 
+    // Pipelined use: requests go out while earlier answers come in, which are read in order from
+    // the same buffer. begin() opens the connection (again, when an idle one went stale) and
+    // forgets any earlier response.
+    void begin();
+    // Sends what the socket takes now; returns how many bytes went.
+    std::size_t send_some(const char* data, std::size_t length);
+    // Waits until bytes arrive or, when sending, there is room to send; reads what arrived.
+    // Returns whether there is room to send.
+    bool await(bool sending);
+    // The next whole response after the one next() returned before (which is then forgotten);
+    // false when it has not arrived whole yet. A response past max_response_bytes or with a
+    // negative length throws and closes the connection.
+    bool next(Response& response);
+    // The bytes of the response being received (for the trace when the exchange fails).
+    std::string_view partial() const;
+    // Ends pipelined use: bytes beyond the last response belong to no request, so the connection
+    // is not used again.
+    void end();
+
 private:
     // Receives until the response is whole; returns its length.
     Response receive(BodySink* sink);
@@ -64,6 +84,8 @@ private:
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
     std::size_t capacity_ = 0;
+    std::size_t start_ = 0; // pipelined: where the first response not yet taken starts
+    std::size_t taken_ = 0; // pipelined: the length of the response next() returned last
 };
 
 } // namespace ltp::detail

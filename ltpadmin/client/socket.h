@@ -39,6 +39,13 @@ public:
     // Receives at least one byte and at most length; throws when the server closes the connection
     // or stays silent for the idle time-out.
     std::size_t receive(char* data, std::size_t length);
+    // For pipelined requests, where answers must be read while requests go out so that neither
+    // side blocks writing to the other. Sends what the socket takes now, without waiting; returns
+    // how many bytes went (0 when it has no room).
+    std::size_t send_some(const char* data, std::size_t length);
+    // Waits up to the idle time-out until bytes can be received or, when sending, sent; throws
+    // on time-out. Returns whether bytes can be received (else there is room to send).
+    bool await(bool sending);
 
 private:
     [[noreturn]] void fail(TransportError::Kind kind, int error, const char* what);

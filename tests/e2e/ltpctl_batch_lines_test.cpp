@@ -30,4 +30,16 @@ TEST_F(BatchLines, NoLineInheritsWhatAnEarlierLineGave) {
     EXPECT_NE(Run({"users", "find", "uc"}).exitCode, 0);
 }
 
+TEST_F(BatchLines, ALineOfItsOwnDryRunLeavesTheNextLinesSent) {
+    const e2e::ProcessResult r = Run({"batch", "-"}, "users delete alice --dry-run\n"
+                                                     "users add uf\n"
+                                                     "users delete bob -y --dry-run\n"
+                                                     "users delete carol\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Run({"users", "find", "uf"}).exitCode, 0) << "the add after a dry run went out";
+    EXPECT_NE(Run({"users", "find", "carol"}).exitCode, 0) << "the delete went out";
+    EXPECT_EQ(Run({"users", "find", "alice"}).exitCode, 0);
+    EXPECT_EQ(Run({"users", "find", "bob"}).exitCode, 0);
+}
+
 } // namespace

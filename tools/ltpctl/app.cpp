@@ -61,6 +61,7 @@ struct GlobalOptions {
     bool noHeaders = false;
     std::string batchFile;
     bool keepGoing = false;
+    std::size_t pipeline = 1;
     bool yes = false;
     double timeoutSeconds = 10;
 };
@@ -288,6 +289,12 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
         "batch", "run one command per line of FILE ('-': standard input) over one login");
     batch->add_option("FILE", g.batchFile, "the commands")->required();
     batch->add_flag("--keep-going,-k", g.keepGoing, "go on after a line that failed");
+    batch
+        ->add_option("--pipeline", g.pipeline,
+                     "send up to N changes before their answers (1: one at a time); only for "
+                     "servers known to answer in order while they read ahead")
+        ->type_name("N")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{4096}));
     CLI::App* shell = app.add_subcommand(
         "shell", "type commands one after another over one login (the default on a terminal)");
     // For the completion scripts of bash, zsh and fish: not a command people type.
@@ -357,7 +364,7 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
     } forget;
     ctx.yes = g.yes;
     if (batch->parsed())
-        return RunBatch(g.batchFile == "-" ? in : batchInput, ctx, g.keepGoing);
+        return RunBatch(g.batchFile == "-" ? in : batchInput, ctx, g.keepGoing, g.pipeline);
     if (shell->parsed())
         return RunShell(ctx, profile.name.empty() ? g.connection.user + "@" + g.connection.host +
                                                         ":" + std::to_string(g.connection.port)

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <iostream>
 #include <istream>
+#include <deque>
 #include <memory>
+#include <sstream>
 #include <ostream>
 
 #include "tools/ltpctl/commands.h"
@@ -159,6 +161,9 @@ public:
 
 private:
     void Build() {
+        // A flag keeps its variable unless given: what an earlier parser set must not reach
+        // the lines this one reads (a leftover --dry-run would leave a change unsent).
+        m_dryRun = m_yes = m_noHeaders = m_labelKeys = m_localDates = false;
         m_app = std::make_unique<CLI::App>("Administer an LTP/1.0 server: one command per line.",
                                            "ltpctl");
         m_app->fallthrough(); // before the commands, which inherit it
@@ -207,59 +212,191 @@ private:
     std::vector<const CLI::Option*> m_touched; // since the parser was built, sorted
 };
 
+// Runs one line's command; returns its exit code, or -1 for a line with nothing to run.
+int RunLine(const std::string& line, RunContext& ctx, LineParser& parser) {
+    std::vector<std::string> words;
+    std::string error;
+    if (!SplitCommandLine(line, words, error)) {
+        ctx.connection.Report(error);
+        return kExitUsage;
+    }
+    if (words.empty())
+        return -1;
+    std::reverse(words.begin(), words.end());
+    try {
+        parser.Parse(words);
+    } catch (const CLI::CallForHelp&) {
+        ctx.out << parser.App().help();
+        return -1;
+    } catch (const CLI::CallForAllHelp&) {
+        ctx.out << parser.App().help("", CLI::AppFormatMode::All);
+        return -1;
+    } catch (const CLI::ParseError& e) {
+        std::reverse(words.begin(), words.end());
+        ctx.connection.Report(ParseFailureMessage(parser.App(), words, e));
+        return kExitUsage;
+    }
+    if (!parser.Slot().action)
+        return kExitOk;
+    const bool dry = ctx.connection.Settings().dryRun;
+    ctx.connection.SetDryRun(dry || parser.DryRun());
+    RunContext lineCtx = ctx;
+    lineCtx.print = parser.Print(ctx.print);
+    lineCtx.yes = ctx.yes || parser.Yes();
+    const int rc = RunAction(parser.Slot().action, lineCtx);
+    ctx.connection.SetDryRun(dry);
+    return rc;
+}
+
+// A line whose changes went out pipelined: what it wrote is held until every line before it is
+// shown and its own answers are in, so that results read in input order.
+struct HeldLine {
+    std::string prefix; // "line 3: "
+    std::ostringstream out;
+    std::ostringstream err;
+    std::size_t end = 0; // its requests end before this index of the pipeline
+    int rc = kExitOk;
+    bool ran = false; // its command has returned
+};
+
+class PipelinedBatch {
+public:
+    PipelinedBatch(RunContext& ctx, std::size_t depth) : m_ctx(ctx), m_realOut(ctx.out) {
+        ctx.connection.StartPipeline(
+            depth,
+            [this](std::size_t index, const ltp::Pipeline::Outcome& o) { Settle(index, o); });
+    }
+    ~PipelinedBatch() {
+        m_ctx.connection.SetStreams(nullptr, nullptr);
+        m_ctx.connection.StopPipeline();
+    }
+
+    // Runs a line with its output held; returns false once the batch must stop: the connection
+    // failed, or (without keepGoing) a line failed.
+    bool Run(const std::string& line, const std::string& prefix, LineParser& parser,
+             bool keepGoing) {
+        auto held = std::make_unique<HeldLine>();
+        held->prefix = prefix;
+        HeldLine& h = *held;
+        m_lines.push_back(std::move(held));
+        m_ctx.connection.SetStreams(&h.out, &h.err);
+        m_ctx.connection.SetReportPrefix(prefix);
+        RunContext lineCtx{m_ctx.connection, m_ctx.print, h.out,    m_ctx.numberLines,
+                           m_ctx.page,       0,           m_ctx.yes};
+        const int rc = RunLine(line, lineCtx, parser);
+        m_ctx.connection.SetStreams(nullptr, nullptr);
+        if (rc > 0 && h.rc == kExitOk)
+            h.rc = rc;
+        h.end = m_ctx.connection.Queued();
+        h.ran = true;
+        Show();
+        return !m_ctx.connection.PipelineFailed() && (keepGoing || m_result == kExitOk);
+    }
+
+    // Waits for every answer and shows every line; returns the batch's exit code.
+    int Finish() {
+        m_ctx.connection.FlushPipeline();
+        Show();
+        return m_result;
+    }
+
+private:
+    void Settle(std::size_t index, const ltp::Pipeline::Outcome& o) {
+        m_settled = index + 1;
+        using State = ltp::Pipeline::Outcome::State;
+        if (o.state != State::succeeded) {
+            // The line that queued it: the first not shown whose requests reach past it.
+            HeldLine* owner = nullptr;
+            for (auto& line : m_lines)
+                if (!line->ran || line->end > index) {
+                    owner = line.get();
+                    break;
+                }
+            if (owner != nullptr)
+                Explain(*owner, o);
+        }
+        Show();
+    }
+
+    void Explain(HeldLine& line, const ltp::Pipeline::Outcome& o) {
+        using State = ltp::Pipeline::Outcome::State;
+        const Failure failure = m_ctx.connection.Explain(o);
+        std::string message = failure.message;
+        if (o.state != State::refused && !m_explained) {
+            // The failure itself once, then what became of each line.
+            m_explained = true;
+            Write(line, failure.message);
+        }
+        if (o.state == State::unknown)
+            message = "sent, but no answer came: it may have been applied";
+        else if (o.state == State::not_sent)
+            message = "not sent";
+        if (o.state == State::refused || line.rc == kExitOk)
+            Write(line, message);
+        if (line.rc == kExitOk)
+            line.rc = failure.exitCode;
+    }
+
+    void Write(HeldLine& line, const std::string& message) {
+        Connection::ReportTo(line.err, line.prefix, message);
+    }
+
+    // Shows the lines at the front whose command returned and whose answers are all in.
+    void Show() {
+        while (!m_lines.empty() && m_lines.front()->ran && m_lines.front()->end <= m_settled) {
+            HeldLine& line = *m_lines.front();
+            m_realOut << line.out.str();
+            m_realOut.flush();
+            const std::string err = line.err.str();
+            if (!err.empty())
+                m_ctx.connection.ErrorStream() << err << std::flush;
+            if (line.rc != kExitOk && m_result == kExitOk)
+                m_result = line.rc;
+            m_lines.pop_front();
+        }
+    }
+
+    RunContext& m_ctx;
+    std::ostream& m_realOut;
+    std::deque<std::unique_ptr<HeldLine>> m_lines;
+    std::size_t m_settled = 0;
+    bool m_explained = false;
+    int m_result = kExitOk;
+};
+
 } // namespace
 
-int RunBatch(std::istream& in, RunContext& outer, bool keepGoing) {
+int RunBatch(std::istream& in, RunContext& outer, bool keepGoing, std::size_t pipeline) {
     RunContext ctx = outer;
     ctx.page = !ctx.numberLines; // a batch run on a terminal is not stopped by a pager
     Progress progress(in, ctx.numberLines);
     LineParser parser;
+    std::unique_ptr<PipelinedBatch> pipelined;
+    if (pipeline > 1)
+        pipelined = std::make_unique<PipelinedBatch>(ctx, pipeline);
     int result = kExitOk;
     std::string line;
     for (int number = 1; progress.Next(in, line); ++number) {
         const std::string where =
             progress.Prefix() +
             (ctx.numberLines ? "line " + std::to_string(number) + ": " : std::string());
-        ctx.connection.SetReportPrefix(where);
-        std::vector<std::string> words;
-        std::string error;
-        int rc = kExitOk;
-        if (!SplitCommandLine(line, words, error)) {
-            ctx.connection.Report(error);
-            rc = kExitUsage;
-        } else if (words.empty()) {
+        if (pipelined) {
+            if (!pipelined->Run(line, where, parser, keepGoing))
+                break;
             continue;
-        } else {
-            std::reverse(words.begin(), words.end());
-            try {
-                parser.Parse(words);
-            } catch (const CLI::CallForHelp&) {
-                ctx.out << parser.App().help();
-                continue;
-            } catch (const CLI::CallForAllHelp&) {
-                ctx.out << parser.App().help("", CLI::AppFormatMode::All);
-                continue;
-            } catch (const CLI::ParseError& e) {
-                std::reverse(words.begin(), words.end());
-                ctx.connection.Report(ParseFailureMessage(parser.App(), words, e));
-                rc = kExitUsage;
-            }
-            if (rc == kExitOk && parser.Slot().action) {
-                const bool dry = ctx.connection.Settings().dryRun;
-                ctx.connection.SetDryRun(dry || parser.DryRun());
-                RunContext line = ctx;
-                line.print = parser.Print(ctx.print);
-                line.yes = ctx.yes || parser.Yes();
-                rc = RunAction(parser.Slot().action, line);
-                ctx.connection.SetDryRun(dry);
-            }
         }
-        if (rc != kExitOk) {
+        ctx.connection.SetReportPrefix(where);
+        const int rc = RunLine(line, ctx, parser);
+        if (rc > 0) {
             if (result == kExitOk)
                 result = rc;
             if (!keepGoing)
                 break;
         }
+    }
+    if (pipelined) {
+        result = pipelined->Finish();
+        pipelined.reset();
     }
     ctx.connection.SetReportPrefix(std::string());
     return result;

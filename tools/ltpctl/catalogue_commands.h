@@ -126,7 +126,10 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                 }
                 if (rc == kExitOk)
                     rc = ApplyValueOptions(ctx, *fields, record);
-                if (rc == kExitOk)
+                // The new number is shown, so that add waits for its answer.
+                if (rc == kExitOk && Cat::kNumericKey)
+                    rc = ctx.connection.ChangeNow([&](ltp::Client& c) { Cat::Add(c, record); });
+                else if (rc == kExitOk)
                     rc = ctx.connection.Change([&](ltp::Client& c) { Cat::Add(c, record); });
                 if constexpr (std::is_same_v<T, ltp::Schedule>) {
                     if (rc == kExitOk)
@@ -207,8 +210,10 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
                     }
                     std::string done;
                     for (const KeyArg<T>& key : checked) {
-                        const int rc =
-                            ctx.connection.Change([&](ltp::Client& c) { key.Delete(c); });
+                        // Several keys stop at the first refusal: each waits for its answer.
+                        const auto del = [&](ltp::Client& c) { key.Delete(c); };
+                        const int rc = checked.size() > 1 ? ctx.connection.ChangeNow(del)
+                                                          : ctx.connection.Change(del);
                         if (rc != kExitOk) {
                             // It may have gone meanwhile: say exactly what did go.
                             if (!done.empty())

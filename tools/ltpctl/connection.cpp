@@ -1,5 +1,6 @@
 #include "tools/ltpctl/connection.h"
 
+#include <exception>
 #include <ostream>
 #include <string_view>
 
@@ -33,8 +34,13 @@ std::string Connection::Where() const {
 }
 
 void Connection::Report(const std::string& message) const {
+    ReportTo(m_lineErr != nullptr ? *m_lineErr : m_err, m_prefix, message);
+}
+
+void Connection::ReportTo(std::ostream& err, const std::string& prefix,
+                          const std::string& message) {
     // Reasons come from the server: control bytes are shown, not sent to the terminal.
-    m_err << "ltpctl: " << m_prefix << ltptools::EscapeControls(message) << std::endl;
+    err << "ltpctl: " << prefix << ltptools::EscapeControls(message) << std::endl;
 }
 
 int Connection::ReportMissing(const std::string& missing) {
@@ -57,7 +63,7 @@ ltp::Options Connection::ClientOptions() const {
     return options;
 }
 
-int Connection::Run(const std::function<void(ltp::Client&)>& op) {
+ltp::Client& Connection::Client() {
     if (!m_client) {
         ltp::Options options = ClientOptions();
         // Always traced: a failure is explained from what arrived, and -v shows the exchange.
@@ -80,10 +86,68 @@ int Connection::Run(const std::function<void(ltp::Client&)>& op) {
             m_err << "* connecting to " << Where() << " as " << m_settings.user << std::endl;
         m_client = std::make_unique<ltp::Client>(std::move(options));
     }
-    return Use(*m_client, op);
+    return *m_client;
+}
+
+int Connection::Run(const std::function<void(ltp::Client&)>& op) {
+    FlushPipeline();
+    return Use(Client(), op);
+}
+
+int Connection::ChangeNow(const std::function<void(ltp::Client&)>& op) {
+    if (m_settings.dryRun || !m_pipeline)
+        return Change(op);
+    FlushPipeline();
+    return Use(Client(), op);
+}
+
+void Connection::StartPipeline(std::size_t depth, Settled settled) {
+    StopPipeline();
+    m_pipeline = std::make_unique<ltp::Pipeline>(Client(), depth, std::move(settled));
+}
+
+void Connection::FlushPipeline() {
+    if (m_pipeline)
+        m_pipeline->flush();
+}
+
+void Connection::StopPipeline() {
+    FlushPipeline();
+    m_pipeline.reset();
+}
+
+Failure Connection::Explain(const ltp::Pipeline::Outcome& outcome) const {
+    try {
+        if (outcome.error)
+            std::rethrow_exception(outcome.error);
+    } catch (const ltp::TransportError& e) {
+        // What arrived last may be an earlier request's whole answer: only a part of one is this
+        // request's.
+        const bool cut = ResponseCutShort(m_lastResponse.data(), m_lastResponse.size());
+        return ExplainClientError(e, cut ? m_lastResponse : std::string(), Where(),
+                                  TimeoutText(m_settings.timeout));
+    } catch (const std::exception& e) {
+        return ExplainClientError(e, m_lastResponse, Where(), TimeoutText(m_settings.timeout));
+    }
+    return {kExitTransport, outcome.message};
+}
+
+void Connection::SetStreams(std::ostream* out, std::ostream* err) {
+    m_lineOut = out;
+    m_lineErr = err;
 }
 
 int Connection::Change(const std::function<void(ltp::Client&)>& op) {
+    if (!m_settings.dryRun && m_pipeline) {
+        m_lastResponse.clear();
+        m_sent = false;
+        try {
+            m_pipeline->record(op);
+            return kExitOk;
+        } catch (const std::exception& e) {
+            return Failed(e);
+        }
+    }
     if (!m_settings.dryRun)
         return Run(op);
     if (!m_dryClient) {
@@ -91,8 +155,9 @@ int Connection::Change(const std::function<void(ltp::Client&)>& op) {
         // Shown as -v shows a request going out, but on standard output: it is the result.
         options.dry_run = [this](std::string_view request) {
             m_sent = true;
-            PrintPrefixed(MaskPassword(std::string(request)), "> ", m_out);
-            m_out.flush();
+            std::ostream& out = m_lineOut != nullptr ? *m_lineOut : m_out;
+            PrintPrefixed(MaskPassword(std::string(request)), "> ", out);
+            out.flush();
         };
         m_dryClient = std::make_unique<ltp::Client>(std::move(options));
     }
@@ -106,15 +171,19 @@ int Connection::Use(ltp::Client& client, const std::function<void(ltp::Client&)>
         op(client);
         return kExitOk;
     } catch (const std::exception& e) {
-        if (m_settings.verbose && !m_sent)
-            m_err << "* not sent" << std::endl;
-        else if (m_settings.verbose && m_lastResponse.empty())
-            m_err << "* no response" << std::endl;
-        const Failure failure =
-            ExplainClientError(e, m_lastResponse, Where(), TimeoutText(m_settings.timeout));
-        Report(failure.message);
-        return failure.exitCode;
+        return Failed(e);
     }
+}
+
+int Connection::Failed(const std::exception& e) {
+    if (m_settings.verbose && !m_sent)
+        m_err << "* not sent" << std::endl;
+    else if (m_settings.verbose && m_lastResponse.empty())
+        m_err << "* no response" << std::endl;
+    const Failure failure =
+        ExplainClientError(e, m_lastResponse, Where(), TimeoutText(m_settings.timeout));
+    Report(failure.message);
+    return failure.exitCode;
 }
 
 } // namespace ltpctl

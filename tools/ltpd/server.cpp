@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -209,6 +210,10 @@ void Server::Accept() {
                 m_acceptPaused = m_admission.Open() > 0;
             return; // EAGAIN, or a connection that went away before it was taken
         }
+        // Answers go out whole, each in one send: waiting to fill a segment only delays them, and
+        // behind an unacknowledged answer it stalls pipelined clients (a delayed ack away).
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         auto c = std::make_unique<Connection>();
         c->fd = fd;
         PeerName(addr, c->address, c->peer);

@@ -78,6 +78,8 @@ private:
     // others have not delivered yet.
     bool MayTakeRequest(const Connection& c) const;
     void Queue(Connection& c, const Response& response);
+    // Sends what the connection owes as far as the socket takes it now.
+    void SendSome(Connection& c);
     // The answer to a request whose credentials Service::Screen refused, held back and the
     // connection closed as the throttle decides.
     Response LoginFailed(Connection& c, const Request& request, Response refusal, bool bodyUnread);

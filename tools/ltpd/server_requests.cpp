@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <sys/socket.h>
 
 #include "tools/ltpd/server.h"
 
@@ -13,6 +14,8 @@ namespace {
 // A connection owing its client this much reads no further request until the client has taken
 // some of it; below it, the same once all connections together owe ServerOptions::outputMemory.
 constexpr size_t kPendingPerConnection = 64 * 1024;
+// Answers of requests read together are sent at least this often while the rest are served.
+constexpr size_t kAnswersPerSend = 8;
 // Buffers grown by one large request are given back once they are empty again.
 constexpr size_t kKeptCapacity = 64 * 1024;
 
@@ -38,6 +41,7 @@ bool Server::MayTakeRequest(const Connection& c) const {
 }
 
 void Server::Process(Connection& c) {
+    size_t answered = 0;
     while (!c.broken && !c.in.empty() && MayTakeRequest(c) && Clock::now() >= c.holdUntil) {
         ParseResult parsed = ParseRequest(c.in, m_options.limits);
         Response response;
@@ -78,6 +82,11 @@ void Server::Process(Connection& c) {
             LogLine(c, &parsed.request, response);
         }
         Queue(c, response);
+        // A client that sent many requests at once gets their answers as they are ready, a few
+        // at a time, so that it sends more while the rest are served rather than waiting for
+        // the whole run.
+        if (++answered % kAnswersPerSend == 0)
+            SendSome(c);
         if (response.close) {
             c.closeAfterWrite = true;
             c.broken = true;
@@ -87,6 +96,20 @@ void Server::Process(Connection& c) {
         }
     }
     ReleaseIfLarge(c.in);
+}
+
+void Server::SendSome(Connection& c) {
+    // Without waiting; a failure shows to Flush, which closes the connection. A held answer (a
+    // throttled log-in) waits for its time.
+    if (c.closed || c.Pending() == 0 || Clock::now() < c.holdUntil)
+        return;
+    const ssize_t n =
+        ::send(c.fd, c.out.data() + c.outOffset, c.Pending(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+        c.outOffset += static_cast<size_t>(n);
+        m_outputBytes -= static_cast<size_t>(n);
+        c.lastActivity = Clock::now();
+    }
 }
 
 void Server::Queue(Connection& c, const Response& response) {

@@ -196,6 +196,8 @@ public:
     /// @}
 
 private:
+    friend class Pipeline; // formats its requests through the client and sends them on its
+                           // connection
     struct Impl;
     /// The state of a client that was not moved from; throws Error otherwise.
     Impl& impl();

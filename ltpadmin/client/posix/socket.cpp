@@ -125,4 +125,36 @@ std::size_t Socket::receive(char* data, std::size_t length) {
     }
 }
 
+std::size_t Socket::send_some(const char* data, std::size_t length) {
+    for (;;) {
+        const ssize_t n = ::send(fd_, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n >= 0)
+            return static_cast<std::size_t>(n);
+        const int error = errno;
+        if (error == EINTR)
+            continue;
+        if (error == EAGAIN || error == EWOULDBLOCK)
+            return 0;
+        if (error == EPIPE || error == ECONNRESET)
+            fail(Kind::closed, error, "the server closed the connection");
+        fail(Kind::send, error, "sending the request failed");
+    }
+}
+
+bool Socket::await(bool sending) {
+    pollfd p{fd_, static_cast<short>(POLLIN | (sending ? POLLOUT : 0)), 0};
+    for (;;) {
+        const int n = ::poll(&p, 1, Milliseconds(std::max(idle_, std::chrono::milliseconds(1))));
+        if (n > 0)
+            break;
+        if (n == 0)
+            fail(Kind::timeout, 0,
+                 sending ? "the server took no bytes in time" : "the server sent nothing in time");
+        if (errno != EINTR)
+            fail(Kind::receive, errno, "waiting for the server failed");
+    }
+    // A hang-up or error shows in the next receive, which then reports it.
+    return (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0 || !sending;
+}
+
 } // namespace ltp::detail

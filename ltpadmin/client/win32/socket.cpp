@@ -170,4 +170,32 @@ std::size_t Socket::receive(char* data, std::size_t length) {
     }
 }
 
+std::size_t Socket::send_some(const char* data, std::size_t length) {
+    const int chunk = length > 0x40000000 ? 0x40000000 : static_cast<int>(length);
+    const int n = ::send(Native(fd_), data, chunk, 0);
+    if (n >= 0)
+        return static_cast<std::size_t>(n);
+    const int error = WSAGetLastError();
+    if (error == WSAEWOULDBLOCK)
+        return 0;
+    if (error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAESHUTDOWN)
+        fail(Kind::closed, error, "the server closed the connection");
+    fail(Kind::send, error, "sending the request failed");
+}
+
+bool Socket::await(bool sending) {
+    int error = 0;
+    WSAPOLLFD p{Native(fd_), static_cast<SHORT>(POLLRDNORM | (sending ? POLLWRNORM : 0)), 0};
+    const int n = WSAPoll(&p, 1, Milliseconds(std::max(idle_, std::chrono::milliseconds(1))));
+    if (n < 0)
+        error = WSAGetLastError();
+    if (n == 0)
+        fail(Kind::timeout, 0,
+             sending ? "the server took no bytes in time" : "the server sent nothing in time");
+    if (n < 0)
+        fail(Kind::receive, error, "waiting for the server failed");
+    // A hang-up or error shows in the next receive, which then reports it.
+    return (p.revents & (POLLRDNORM | POLLHUP | POLLERR)) != 0 || !sending;
+}
+
 } // namespace ltp::detail
