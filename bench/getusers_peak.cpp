@@ -1,7 +1,8 @@
 // ltpadmin-peakmem: the peak memory of one GetUsers of N users (default 100,000), measured with
-// getrusage around the call; with "client" after N, of one ltp::Client::users() instead. The peer
-// runs in a child process, so that its copy of the response does not count. Prints one line of
-// figures:
+// getrusage around the call; with "client" after N, of one ltp::Client::users() instead, and with
+// "walk", of one ltp::Client::users_each() that keeps nothing (record_bytes is then one record).
+// The peer runs in a child process, so that its copy of the response does not count. Prints one
+// line of figures:
 //   users=N response_bytes=R record_bytes=B peak_bytes=P
 // and exits 0 when the call succeeded (whatever the figures).
 #include "support/bench_peer.h"
@@ -31,7 +32,7 @@ long MaxRssKiB() {
 
 // The same measure through ltp::Client; the records are counted at their size with the texts
 // they hold on the heap.
-int ClientPeak(unsigned short port, int users) {
+int ClientPeak(unsigned short port, int users, bool walk) {
     ltp::Options options;
     options.port = port;
     options.user = ltpbench::kUserName;
@@ -39,6 +40,18 @@ int ClientPeak(unsigned short port, int users) {
     ltp::Client client(options);
     try {
         client.clear_log_events();
+        if (walk) {
+            const long before = MaxRssKiB();
+            int seen = 0;
+            client.users_each([&](const ltp::User&) { ++seen; });
+            const long after = MaxRssKiB();
+            if (seen != users)
+                return 1;
+            std::printf("users=%d response_bytes=%lu record_bytes=%lu peak_bytes=%ld\n", users,
+                        static_cast<unsigned long>(ltpbench::UsersResponseLength(users)),
+                        static_cast<unsigned long>(sizeof(ltp::User)), (after - before) * 1024);
+            return 0;
+        }
         const long before = MaxRssKiB();
         const std::vector<ltp::User> list = client.users();
         const long after = MaxRssKiB();
@@ -82,8 +95,9 @@ int main(int argc, char** argv) {
     close(listenFd);
 
     int status = 1;
-    if (argc > 2 && std::strcmp(argv[2], "client") == 0) {
-        status = ClientPeak(ntohs(address.sin_port), users);
+    const bool walk = argc > 2 && std::strcmp(argv[2], "walk") == 0;
+    if (walk || (argc > 2 && std::strcmp(argv[2], "client") == 0)) {
+        status = ClientPeak(ntohs(address.sin_port), users, walk);
     } else {
         CLTPCreater admin;
         CList<tagUser*, tagUser*> list;

@@ -61,14 +61,18 @@ public:
 
 private:
     int Use(ltp::Client& client, const std::function<void(ltp::Client&)>& op);
+    // Prints the last line of a response that -v has not printed yet.
+    void FlushTrace();
 
     ConnectionSettings m_settings;
     std::ostream& m_out;
     std::ostream& m_err;
     std::unique_ptr<ltp::Client> m_client;
     std::unique_ptr<ltp::Client> m_dryClient; // prints instead of sending
-    std::string m_lastResponse;               // what arrived for the client's last request
-    bool m_sent = false;                      // the client's last request was traced going out
+    std::string m_lastResponse; // what arrived for the client's last request (a walk's: the head)
+    std::size_t m_responsePieces = 0; // trace calls for the last response
+    std::string m_traceTail;          // the response's line that -v has not printed yet
+    bool m_sent = false;              // the client's last request was traced going out
     std::string m_prefix;
 };
 
