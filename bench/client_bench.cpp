@@ -81,8 +81,42 @@ void BM_Client_GetUsersInto(benchmark::State& state) {
                             static_cast<int64_t>(ltpbench::UsersResponseLength(users)));
 }
 
+// The same list walked: each user handed to a callback as it arrives, none kept; what a printer
+// or a counter of the list pays.
+void BM_Client_WalkUsers(benchmark::State& state) {
+    const int users = static_cast<int>(state.range(0));
+    ltpbench::BenchPeer peer(ltpbench::MakeUsersResponse(users));
+    peer.KeepRequest(1);
+    ltp::Client client(PeerOptions(peer.Port()));
+    try {
+        client.clear_log_events();
+        for (auto _ : state) {
+            std::size_t seen = 0;
+            std::size_t bytes = 0;
+            client.users_each([&](const ltp::User& user) {
+                ++seen;
+                bytes += user.text2.size();
+            });
+            if (seen != static_cast<std::size_t>(users))
+                return state.SkipWithError("users_each() gave another count");
+            benchmark::DoNotOptimize(bytes);
+        }
+    } catch (const ltp::Error& e) {
+        return state.SkipWithError(e.what());
+    }
+    if (peer.KeptRequest() != ltpbench::BareRequest(kGetUsersRow))
+        return state.SkipWithError("the client sent other bytes than the raw client");
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(ltpbench::UsersResponseLength(users)));
+}
+
 } // namespace
 
+BENCHMARK(BM_Client_WalkUsers)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Client_GetUsersInto)
     ->Arg(1000)
     ->Arg(100000)

@@ -2,8 +2,9 @@
 // memory being the peak resident size above the resident size before the call. After N, the form:
 // "library" (CLTPCreater, the default), "client" (ltp::Client::users(), a fresh vector) or "into"
 // (users_into() a second time into the same vector, the steady state of a poll; the peak covers
-// both calls). The peer runs in a child process, so that its copy of the response does not count.
-// Prints one line of figures:
+// both calls) or "each" (users_each(), a walk that keeps nothing; record_bytes is one record). The
+// peer runs in a child process, so that its copy of the response does not count. Prints one line of
+// figures:
 //   users=N response_bytes=R record_bytes=B peak_bytes=P seconds=S
 // and exits 0 when the call succeeded (whatever the figures), 2 for a form it does not know.
 #include "support/bench_peer.h"
@@ -68,7 +69,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 // The same measure through ltp::Client; the records are counted at their size with the texts
 // they hold on the heap.
-int ClientPeak(unsigned short port, int users, bool into) {
+int ClientPeak(unsigned short port, int users, bool into, bool each) {
     ltp::Options options;
     options.port = port;
     options.user = ltpbench::kUserName;
@@ -80,19 +81,22 @@ int ClientPeak(unsigned short port, int users, bool into) {
         std::vector<ltp::User> list;
         if (into)
             client.users_into(list);
+        std::size_t walked = 0;
         const auto start = std::chrono::steady_clock::now();
-        if (into)
+        if (each)
+            client.users_each([&](const ltp::User&) { ++walked; });
+        else if (into)
             client.users_into(list);
         else
             list = client.users();
         const double seconds = SecondsSince(start);
         const long after = MaxRssKiB();
-        if (list.size() != static_cast<std::size_t>(users))
+        if ((each ? walked : list.size()) != static_cast<std::size_t>(users))
             return 1;
+        const std::size_t records = each ? sizeof(ltp::User) : list.capacity() * sizeof(ltp::User);
         std::printf("users=%d response_bytes=%lu record_bytes=%lu peak_bytes=%ld seconds=%.6f\n",
                     users, static_cast<unsigned long>(ltpbench::UsersResponseLength(users)),
-                    static_cast<unsigned long>(list.capacity() * sizeof(ltp::User)),
-                    (after - before) * 1024, seconds);
+                    static_cast<unsigned long>(records), (after - before) * 1024, seconds);
         return 0;
     } catch (const ltp::Error& e) {
         std::fprintf(stderr, "ltpadmin-peakmem: %s\n", e.what());
@@ -128,10 +132,13 @@ int main(int argc, char** argv) {
 
     int status = 1;
     const char* form = argc > 2 ? argv[2] : "library";
-    if (std::strcmp(form, "client") == 0 || std::strcmp(form, "into") == 0) {
-        status = ClientPeak(ntohs(address.sin_port), users, std::strcmp(form, "into") == 0);
+    const bool into = std::strcmp(form, "into") == 0;
+    const bool each = std::strcmp(form, "each") == 0;
+    if (std::strcmp(form, "client") == 0 || into || each) {
+        status = ClientPeak(ntohs(address.sin_port), users, into, each);
     } else if (std::strcmp(form, "library") != 0) {
-        std::fprintf(stderr, "ltpadmin-peakmem: unknown form %s (library, client, into)\n", form);
+        std::fprintf(stderr, "ltpadmin-peakmem: unknown form %s (library, client, into, each)\n",
+                     form);
         status = 2;
     } else {
         CLTPCreater admin;

@@ -496,7 +496,7 @@ TEST(ClientWalks, AFailureKeepsWhatWasHandedOnAndSaysWhy) {
 TEST(ClientWalks, AThrowingCallbackClosesTheConnection) {
     const std::string list = MakeResponse(200, " OK", ManyUsers(200));
     LoopbackPeer peer;
-    peer.Respond(list).Accept().Respond(MakeResponse(200, " OK", ManyUsers(2)));
+    peer.Respond(list).Accept().Respond(MakeResponse(200, " OK", ManyUsers(2))).Respond(list);
     peer.Start();
     ltp::Client client(PeerOptions(peer));
     struct Enough {};
@@ -510,6 +510,15 @@ TEST(ClientWalks, AThrowingCallbackClosesTheConnection) {
     EXPECT_FALSE(client.connected());
     EXPECT_EQ(client.users().size(), 2u);
     EXPECT_THROW(client.users_each(nullptr), ltp::Error);
+    // Nor may the callback use its own client, which is still receiving: refused, not corrupted.
+    try {
+        client.users_each([&](const ltp::User&) { client.groups(); });
+        ADD_FAILURE() << "the nested call went through";
+    } catch (const ltp::TransportError& e) {
+        ADD_FAILURE() << "the nested call was sent: " << e.what();
+    } catch (const ltp::Error&) {
+    }
+    EXPECT_FALSE(client.connected());
     ASSERT_TRUE(peer.Finish());
     EXPECT_EQ(peer.Connections(), 2);
 }

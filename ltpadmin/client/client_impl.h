@@ -55,6 +55,9 @@ struct Client::Impl {
     // A sink, when given, sees the response while it arrives.
     Response Exchange(Row name, const Arg* args, std::size_t count,
                       detail::BodySink* sink = nullptr) {
+        if (walking)
+            throw Error("a walk's callback called its own client, which is still receiving the "
+                        "list");
         const CommandRow& row = CatalogueRow(name);
         detail::CheckHeader(options.user, "user");
         detail::CheckHeader(options.password, "password");
@@ -136,7 +139,17 @@ struct Client::Impl {
     // the response is whole as while it arrives (the exchange closes it then).
     template <class T>
     void Walk(Row row, std::initializer_list<Arg> args, const std::function<void(const T&)>& each) {
-        detail::ListDecoder<T> decoder(lead, options.max_result_bytes, each);
+        // The callback runs while the response is still being received: a call of this client
+        // from it would reuse the buffer under the walk.
+        const std::function<void(const T&)> guarded = [&](const T& record) {
+            walking = true;
+            struct Done {
+                bool& flag;
+                ~Done() { flag = false; }
+            } done{walking};
+            each(record);
+        };
+        detail::ListDecoder<T> decoder(lead, options.max_result_bytes, guarded);
         const Response response = Exchange(row, args.begin(), args.size(), &decoder);
         if (decoder.released() == 0) // otherwise the status was 200 and its line is gone
             detail::CheckStatus(response);
@@ -196,6 +209,7 @@ struct Client::Impl {
     std::string body;
     void* reuse = nullptr;      // the caller's vector for the next List, while Reusing runs
     const void* walk = nullptr; // the caller's function for the next List, while Walking runs
+    bool walking = false;       // a walk's callback runs
     // Set while a Pipeline records a call: requests are formatted into it, not sent.
     Recording* recording = nullptr;
     // Set while a Pipeline has requests on the connection that are not answered yet.

@@ -298,6 +298,13 @@ TEST(LtpctlFailures, ClientErrorsInTheSameWords) {
          "receiving the answer from h:7 failed, or it was longer than --max-response-bytes allows"},
         {[] { throw ltp::TransportError(Kind::limit, "", "x"); }, whole, kExitTransport,
          "the answer from h:7 holds more records than --max-result-bytes allows"},
+        // The records' limit ends a list while it still arrives: the answer is cut short then.
+        {[] {
+             throw ltp::TransportError(Kind::limit, "",
+                                       "the records of the response pass the limit of 9 bytes");
+         },
+         cut, kExitTransport,
+         "the answer from h:7 holds more records than --max-result-bytes allows"},
         {[] { throw ltp::Refused(404, "no user 'bob'"); }, refusal, kExitRefused,
          "the server refused the request: 404 no user 'bob'"},
         {[] { throw ltp::InvalidInput("user_id", '|'); }, "", kExitUncarried,
@@ -374,6 +381,90 @@ TEST(LtpctlOutput, JsonKeepsNumbersAsNumbers) {
     std::ostringstream replaced;
     PrintResult(bytes, OutputFormat::Json, replaced);
     EXPECT_NO_THROW(nlohmann::json::parse(replaced.str()));
+}
+
+// A list printed as it arrives writes the bytes the whole list prints as: every format that
+// streams, over lists of every kind of field, with columns picked, named and labelled.
+template <class V>
+std::string Streamed(const std::vector<V>& list, const PrintOptions& options,
+                     bool complete = true) {
+    std::ostringstream out;
+    const std::vector<Column> columns = RecordColumns<V>();
+    ListPrinter printer(columns, options, out);
+    for (const V& value : list)
+        printer.Add(ValueRowTable(columns, value));
+    printer.Finish(complete);
+    return out.str();
+}
+
+template <class V> std::string Held(const std::vector<V>& list, const PrintOptions& options) {
+    std::ostringstream out;
+    PrintResult(ValueListTable(list), options, out);
+    return out.str();
+}
+
+struct StreamCase {
+    const char* what;
+    PrintOptions options;
+};
+
+TEST(LtpctlOutput, AListPrintedAsItArrivesIsTheWholeListsBytes) {
+    std::vector<ltp::User> users(3);
+    users[0] = {"al", "Al, \"the\" first", "a\r\nb", "\x1b[31m", "caf\xe9", ""};
+    users[1] = {"bo", "", "", "", "", "+1 555"};
+    users[2].user_id = std::string(40, 'w');
+    std::vector<ltp::User> many(1500);
+    for (std::size_t i = 0; i < many.size(); ++i)
+        many[i].user_id = "u" + std::to_string(1000 + i);
+    std::vector<ltp::Schedule> schedules(2);
+    schedules[0].schedule_id = -7;
+    schedules[0].real4 = 46363.5;
+    schedules[0].number6 = 31;
+    schedules[1].schedule_id = 12;
+    schedules[1].real5 = 0.25;
+    std::vector<ltp::Program> programs(2);
+    programs[1].program_id = 9;
+    const StreamCase cases[] = {
+        {"json", {OutputFormat::Json}},
+        {"json, columns",
+         {OutputFormat::Json, false, false, false, {"Text2", "userid", "ScheduleID"}}},
+        {"json, labels, named", {OutputFormat::Json, true, true}},
+        {"csv", {OutputFormat::Csv}},
+        {"csv without headers", {OutputFormat::Csv, false, false, false, {}, true}},
+        {"csv, columns", {OutputFormat::Csv, false, false, false, {"Text3", "UserID", "Real5"}}},
+        {"table without headers", {OutputFormat::Table, false, false, false, {}, true}},
+        {"table without headers, local", {OutputFormat::Table, false, false, true, {}, true}},
+        {"table without headers on a screen",
+         {OutputFormat::Table, false, false, false, {}, true, 30}},
+    };
+    for (const StreamCase& c : cases) {
+        for (const auto& list : {users, many, std::vector<ltp::User>{}}) {
+            EXPECT_EQ(Streamed(list, c.options), Held(list, c.options))
+                << c.what << ", " << list.size() << " users";
+        }
+        EXPECT_EQ(Streamed(schedules, c.options), Held(schedules, c.options)) << c.what;
+        EXPECT_EQ(Streamed(programs, c.options), Held(programs, c.options)) << c.what;
+    }
+}
+
+TEST(LtpctlOutput, AListCutShortKeepsItsRowsAndItsJsonWellFormed) {
+    std::vector<ltp::Group> groups(2);
+    groups[0].group_id = "g1";
+    groups[1].group_id = "g2";
+    const std::string json = Streamed(groups, {OutputFormat::Json}, false);
+    EXPECT_EQ(nlohmann::json::parse(json).size(), 2u);
+    EXPECT_EQ(json, Held(groups, {OutputFormat::Json}));
+    // Nothing arrived: nothing is written, as when a held list fails.
+    for (const OutputFormat format : {OutputFormat::Json, OutputFormat::Csv, OutputFormat::Table})
+        EXPECT_EQ(
+            Streamed(std::vector<ltp::Group>{}, {format, false, false, false, {}, true}, false),
+            "");
+    // A table past its first thousand rows keeps their widths; a wider row later shows whole.
+    std::vector<ltp::Group> long_list(1001);
+    long_list.back().group_id = "a-much-longer-group-id";
+    const std::string table =
+        Streamed(long_list, {OutputFormat::Table, false, false, false, {}, true});
+    EXPECT_NE(table.find("a-much-longer-group-id"), std::string::npos);
 }
 
 } // namespace

@@ -12,7 +12,7 @@
 namespace ltpctl {
 
 // Specialised per value type: kFamily, kAlias, kNoun, kKeyName, kNumericKey and the static
-// client calls List, Find, Add, Modify and Delete.
+// client calls List, Each (the list walked), Find, Add, Modify and Delete.
 template <class T> struct Catalogue;
 
 // The key as typed, checked and converted for the client call.
@@ -78,15 +78,8 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
         app, Cat::kFamily, std::string("list, find, add, modify and delete ") + Cat::kNoun + "s");
     family->alias(Cat::kAlias);
 
-    AddLeaf(family, "list", std::string("list every ") + Cat::kNoun, slot, [] {
-        return [](RunContext& ctx) {
-            std::vector<T> list;
-            const int rc = ctx.connection.Run([&](ltp::Client& c) { list = Cat::List(c); });
-            if (rc == kExitOk)
-                PrintTable(ctx, ValueListTable(std::move(list)));
-            return rc;
-        };
-    });
+    AddLeaf(family, "list", std::string("list every ") + Cat::kNoun, slot,
+            [] { return [](RunContext& ctx) { return PrintList<T>(ctx, Cat::List, Cat::Each); }; });
 
     {
         auto key = std::make_shared<KeyArg<T>>();

@@ -78,6 +78,13 @@ void PrintTable(RunContext& ctx, const ResultTable& table) {
         ctx.out << text.str();
 }
 
+bool StreamsList(const RunContext& ctx, const std::vector<Column>& columns) {
+    ResultTable heading;
+    heading.columns = columns;
+    return ListPrinter::Streams(ctx.print) && !(ctx.page && MayPage(ctx.out)) &&
+           UnknownColumns(heading, ctx.print).empty();
+}
+
 int Refuse(RunContext& ctx, int rc, const std::string& message) {
     ctx.connection.Report(message);
     return rc;

@@ -47,6 +47,32 @@ CLI::App* FamilyCommand(CLI::App& parent, const std::string& name, const std::st
 
 void PrintTable(RunContext& ctx, const ResultTable& table);
 
+// Whether a list is printed as it arrives: the format allows it (ListPrinter::Streams), the
+// columns asked for are there, and the output is no terminal that a pager may take.
+bool StreamsList(const RunContext& ctx, const std::vector<Column>& columns);
+
+// A list's records printed: walked with each and written as they arrive when StreamsList, else
+// fetched whole with list (under the limit of all its records) and printed aligned. A failure
+// reports, returns its exit code and keeps the rows already written.
+template <class V>
+int PrintList(RunContext& ctx, const std::function<std::vector<V>(ltp::Client&)>& list,
+              const std::function<void(ltp::Client&, const std::function<void(const V&)>&)>& each) {
+    const std::vector<Column> columns = RecordColumns<V>();
+    if (!StreamsList(ctx, columns)) {
+        std::vector<V> whole;
+        const int rc = ctx.connection.Run([&](ltp::Client& c) { whole = list(c); });
+        if (rc == kExitOk)
+            PrintTable(ctx, ValueListTable(std::move(whole)));
+        return rc;
+    }
+    ListPrinter printer(columns, ctx.print, ctx.out);
+    const int rc = ctx.connection.Run([&](ltp::Client& c) {
+        each(c, [&](const V& value) { printer.Add(ValueRowTable(columns, value)); });
+    });
+    printer.Finish(rc == kExitOk);
+    return rc;
+}
+
 // Reports a problem with the input found before anything was sent; returns rc.
 int Refuse(RunContext& ctx, int rc, const std::string& message);
 

@@ -12,6 +12,9 @@ template <> struct Catalogue<ltp::User> {
     static constexpr const char* kKeyName = "USERID";
     static constexpr bool kNumericKey = false;
     static std::vector<ltp::User> List(ltp::Client& c) { return c.users(); }
+    static void Each(ltp::Client& c, const std::function<void(const ltp::User&)>& each) {
+        c.users_each(each);
+    }
     static std::optional<ltp::User> Find(ltp::Client& c, std::string_view k) {
         return c.find_user(k);
     }
@@ -27,6 +30,9 @@ template <> struct Catalogue<ltp::Group> {
     static constexpr const char* kKeyName = "GROUPID";
     static constexpr bool kNumericKey = false;
     static std::vector<ltp::Group> List(ltp::Client& c) { return c.groups(); }
+    static void Each(ltp::Client& c, const std::function<void(const ltp::Group&)>& each) {
+        c.groups_each(each);
+    }
     static std::optional<ltp::Group> Find(ltp::Client& c, std::string_view k) {
         return c.find_group(k);
     }
@@ -42,6 +48,9 @@ template <> struct Catalogue<ltp::Program> {
     static constexpr const char* kKeyName = "PROGRAMID";
     static constexpr bool kNumericKey = true;
     static std::vector<ltp::Program> List(ltp::Client& c) { return c.programs(); }
+    static void Each(ltp::Client& c, const std::function<void(const ltp::Program&)>& each) {
+        c.programs_each(each);
+    }
     static std::optional<ltp::Program> Find(ltp::Client& c, std::int32_t k) {
         return c.find_program(k);
     }
@@ -57,6 +66,9 @@ template <> struct Catalogue<ltp::Channel> {
     static constexpr const char* kKeyName = "CHANNELID";
     static constexpr bool kNumericKey = false;
     static std::vector<ltp::Channel> List(ltp::Client& c) { return c.channels(); }
+    static void Each(ltp::Client& c, const std::function<void(const ltp::Channel&)>& each) {
+        c.channels_each(each);
+    }
     static std::optional<ltp::Channel> Find(ltp::Client& c, std::string_view k) {
         return c.find_channel(k);
     }
@@ -72,6 +84,9 @@ template <> struct Catalogue<ltp::Schedule> {
     static constexpr const char* kKeyName = "SCHEDULEID";
     static constexpr bool kNumericKey = true;
     static std::vector<ltp::Schedule> List(ltp::Client& c) { return c.schedules(); }
+    static void Each(ltp::Client& c, const std::function<void(const ltp::Schedule&)>& each) {
+        c.schedules_each(each);
+    }
     static std::optional<ltp::Schedule> Find(ltp::Client& c, std::int32_t k) {
         return c.find_schedule(k);
     }
@@ -87,6 +102,9 @@ template <> struct Catalogue<ltp::Global> {
     static constexpr const char* kKeyName = "KEY";
     static constexpr bool kNumericKey = false;
     static std::vector<ltp::Global> List(ltp::Client& c) { return c.globals(); }
+    static void Each(ltp::Client& c, const std::function<void(const ltp::Global&)>& each) {
+        c.globals_each(each);
+    }
     static std::optional<ltp::Global> Find(ltp::Client& c, std::string_view k) {
         return c.find_global(k);
     }

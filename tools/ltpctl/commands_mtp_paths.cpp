@@ -11,6 +11,9 @@ template <> struct Catalogue<ltp::MtpServer> {
     static constexpr const char* kKeyName = "MTPSVRNAME";
     static constexpr bool kNumericKey = false;
     static std::vector<ltp::MtpServer> List(ltp::Client& c) { return c.mtp_servers(); }
+    static void Each(ltp::Client& c, const std::function<void(const ltp::MtpServer&)>& each) {
+        c.mtp_servers_each(each);
+    }
     // The server's lookup takes a channel id; the key here is the server's name, so it is
     // looked for by name in the register. When it is not there the server is still asked, so
     // that its own answer (a 404) is what the report shows, but a server of another name that
@@ -79,14 +82,14 @@ void AddPaths(CLI::App& app, ActionSlot& slot) {
         AddLeaf(family, "list", "list the paths of a program", slot,
                 [args] {
                     return [args](RunContext& ctx) {
-                        int rc = args->Check(ctx, false);
-                        std::vector<ltp::ProgramPath> list;
-                        if (rc == kExitOk)
-                            rc = ctx.connection.Run(
-                                [&](ltp::Client& c) { list = c.program_paths(args->programID); });
-                        if (rc == kExitOk)
-                            PrintTable(ctx, ValueListTable(std::move(list)));
-                        return rc;
+                        const int rc = args->Check(ctx, false);
+                        if (rc != kExitOk)
+                            return rc;
+                        return PrintList<ltp::ProgramPath>(
+                            ctx, [&](ltp::Client& c) { return c.program_paths(args->programID); },
+                            [&](ltp::Client& c, const auto& each) {
+                                c.program_paths_each(args->programID, each);
+                            });
                     };
                 })
             ->add_option("PROGRAMID", args->program, "the program")

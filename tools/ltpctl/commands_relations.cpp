@@ -14,19 +14,18 @@ void AddMembers(CLI::App& app, ActionSlot& slot) {
     family->alias("member");
 
     auto group = std::make_shared<std::string>();
-    AddLeaf(family, "list", "list the users of a group", slot,
-            [group] {
-                return [group](RunContext& ctx) {
-                    int rc = CheckText(ctx, *group, "GROUPID");
-                    std::vector<ltp::User> list;
-                    if (rc == kExitOk)
-                        rc = ctx.connection.Run(
-                            [&](ltp::Client& c) { list = c.group_users(*group); });
-                    if (rc == kExitOk)
-                        PrintTable(ctx, ValueListTable(std::move(list)));
+    AddLeaf(
+        family, "list", "list the users of a group", slot,
+        [group] {
+            return [group](RunContext& ctx) {
+                const int rc = CheckText(ctx, *group, "GROUPID");
+                if (rc != kExitOk)
                     return rc;
-                };
-            })
+                return PrintList<ltp::User>(
+                    ctx, [&](ltp::Client& c) { return c.group_users(*group); },
+                    [&](ltp::Client& c, const auto& each) { c.group_users_each(*group, each); });
+            };
+        })
         ->alias("group-users")
         ->add_option("GROUPID", *group, "the group")
         ->required();
@@ -35,14 +34,12 @@ void AddMembers(CLI::App& app, ActionSlot& slot) {
     AddLeaf(family, "groups", "list the groups a user belongs to", slot,
             [user] {
                 return [user](RunContext& ctx) {
-                    int rc = CheckText(ctx, *user, "USERID");
-                    std::vector<ltp::Group> list;
-                    if (rc == kExitOk)
-                        rc = ctx.connection.Run(
-                            [&](ltp::Client& c) { list = c.user_groups(*user); });
-                    if (rc == kExitOk)
-                        PrintTable(ctx, ValueListTable(std::move(list)));
-                    return rc;
+                    const int rc = CheckText(ctx, *user, "USERID");
+                    if (rc != kExitOk)
+                        return rc;
+                    return PrintList<ltp::Group>(
+                        ctx, [&](ltp::Client& c) { return c.user_groups(*user); },
+                        [&](ltp::Client& c, const auto& each) { c.user_groups_each(*user, each); });
                 };
             })
         ->alias("user-groups")
@@ -81,14 +78,14 @@ void AddChannelSchedules(CLI::App& app, ActionSlot& slot) {
     AddLeaf(channels, "schedules", "list the schedules of a channel", slot,
             [channel] {
                 return [channel](RunContext& ctx) {
-                    int rc = CheckText(ctx, *channel, "CHANNELID");
-                    std::vector<ltp::Schedule> list;
-                    if (rc == kExitOk)
-                        rc = ctx.connection.Run(
-                            [&](ltp::Client& c) { list = c.channel_schedules(*channel); });
-                    if (rc == kExitOk)
-                        PrintTable(ctx, ValueListTable(std::move(list)));
-                    return rc;
+                    const int rc = CheckText(ctx, *channel, "CHANNELID");
+                    if (rc != kExitOk)
+                        return rc;
+                    return PrintList<ltp::Schedule>(
+                        ctx, [&](ltp::Client& c) { return c.channel_schedules(*channel); },
+                        [&](ltp::Client& c, const auto& each) {
+                            c.channel_schedules_each(*channel, each);
+                        });
                 };
             })
         ->add_option("CHANNELID", *channel, "the channel")

@@ -95,6 +95,12 @@ void StopFollowing(int) {
     g_stop = 1;
 }
 
+// Whether an entry from --since on passes --grep.
+bool Shown(const ltp::LogEvent& e, double since, const std::string& grep) {
+    return e.real2 >= since && (grep.empty() || e.text3.find(grep) != std::string::npos ||
+                                e.text4.find(grep) != std::string::npos);
+}
+
 // Shows the entries after number `after` that pass the filter; returns the last number seen.
 std::int32_t PrintNewEntries(RunContext& ctx, const std::vector<ltp::LogEvent>& events,
                              std::int32_t after, double since, const std::string& grep) {
@@ -104,12 +110,8 @@ std::int32_t PrintNewEntries(RunContext& ctx, const std::vector<ltp::LogEvent>& 
         if (e.number1 <= after)
             continue;
         last = std::max(last, e.number1);
-        if (e.real2 < since)
-            continue;
-        if (!grep.empty() && e.text3.find(grep) == std::string::npos &&
-            e.text4.find(grep) == std::string::npos)
-            continue;
-        shown.push_back(e);
+        if (Shown(e, since, grep))
+            shown.push_back(e);
     }
     if (!shown.empty() || after < 0)
         PrintTable(ctx, ValueListTable(std::move(shown)));
@@ -123,7 +125,21 @@ int ListLog(RunContext& outer, const LogFilter& filter) {
     std::string error;
     if (!filter.since.empty() && !ltptools::ParseIsoDate(filter.since, since, error))
         return Refuse(ctx, kExitUsage, "--since: " + error);
+    const std::vector<Column> columns = RecordColumns<ltp::LogEvent>();
     std::int32_t last = -1; // entry numbers start at 1
+    if (!filter.follow && StreamsList(ctx, columns)) {
+        // Once through: the entries that pass are written as they arrive (as PrintNewEntries
+        // chooses them after last).
+        ListPrinter printer(columns, ctx.print, ctx.out);
+        const int rc = ctx.connection.Run([&](ltp::Client& c) {
+            c.log_events_each([&](const ltp::LogEvent& e) {
+                if (e.number1 > last && Shown(e, since, filter.grep))
+                    printer.Add(ValueRowTable(columns, e));
+            });
+        });
+        printer.Finish(rc == kExitOk);
+        return rc;
+    }
     g_stop = 0;
     // Ctrl-C (or a kill) ends following at the next pause, as the normal end of the command.
     void (*previousInt)(int) = filter.follow ? std::signal(SIGINT, StopFollowing) : nullptr;

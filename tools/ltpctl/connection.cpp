@@ -59,6 +59,8 @@ ltp::Options Connection::ClientOptions() const {
     options.request_timeout = m_settings.timeout;
     options.code_page = m_settings.codePage;
     options.max_response_bytes = m_settings.maxResponseBytes;
+    // --max-response-bytes bounds a whole answer, also one printed as it arrives.
+    options.max_stream_bytes = m_settings.maxResponseBytes;
     options.max_result_bytes = m_settings.maxResultBytes;
     return options;
 }
@@ -67,19 +69,35 @@ ltp::Client& Connection::Client() {
     if (!m_client) {
         ltp::Options options = ClientOptions();
         // Always traced: a failure is explained from what arrived, and -v shows the exchange.
+        // A walked list's response comes in pieces: the first holds the head, which is all a
+        // failure is explained from (the rest is not kept), and -v prints whole lines only.
+        // Pipelined requests go out before their answers come, each answer whole: a response
+        // starts an answer while requests await theirs, and continues a walk's otherwise.
         options.trace = [this](ltp::TraceDirection way, std::string_view bytes) {
             const bool request = way == ltp::TraceDirection::request;
             m_sent = true;
-            if (request)
+            if (request) {
+                FlushTrace();
                 m_lastResponse.clear();
-            else
+                ++m_awaiting;
+            } else if (m_awaiting > 0) {
+                --m_awaiting;
                 m_lastResponse.assign(bytes);
+            }
             if (!m_settings.verbose)
                 return;
-            if (request)
+            if (request) {
                 PrintPrefixed(MaskPassword(std::string(bytes)), "> ", m_err);
-            else
-                PrintPrefixed(m_lastResponse, "< ", m_err);
+            } else {
+                m_traceTail.append(bytes);
+                // A line end may be cut between pieces ("\r" | "\n"): only what is followed by a
+                // "\n" is whole.
+                const std::size_t end = m_traceTail.rfind('\n');
+                if (end != std::string::npos) {
+                    PrintPrefixed(m_traceTail.substr(0, end + 1), "< ", m_err);
+                    m_traceTail.erase(0, end + 1);
+                }
+            }
             m_err.flush();
         };
         if (m_settings.verbose)
@@ -164,13 +182,24 @@ int Connection::Change(const std::function<void(ltp::Client&)>& op) {
     return Use(*m_dryClient, op);
 }
 
+void Connection::FlushTrace() {
+    if (m_traceTail.empty())
+        return;
+    PrintPrefixed(m_traceTail, "< ", m_err);
+    m_traceTail.clear();
+    m_err.flush();
+}
+
 int Connection::Use(ltp::Client& client, const std::function<void(ltp::Client&)>& op) {
     m_lastResponse.clear();
+    m_awaiting = 0; // a broken pipeline's requests will get no answer
     m_sent = false;
     try {
         op(client);
+        FlushTrace();
         return kExitOk;
     } catch (const std::exception& e) {
+        FlushTrace();
         return Failed(e);
     }
 }

@@ -92,6 +92,8 @@ private:
     // Reports the exception of a failed call; returns its exit code.
     int Failed(const std::exception& e);
     ltp::Client& Client();
+    // Prints the last line of a response that -v has not printed yet.
+    void FlushTrace();
 
     ConnectionSettings m_settings;
     std::ostream& m_out;
@@ -101,8 +103,10 @@ private:
     std::unique_ptr<ltp::Client> m_client;
     std::unique_ptr<ltp::Client> m_dryClient;  // prints instead of sending
     std::unique_ptr<ltp::Pipeline> m_pipeline; // batch --pipeline: where changes are queued
-    std::string m_lastResponse;                // what arrived for the client's last request
-    bool m_sent = false;                       // the client's last request was traced going out
+    std::string m_lastResponse; // what arrived for the client's last request (a walk's: the head)
+    std::size_t m_awaiting = 0; // requests traced going out whose answers have not begun
+    std::string m_traceTail;    // the response's line that -v has not printed yet
+    bool m_sent = false;        // the client's last request was traced going out
     std::string m_prefix;
 };
 

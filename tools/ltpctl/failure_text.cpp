@@ -99,10 +99,16 @@ bool ForeignStatusLine(const std::string& response) {
            ResponseStatus(response.data(), response.size()) >= 0;
 }
 
-// A limit of the options was passed: by the records of a whole answer, or by the answer itself.
-Failure LimitFailure(const char* response, std::size_t responseLength, const std::string& where) {
-    if (ResponseStatus(response, responseLength) == 200 &&
-        !ResponseCutShort(response, responseLength))
+// A limit of the options was passed: by the records of the answer, or by the answer itself. The
+// records' limit ends a list while it still arrives and the answer's may be passed by one that
+// arrived whole, so the client's words ("the records ...", "the response ...") tell which it was.
+Failure LimitFailure(const ltp::TransportError& error, const char* response,
+                     std::size_t responseLength, const std::string& where) {
+    const std::string_view what = error.what();
+    const bool records = what.rfind("the records", 0) == 0;
+    const bool answer = !records && what.find("response") != std::string_view::npos;
+    if (records || (!answer && ResponseStatus(response, responseLength) == 200 &&
+                    !ResponseCutShort(response, responseLength)))
         return {kExitTransport,
                 "the answer from " + where + " holds more records than --max-result-bytes allows"};
     return {kExitTransport, "receiving the answer from " + where +
@@ -147,7 +153,7 @@ Failure ExplainClientError(const std::exception& error, const std::string& respo
     if (!transport)
         return {kExitTransport, "the connection to " + where + " failed: " + error.what()};
     if (transport->kind() == Kind::limit)
-        return LimitFailure(response.data(), response.size(), where);
+        return LimitFailure(*transport, response.data(), response.size(), where);
     if (transport->kind() == Kind::connect)
         return ConnectFailure(*transport, where);
     if (transport->kind() != Kind::closed)

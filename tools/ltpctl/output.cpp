@@ -85,7 +85,8 @@ ResultTable Named(const ResultTable& raw) {
     return t;
 }
 
-void PrintAligned(const ResultTable& raw, const PrintOptions& options, std::ostream& out) {
+// The table as people read it: named forms, dates with their zone, control bytes shown.
+ResultTable ForPeople(const ResultTable& raw, const PrintOptions& options) {
     // Server texts may hold escape sequences: a table shows them, it does not obey them.
     ResultTable t = Named(raw);
     for (Column& c : t.columns)
@@ -95,6 +96,12 @@ void PrintAligned(const ResultTable& raw, const PrintOptions& options, std::ostr
             row[i] = ltptools::EscapeControls(i < t.columns.size() && t.columns[i].date
                                                   ? DateForPeople(row[i], options.localDates)
                                                   : row[i]);
+    return t;
+}
+
+// The width of each column of a table ForPeople made: its widest cell (and name), fit to the
+// screen when one is given.
+std::vector<size_t> Widths(const ResultTable& t, const PrintOptions& options) {
     std::vector<size_t> widths;
     for (const Column& c : t.columns)
         widths.push_back(options.noHeaders ? 0 : ScreenWidth(c.name));
@@ -103,35 +110,45 @@ void PrintAligned(const ResultTable& raw, const PrintOptions& options, std::ostr
             widths[i] = std::max(widths[i], ScreenWidth(row[i]));
     if (options.width != 0)
         Fit(widths, t.columns, options.width);
-    auto line = [&](const std::vector<std::string>& cells) {
-        std::string text;
-        for (size_t i = 0; i < cells.size() && i < widths.size(); ++i) {
-            const bool last = i + 1 == cells.size();
-            const std::string cell = t.columns[i].numeric ? cells[i] : Cut(cells[i], widths[i]);
-            const size_t shown = ScreenWidth(cell);
-            const size_t pad = widths[i] > shown ? widths[i] - shown : 0;
-            if (t.columns[i].numeric) {
-                text.append(pad, ' ');
-                text += cell;
-            } else {
-                text += cell;
-                if (!last)
-                    text.append(pad, ' ');
-            }
+    return widths;
+}
+
+// One line of an aligned table: numbers to the right, texts to the left and cut to their width.
+// Unless cut is false: then a text wider than its column is shown whole.
+void AlignedLine(const std::vector<Column>& columns, const std::vector<size_t>& widths,
+                 const std::vector<std::string>& cells, std::ostream& out, bool cut = true) {
+    std::string text;
+    for (size_t i = 0; i < cells.size() && i < widths.size(); ++i) {
+        const bool last = i + 1 == cells.size();
+        const std::string cell = columns[i].numeric || !cut ? cells[i] : Cut(cells[i], widths[i]);
+        const size_t shown = ScreenWidth(cell);
+        const size_t pad = widths[i] > shown ? widths[i] - shown : 0;
+        if (columns[i].numeric) {
+            text.append(pad, ' ');
+            text += cell;
+        } else {
+            text += cell;
             if (!last)
-                text += "  ";
+                text.append(pad, ' ');
         }
-        while (!text.empty() && text.back() == ' ')
-            text.pop_back();
-        out << text << '\n';
-    };
+        if (!last)
+            text += "  ";
+    }
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    out << text << '\n';
+}
+
+void PrintAligned(const ResultTable& raw, const PrintOptions& options, std::ostream& out) {
+    const ResultTable t = ForPeople(raw, options);
+    const std::vector<size_t> widths = Widths(t, options);
     std::vector<std::string> names;
     for (const Column& c : t.columns)
         names.push_back(c.name);
     if (!options.noHeaders)
-        line(names);
+        AlignedLine(t.columns, widths, names, out);
     for (const auto& row : t.rows)
-        line(row);
+        AlignedLine(t.columns, widths, row, out);
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -221,23 +238,30 @@ nlohmann::ordered_json RecordsJson(const ResultTable& t, bool labels, bool picke
     return doc;
 }
 
-void PrintJson(const ResultTable& t, bool labels, bool picked, std::ostream& out) {
+// The rows as JSON objects, in an array.
+nlohmann::ordered_json JsonRows(const ResultTable& t, bool labels, bool picked) {
+    if (t.records)
+        return RecordsJson(t, labels, picked);
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-    if (t.records) {
-        rows = RecordsJson(t, labels, picked);
-    } else {
-        for (const auto& row : t.rows) {
-            nlohmann::ordered_json obj = nlohmann::ordered_json::object();
-            for (size_t i = 0; i < row.size() && i < t.columns.size(); ++i)
-                obj[Heading(t.columns[i], labels)] = JsonCell(t.columns[i], row[i]);
-            rows.push_back(std::move(obj));
-        }
-        if (t.single && rows.size() == 1)
-            rows = std::move(rows[0]);
+    for (const auto& row : t.rows) {
+        nlohmann::ordered_json obj = nlohmann::ordered_json::object();
+        for (size_t i = 0; i < row.size() && i < t.columns.size(); ++i)
+            obj[Heading(t.columns[i], labels)] = JsonCell(t.columns[i], row[i]);
+        rows.push_back(std::move(obj));
     }
-    const nlohmann::ordered_json& doc = rows;
-    // Texts are in the server's code page and need not be UTF-8: replace what is not.
-    out << doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    return rows;
+}
+
+// Texts are in the server's code page and need not be UTF-8: what is not is replaced.
+std::string JsonText(const nlohmann::ordered_json& doc) {
+    return doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+void PrintJson(const ResultTable& t, bool labels, bool picked, std::ostream& out) {
+    nlohmann::ordered_json rows = JsonRows(t, labels, picked);
+    if (!t.records && t.single && rows.size() == 1)
+        rows = std::move(rows[0]);
+    out << JsonText(rows) << '\n';
 }
 
 } // namespace
@@ -285,6 +309,96 @@ void PrintResult(const ResultTable& all, const PrintOptions& options, std::ostre
             PrintCsv(table, options.labelKeys, !options.noHeaders, out);
             break;
     }
+}
+
+// Rows a table without headers holds before it sets its widths: a list up to this long aligns
+// as a whole.
+constexpr size_t kMeasuredRows = 1000;
+
+bool ListPrinter::Streams(const PrintOptions& options) {
+    return options.format != OutputFormat::Table || options.noHeaders;
+}
+
+ListPrinter::ListPrinter(std::vector<Column> columns, const PrintOptions& options,
+                         std::ostream& out)
+    : m_options(options), m_out(out) {
+    m_empty.columns = std::move(columns);
+}
+
+void ListPrinter::Add(const ResultTable& one) {
+    const ResultTable picked = Select(one, m_options.columns);
+    const ResultTable table = m_options.namedValues ? Named(picked) : picked;
+    const bool first = m_rows == 0;
+    ++m_rows;
+    switch (m_options.format) {
+        case OutputFormat::Json: {
+            // As the array's dump writes each element: one level in, after "[" or ",".
+            for (const auto& element :
+                 JsonRows(table, m_options.labelKeys, !m_options.columns.empty())) {
+                std::string text = JsonText(element);
+                std::string indented = first ? "[\n  " : ",\n  ";
+                for (const char c : text) {
+                    indented += c;
+                    if (c == '\n')
+                        indented += "  ";
+                }
+                m_out << indented;
+            }
+            break;
+        }
+        case OutputFormat::Csv:
+            PrintCsv(table, m_options.labelKeys, first && !m_options.noHeaders, m_out);
+            break;
+        case OutputFormat::Table: {
+            ResultTable people = ForPeople(table, m_options);
+            if (m_held.columns.empty())
+                m_held.columns = people.columns;
+            if (m_measured.empty()) {
+                for (auto& row : people.rows)
+                    m_held.rows.push_back(std::move(row));
+                if (m_held.rows.size() >= kMeasuredRows)
+                    FlushHeld();
+            } else {
+                // Not fit to a screen, a later, wider cell is shown whole, not cut to the
+                // widths of the first rows.
+                for (const auto& row : people.rows)
+                    AlignedLine(m_held.columns, m_measured, row, m_out, m_options.width != 0);
+            }
+            break;
+        }
+    }
+    m_out.flush();
+}
+
+void ListPrinter::FlushHeld() {
+    if (m_held.rows.empty())
+        return;
+    m_measured = Widths(m_held, m_options);
+    for (const auto& row : m_held.rows)
+        AlignedLine(m_held.columns, m_measured, row, m_out);
+    m_held.rows.clear();
+}
+
+void ListPrinter::Finish(bool complete) {
+    switch (m_options.format) {
+        case OutputFormat::Json:
+            if (m_rows != 0)
+                m_out << "\n]\n";
+            else if (complete)
+                m_out << "[]\n";
+            break;
+        case OutputFormat::Csv:
+            if (m_rows == 0 && complete && !m_options.noHeaders) {
+                ResultTable none;
+                none.columns = Select(m_empty, m_options.columns).columns;
+                PrintCsv(none, m_options.labelKeys, true, m_out);
+            }
+            break;
+        case OutputFormat::Table:
+            FlushHeld();
+            break;
+    }
+    m_out.flush();
 }
 
 namespace {

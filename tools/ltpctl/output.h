@@ -58,6 +58,33 @@ std::string UnknownColumns(const ResultTable& table, const PrintOptions& options
 bool ParseOutputFormat(const std::string& text, OutputFormat& format);
 
 void PrintResult(const ResultTable& table, const PrintOptions& options, std::ostream& out);
+
+// A list printed row by row as its records arrive, in the bytes PrintResult writes for the whole
+// list: JSON and CSV at once; a table without headers holds its first thousand rows to set the
+// widths (a longer list keeps those widths, and a later, wider cell shows whole unless the table
+// is fit to a screen). After a failure, Finish(false) keeps what was written and closes the JSON
+// array, so that the output stays well-formed; nothing is written when no row came.
+class ListPrinter {
+public:
+    // Whether the options let a list be printed as it arrives (a table with headers is aligned
+    // under them over every row, so it holds the whole list).
+    static bool Streams(const PrintOptions& options);
+    ListPrinter(std::vector<Column> columns, const PrintOptions& options, std::ostream& out);
+    // One record: a table of one row with the list's columns (and its JSON, when it has one).
+    void Add(const ResultTable& one);
+    // complete: the list is whole, and an empty one prints as PrintResult prints it.
+    void Finish(bool complete);
+
+private:
+    void FlushHeld();
+
+    PrintOptions m_options;
+    std::ostream& m_out;
+    ResultTable m_empty;                 // the columns, for the heading of an empty list
+    std::size_t m_rows = 0;              // rows added
+    ResultTable m_held;                  // a table's first rows, before its widths are set
+    std::vector<std::size_t> m_measured; // set once the first rows are printed
+};
 inline void PrintResult(const ResultTable& table, OutputFormat format, std::ostream& out) {
     PrintResult(table, PrintOptions{format}, out);
 }
@@ -107,6 +134,19 @@ template <class V> ResultTable ValueRecordTable(const V& value) {
     t.single = true;
     t.records = [value](const ltptools::FieldLabels* labels) {
         return ltptools::RecordToJson(value, labels);
+    };
+    return t;
+}
+
+// One record as a table of one row for ListPrinter; it refers to value, which must outlive it.
+template <class V> ResultTable ValueRowTable(const std::vector<Column>& columns, const V& value) {
+    ResultTable t;
+    t.columns = columns;
+    t.rows.push_back(ValueRow(value));
+    t.records = [&value](const ltptools::FieldLabels* labels) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        list.push_back(ltptools::RecordToJson(value, labels));
+        return list;
     };
     return t;
 }

@@ -47,8 +47,12 @@ bool Paged(const std::string& text) {
 
 } // namespace
 
+bool MayPage(const std::ostream& out) {
+    return &out == &std::cout && isatty(STDOUT_FILENO) == 1;
+}
+
 void WriteOrPage(const std::string& text, std::ostream& out) {
-    if (&out == &std::cout && isatty(STDOUT_FILENO) == 1) {
+    if (MayPage(out)) {
         const std::size_t rows = TerminalRows();
         const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
         if (rows > 0 && lines >= rows && Paged(text))

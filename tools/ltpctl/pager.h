@@ -10,4 +10,7 @@ namespace ltpctl {
 // terminal, through $PAGER instead ("less" when unset; an empty PAGER turns paging off).
 void WriteOrPage(const std::string& text, std::ostream& out);
 
+// Whether WriteOrPage may page what is written to out (standard output on a terminal).
+bool MayPage(const std::ostream& out);
+
 } // namespace ltpctl

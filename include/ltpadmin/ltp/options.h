@@ -47,8 +47,8 @@ struct Options {
     /// most bytes held at once: the record under way and what came with it.
     std::size_t max_response_bytes = std::size_t{256} << 20;
     /// Most bytes of the records of one result held in memory (texts and the records
-    /// themselves); a larger result ends the request with a TransportError of kind limit. For a
-    /// walk, the most bytes of one record.
+    /// themselves); a larger result ends the request with a TransportError of kind limit whose
+    /// message starts "the records". For a walk, the most bytes of one record.
     std::size_t max_result_bytes = std::size_t{512} << 20;
     /// Most bytes of one response that a walk streams through (head and body), as its
     /// Content-Length announces them; a longer one is refused before any record is handed on
