@@ -8,6 +8,7 @@
 // the README's vocabulary are written from these rows, so that one word names one thing.
 #pragma once
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -53,10 +54,10 @@ template <class T, class List, class Find, class Add, class Modify, class Remove
     static constexpr bool kServerKey =
         !std::is_void_v<std::invoke_result_t<Add, ltp::Client&, const T&>>;
 
-    const char* singular; // "user": help and messages
+    const char* singular; // "user", "MTP server": help and messages
     const char* plural;   // "users": the command, /api/users and its tag, export's section
     const char* key;      // "UserID": the key field's wire name, as help, JSON and messages say
-    const char* aliases;  // earlier command names that still work, blank-separated
+    const char* aliases;  // other command names: the plural without its "s", earlier spellings
     List list;
     Find find;
     Add add;
@@ -95,10 +96,10 @@ inline constexpr auto kFamilies = std::make_tuple(
     Family<ltp::Schedule>( "schedule",   "schedules",   "ScheduleID", "schedule",
         &ltp::Client::schedules, &ltp::Client::find_schedule, &ltp::Client::add_schedule,
         &ltp::Client::modify_schedule, &ltp::Client::delete_schedule),
-    Family<ltp::Global>(   "global",     "globals",     "Key",        "global",
+    Family<ltp::Global>(   "global setting", "globals",     "Key",        "global",
         &ltp::Client::globals, &ltp::Client::find_global, &ltp::Client::add_global,
         &ltp::Client::modify_global, &ltp::Client::delete_global),
-    Family<ltp::MtpServer>("mtp-server", "mtp-servers", "MTPSvrName", "mtp-server mtp mtpsvr",
+    Family<ltp::MtpServer>("MTP server", "mtp-servers", "MTPSvrName", "mtp mtpsvr",
         &ltp::Client::mtp_servers, &FindMtpServerByName, &ltp::Client::add_mtp_server,
         &ltp::Client::modify_mtp_server, &ltp::Client::delete_mtp_server));
 // clang-format on
@@ -304,9 +305,12 @@ struct OperationWords {
     std::string oldPath;
 };
 
+// "user" for "users", "mtp-server" for "mtp-servers": the one-record word of a family.
+std::string SingularWord(const char* plural);
+
 // A family verb's name: "users" for list (the client's own name), "find_user", "add_mtp_server".
 template <class Row> std::string VerbName(const Row& row, Verb verb) {
-    std::string noun = verb == Verb::list ? row.plural : row.singular;
+    std::string noun = verb == Verb::list ? row.plural : SingularWord(row.plural);
     for (char& c : noun)
         if (c == '-')
             c = '_';
@@ -325,7 +329,11 @@ template <class Row> OperationWords FamilyVerbWords(const Row& row, Verb verb) {
     w.command = plural + " " + VerbWord(verb);
     w.method = VerbMethod(verb);
     w.path = one ? item : "/api/" + plural;
-    const std::string a = std::strchr("aeiou", row.singular[0]) ? "an " : "a ";
+    // "an MTP server": an initialism is read by its letters' names.
+    const bool initialism = std::isupper(static_cast<unsigned char>(row.singular[0])) &&
+                            std::isupper(static_cast<unsigned char>(row.singular[1]));
+    const std::string a =
+        std::strchr(initialism ? "AEFHILMNORSX" : "aeiou", row.singular[0]) ? "an " : "a ";
     switch (verb) {
         case Verb::list:
             w.summary = "list every " + std::string(row.singular);
@@ -340,7 +348,7 @@ template <class Row> OperationWords FamilyVerbWords(const Row& row, Verb verb) {
             w.summary = "modify " + a + row.singular;
             break;
         case Verb::remove:
-            w.summary = "delete " + std::string(row.plural);
+            w.summary = "delete " + std::string(row.singular) + "s";
             break;
     }
     std::string aliases = row.aliases;
@@ -348,7 +356,7 @@ template <class Row> OperationWords FamilyVerbWords(const Row& row, Verb verb) {
         std::size_t end = aliases.find(' ', at);
         if (end == std::string::npos)
             end = aliases.size();
-        if (aliases.compare(at, end - at, row.singular) != 0) // the singular is no old spelling
+        if (aliases.substr(at, end - at) != SingularWord(row.plural)) // no old spelling
             w.aliases.push_back(aliases.substr(at, end - at) + " " + VerbWord(verb));
         at = end + 1;
     }
