@@ -103,11 +103,11 @@ Profile LoadProfile(const std::string& path, const std::string& name) {
             throw ConfigError(where + ": code_page is not a code page");
         profile.code_page = static_cast<unsigned>(*cp);
     }
-    const auto newer = [&](const char* name, const char* earlier) {
-        if (t->get(name) && t->get(earlier))
-            throw ConfigError(where + ": " + earlier + " is the earlier name of " + name +
+    const auto newer = [&](const char* setting, const char* earlier) {
+        if (t->get(setting) && t->get(earlier))
+            throw ConfigError(where + ": " + earlier + " is the earlier name of " + setting +
                               "; give one of them");
-        return t->get(name) ? name : earlier;
+        return t->get(setting) ? setting : earlier;
     };
     const char* timeoutKey = newer("request_timeout", "timeout");
     if (const toml::node* timeout = t->get(timeoutKey)) {
