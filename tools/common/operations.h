@@ -348,7 +348,7 @@ template <class Row> OperationWords FamilyVerbWords(const Row& row, Verb verb) {
             w.summary = "modify " + a + row.singular;
             break;
         case Verb::remove:
-            w.summary = "delete " + std::string(row.singular) + "s";
+            w.summary = "delete " + a + row.singular;
             break;
     }
     std::string aliases = row.aliases;

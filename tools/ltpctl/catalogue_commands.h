@@ -193,7 +193,9 @@ template <class T> void AddCatalogue(CLI::App& app, ActionSlot& slot) {
     {
         auto keys = std::make_shared<std::vector<std::string>>();
         auto yes = std::make_shared<bool>(false);
-        CLI::App* del = AddLeaf(family, "delete", VerbHelp<T>(Verb::remove), slot, [keys, yes] {
+        // Several keys at once: the help says so, where the API's verb deletes one.
+        const std::string help = std::string("delete ") + row.singular + "s";
+        CLI::App* del = AddLeaf(family, "delete", help, slot, [keys, yes] {
             return [keys, yes](RunContext& ctx) -> int {
                 std::vector<KeyArg<T>> checked(keys->size());
                 for (size_t i = 0; i < keys->size(); ++i) {
