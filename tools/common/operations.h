@@ -329,11 +329,10 @@ template <class Row> OperationWords FamilyVerbWords(const Row& row, Verb verb) {
     w.command = plural + " " + VerbWord(verb);
     w.method = VerbMethod(verb);
     w.path = one ? item : "/api/" + plural;
-    // "an MTP server": an initialism is read by its letters' names.
+    // "an MTP server": an initialism is read by its letters' names; "a user" by its sound.
     const bool initialism = std::isupper(static_cast<unsigned char>(row.singular[0])) &&
                             std::isupper(static_cast<unsigned char>(row.singular[1]));
-    const std::string a =
-        std::strchr(initialism ? "AEFHILMNORSX" : "aeiou", row.singular[0]) ? "an " : "a ";
+    const std::string a = initialism && std::strchr("AEFHILMNORSX", row.singular[0]) ? "an " : "a ";
     switch (verb) {
         case Verb::list:
             w.summary = "list every " + std::string(row.singular);

@@ -332,6 +332,8 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
         return kExitUsage;
     }
 
+    SetRunCodePage(g.codepage);
+
     if (completing && complete->parsed())
         return Complete(app, std::vector<std::string>(args.begin() + 1, args.end()), g, profile,
                         out);
