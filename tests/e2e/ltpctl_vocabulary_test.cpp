@@ -76,3 +76,29 @@ TEST_F(Vocabulary, TheRegisterIsAskedByNameOrByChannelAsTheWordsSay) {
 }
 
 } // namespace
+
+namespace {
+
+class CodePage : public e2e::WithServer {};
+
+// A text is judged in the code page given: a '|' that trails a double-byte lead travels, a lead
+// byte that ends the text does not.
+TEST_F(CodePage, TextsAreJudgedInTheCodePageGiven) {
+    struct Case {
+        const char* codePage;
+        std::string key;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"932", "a\x82|", 0},  {"1252", "a\x82|", 4}, {"932", "ab\x82", 4},
+        {"1252", "ab\x82", 0}, {"932", "a|", 4},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::string> args = {"--code-page", c.codePage, "--dry-run",
+                                               "users",       "add",      c.key};
+        const e2e::ProcessResult r = Run(args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << Describe(args, r);
+    }
+}
+
+} // namespace
