@@ -17,7 +17,7 @@ TEST_F(BatchLines, NoLineInheritsWhatAnEarlierLineGave) {
                                      "users add ue --text2 E2\n");
     EXPECT_EQ(r.exitCode, 2) << r.err;
     EXPECT_NE(r.err.find("line 3: unknown option '--no-such-option'"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("line 6: USERID is required"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("line 6: UserID is required"), std::string::npos) << r.err;
     struct Expected {
         const char* user;
         const char* row;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 
@@ -205,8 +206,11 @@ TEST(ToolsCommon, RecordsAsJsonBothWays) {
         R"({"Nope": 1})",
         R"({"ScheduleID": "7"})",
         R"({"ScheduleID": 2147483648})",
+        R"({"ScheduleID": -2147483649})",
+        R"({"ScheduleID": 18446744073709551615})",
         R"({"ScheduleID": 1.5})",
         R"({"Real4": -1})",
+        R"({"Real4": -0.5})",
         R"({"Real4": "yesterday"})",
         R"({"Text2": 3})",
         R"([1])",
@@ -215,6 +219,12 @@ TEST(ToolsCommon, RecordsAsJsonBothWays) {
         EXPECT_THROW(ltptools::RecordFromJson<ltp::Schedule>(nlohmann::json::parse(text), &labels),
                      ltptools::RecordJsonError)
             << text;
+    // The edges the wire allows: the whole 32 bits, and a negative zero as 0.
+    const auto edge = ltptools::RecordFromJson<ltp::Schedule>(nlohmann::json::parse(
+        R"({"ScheduleID": -2147483648, "Number3": 2147483647, "Real4": -0.0})"));
+    EXPECT_EQ(edge.schedule_id, -2147483647 - 1);
+    EXPECT_EQ(edge.number3, 2147483647);
+    EXPECT_FALSE(std::signbit(edge.real4));
     ltp::Schedule partial = s;
     ltptools::FillRecordFromJson(nlohmann::json::parse(R"({"days": 31})"), partial, &labels);
     EXPECT_EQ(partial.number6, 31);

@@ -98,6 +98,57 @@ class Api(unittest.TestCase):
         self.assertIn(7, [p["ProgramID"] for p in news["children"]])
         self.assertEqual(c.call("GET", "/api/information")[1]["text"], "Hello <b>there</b> | all")
 
+    def test_openapi_lists_the_routes_that_answer_in_the_vocabulary(self):
+        doc = self.c.call("GET", "/api/openapi.json")[1]
+        # A key of the seed for each placeholder, by the resource it follows.
+        sample = {"users": "alice", "groups": "editors", "programs": "1", "channels": "main",
+                  "schedules": "1", "mtp-servers": "mtp-east", "globals": "MaxSessions",
+                  "group": "editors",
+                  "name": "alice", "program": "1"}
+        names = set()
+        no_token = Client(SERVERS.url)
+        no_token.sign_in()
+        no_token.csrf = None
+        for path, methods in doc["paths"].items():
+            parts = path.split("/")
+            filled = "/".join(sample[parts[i - 1]] if p == "{id}" else
+                              sample.get(p[1:-1], p) if p.startswith("{") else p
+                              for i, p in enumerate(parts))
+            for method, op in methods.items():
+                with self.subTest(method=method, path=path):
+                    name = op["operationId"]
+                    self.assertNotIn(name, names)
+                    names.add(name)
+                    if method == "get":
+                        status, answer, _ = self.c.call("GET", filled)
+                        self.assertNotEqual(status, 405, answer)
+                        if status == 404:  # a record the seed lacks, never an unknown path
+                            self.assertNotEqual(answer["reason"], "no such resource")
+                    elif path not in ("/api/session",):
+                        # Without the token a change is refused before anything is done; a
+                        # path or method the server does not answer would say so instead.
+                        status, answer, _ = no_token.call(method.upper(), filled, {})
+                        self.assertEqual(status, 403, answer)
+        # The names are the vocabulary's: the client's calls, the families' verbs.
+        for name in ("users", "find_user", "modify_user", "delete_mtp_server", "sys_info",
+                     "user_groups", "add_user_to_group", "program_statistics", "top_programs",
+                     "apply_permission_to_descendants", "channel_mtp_server"):
+            self.assertIn(name, names)
+        self.assertTrue(doc["paths"]["/api/system"]["get"]["deprecated"])
+        self.assertNotIn("deprecated", doc["paths"]["/api/sysinfo"]["get"])
+
+    def test_earlier_paths_answer_as_the_new_ones(self):
+        status, new, _ = self.c.call("GET", "/api/sysinfo")
+        self.assertEqual(status, 200, new)
+        status, old, _ = self.c.call("GET", "/api/system")
+        self.assertEqual(status, 200, old)
+        self.assertEqual(sorted(old), sorted(new))  # its counters move between two asks
+        for path in ("/api/programs/1/apply-permission", "/api/programs/1/rights/apply"):
+            self.assertEqual(self.c.call("POST", path)[0], 200, path)
+        self.assertEqual(self.c.call("GET", "/api/mtp-servers/mtp-west")[1]["MTPSvrName"],
+                         "mtp-west")
+        self.assertEqual(self.c.call("GET", "/api/mtp-servers/news24")[0], 404)
+
     def test_failures_map_to_fitting_codes(self):
         cases = [  # (method, path, body, raw, status, error kind)
             ("GET", "/api/users/nobody", None, None, 404, "not_found"),

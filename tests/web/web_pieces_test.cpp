@@ -1,5 +1,8 @@
 // ltpweb's pieces in-process: request bodies, sessions and their idle end, sign-in throttling,
 // listen addresses, tokens, the program tree and the schema document.
+#include <algorithm>
+#include <cctype>
+#include <map>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -346,6 +349,84 @@ TEST(WebSchema, ListsEveryFieldWithItsKindInTheAgreedShape) {
         EXPECT_EQ(doc["values"]["permission"].dump(), R"({"kind":"bits","bits":"rights"})");
         EXPECT_EQ(doc["units"]["SysInfo"]["Number1"], "seconds");
         EXPECT_TRUE(doc["records"]["MTPSvr"]["fields"][5]["answer_only"]);
+    }
+}
+
+} // namespace
+} // namespace ltpweb
+
+namespace ltpweb {
+namespace {
+
+// The API is written from the operations' description: every operation answers at its method
+// and path under its name, each name once; the OpenAPI document lists exactly the routes; an
+// earlier path answers too, marked deprecated.
+TEST(WebOperations, EveryOperationIsARouteUnderItsName) {
+    const std::vector<Route> routes = ApiRoutes(ltptools::Schema());
+    std::map<std::string, const Route*> byName;
+    for (const Route& r : routes) {
+        EXPECT_FALSE(r.operation.empty()) << r.method << ' ' << r.path;
+        EXPECT_TRUE(byName.emplace(r.operation, &r).second) << "twice: " << r.operation;
+    }
+    for (const ltptools::OperationWords& op : ltptools::AllOperations()) {
+        SCOPED_TRACE(op.name);
+        const auto found = byName.find(op.name);
+        ASSERT_NE(found, byName.end());
+        EXPECT_EQ(found->second->method, op.method);
+        EXPECT_EQ(found->second->path, op.path);
+        EXPECT_FALSE(found->second->deprecated);
+        const auto old = byName.find(op.name + "_at_earlier_path");
+        EXPECT_EQ(old != byName.end(), !op.oldPath.empty());
+        if (old != byName.end()) {
+            EXPECT_EQ(old->second->path, op.oldPath);
+            EXPECT_EQ(old->second->method, op.method);
+            EXPECT_TRUE(old->second->deprecated);
+        }
+    }
+    const nlohmann::ordered_json doc = OpenApiDocument(routes);
+    std::set<std::string> listed, answered;
+    for (const auto& [path, methods] : doc["paths"].items())
+        for (const auto& [method, op] : methods.items())
+            listed.insert(method + ' ' + path + ' ' + op["operationId"].get<std::string>());
+    for (const Route& r : routes) {
+        std::string method = r.method;
+        for (char& c : method)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        answered.insert(method + ' ' + r.path + ' ' + r.operation);
+    }
+    EXPECT_EQ(listed, answered);
+}
+
+// The vocabulary's table: what the README promises, by name.
+TEST(WebOperations, TheNamedWordsOfTheVocabulary) {
+    struct Case {
+        const char* name;
+        const char* method;
+        const char* path;
+        const char* command;
+    };
+    const Case cases[] = {
+        {"users", "GET", "/api/users", "users list"},
+        {"modify_user", "PUT", "/api/users/{id}", "users modify"},
+        {"find_mtp_server", "GET", "/api/mtp-servers/{id}", "mtp-servers find"},
+        {"delete_mtp_server", "DELETE", "/api/mtp-servers/{id}", "mtp-servers delete"},
+        {"add_schedule", "POST", "/api/schedules", "schedules add"},
+        {"sys_info", "GET", "/api/sysinfo", "sysinfo"},
+        {"program_statistics", "GET", "/api/programs/{id}/statistics", "statistics program"},
+        {"channel_mtp_server", "GET", "/api/channels/{id}/mtp-server", "channels mtp-server"},
+        {"delete_user_from_group", "DELETE", "/api/users/{id}/groups/{group}", "members delete"},
+        {"apply_permission_to_descendants", "POST", "/api/programs/{id}/apply-permission",
+         "programs apply-permission"},
+    };
+    const std::vector<ltptools::OperationWords> all = ltptools::AllOperations();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto op =
+            std::find_if(all.begin(), all.end(), [&](const auto& w) { return w.name == c.name; });
+        ASSERT_NE(op, all.end());
+        EXPECT_EQ(op->method, c.method);
+        EXPECT_EQ(op->path, c.path);
+        EXPECT_EQ(op->command, c.command);
     }
 }
 

@@ -6,7 +6,6 @@
 #include "tools/common/schema.h"
 
 namespace ltptools {
-namespace {
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
@@ -14,8 +13,6 @@ std::string Lower(std::string_view text) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return lower;
 }
-
-} // namespace
 
 bool IsValidLabel(std::string_view label) {
     if (label.empty() || label.size() > 64 || !std::isalpha(static_cast<unsigned char>(label[0])))

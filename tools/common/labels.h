@@ -52,4 +52,7 @@ private:
 // A label may serve as an option name: a letter, then letters, digits, '-' or '_'.
 bool IsValidLabel(std::string_view label);
 
+// The text in ASCII lower case: labels and the schema's names compare without regard to case.
+std::string Lower(std::string_view text);
+
 } // namespace ltptools

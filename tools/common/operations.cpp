@@ -9,6 +9,13 @@ std::optional<ltp::MtpServer> FindMtpServerByName(ltp::Client& client, std::stri
     return std::nullopt;
 }
 
+std::string SingularWord(const char* plural) {
+    std::string word = plural;
+    if (!word.empty() && word.back() == 's')
+        word.pop_back();
+    return word;
+}
+
 OperationWords RowWords(const OperationRow& row) {
     OperationWords w{row.name, row.call,    row.command, row.method,
                      row.path, row.summary, {},          row.oldPath};

@@ -8,6 +8,7 @@
 // the README's vocabulary are written from these rows, so that one word names one thing.
 #pragma once
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -44,7 +45,8 @@ template <class R, class K> struct KeyParameter<R (ltp::Client::*)(K)> { using t
 
 // One family. Each call is an ltp::Client member, or a function taking the client first, or
 // nullptr where the family lacks the verb; std::invoke calls either.
-template <class T, class List, class Find, class Add, class Modify, class Remove> struct FamilyRow {
+template <class T, class List, class Each, class Find, class Add, class Modify, class Remove>
+struct FamilyRow {
     using Value = T;
     using Key = typename KeyParameter<Remove>::type; // std::string_view or std::int32_t
     static constexpr bool kNumericKey = std::is_same_v<Key, std::int32_t>;
@@ -53,11 +55,12 @@ template <class T, class List, class Find, class Add, class Modify, class Remove
     static constexpr bool kServerKey =
         !std::is_void_v<std::invoke_result_t<Add, ltp::Client&, const T&>>;
 
-    const char* singular; // "user": help and messages
+    const char* singular; // "user", "MTP server": help and messages
     const char* plural;   // "users": the command, /api/users and its tag, export's section
     const char* key;      // "UserID": the key field's wire name, as help, JSON and messages say
-    const char* aliases;  // earlier command names that still work, blank-separated
-    List list;
+    const char* aliases;  // other command names: the plural without its "s", earlier spellings
+    List list;            // the whole list
+    Each each;            // the list walked, a record at a time as it arrives
     Find find;
     Add add;
     Modify modify;
@@ -66,11 +69,11 @@ template <class T, class List, class Find, class Add, class Modify, class Remove
     constexpr bool Has(Verb verb) const { return verb != Verb::find || kHasFind; }
 };
 
-template <class T, class List, class Find, class Add, class Modify, class Remove>
-constexpr FamilyRow<T, List, Find, Add, Modify, Remove>
+template <class T, class List, class Each, class Find, class Add, class Modify, class Remove>
+constexpr FamilyRow<T, List, Each, Find, Add, Modify, Remove>
 Family(const char* singular, const char* plural, const char* key, const char* aliases, List list,
-       Find find, Add add, Modify modify, Remove remove) {
-    return {singular, plural, key, aliases, list, find, add, modify, remove};
+       Each each, Find find, Add add, Modify modify, Remove remove) {
+    return {singular, plural, key, aliases, list, each, find, add, modify, remove};
 }
 
 // The register's own lookup takes a channel (see channel_mtp_server below); a server is found
@@ -81,25 +84,32 @@ std::optional<ltp::MtpServer> FindMtpServerByName(ltp::Client& client, std::stri
 inline constexpr auto kFamilies = std::make_tuple(
     //                       singular      plural         key           aliases
     Family<ltp::User>(     "user",       "users",       "UserID",     "user",
-        &ltp::Client::users, &ltp::Client::find_user, &ltp::Client::add_user,
+        &ltp::Client::users, &ltp::Client::users_each,
+        &ltp::Client::find_user, &ltp::Client::add_user,
         &ltp::Client::modify_user, &ltp::Client::delete_user),
     Family<ltp::Group>(    "group",      "groups",      "GroupID",    "group",
-        &ltp::Client::groups, &ltp::Client::find_group, &ltp::Client::add_group,
+        &ltp::Client::groups, &ltp::Client::groups_each,
+        &ltp::Client::find_group, &ltp::Client::add_group,
         &ltp::Client::modify_group, &ltp::Client::delete_group),
     Family<ltp::Program>(  "program",    "programs",    "ProgramID",  "program",
-        &ltp::Client::programs, &ltp::Client::find_program, &ltp::Client::add_program,
+        &ltp::Client::programs, &ltp::Client::programs_each,
+        &ltp::Client::find_program, &ltp::Client::add_program,
         &ltp::Client::modify_program, &ltp::Client::delete_program),
     Family<ltp::Channel>(  "channel",    "channels",    "ChannelID",  "channel",
-        &ltp::Client::channels, &ltp::Client::find_channel, &ltp::Client::add_channel,
+        &ltp::Client::channels, &ltp::Client::channels_each,
+        &ltp::Client::find_channel, &ltp::Client::add_channel,
         &ltp::Client::modify_channel, &ltp::Client::delete_channel),
     Family<ltp::Schedule>( "schedule",   "schedules",   "ScheduleID", "schedule",
-        &ltp::Client::schedules, &ltp::Client::find_schedule, &ltp::Client::add_schedule,
+        &ltp::Client::schedules, &ltp::Client::schedules_each,
+        &ltp::Client::find_schedule, &ltp::Client::add_schedule,
         &ltp::Client::modify_schedule, &ltp::Client::delete_schedule),
-    Family<ltp::Global>(   "global",     "globals",     "Key",        "global",
-        &ltp::Client::globals, &ltp::Client::find_global, &ltp::Client::add_global,
+    Family<ltp::Global>(   "global setting", "globals",     "Key",        "global",
+        &ltp::Client::globals, &ltp::Client::globals_each,
+        &ltp::Client::find_global, &ltp::Client::add_global,
         &ltp::Client::modify_global, &ltp::Client::delete_global),
-    Family<ltp::MtpServer>("mtp-server", "mtp-servers", "MTPSvrName", "mtp-server mtp mtpsvr",
-        &ltp::Client::mtp_servers, &FindMtpServerByName, &ltp::Client::add_mtp_server,
+    Family<ltp::MtpServer>("MTP server", "mtp-servers", "MTPSvrName", "mtp mtpsvr",
+        &ltp::Client::mtp_servers, &ltp::Client::mtp_servers_each,
+        &FindMtpServerByName, &ltp::Client::add_mtp_server,
         &ltp::Client::modify_mtp_server, &ltp::Client::delete_mtp_server));
 // clang-format on
 
@@ -130,6 +140,9 @@ template <class T> using KeyOf = typename std::decay_t<decltype(FamilyOf<T>())>:
 
 template <class T> std::vector<T> ListAll(ltp::Client& client) {
     return std::invoke(FamilyOf<T>().list, client);
+}
+template <class T> void WalkAll(ltp::Client& client, const std::function<void(const T&)>& each) {
+    std::invoke(FamilyOf<T>().each, client, each);
 }
 template <class T> std::optional<T> FindOne(ltp::Client& client, KeyOf<T> key) {
     return std::invoke(FamilyOf<T>().find, client, key);
@@ -304,9 +317,12 @@ struct OperationWords {
     std::string oldPath;
 };
 
+// "user" for "users", "mtp-server" for "mtp-servers": the one-record word of a family.
+std::string SingularWord(const char* plural);
+
 // A family verb's name: "users" for list (the client's own name), "find_user", "add_mtp_server".
 template <class Row> std::string VerbName(const Row& row, Verb verb) {
-    std::string noun = verb == Verb::list ? row.plural : row.singular;
+    std::string noun = verb == Verb::list ? row.plural : SingularWord(row.plural);
     for (char& c : noun)
         if (c == '-')
             c = '_';
@@ -325,7 +341,10 @@ template <class Row> OperationWords FamilyVerbWords(const Row& row, Verb verb) {
     w.command = plural + " " + VerbWord(verb);
     w.method = VerbMethod(verb);
     w.path = one ? item : "/api/" + plural;
-    const std::string a = std::strchr("aeiou", row.singular[0]) ? "an " : "a ";
+    // "an MTP server": an initialism is read by its letters' names; "a user" by its sound.
+    const bool initialism = std::isupper(static_cast<unsigned char>(row.singular[0])) &&
+                            std::isupper(static_cast<unsigned char>(row.singular[1]));
+    const std::string a = initialism && std::strchr("AEFHILMNORSX", row.singular[0]) ? "an " : "a ";
     switch (verb) {
         case Verb::list:
             w.summary = "list every " + std::string(row.singular);
@@ -340,7 +359,7 @@ template <class Row> OperationWords FamilyVerbWords(const Row& row, Verb verb) {
             w.summary = "modify " + a + row.singular;
             break;
         case Verb::remove:
-            w.summary = "delete " + std::string(row.plural);
+            w.summary = "delete " + a + row.singular;
             break;
     }
     std::string aliases = row.aliases;
@@ -348,7 +367,7 @@ template <class Row> OperationWords FamilyVerbWords(const Row& row, Verb verb) {
         std::size_t end = aliases.find(' ', at);
         if (end == std::string::npos)
             end = aliases.size();
-        if (aliases.compare(at, end - at, row.singular) != 0) // the singular is no old spelling
+        if (aliases.substr(at, end - at) != SingularWord(row.plural)) // no old spelling
             w.aliases.push_back(aliases.substr(at, end - at) + " " + VerbWord(verb));
         at = end + 1;
     }

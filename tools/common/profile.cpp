@@ -80,8 +80,10 @@ Profile LoadProfile(const std::string& path, const std::string& name) {
         throw ConfigError(path + ": there is no profile '" + chosen + "'");
     const std::string where = path + ", profile '" + chosen + "'";
     for (const auto& [key, value] : *t) {
-        static const char* const kKnown[] = {"host",    "port",   "user",         "code_page",
-                                             "timeout", "labels", "password_file"};
+        // timeout and labels are the earlier names of request_timeout and labels_file.
+        static const char* const kKnown[] = {"host",      "port",        "user",
+                                             "code_page", "timeout",     "request_timeout",
+                                             "labels",    "labels_file", "password_file"};
         bool known = false;
         for (const char* k : kKnown)
             known = known || key.str() == k;
@@ -101,13 +103,20 @@ Profile LoadProfile(const std::string& path, const std::string& name) {
             throw ConfigError(where + ": code_page is not a code page");
         profile.code_page = static_cast<unsigned>(*cp);
     }
-    if (const toml::node* timeout = t->get("timeout")) {
+    const auto newer = [&](const char* setting, const char* earlier) {
+        if (t->get(setting) && t->get(earlier))
+            throw ConfigError(where + ": " + earlier + " is the earlier name of " + setting +
+                              "; give one of them");
+        return t->get(setting) ? setting : earlier;
+    };
+    const char* timeoutKey = newer("request_timeout", "timeout");
+    if (const toml::node* timeout = t->get(timeoutKey)) {
         const std::optional<double> seconds = timeout->value<double>();
         if (!seconds || !(*seconds > 0) || *seconds > 86400)
-            throw ConfigError(where + ": timeout must be a number of seconds above 0");
+            throw ConfigError(where + ": " + timeoutKey + " must be a number of seconds above 0");
         profile.timeout = std::chrono::milliseconds(static_cast<long long>(*seconds * 1000));
     }
-    if (const auto labels = Read<std::string>(*t, "labels", where))
+    if (const auto labels = Read<std::string>(*t, newer("labels_file", "labels"), where))
         profile.labels_file = Resolve(*labels, path);
     if (const auto file = Read<std::string>(*t, "password_file", where))
         profile.password_file = Resolve(*file, path);

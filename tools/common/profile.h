@@ -7,8 +7,8 @@
 //     port = 4711                      #   "[v6]:port" are accepted too
 //     user = "admin"
 //     code_page = 1252
-//     timeout = 10                     # seconds a request may stay idle
-//     labels = "labels.toml"           # field labels (relative paths: to this file's folder)
+//     request_timeout = 10             # seconds a request may stay idle ("timeout" too)
+//     labels_file = "labels.toml"      # field labels, relative to this file's folder ("labels")
 //     password_file = "studio.password" # readable by its owner only
 //
 // Command-line flags and the environment win over a profile.

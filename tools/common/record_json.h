@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tools/common/dates.h"
+#include "tools/common/json_numbers.h"
 #include "tools/common/labels.h"
 
 namespace ltptools {
@@ -90,24 +91,17 @@ void FillRecordFromJson(const Json& object, T& record, const FieldLabels* labels
             case ltp::FieldKind::integer: {
                 if (!value.is_number_integer())
                     throw RecordJsonError(where + " must be a whole number");
-                constexpr long long kMin = std::numeric_limits<std::int32_t>::min();
-                constexpr long long kMax = std::numeric_limits<std::int32_t>::max();
-                const bool fits = value.is_number_unsigned()
-                                      ? value.template get<unsigned long long>() <=
-                                            static_cast<unsigned long long>(kMax)
-                                      : value.template get<long long>() >= kMin &&
-                                            value.template get<long long>() <= kMax;
-                if (!fits)
+                if (!WireInteger(value, record.*field->integer))
                     throw RecordJsonError(where + " must fit in 32 bits");
-                const long long n = value.template get<long long>();
-                record.*field->integer = static_cast<std::int32_t>(n);
                 break;
             }
             case ltp::FieldKind::decimal:
             case ltp::FieldKind::date: {
                 double d = 0;
                 if (value.is_number()) {
-                    d = value.template get<double>();
+                    if (!WireDecimal(value, d))
+                        throw RecordJsonError(where +
+                                              " is below 0, which the protocol cannot carry");
                 } else if (field->kind == ltp::FieldKind::date && value.is_string()) {
                     std::string error;
                     if (!ParseIsoDate(value.template get<std::string>(), d, error))

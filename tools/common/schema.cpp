@@ -15,13 +15,6 @@
 namespace ltptools {
 namespace {
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
 ValueKind FromWire(ltp::FieldKind kind) {
     switch (kind) {
         case ltp::FieldKind::text:

@@ -28,7 +28,7 @@ void AddAllCommands(CLI::App& app, ActionSlot& slot) {
     using AddFamily = void (*)(CLI::App&, ActionSlot&);
     static constexpr AddFamily kFamilies[] = {
         AddCatalogueCommands, AddRelationCommands, AddRightsCommands, AddStatsCommands,
-        AddMtpPathCommands,   AddServerCommands,   AddViewCommands,   AddConfigCommands,
+        AddPathCommands,      AddServerCommands,   AddViewCommands,   AddConfigCommands,
     };
     for (const AddFamily add : kFamilies)
         add(app, slot);
@@ -94,7 +94,7 @@ GlobalOptionHandles AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
     app.add_flag("--password-stdin", g.passwordStdin,
                  "read the password from the first line of standard input");
     h.codepage =
-        app.add_option("--codepage", g.codepage,
+        app.add_option("--code-page,--codepage", g.codepage,
                        "code page of the server's texts: 1252 (default), 932, 936, 949 or 950");
     app.add_option("--format,-o", g.format, "output: table, json or csv")
         ->check(CLI::IsMember({"table", "json", "csv"}))
@@ -118,7 +118,7 @@ GlobalOptionHandles AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
     app.add_option("--max-result-bytes", g.connection.maxResultBytes,
                    "most bytes the records of one list may take; more fail")
         ->capture_default_str();
-    h.timeout = app.add_option("--timeout", g.timeoutSeconds,
+    h.timeout = app.add_option("--request-timeout,--timeout", g.timeoutSeconds,
                                "seconds a request may stay silent before it fails (idle, so a "
                                "long answer that keeps arriving never does)")
                     ->check(CLI::Range(0.001, 86400.0))
@@ -335,9 +335,11 @@ int RunLtpctl(int argc, const char* const* argv, std::istream& in, std::ostream&
         known.code_page = g.codepage;
         ltp::Client check(known); // refuses a code page it does not know, connects to nothing
     } catch (const ltp::Error&) {
-        err << "ltpctl: --codepage " << g.codepage << " is not a code page this build knows\n";
+        err << "ltpctl: --code-page " << g.codepage << " is not a code page this build knows\n";
         return kExitUsage;
     }
+
+    SetRunCodePage(g.codepage);
 
     if (completing && complete->parsed())
         return Complete(app, std::vector<std::string>(args.begin() + 1, args.end()), g, profile,

@@ -25,6 +25,47 @@ CLI::App* AddLeaf(CLI::App* parent, const std::string& name, const std::string& 
     return leaf;
 }
 
+namespace {
+
+std::pair<std::string, std::string> SplitWords(const std::string& words) {
+    const std::size_t blank = words.find(' ');
+    if (blank == std::string::npos)
+        return {words, std::string()};
+    return {words.substr(0, blank), words.substr(blank + 1)};
+}
+
+void AddAlias(CLI::App* command, const std::string& alias) {
+    if (!alias.empty() && !command->check_name(alias))
+        command->alias(alias);
+}
+
+} // namespace
+
+CLI::App* AddOperation(CLI::App& app, ltptools::Op op, ActionSlot& slot,
+                       std::function<Action()> makeAction) {
+    const ltptools::OperationWords words = ltptools::RowWords(ltptools::Operation(op));
+    const auto [family, verb] = SplitWords(words.command);
+    if (verb.empty()) {
+        CLI::App* leaf = AddLeaf(&app, family, words.summary, slot, std::move(makeAction));
+        for (const std::string& alias : words.aliases)
+            AddAlias(leaf, alias);
+        return leaf;
+    }
+    CLI::App* parent = FamilyCommand(app, family, words.summary);
+    // The same words may serve two operations (rights of users and of groups): one leaf.
+    for (CLI::App* sub : parent->get_subcommands({}))
+        if (sub->get_name() == verb)
+            return sub;
+    CLI::App* leaf = AddLeaf(parent, verb, words.summary, slot, std::move(makeAction));
+    for (const std::string& alias : words.aliases) {
+        const auto [oldFamily, oldVerb] = SplitWords(alias);
+        AddAlias(parent, oldFamily);
+        if (oldVerb != verb)
+            AddAlias(leaf, oldVerb);
+    }
+    return leaf;
+}
+
 CLI::App* FamilyCommand(CLI::App& parent, const std::string& name, const std::string& description) {
     for (CLI::App* sub : parent.get_subcommands({}))
         if (sub->get_name() == name)

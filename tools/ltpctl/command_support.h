@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tools/common/operations.h"
 #include "tools/ltpctl/connection.h"
 #include "tools/ltpctl/exit_codes.h"
 #include "tools/ltpctl/output.h"
@@ -41,6 +42,11 @@ int RunAction(const Action& action, RunContext& ctx);
 // Registers one leaf command whose action is made when it is parsed.
 CLI::App* AddLeaf(CLI::App* parent, const std::string& name, const std::string& description,
                   ActionSlot& slot, std::function<Action()> makeAction);
+
+// Registers the leaf of one operation of the description: its words ("members groups", or one
+// word as "sysinfo"), its help and its earlier spellings as aliases.
+CLI::App* AddOperation(CLI::App& app, ltptools::Op op, ActionSlot& slot,
+                       std::function<Action()> makeAction);
 
 // The subcommand of parent with that name; creates it (needing a subcommand) when missing.
 CLI::App* FamilyCommand(CLI::App& parent, const std::string& name, const std::string& description);

@@ -6,11 +6,11 @@
 
 namespace ltpctl {
 
-void AddCatalogueCommands(CLI::App& app, ActionSlot& slot); // users ... globals
+void AddCatalogueCommands(CLI::App& app, ActionSlot& slot); // users ... mtp-servers
 void AddRelationCommands(CLI::App& app, ActionSlot& slot);  // members, channel <-> schedules
 void AddRightsCommands(CLI::App& app, ActionSlot& slot);    // rights, permission, program tree
 void AddStatsCommands(CLI::App& app, ActionSlot& slot);     // stats
-void AddMtpPathCommands(CLI::App& app, ActionSlot& slot);   // mtp, paths
+void AddPathCommands(CLI::App& app, ActionSlot& slot);      // paths
 void AddServerCommands(CLI::App& app, ActionSlot& slot);    // info, sysinfo, log
 void AddViewCommands(CLI::App& app, ActionSlot& slot);      // programs tree, schedules show
 void AddConfigCommands(CLI::App& app, ActionSlot& slot);    // export, diff, apply

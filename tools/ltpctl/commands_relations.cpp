@@ -1,4 +1,5 @@
-// members (who is in which group) and the relation between channels and schedules.
+// members (who is in which group), the relation between channels and schedules, and the MTP
+// server of a channel.
 #include "tools/ltpctl/commands.h"
 
 namespace ltpctl {
@@ -14,11 +15,11 @@ void AddMembers(CLI::App& app, ActionSlot& slot) {
     family->alias("member");
 
     auto group = std::make_shared<std::string>();
-    AddLeaf(
-        family, "list", "list the users of a group", slot,
+    AddOperation(
+        app, ltptools::Op::group_users, slot,
         [group] {
             return [group](RunContext& ctx) {
-                const int rc = CheckText(ctx, *group, "GROUPID");
+                const int rc = CheckText(ctx, *group, "GroupID");
                 if (rc != kExitOk)
                     return rc;
                 return PrintList<ltp::User>(
@@ -26,35 +27,34 @@ void AddMembers(CLI::App& app, ActionSlot& slot) {
                     [&](ltp::Client& c, const auto& each) { c.group_users_each(*group, each); });
             };
         })
-        ->alias("group-users")
-        ->add_option("GROUPID", *group, "the group")
+        ->add_option("GroupID", *group, "the group")
         ->required();
 
     auto user = std::make_shared<std::string>();
-    AddLeaf(family, "groups", "list the groups a user belongs to", slot,
-            [user] {
-                return [user](RunContext& ctx) {
-                    const int rc = CheckText(ctx, *user, "USERID");
-                    if (rc != kExitOk)
-                        return rc;
-                    return PrintList<ltp::Group>(
-                        ctx, [&](ltp::Client& c) { return c.user_groups(*user); },
-                        [&](ltp::Client& c, const auto& each) { c.user_groups_each(*user, each); });
-                };
-            })
-        ->alias("user-groups")
-        ->add_option("USERID", *user, "the user")
+    AddOperation(
+        app, ltptools::Op::user_groups, slot,
+        [user] {
+            return [user](RunContext& ctx) {
+                const int rc = CheckText(ctx, *user, "UserID");
+                if (rc != kExitOk)
+                    return rc;
+                return PrintList<ltp::Group>(
+                    ctx, [&](ltp::Client& c) { return c.user_groups(*user); },
+                    [&](ltp::Client& c, const auto& each) { c.user_groups_each(*user, each); });
+            };
+        })
+        ->add_option("UserID", *user, "the user")
         ->required();
 
     for (const bool adding : {true, false}) {
         auto pair = std::make_shared<Pair>();
-        CLI::App* leaf = AddLeaf(
-            family, adding ? "add" : "remove",
-            adding ? "add a user to a group" : "remove a user from a group", slot, [pair, adding] {
+        CLI::App* leaf = AddOperation(
+            app, adding ? ltptools::Op::add_user_to_group : ltptools::Op::delete_user_from_group,
+            slot, [pair, adding] {
                 return [pair, adding](RunContext& ctx) {
-                    int rc = CheckText(ctx, pair->user, "USERID");
+                    int rc = CheckText(ctx, pair->user, "UserID");
                     if (rc == kExitOk)
-                        rc = CheckText(ctx, pair->group, "GROUPID");
+                        rc = CheckText(ctx, pair->group, "GroupID");
                     if (rc == kExitOk)
                         rc = ctx.connection.Change([&](ltp::Client& c) {
                             if (adding)
@@ -65,60 +65,77 @@ void AddMembers(CLI::App& app, ActionSlot& slot) {
                     return rc;
                 };
             });
-        if (!adding)
-            leaf->alias("delete");
-        leaf->add_option("USERID", pair->user, "the user")->required();
-        leaf->add_option("GROUPID", pair->group, "the group")->required();
+        leaf->add_option("UserID", pair->user, "the user")->required();
+        leaf->add_option("GroupID", pair->group, "the group")->required();
     }
 }
 
 void AddChannelSchedules(CLI::App& app, ActionSlot& slot) {
-    CLI::App* channels = FamilyCommand(app, "channels", "channels");
     auto channel = std::make_shared<std::string>();
-    AddLeaf(channels, "schedules", "list the schedules of a channel", slot,
-            [channel] {
-                return [channel](RunContext& ctx) {
-                    const int rc = CheckText(ctx, *channel, "CHANNELID");
-                    if (rc != kExitOk)
-                        return rc;
-                    return PrintList<ltp::Schedule>(
-                        ctx, [&](ltp::Client& c) { return c.channel_schedules(*channel); },
-                        [&](ltp::Client& c, const auto& each) {
-                            c.channel_schedules_each(*channel, each);
-                        });
-                };
-            })
-        ->add_option("CHANNELID", *channel, "the channel")
+    AddOperation(app, ltptools::Op::channel_schedules, slot,
+                 [channel] {
+                     return [channel](RunContext& ctx) {
+                         const int rc = CheckText(ctx, *channel, "ChannelID");
+                         if (rc != kExitOk)
+                             return rc;
+                         return PrintList<ltp::Schedule>(
+                             ctx, [&](ltp::Client& c) { return c.channel_schedules(*channel); },
+                             [&](ltp::Client& c, const auto& each) {
+                                 c.channel_schedules_each(*channel, each);
+                             });
+                     };
+                 })
+        ->add_option("ChannelID", *channel, "the channel")
         ->required();
 
-    CLI::App* schedules = FamilyCommand(app, "schedules", "schedules");
     auto schedule = std::make_shared<std::string>();
-    AddLeaf(schedules, "channel", "show the channel a schedule belongs to", slot,
-            [schedule] {
-                return [schedule](RunContext& ctx) {
-                    std::int32_t id = 0;
-                    std::string error;
-                    int rc = ParseLong(*schedule, "SCHEDULEID", id, error);
-                    if (rc != kExitOk)
-                        return Refuse(ctx, rc, error);
-                    std::optional<ltp::Channel> found;
-                    rc = ctx.connection.Run([&](ltp::Client& c) {
-                        try {
-                            found = c.schedule_channel(id);
-                        } catch (const ltp::ProtocolError&) {
-                            // An answer of 200 without a channel names none, as a 404 does.
-                        }
-                    });
-                    if (rc == kExitOk && !found)
-                        return ctx.connection.ReportMissing(
-                            "the server names no channel for schedule " + *schedule);
-                    if (rc == kExitOk)
-                        PrintTable(ctx, ValueRecordTable(*found));
-                    return rc;
-                };
-            })
-        ->add_option("SCHEDULEID", *schedule, "the schedule")
+    AddOperation(app, ltptools::Op::schedule_channel, slot,
+                 [schedule] {
+                     return [schedule](RunContext& ctx) {
+                         std::int32_t id = 0;
+                         std::string error;
+                         int rc = ParseLong(*schedule, "ScheduleID", id, error);
+                         if (rc != kExitOk)
+                             return Refuse(ctx, rc, error);
+                         std::optional<ltp::Channel> found;
+                         rc = ctx.connection.Run([&](ltp::Client& c) {
+                             try {
+                                 found = c.schedule_channel(id);
+                             } catch (const ltp::ProtocolError&) {
+                                 // An answer of 200 without a channel names none, as a 404 does.
+                             }
+                         });
+                         if (rc == kExitOk && !found)
+                             return ctx.connection.ReportMissing(
+                                 "the server names no channel for schedule " + *schedule);
+                         if (rc == kExitOk)
+                             PrintTable(ctx, ValueRecordTable(*found));
+                         return rc;
+                     };
+                 })
+        ->add_option("ScheduleID", *schedule, "the schedule")
         ->type_name("INT")
+        ->required();
+
+    // The register's own lookup: by the channel a server serves, not by the server's name.
+    auto served = std::make_shared<std::string>();
+    AddOperation(app, ltptools::Op::channel_mtp_server, slot,
+                 [served] {
+                     return [served](RunContext& ctx) {
+                         int rc = CheckText(ctx, *served, "ChannelID");
+                         std::optional<ltp::MtpServer> found;
+                         if (rc == kExitOk)
+                             rc = ctx.connection.Run(
+                                 [&](ltp::Client& c) { found = c.find_mtp_server(*served); });
+                         if (rc == kExitOk && !found)
+                             return ctx.connection.ReportMissing(
+                                 "the server names no MTP server for channel '" + *served + "'");
+                         if (rc == kExitOk)
+                             PrintTable(ctx, ValueRecordTable(*found));
+                         return rc;
+                     };
+                 })
+        ->add_option("ChannelID", *served, "the channel")
         ->required();
 }
 

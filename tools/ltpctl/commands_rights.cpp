@@ -34,10 +34,10 @@ struct Grant {
     }
 
     int Check(RunContext& ctx, bool withRights) {
-        int rc = CheckText(ctx, id, IsUser() ? "USERID" : "GROUPID");
+        int rc = CheckText(ctx, id, IsUser() ? "UserID" : "GroupID");
         std::string error;
         if (rc == kExitOk)
-            rc = ParseLong(program, "PROGRAMID", programID, error);
+            rc = ParseLong(program, "ProgramID", programID, error);
         if (rc == kExitOk && withRights)
             rc = ParseRights(error);
         if (rc != kExitOk && !error.empty())
@@ -63,7 +63,7 @@ void AddGrantArgs(CLI::App* leaf, Grant& g, bool withRights) {
         ->required()
         ->check(CLI::IsMember({"user", "group"}));
     leaf->add_option("ID", g.id, "the user's or the group's identifier")->required();
-    leaf->add_option("PROGRAMID", g.program, "the program")->type_name("INT")->required();
+    leaf->add_option("ProgramID", g.program, "the program")->type_name("INT")->required();
     if (withRights)
         leaf->add_option("RIGHTS", g.rights, RightsHelp(g))
             ->type_name(RunSchema().Value(g.Meaning()) ? "NAMES" : "INT")
@@ -105,55 +105,53 @@ void AddRights(CLI::App& app, ActionSlot& slot) {
 
     {
         auto g = std::make_shared<Grant>();
-        CLI::App* leaf =
-            AddLeaf(family, "get", "show the rights of a user or group on a program", slot, [g] {
-                return [g](RunContext& ctx) {
-                    int rc = g->Check(ctx, false);
-                    std::int32_t value = 0;
-                    if (rc == kExitOk)
-                        rc = ctx.connection.Run([&](ltp::Client& c) {
-                            value = g->IsUser() ? c.user_rights(g->id, g->programID)
-                                                : c.group_rights(g->id, g->programID);
-                        });
-                    if (rc == kExitOk)
-                        PrintTable(ctx, MeaningTable(g->IsUser() ? "UserRights" : "GroupRights",
-                                                     value, g->Meaning()));
-                    return rc;
-                };
-            });
+        CLI::App* leaf = AddOperation(app, ltptools::Op::user_rights, slot, [g] {
+            return [g](RunContext& ctx) {
+                int rc = g->Check(ctx, false);
+                std::int32_t value = 0;
+                if (rc == kExitOk)
+                    rc = ctx.connection.Run([&](ltp::Client& c) {
+                        value = g->IsUser() ? c.user_rights(g->id, g->programID)
+                                            : c.group_rights(g->id, g->programID);
+                    });
+                if (rc == kExitOk)
+                    PrintTable(ctx, MeaningTable(g->IsUser() ? "UserRights" : "GroupRights", value,
+                                                 g->Meaning()));
+                return rc;
+            };
+        });
         AddGrantArgs(leaf, *g, false);
     }
 
     // add and modify take the same arguments and differ only in the call.
     for (const bool adding : {true, false}) {
         auto g = std::make_shared<Grant>();
-        CLI::App* leaf =
-            AddLeaf(family, adding ? "add" : "modify",
-                    adding ? "grant rights on a program" : "change granted rights on a program",
-                    slot, [g, adding] {
-                        return [g, adding](RunContext& ctx) {
-                            int rc = g->Check(ctx, true);
-                            if (rc == kExitOk)
-                                rc = ctx.connection.Change([&](ltp::Client& c) {
-                                    const std::string& id = g->id;
-                                    if (g->IsUser() && adding)
-                                        c.add_user_rights(id, g->programID, g->rightsValue);
-                                    else if (g->IsUser())
-                                        c.modify_user_rights(id, g->programID, g->rightsValue);
-                                    else if (adding)
-                                        c.add_group_rights(id, g->programID, g->rightsValue);
-                                    else
-                                        c.modify_group_rights(id, g->programID, g->rightsValue);
-                                });
-                            return rc;
-                        };
-                    });
+        CLI::App* leaf = AddOperation(
+            app, adding ? ltptools::Op::add_user_rights : ltptools::Op::modify_user_rights, slot,
+            [g, adding] {
+                return [g, adding](RunContext& ctx) {
+                    int rc = g->Check(ctx, true);
+                    if (rc == kExitOk)
+                        rc = ctx.connection.Change([&](ltp::Client& c) {
+                            const std::string& id = g->id;
+                            if (g->IsUser() && adding)
+                                c.add_user_rights(id, g->programID, g->rightsValue);
+                            else if (g->IsUser())
+                                c.modify_user_rights(id, g->programID, g->rightsValue);
+                            else if (adding)
+                                c.add_group_rights(id, g->programID, g->rightsValue);
+                            else
+                                c.modify_group_rights(id, g->programID, g->rightsValue);
+                        });
+                    return rc;
+                };
+            });
         AddGrantArgs(leaf, *g, true);
     }
 
     {
         auto g = std::make_shared<Grant>();
-        CLI::App* leaf = AddLeaf(family, "delete", "revoke the rights on a program", slot, [g] {
+        CLI::App* leaf = AddOperation(app, ltptools::Op::delete_user_rights, slot, [g] {
             return [g](RunContext& ctx) {
                 int rc = g->Check(ctx, false);
                 if (rc == kExitOk)
@@ -172,28 +170,24 @@ void AddRights(CLI::App& app, ActionSlot& slot) {
     // The holders of grants on a program.
     for (const bool users : {true, false}) {
         auto program = std::make_shared<std::string>();
-        AddLeaf(family, users ? "users" : "groups",
-                users ? "list the users granted rights on a program"
-                      : "list the groups granted rights on a program",
-                slot,
-                [program, users] {
-                    return [program, users](RunContext& ctx) {
-                        std::int32_t id = 0;
-                        std::string error;
-                        if (ParseLong(*program, "PROGRAMID", id, error) != kExitOk)
-                            return Refuse(ctx, kExitUsage, error);
-                        ResultTable table;
-                        const int rc = ctx.connection.Run([&](ltp::Client& c) {
-                            table = users ? GrantTable(c, id, c.granted_users(id))
-                                          : GrantTable(c, id, c.granted_groups(id));
-                        });
-                        if (rc == kExitOk)
-                            PrintTable(ctx, table);
-                        return rc;
-                    };
-                })
-            ->alias(users ? "granted-users" : "granted-groups")
-            ->add_option("PROGRAMID", *program, "the program")
+        AddOperation(app, users ? ltptools::Op::granted_users : ltptools::Op::granted_groups, slot,
+                     [program, users] {
+                         return [program, users](RunContext& ctx) {
+                             std::int32_t id = 0;
+                             std::string error;
+                             if (ParseLong(*program, "ProgramID", id, error) != kExitOk)
+                                 return Refuse(ctx, kExitUsage, error);
+                             ResultTable table;
+                             const int rc = ctx.connection.Run([&](ltp::Client& c) {
+                                 table = users ? GrantTable(c, id, c.granted_users(id))
+                                               : GrantTable(c, id, c.granted_groups(id));
+                             });
+                             if (rc == kExitOk)
+                                 PrintTable(ctx, table);
+                             return rc;
+                         };
+                     })
+            ->add_option("ProgramID", *program, "the program")
             ->type_name("INT")
             ->required();
     }
@@ -201,22 +195,20 @@ void AddRights(CLI::App& app, ActionSlot& slot) {
 
 void AddPermission(CLI::App& app, ActionSlot& slot) {
     auto g = std::make_shared<Grant>();
-    CLI::App* leaf = AddLeaf(
-        &app, "permission",
-        "show a user's permission on a program, from his own rights and his groups'", slot, [g] {
-            return [g](RunContext& ctx) {
-                int rc = g->Check(ctx, false);
-                std::int32_t value = 0;
-                if (rc == kExitOk)
-                    rc = ctx.connection.Run(
-                        [&](ltp::Client& c) { value = c.user_permission(g->id, g->programID); });
-                if (rc == kExitOk)
-                    PrintTable(ctx, MeaningTable("UserPermission", value, "permission"));
-                return rc;
-            };
-        });
-    leaf->add_option("USERID", g->id, "the user")->required();
-    leaf->add_option("PROGRAMID", g->program, "the program")->type_name("INT")->required();
+    CLI::App* leaf = AddOperation(app, ltptools::Op::user_permission, slot, [g] {
+        return [g](RunContext& ctx) {
+            int rc = g->Check(ctx, false);
+            std::int32_t value = 0;
+            if (rc == kExitOk)
+                rc = ctx.connection.Run(
+                    [&](ltp::Client& c) { value = c.user_permission(g->id, g->programID); });
+            if (rc == kExitOk)
+                PrintTable(ctx, MeaningTable("UserPermission", value, "permission"));
+            return rc;
+        };
+    });
+    leaf->add_option("UserID", g->id, "the user")->required();
+    leaf->add_option("ProgramID", g->program, "the program")->type_name("INT")->required();
 }
 
 struct TreeArgs {
@@ -247,19 +239,16 @@ bool ConfirmSubtree(RunContext& ctx, bool yes, std::int32_t root, const std::str
 }
 
 void AddProgramTree(CLI::App& app, ActionSlot& slot) {
-    CLI::App* programs = FamilyCommand(app, "programs", "programs");
     for (const bool moving : {true, false}) {
         auto args = std::make_shared<TreeArgs>();
-        CLI::App* leaf = AddLeaf(
-            programs, moving ? "move" : "copy",
-            moving ? "move a program (with its descendants) below another program"
-                   : "copy a program (with its descendants) below another program",
-            slot, [args, moving] {
+        CLI::App* leaf = AddOperation(
+            app, moving ? ltptools::Op::move_program : ltptools::Op::copy_program, slot,
+            [args, moving] {
                 return [args, moving](RunContext& ctx) {
                     std::int32_t program = 0, parent = 0;
                     std::string error;
-                    if (ParseLong(args->first, "PROGRAMID", program, error) != kExitOk ||
-                        ParseLong(args->second, "PARENTID", parent, error) != kExitOk)
+                    if (ParseLong(args->first, "ProgramID", program, error) != kExitOk ||
+                        ParseLong(args->second, "ParentID", parent, error) != kExitOk)
                         return Refuse(ctx, kExitUsage, error);
                     int rc = kExitOk;
                     if (moving && !ConfirmSubtree(ctx, args->yes, program,
@@ -276,10 +265,10 @@ void AddProgramTree(CLI::App& app, ActionSlot& slot) {
                     });
                 };
             });
-        leaf->add_option("PROGRAMID", args->first, "the program to move or copy")
+        leaf->add_option("ProgramID", args->first, "the program to move or copy")
             ->type_name("INT")
             ->required();
-        leaf->add_option("PARENTID", args->second, "the program to put it under (0: the top level)")
+        leaf->add_option("ParentID", args->second, "the program to put it under (0: the top level)")
             ->type_name("INT")
             ->required();
         if (moving)
@@ -288,24 +277,23 @@ void AddProgramTree(CLI::App& app, ActionSlot& slot) {
 
     auto args = std::make_shared<TreeArgs>();
     CLI::App* apply =
-        AddLeaf(programs, "apply-permission",
-                "give the programs below a program the grants of that program", slot, [args] {
-                    return [args](RunContext& ctx) {
-                        std::int32_t id = 0;
-                        std::string error;
-                        if (ParseLong(args->first, "PROGRAMID", id, error) != kExitOk)
-                            return Refuse(ctx, kExitUsage, error);
-                        int rc = kExitOk;
-                        if (!ConfirmSubtree(ctx, args->yes, id,
-                                            "Replace the grants of the {below} below program " +
-                                                std::to_string(id) + " with its own?",
-                                            rc))
-                            return rc;
-                        return ctx.connection.Change(
-                            [&](ltp::Client& c) { c.apply_permission_to_descendants(id); });
-                    };
-                });
-    apply->add_option("PROGRAMID", args->first, "the program")->type_name("INT")->required();
+        AddOperation(app, ltptools::Op::apply_permission_to_descendants, slot, [args] {
+            return [args](RunContext& ctx) {
+                std::int32_t id = 0;
+                std::string error;
+                if (ParseLong(args->first, "ProgramID", id, error) != kExitOk)
+                    return Refuse(ctx, kExitUsage, error);
+                int rc = kExitOk;
+                if (!ConfirmSubtree(ctx, args->yes, id,
+                                    "Replace the grants of the {below} below program " +
+                                        std::to_string(id) + " with its own?",
+                                    rc))
+                    return rc;
+                return ctx.connection.Change(
+                    [&](ltp::Client& c) { c.apply_permission_to_descendants(id); });
+            };
+        });
+    apply->add_option("ProgramID", args->first, "the program")->type_name("INT")->required();
     apply->add_flag("--yes,-y", args->yes, "do not ask for confirmation on a terminal");
 }
 

@@ -23,9 +23,9 @@ struct InfoArgs {
 };
 
 void AddInfo(CLI::App& app, ActionSlot& slot) {
-    CLI::App* family = FamilyCommand(app, "info", "read and send the server's information text");
+    FamilyCommand(app, "information", "read and replace the server's information text");
 
-    AddLeaf(family, "get", "print the server's information text", slot, [] {
+    AddOperation(app, ltptools::Op::information, slot, [] {
         return [](RunContext& ctx) {
             std::string text;
             const int rc = ctx.connection.Run([&](ltp::Client& c) { text = c.information(); });
@@ -43,7 +43,7 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
     });
 
     auto args = std::make_shared<InfoArgs>();
-    CLI::App* set = AddLeaf(family, "set", "send an information text to the server", slot, [args] {
+    CLI::App* set = AddOperation(app, ltptools::Op::add_information, slot, [args] {
         return [args](RunContext& ctx) {
             std::string text = args->text;
             if (!args->file.empty()) {
@@ -71,7 +71,7 @@ void AddInfo(CLI::App& app, ActionSlot& slot) {
 }
 
 void AddSysInfo(CLI::App& app, ActionSlot& slot) {
-    AddLeaf(&app, "sysinfo", "show the server's system information", slot, [] {
+    AddOperation(app, ltptools::Op::sys_info, slot, [] {
         return [](RunContext& ctx) {
             ltp::SysInfo info;
             const int rc = ctx.connection.Run([&](ltp::Client& c) { info = c.sys_info(); });
@@ -171,9 +171,9 @@ int ListLog(RunContext& outer, const LogFilter& filter) {
 }
 
 void AddLog(CLI::App& app, ActionSlot& slot) {
-    CLI::App* family = FamilyCommand(app, "log", "list and clear the server's log");
+    FamilyCommand(app, "log", "list and clear the server's log");
     auto filter = std::make_shared<LogFilter>();
-    CLI::App* listLeaf = AddLeaf(family, "list", "list the server's log events", slot, [filter] {
+    CLI::App* listLeaf = AddOperation(app, ltptools::Op::log_events, slot, [filter] {
         return [filter](RunContext& ctx) { return ListLog(ctx, *filter); };
     });
     listLeaf->add_option("--since", filter->since, "only entries from this date on")
@@ -188,7 +188,7 @@ void AddLog(CLI::App& app, ActionSlot& slot) {
         ->check(CLI::Range(0.1, 3600.0));
     listLeaf->footer(kDateHelp);
     auto yes = std::make_shared<bool>(false);
-    AddLeaf(family, "clear", "empty the server's log", slot, [yes] {
+    AddOperation(app, ltptools::Op::clear_log_events, slot, [yes] {
         return [yes](RunContext& ctx) -> int {
             if (!*yes && AsksForConfirmation(ctx)) {
                 std::size_t count = 0;

@@ -1,4 +1,5 @@
-// stats: usage of programs by a user, of one program, and the most used programs, over a period.
+// statistics: usage of programs by a user, of one program, and the most used programs, over a
+// period.
 #include "tools/ltpctl/commands.h"
 
 #include <algorithm>
@@ -89,58 +90,55 @@ int PrintStatistics(RunContext& ctx, const Period& p,
 } // namespace
 
 void AddStatsCommands(CLI::App& app, ActionSlot& slot) {
-    CLI::App* family = FamilyCommand(app, "stats", "usage statistics over a period");
-    family->alias("statistics");
+    FamilyCommand(app, "statistics", "usage statistics over a period");
 
     {
         auto p = std::make_shared<Period>();
-        CLI::App* leaf =
-            AddLeaf(family, "user", "the programs a user used in the period", slot, [p] {
-                return [p](RunContext& ctx) {
-                    int rc = CheckText(ctx, p->subject, "USERNAME");
-                    if (rc == kExitOk)
-                        rc = p->Check(ctx);
-                    std::vector<ltp::ProgramStatistic> list;
-                    if (rc == kExitOk)
-                        rc = ctx.connection.Run([&](ltp::Client& c) {
-                            list = c.user_program_statistics(p->subject, p->start, p->stop);
-                        });
-                    if (rc == kExitOk)
-                        rc = PrintStatistics(ctx, *p, list, true);
-                    return rc;
-                };
-            });
-        leaf->add_option("USERNAME", p->subject, "the user")->required();
+        CLI::App* leaf = AddOperation(app, ltptools::Op::user_program_statistics, slot, [p] {
+            return [p](RunContext& ctx) {
+                int rc = CheckText(ctx, p->subject, "UserID");
+                if (rc == kExitOk)
+                    rc = p->Check(ctx);
+                std::vector<ltp::ProgramStatistic> list;
+                if (rc == kExitOk)
+                    rc = ctx.connection.Run([&](ltp::Client& c) {
+                        list = c.user_program_statistics(p->subject, p->start, p->stop);
+                    });
+                if (rc == kExitOk)
+                    rc = PrintStatistics(ctx, *p, list, true);
+                return rc;
+            };
+        });
+        leaf->add_option("UserID", p->subject, "the user")->required();
         AddPeriodOptions(leaf, *p);
     }
 
     {
         auto p = std::make_shared<Period>();
-        CLI::App* leaf =
-            AddLeaf(family, "program", "the use of one program in the period", slot, [p] {
-                return [p](RunContext& ctx) {
-                    std::int32_t id = 0;
-                    std::string error;
-                    if (ParseLong(p->subject, "PROGRAMID", id, error) != kExitOk)
-                        return Refuse(ctx, kExitUsage, error);
-                    int rc = p->Check(ctx);
-                    std::vector<ltp::ProgramStatistic> list;
-                    if (rc == kExitOk)
-                        rc = ctx.connection.Run([&](ltp::Client& c) {
-                            list = c.program_statistics(id, p->start, p->stop);
-                        });
-                    if (rc == kExitOk)
-                        rc = PrintStatistics(ctx, *p, list, false);
-                    return rc;
-                };
-            });
-        leaf->add_option("PROGRAMID", p->subject, "the program")->type_name("INT")->required();
+        CLI::App* leaf = AddOperation(app, ltptools::Op::program_statistics, slot, [p] {
+            return [p](RunContext& ctx) {
+                std::int32_t id = 0;
+                std::string error;
+                if (ParseLong(p->subject, "ProgramID", id, error) != kExitOk)
+                    return Refuse(ctx, kExitUsage, error);
+                int rc = p->Check(ctx);
+                std::vector<ltp::ProgramStatistic> list;
+                if (rc == kExitOk)
+                    rc = ctx.connection.Run([&](ltp::Client& c) {
+                        list = c.program_statistics(id, p->start, p->stop);
+                    });
+                if (rc == kExitOk)
+                    rc = PrintStatistics(ctx, *p, list, false);
+                return rc;
+            };
+        });
+        leaf->add_option("ProgramID", p->subject, "the program")->type_name("INT")->required();
         AddPeriodOptions(leaf, *p);
     }
 
     {
         auto p = std::make_shared<Period>();
-        CLI::App* leaf = AddLeaf(family, "top", "the most used programs in the period", slot, [p] {
+        CLI::App* leaf = AddOperation(app, ltptools::Op::top_programs, slot, [p] {
             return [p](RunContext& ctx) {
                 int rc = p->Check(ctx);
                 std::vector<ltp::TopProgram> list;

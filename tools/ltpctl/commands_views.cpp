@@ -99,7 +99,7 @@ void AddTree(CLI::App& app, ActionSlot& slot) {
                     return [args](RunContext& ctx) -> int {
                         std::int32_t root = 0;
                         std::string error;
-                        if (ParseLong(args->root, "PROGRAMID", root, error) != kExitOk)
+                        if (ParseLong(args->root, "ProgramID", root, error) != kExitOk)
                             return Refuse(ctx, kExitUsage, error);
                         if (!args->user.empty()) {
                             const int rc = CheckText(ctx, args->user, "--user-rights");
@@ -153,10 +153,10 @@ void AddTree(CLI::App& app, ActionSlot& slot) {
                         return kExitOk;
                     };
                 });
-    leaf->add_option("PROGRAMID", args->root, "the program at the top (default: all)")
+    leaf->add_option("ProgramID", args->root, "the program at the top (default: all)")
         ->type_name("INT");
     leaf->add_option("--user-rights", args->user, "show this user's permission on each program")
-        ->type_name("USERID");
+        ->type_name("UserID");
 }
 
 void PrintDays(const std::map<long long, std::string>& days, std::ostream& out);
@@ -288,7 +288,7 @@ void AddScheduleShow(CLI::App& app, ActionSlot& slot) {
         "a channel's schedules by time, with program names, days, a timeline and warnings", slot,
         [args] {
             return [args](RunContext& ctx) -> int {
-                int rc = CheckText(ctx, args->channel, "CHANNELID");
+                int rc = CheckText(ctx, args->channel, "ChannelID");
                 double from = -1, to = 1e9;
                 std::string error;
                 if (rc == kExitOk && !args->from.empty() &&
@@ -329,7 +329,7 @@ void AddScheduleShow(CLI::App& app, ActionSlot& slot) {
                 return kExitOk;
             };
         });
-    leaf->add_option("CHANNELID", args->channel, "the channel")->required();
+    leaf->add_option("ChannelID", args->channel, "the channel")->required();
     leaf->add_option("--from", args->from, "only schedules that end after this date")
         ->type_name("DATE");
     leaf->add_option("--to", args->to, "only schedules that start before this date")

@@ -14,15 +14,25 @@ const CLI::App* Sub(const CLI::App* app, const std::string& name) {
     return nullptr;
 }
 
-// The keys of every record a list call returns, with a description made from the record.
-template <class T, class Describe>
-void AppendKeys(RunContext& ctx, std::vector<T> (ltp::Client::*list)(),
-                std::vector<Candidate>& keys, Describe describe) {
+// What names a record beside its key: a program's name, else its second field when that is a
+// text (a user's, group's or channel's name).
+template <class T> std::string Describe(const T& record) {
+    if constexpr (std::is_same_v<T, ltp::Program>) {
+        return ProgramName(record); // a bare number says nothing
+    } else {
+        const auto& fields = RecordFields<T>();
+        return fields.size() > 1 && fields[1].kind == FieldKind::text ? FieldText(record, fields[1])
+                                                                      : std::string();
+    }
+}
+
+// The keys of every record of the family's list, each with what names it.
+template <class T> void AppendKeys(RunContext& ctx, std::vector<Candidate>& keys) {
     std::vector<T> records;
-    if (ctx.connection.Run([&](ltp::Client& c) { records = (c.*list)(); }) != kExitOk)
+    if (ctx.connection.Run([&](ltp::Client& c) { records = ltptools::ListAll<T>(c); }) != kExitOk)
         return;
     for (const T& record : records)
-        keys.push_back({FieldText(record, RecordFields<T>().front()), describe(record)});
+        keys.push_back({FieldText(record, RecordFields<T>().front()), Describe(record)});
 }
 
 // Which family's keys the argument at this place takes; empty when it takes none.
@@ -31,15 +41,16 @@ std::string KeyFamily(const std::vector<std::string>& path, std::size_t argument
         return std::string();
     const std::string& family = path[0];
     const std::string& verb = path[1];
+    if (family == "members" && verb == "list" && argument == 0)
+        return "groups";
+    if (family == "members" && (verb == "groups" || verb == "add" || verb == "delete"))
+        return argument == 0 ? "users" : argument == 1 && verb != "groups" ? "groups" : "";
     // delete takes several keys
     if ((verb == "find" || verb == "modify" || verb == "delete") &&
         (argument == 0 || verb == "delete"))
         return family;
-    if (family == "members" && verb == "list" && argument == 0)
-        return "groups";
-    if (family == "members" && (verb == "groups" || verb == "add" || verb == "remove"))
-        return argument == 0 ? "users" : argument == 1 && verb != "groups" ? "groups" : "";
-    if ((family == "schedules" && verb == "show") || (family == "channels" && verb == "schedules"))
+    if ((family == "schedules" && verb == "show") ||
+        (family == "channels" && (verb == "schedules" || verb == "mtp-server")))
         return argument == 0 ? "channels" : "";
     if (family == "paths" && argument == 0)
         return "programs";
@@ -48,18 +59,10 @@ std::string KeyFamily(const std::vector<std::string>& path, std::size_t argument
 
 std::vector<Candidate> ServerKeys(RunContext& ctx, const std::string& family) {
     std::vector<Candidate> keys;
-    const auto none = [](const auto&) { return std::string(); };
-    if (family == "users")
-        AppendKeys(ctx, &ltp::Client::users, keys, [](const ltp::User& u) { return u.text2; });
-    else if (family == "groups")
-        AppendKeys(ctx, &ltp::Client::groups, keys, [](const ltp::Group& g) { return g.text2; });
-    else if (family == "channels")
-        AppendKeys(ctx, &ltp::Client::channels, keys,
-                   [](const ltp::Channel& c) { return c.text2; });
-    else if (family == "globals")
-        AppendKeys(ctx, &ltp::Client::globals, keys, none);
-    else if (family == "programs") // a bare number says nothing: the name goes beside it
-        AppendKeys(ctx, &ltp::Client::programs, keys, ProgramName);
+    ltptools::ForEachFamily([&](const auto& row) {
+        if (family == row.plural)
+            AppendKeys<typename std::decay_t<decltype(row)>::Value>(ctx, keys);
+    });
     return keys;
 }
 

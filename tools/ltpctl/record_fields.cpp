@@ -27,8 +27,16 @@ std::string DecimalText(double value) {
     return buf;
 }
 
+namespace {
+unsigned g_codePage = 0;
+} // namespace
+
+void SetRunCodePage(unsigned codePage) {
+    g_codePage = codePage;
+}
+
 int CheckCarriable(const std::string& value, const std::string& optionName, std::string& error) {
-    const std::size_t bad = ltp::find_uncarriable(value);
+    const std::size_t bad = ltp::find_uncarriable(value, g_codePage);
     if (bad == std::string::npos)
         return kExitOk;
     const char c = value[bad];

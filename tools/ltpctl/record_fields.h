@@ -87,9 +87,11 @@ int ParseDecimalText(const std::string& value, const std::string& optionName, do
 int ParseDateText(const std::string& value, const std::string& optionName, double& out,
                   std::string& error);
 
-// Checks that a text can travel inside an element (ltp::find_uncarriable, the process's code page).
+// Checks that a text can travel inside an element (ltp::find_uncarriable, in the run's code page).
 // Returns kExitOk or kExitUncarried with error set.
 int CheckCarriable(const std::string& value, const std::string& optionName, std::string& error);
+// The code page the run's texts are judged in: --code-page's, 0 (the system's) until it is set.
+void SetRunCodePage(unsigned codePage);
 
 // Decimals (dates too) travel without a sign: a value below 0 would reach the server as another
 // one. Returns kExitOk or kExitUncarried with error set.

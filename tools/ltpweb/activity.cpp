@@ -214,20 +214,22 @@ void RecordActivity(std::vector<Route>& routes, std::shared_ptr<ActivityLog> log
         };
     }
     std::vector<QueryParam> query = ListQueryParams();
-    routes.push_back(
-        {"GET",
-         "/api/activity",
-         "meta",
-         "What this console changed, newest first; q searches, offset and limit page",
-         {},
-         query,
-         [log](Call& call) {
-             // The paging checks of lists, on an empty list, for the same errors.
-             nlohmann::ordered_json page = PageOf(nlohmann::ordered_json::array(), call);
-             auto q = call.query.find("q");
-             return Reply{log->Page(q == call.query.end() ? "" : q->second,
-                                    page["offset"].get<long>(), page["limit"].get<long>())};
-         }});
+    Route activity{"GET",
+                   "/api/activity",
+                   "meta",
+                   "What this console changed, newest first; q searches, offset and limit page",
+                   {},
+                   query,
+                   [log](Call& call) {
+                       // The paging checks of lists, on an empty list, for the same errors.
+                       nlohmann::ordered_json page = PageOf(nlohmann::ordered_json::array(), call);
+                       auto q = call.query.find("q");
+                       return Reply{log->Page(q == call.query.end() ? "" : q->second,
+                                              page["offset"].get<long>(),
+                                              page["limit"].get<long>())};
+                   }};
+    activity.operation = "activity";
+    routes.push_back(std::move(activity));
 }
 
 } // namespace ltpweb

@@ -20,76 +20,75 @@ std::int32_t To(const Call& call) {
 }
 
 void AddMemberships(std::vector<Route>& routes) {
-    routes.push_back(ListRoute("/api/users/{id}/groups", "users", "The groups of a user",
+    using ltptools::Op;
+    routes.push_back(ListRoute(Op::user_groups,
                                [](C& c, Call& call) { return c.user_groups(call.Path("id")); }));
-    routes.push_back(ChangeRoute(
-        "PUT", "/api/users/{id}/groups/{group}", "users", "Add a user to a group", {},
-        [](C& c, Call& call) { c.add_user_to_group(call.Path("id"), call.Path("group")); }));
-    routes.push_back(ChangeRoute(
-        "DELETE", "/api/users/{id}/groups/{group}", "users", "Take a user out of a group", {},
-        [](C& c, Call& call) { c.delete_user_from_group(call.Path("id"), call.Path("group")); }));
-    routes.push_back(ListRoute("/api/groups/{id}/users", "groups", "The members of a group",
+    routes.push_back(ChangeRoute(Op::add_user_to_group, {}, [](C& c, Call& call) {
+        c.add_user_to_group(call.Path("id"), call.Path("group"));
+    }));
+    routes.push_back(ChangeRoute(Op::delete_user_from_group, {}, [](C& c, Call& call) {
+        c.delete_user_from_group(call.Path("id"), call.Path("group"));
+    }));
+    routes.push_back(ListRoute(Op::group_users,
                                [](C& c, Call& call) { return c.group_users(call.Path("id")); }));
-    routes.push_back(
-        NumberRoute("/api/users/{id}/permission/{program}", "users",
-                    "A user's permission on a program", "permission", [](C& c, Call& call) {
-                        return c.user_permission(
-                            call.Path("id"), static_cast<std::int32_t>(call.PathLong("program")));
-                    }));
+    routes.push_back(NumberRoute(Op::user_permission, "permission", [](C& c, Call& call) {
+        return c.user_permission(call.Path("id"),
+                                 static_cast<std::int32_t>(call.PathLong("program")));
+    }));
 }
 
 // Grants of one kind ("users" or "groups") on a program.
 struct GrantOps {
-    const char* who;
+    ltptools::Op first; // the get of the four, in the description's order: get, add, modify, delete
     std::int32_t (C::*get)(std::string_view, std::int32_t);
     void (C::*add)(std::string_view, std::int32_t, std::int32_t);
     void (C::*modify)(std::string_view, std::int32_t, std::int32_t);
     void (C::*remove)(std::string_view, std::int32_t);
 };
 
+static_assert(static_cast<int>(ltptools::Op::delete_user_rights) ==
+                  static_cast<int>(ltptools::Op::user_rights) + 3 &&
+              static_cast<int>(ltptools::Op::delete_group_rights) ==
+                  static_cast<int>(ltptools::Op::group_rights) + 3);
+
 void AddGrants(std::vector<Route>& routes, const GrantOps& g) {
-    const std::string path = std::string("/api/programs/{id}/rights/") + g.who + "/{name}";
+    const auto op = [&](int n) { return static_cast<ltptools::Op>(static_cast<int>(g.first) + n); };
     const std::vector<BodyField> body = {{"rights", JsonType::Integer, true}};
-    routes.push_back(NumberRoute(
-        path, "rights", std::string("Rights of one of the ") + g.who, "rights",
-        [g](C& c, Call& call) { return (c.*g.get)(call.Path("name"), ProgramId(call)); }));
+    routes.push_back(NumberRoute(op(0), "rights", [g](C& c, Call& call) {
+        return (c.*g.get)(call.Path("name"), ProgramId(call));
+    }));
     routes.push_back(ChangeRoute(
-        "POST", path, "rights", "Grant rights", body,
+        op(1), body,
         [g](C& c, Call& call) { (c.*g.add)(call.Path("name"), ProgramId(call), Rights(call)); },
         201));
-    routes.push_back(
-        ChangeRoute("PUT", path, "rights", "Change granted rights", body, [g](C& c, Call& call) {
-            (c.*g.modify)(call.Path("name"), ProgramId(call), Rights(call));
-        }));
-    routes.push_back(
-        ChangeRoute("DELETE", path, "rights", "Revoke rights", {},
-                    [g](C& c, Call& call) { (c.*g.remove)(call.Path("name"), ProgramId(call)); }));
+    routes.push_back(ChangeRoute(op(2), body, [g](C& c, Call& call) {
+        (c.*g.modify)(call.Path("name"), ProgramId(call), Rights(call));
+    }));
+    routes.push_back(ChangeRoute(
+        op(3), {}, [g](C& c, Call& call) { (c.*g.remove)(call.Path("name"), ProgramId(call)); }));
 }
 
 void AddProgramTree(std::vector<Route>& routes) {
-    routes.push_back(
-        {"GET", "/api/programs/tree", "programs", "The programs as a tree", {}, {}, [](Call& call) {
-             return Reply{ProgramTree(WithClient(call, [](C& c) { return c.programs(); }))};
-         }});
-    routes.push_back(ListRoute("/api/programs/{id}/rights/users", "rights",
-                               "Users holding rights on a program",
+    using ltptools::Op;
+    Route tree{
+        "GET", "/api/programs/tree", "programs", "The programs as a tree", {}, {}, [](Call& call) {
+            return Reply{ProgramTree(WithClient(call, [](C& c) { return c.programs(); }))};
+        }};
+    tree.operation = "program_tree";
+    routes.push_back(std::move(tree));
+    routes.push_back(ListRoute(Op::granted_users,
                                [](C& c, Call& call) { return c.granted_users(ProgramId(call)); }));
-    routes.push_back(ListRoute("/api/programs/{id}/rights/groups", "rights",
-                               "Groups holding rights on a program",
+    routes.push_back(ListRoute(Op::granted_groups,
                                [](C& c, Call& call) { return c.granted_groups(ProgramId(call)); }));
-    routes.push_back(
-        ChangeRoute("POST", "/api/programs/{id}/rights/apply", "rights",
-                    "Give every program below this one the rights of this one", {},
-                    [](C& c, Call& call) { c.apply_permission_to_descendants(ProgramId(call)); }));
+    routes.push_back(ChangeRoute(Op::apply_permission_to_descendants, {}, [](C& c, Call& call) {
+        c.apply_permission_to_descendants(ProgramId(call));
+    }));
+    // "to": the program to put it under, 0 for the top level.
     const std::vector<BodyField> to = {{"to", JsonType::Integer, true}};
-    routes.push_back(
-        ChangeRoute("POST", "/api/programs/{id}/move", "programs",
-                    "Move a program under another (0: the top level)", to,
-                    [](C& c, Call& call) { c.move_program(ProgramId(call), To(call)); }));
-    routes.push_back(
-        ChangeRoute("POST", "/api/programs/{id}/copy", "programs",
-                    "Copy a program and what is below it under another", to,
-                    [](C& c, Call& call) { c.copy_program(ProgramId(call), To(call)); }));
+    routes.push_back(ChangeRoute(
+        Op::move_program, to, [](C& c, Call& call) { c.move_program(ProgramId(call), To(call)); }));
+    routes.push_back(ChangeRoute(
+        Op::copy_program, to, [](C& c, Call& call) { c.copy_program(ProgramId(call), To(call)); }));
 }
 
 } // namespace
@@ -162,10 +161,10 @@ nlohmann::ordered_json ProgramTree(const std::vector<ltp::Program>& programs) {
 
 void AddRelationRoutes(std::vector<Route>& routes) {
     AddMemberships(routes);
-    AddGrants(routes, {"users", &C::user_rights, &C::add_user_rights, &C::modify_user_rights,
-                       &C::delete_user_rights});
-    AddGrants(routes, {"groups", &C::group_rights, &C::add_group_rights, &C::modify_group_rights,
-                       &C::delete_group_rights});
+    AddGrants(routes, {ltptools::Op::user_rights, &C::user_rights, &C::add_user_rights,
+                       &C::modify_user_rights, &C::delete_user_rights});
+    AddGrants(routes, {ltptools::Op::group_rights, &C::group_rights, &C::add_group_rights,
+                       &C::modify_group_rights, &C::delete_group_rights});
     AddProgramTree(routes);
 }
 

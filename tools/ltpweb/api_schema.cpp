@@ -107,13 +107,15 @@ Json SchemaDocument(const ltptools::Schema& schema) {
 
 void AddSchemaRoute(std::vector<Route>& routes, const ltptools::Schema& schema) {
     const Json doc = SchemaDocument(schema);
-    routes.push_back({"GET",
-                      "/api/schema",
-                      "meta",
-                      "What the record fields and values mean: kinds, labels, limits, named bits",
-                      {},
-                      {},
-                      [doc](Call&) { return Reply{doc}; }});
+    Route route{"GET",
+                "/api/schema",
+                "meta",
+                "What the record fields and values mean: kinds, labels, limits, named bits",
+                {},
+                {},
+                [doc](Call&) { return Reply{doc}; }};
+    route.operation = "schema";
+    routes.push_back(std::move(route));
 }
 
 } // namespace ltpweb

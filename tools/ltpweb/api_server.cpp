@@ -33,58 +33,46 @@ std::int32_t PathId(const Call& call) {
     return static_cast<std::int32_t>(call.PathLong("id"));
 }
 
+using ltptools::Op;
+
 void AddServerInformation(std::vector<Route>& routes) {
-    routes.push_back(
-        {"GET",
-         "/api/information",
-         "server",
-         "The server's information text",
-         {},
-         {},
-         [](Call& call) {
-             return Reply{{{"text", WithClient(call, [](C& c) { return c.information(); })}}};
-         }});
-    routes.push_back({"PUT",
-                      "/api/information",
-                      "server",
-                      "Replace the information text",
-                      {{"text", JsonType::String, true}},
-                      {},
-                      [](Call& call) {
-                          auto text = call.body.at("text").get<std::string>();
-                          WithClient(call, [&](C& c) { c.add_information(text); });
-                          return Reply{{{"text", text}}};
-                      }});
-    routes.push_back(
-        {"GET", "/api/system", "server", "The server's system information", {}, {}, [](Call& call) {
-             return Reply{RecordJson(WithClient(call, [](C& c) { return c.sys_info(); }))};
-         }});
+    routes.push_back(Described(Op::information, [](Call& call) {
+        return Reply{{{"text", WithClient(call, [](C& c) { return c.information(); })}}};
+    }));
+    routes.push_back(Described(Op::add_information,
+                               [](Call& call) {
+                                   auto text = call.body.at("text").get<std::string>();
+                                   WithClient(call, [&](C& c) { c.add_information(text); });
+                                   return Reply{{{"text", text}}};
+                               },
+                               {{"text", JsonType::String, true}}));
+    routes.push_back(Described(Op::sys_info, [](Call& call) {
+        return Reply{RecordJson(WithClient(call, [](C& c) { return c.sys_info(); }))};
+    }));
     std::vector<QueryParam> logQuery = ListQueryParams();
     logQuery.insert(logQuery.end(), kPeriod.begin(), kPeriod.end());
+    Route log = Described(
+        Op::log_events,
+        [](Call& call) {
+            double from = From(call), to = To(call);
+            std::vector<ltp::LogEvent> inside;
+            for (ltp::LogEvent& e : WithClient(call, [](C& c) { return c.log_events(); }))
+                if (e.real2 >= from && e.real2 <= to)
+                    inside.push_back(std::move(e));
+            auto all = ListToJson(inside);
+            return Reply{WantsPage(call) ? PageOf(std::move(all), call) : all};
+        },
+        {}, logQuery);
+    log.summary += "; with from and to the events in the period; with q, offset, limit or sort a "
+                   "page";
+    routes.push_back(std::move(log));
     routes.push_back(
-        {"GET",
-         "/api/log",
-         "server",
-         "The server's log; with from and to the events in the period; with q, offset, limit or "
-         "sort a page",
-         {},
-         logQuery,
-         [](Call& call) {
-             double from = From(call), to = To(call);
-             std::vector<ltp::LogEvent> inside;
-             for (ltp::LogEvent& e : WithClient(call, [](C& c) { return c.log_events(); }))
-                 if (e.real2 >= from && e.real2 <= to)
-                     inside.push_back(std::move(e));
-             auto all = ListToJson(inside);
-             return Reply{WantsPage(call) ? PageOf(std::move(all), call) : all};
-         }});
-    routes.push_back(ChangeRoute("DELETE", "/api/log", "server", "Clear the server's log", {},
-                                 [](C& c, Call&) { c.clear_log_events(); }));
+        ChangeRoute(Op::clear_log_events, {}, [](C& c, Call&) { c.clear_log_events(); }));
 }
 
 void AddStatistics(std::vector<Route>& routes) {
     routes.push_back(
-        ListRoute("/api/statistics/top", "statistics", "The most used programs in a period",
+        ListRoute(Op::top_programs,
                   [](C& c, Call& call) {
                       long count = 10;
                       if (call.HasQuery("count") && (!ParseLongText(call.query["count"], count) ||
@@ -94,49 +82,45 @@ void AddStatistics(std::vector<Route>& routes) {
                   },
                   {{"count", JsonType::Integer, false}, kPeriod[0], kPeriod[1]}));
     routes.push_back(ListRoute(
-        "/api/users/{id}/statistics", "statistics", "A user's use of programs in a period",
+        Op::user_program_statistics,
         [](C& c, Call& call) {
             return c.user_program_statistics(call.Path("id"), From(call), To(call));
         },
         kPeriod));
     routes.push_back(ListRoute(
-        "/api/programs/{id}/statistics", "statistics", "A program's use in a period",
+        Op::program_statistics,
         [](C& c, Call& call) { return c.program_statistics(PathId(call), From(call), To(call)); },
         kPeriod));
 }
 
 void AddPaths(std::vector<Route>& routes) {
-    routes.push_back(ListRoute("/api/programs/{id}/paths", "paths", "A program's paths",
+    routes.push_back(ListRoute(Op::program_paths,
                                [](C& c, Call& call) { return c.program_paths(PathId(call)); }));
     std::vector<BodyField> fields;
     for (const BodyField& f : RecordBodyFields<ltp::ProgramPath>())
         if (f.name != "ProgramID") // it comes from the path
             fields.push_back(f);
-    Route add{"POST",
-              "/api/programs/{id}/paths",
-              "paths",
-              "Attach a path to a program",
-              fields,
-              {},
-              [](Call& call) {
-                  auto path = RecordFromBody<ltp::ProgramPath>(call.body);
-                  path.program_id = PathId(call);
-                  WithClient(call, [&](C& c) { c.add_path_to_program(path); });
-                  return Reply{RecordJson(path)};
-              }};
+    Route add = Described(
+        Op::add_path_to_program,
+        [](Call& call) {
+            auto path = RecordFromBody<ltp::ProgramPath>(call.body);
+            path.program_id = PathId(call);
+            WithClient(call, [&](C& c) { c.add_path_to_program(path); });
+            return Reply{RecordJson(path)};
+        },
+        fields);
     add.okStatus = 201;
     routes.push_back(add);
     // A path holds slashes, so it travels as a query parameter rather than a path segment.
     routes.push_back(ChangeRoute(
-        "DELETE", "/api/programs/{id}/paths", "paths", "Detach a path from a program", {},
+        Op::delete_path_from_program, {},
         [](C& c, Call& call) { c.delete_path_from_program(PathId(call), call.query["path"]); }, 200,
         {{"path", JsonType::String, true}}));
 }
 
 void AddLookups(std::vector<Route>& routes) {
-    routes.push_back(ListRoute(
-        "/api/channels/{id}/schedules", "channels",
-        "A channel's schedules; with from and to, those that overlap the period",
+    Route schedules = ListRoute(
+        Op::channel_schedules,
         [](C& c, Call& call) {
             double from = From(call), to = To(call);
             std::vector<ltp::Schedule> inside;
@@ -145,29 +129,17 @@ void AddLookups(std::vector<Route>& routes) {
                     inside.push_back(s);
             return inside;
         },
-        kPeriod));
-    routes.push_back(
-        {"GET",
-         "/api/channels/{id}/mtp-server",
-         "mtp-servers",
-         "The MTP server that serves a channel",
-         {},
-         {},
-         [](Call& call) {
-             return One(WithClient(call, [&](C& c) { return c.find_mtp_server(call.Path("id")); }),
-                        "MTP server serves this channel");
-         }});
-    routes.push_back(
-        {"GET",
-         "/api/schedules/{id}/channel",
-         "schedules",
-         "The channel of a schedule",
-         {},
-         {},
-         [](Call& call) {
-             return One(WithClient(call, [&](C& c) { return c.schedule_channel(PathId(call)); }),
-                        "channel for this schedule");
-         }});
+        kPeriod);
+    schedules.summary += "; with from and to, those that overlap the period";
+    routes.push_back(std::move(schedules));
+    routes.push_back(Described(Op::channel_mtp_server, [](Call& call) {
+        return One(WithClient(call, [&](C& c) { return c.find_mtp_server(call.Path("id")); }),
+                   "MTP server serves this channel");
+    }));
+    routes.push_back(Described(Op::schedule_channel, [](Call& call) {
+        return One(WithClient(call, [&](C& c) { return c.schedule_channel(PathId(call)); }),
+                   "channel for this schedule");
+    }));
 }
 
 // The labels file's names for the fields, per record kind, for the page to show.
@@ -182,13 +154,15 @@ void AddLabels(std::vector<Route>& routes, const ltptools::FieldLabels& labels) 
             (add(ltp::record_name<std::decay_t<decltype(records)>>()), ...);
         },
         ltp::RecordTypes{});
-    routes.push_back({"GET",
-                      "/api/labels",
-                      "meta",
-                      "Labels of the record fields, by record kind",
-                      {},
-                      {},
-                      [table](Call&) { return Reply{table}; }});
+    Route route{"GET",
+                "/api/labels",
+                "meta",
+                "Labels of the record fields, by record kind",
+                {},
+                {},
+                [table](Call&) { return Reply{table}; }};
+    route.operation = "labels";
+    routes.push_back(std::move(route));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "tools/common/json_numbers.h"
 #include "tools/ltpweb/api_error.h"
 
 namespace ltpweb {
@@ -38,12 +39,10 @@ bool HasType(const nlohmann::ordered_json& v, JsonType type) {
         case JsonType::String:
         case JsonType::Date:
             return v.is_string();
-        case JsonType::Integer:
-            if (v.is_number_integer())
-                return v.is_number_unsigned() ? v.get<std::uint64_t>() <= 2147483647u
-                                              : v.get<std::int64_t>() >= -2147483648LL &&
-                                                    v.get<std::int64_t>() <= 2147483647LL;
-            return false;
+        case JsonType::Integer: {
+            std::int32_t n = 0;
+            return ltptools::WireInteger(v, n);
+        }
         case JsonType::Number:
             return v.is_number() && std::isfinite(v.get<double>());
         case JsonType::Boolean:

@@ -1,8 +1,8 @@
 #include "tools/ltpweb/list_query.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "tools/common/labels.h"
 #include "tools/ltpweb/api_error.h"
 
 namespace ltpweb {
@@ -11,11 +11,7 @@ namespace {
 constexpr long kDefaultLimit = 100;
 constexpr long kMaxLimit = 1000;
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+using ltptools::Lower;
 
 std::string Text(const nlohmann::ordered_json& v) {
     return v.is_string() ? v.get<std::string>() : v.dump();

@@ -91,3 +91,43 @@ std::string ZonedDate(const std::string& utc) {
 }
 
 } // namespace ltpweb
+
+namespace ltpweb {
+
+Route Described(const ltptools::OperationWords& words, const std::string& tag, Handler handler,
+                std::vector<BodyField> body, std::vector<QueryParam> query) {
+    std::string summary = words.summary;
+    if (!summary.empty() && summary[0] >= 'a' && summary[0] <= 'z')
+        summary[0] = static_cast<char>(summary[0] - 'a' + 'A');
+    Route r{words.method,     words.path,        tag, summary, std::move(body),
+            std::move(query), std::move(handler)};
+    r.operation = words.name;
+    return r;
+}
+
+Route Described(ltptools::Op op, Handler handler, std::vector<BodyField> body,
+                std::vector<QueryParam> query) {
+    const ltptools::OperationWords words = ltptools::RowWords(ltptools::Operation(op));
+    return Described(words, words.command.substr(0, words.command.find(' ')), std::move(handler),
+                     std::move(body), std::move(query));
+}
+
+void AddOldPaths(std::vector<Route>& routes) {
+    for (const ltptools::OperationRow& row : ltptools::kOperations) {
+        if (!*row.oldPath)
+            continue;
+        for (std::size_t i = 0; i < routes.size(); ++i) {
+            if (routes[i].operation != row.name)
+                continue;
+            Route old = routes[i];
+            old.path = row.oldPath;
+            old.summary = "Earlier path of " + routes[i].path + ": " + routes[i].summary;
+            old.operation = std::string(row.name) + "_at_earlier_path";
+            old.deprecated = true;
+            routes.push_back(std::move(old));
+            break;
+        }
+    }
+}
+
+} // namespace ltpweb

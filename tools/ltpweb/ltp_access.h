@@ -12,6 +12,7 @@
 
 #include <ltpadmin/client.h>
 
+#include "tools/common/operations.h"
 #include "tools/common/record_json.h"
 #include "tools/common/schema.h"
 #include "tools/ltpweb/api_error.h"
@@ -117,55 +118,47 @@ template <class T> T RecordFromBody(const nlohmann::ordered_json& body) {
     }
 }
 
+// The route of an operation of the description: its method, path, tag (ltpctl's command word),
+// summary and name come from its row.
+Route Described(ltptools::Op op, Handler handler, std::vector<BodyField> body = {},
+                std::vector<QueryParam> query = {});
+// The same for a family's verb.
+Route Described(const ltptools::OperationWords& words, const std::string& tag, Handler handler,
+                std::vector<BodyField> body = {}, std::vector<QueryParam> query = {});
+
+// The routes that still answer an earlier path of an operation, as deprecated copies.
+void AddOldPaths(std::vector<Route>& routes);
+
 // Routes of the common shapes; f gets the client and the call.
 
 // A GET answering a list of records.
-template <class F>
-Route ListRoute(std::string path, std::string family, std::string summary, F f,
-                std::vector<QueryParam> query = {}) {
-    return {"GET",
-            std::move(path),
-            std::move(family),
-            std::move(summary),
-            {},
-            std::move(query),
-            [f](Call& call) {
-                return Reply{
-                    ListToJson(WithClient(call, [&](ltp::Client& c) { return f(c, call); }))};
-            }};
+template <class F> Route ListRoute(ltptools::Op op, F f, std::vector<QueryParam> query = {}) {
+    return Described(
+        op,
+        [f](Call& call) {
+            return Reply{ListToJson(WithClient(call, [&](ltp::Client& c) { return f(c, call); }))};
+        },
+        {}, std::move(query));
 }
 
 // A GET answering one number as {name: n}.
-template <class F>
-Route NumberRoute(std::string path, std::string family, std::string summary, std::string name,
-                  F f) {
-    return {
-        "GET",
-        std::move(path),
-        std::move(family),
-        std::move(summary),
-        {},
-        {},
-        [f, name](Call& call) {
-            return Reply{{{name, WithClient(call, [&](ltp::Client& c) { return f(c, call); })}}};
-        }};
+template <class F> Route NumberRoute(ltptools::Op op, std::string name, F f) {
+    return Described(op, [f, name](Call& call) {
+        return Reply{{{name, WithClient(call, [&](ltp::Client& c) { return f(c, call); })}}};
+    });
 }
 
 // A change that answers {} with okStatus.
 template <class F>
-Route ChangeRoute(std::string method, std::string path, std::string family, std::string summary,
-                  std::vector<BodyField> body, F f, int okStatus = 200,
+Route ChangeRoute(ltptools::Op op, std::vector<BodyField> body, F f, int okStatus = 200,
                   std::vector<QueryParam> query = {}) {
-    Route r{std::move(method),
-            std::move(path),
-            std::move(family),
-            std::move(summary),
-            std::move(body),
-            std::move(query),
-            [f](Call& call) {
-                WithClient(call, [&](ltp::Client& c) { f(c, call); });
-                return Reply{nlohmann::ordered_json::object()};
-            }};
+    Route r = Described(
+        op,
+        [f](Call& call) {
+            WithClient(call, [&](ltp::Client& c) { f(c, call); });
+            return Reply{nlohmann::ordered_json::object()};
+        },
+        std::move(body), std::move(query));
     r.okStatus = okStatus;
     return r;
 }
@@ -193,6 +186,7 @@ inline std::vector<Route> ApiRoutes(const ltptools::Schema& schema) {
     AddCatalogueRoutes(routes);
     AddServerRoutes(routes, schema.Labels());
     AddSchemaRoute(routes, schema);
+    AddOldPaths(routes);
     return routes;
 }
 

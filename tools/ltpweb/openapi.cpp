@@ -41,7 +41,10 @@ const nlohmann::ordered_json kErrorRef = {{"$ref", "#/components/responses/Error
 nlohmann::ordered_json OpenApiDocument(const std::vector<Route>& routes) {
     nlohmann::ordered_json paths = nlohmann::ordered_json::object();
     for (const Route& r : routes) {
-        nlohmann::ordered_json op = {{"tags", {r.family}}, {"summary", r.summary}};
+        nlohmann::ordered_json op = {
+            {"tags", {r.family}}, {"summary", r.summary}, {"operationId", r.operation}};
+        if (r.deprecated)
+            op["deprecated"] = true;
         nlohmann::ordered_json params = nlohmann::ordered_json::array();
         for (std::string::size_type at = r.path.find('{'); at != std::string::npos;
              at = r.path.find('{', at + 1)) {

@@ -48,14 +48,16 @@ int ParseOptions(int argc, char** argv, Options& o) {
     CLI::App app{"ltpweb: web console and JSON API for an LTP/1.0 server"};
     std::string listen = o.listenHost + ":" + std::to_string(o.listenPort);
     app.add_option("--listen", listen, "ADDR:PORT to serve on")->capture_default_str();
-    app.add_option("--ltp-host", o.ltpHost, "LTP server address")
+    // --host, --port and --labels-file as ltpctl names them; --ltp-host, --ltp-port and --labels
+    // are their earlier names.
+    app.add_option("--host,--ltp-host", o.ltpHost, "LTP server address")
         ->envname("LTP_HOST")
         ->capture_default_str();
-    app.add_option("--ltp-port", o.ltpPort, "LTP server port")
+    app.add_option("--port,--ltp-port", o.ltpPort, "LTP server port")
         ->envname("LTP_PORT")
         ->check(CLI::Range(1, 65535))
         ->capture_default_str();
-    app.add_option("--labels", o.labelsFile,
+    app.add_option("--labels-file,--labels", o.labelsFile,
                    "schema file (TOML: field labels and what values mean), as ltpctl uses");
     app.add_option("--profile", o.profile, "ltpctl profile naming the server (and labels)");
     app.add_option("--tls-cert", o.tlsCert, "certificate (PEM) to serve HTTPS with");
@@ -110,9 +112,9 @@ int ParseOptions(int argc, char** argv, Options& o) {
     if (!o.profile.empty()) {
         try {
             ltptools::Profile p = ltptools::LoadProfile(ltptools::DefaultConfigPath(), o.profile);
-            if (p.host && !app.count("--ltp-host"))
+            if (p.host && !app.count("--host"))
                 o.ltpHost = *p.host;
-            if (p.port && !app.count("--ltp-port"))
+            if (p.port && !app.count("--port"))
                 o.ltpPort = *p.port;
             if (p.labels_file && o.labelsFile.empty())
                 o.labelsFile = *p.labels_file;

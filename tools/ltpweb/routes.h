@@ -55,6 +55,8 @@ struct Route {
     Handler handler;
     bool needsSession = true;
     int okStatus = 200;
+    std::string operation = {}; // OpenAPI operationId: the operation's name ("find_user")
+    bool deprecated = false;    // an earlier path that still answers
 };
 
 // The OpenAPI 3 document of the routes.

@@ -159,7 +159,9 @@ WebServer::WebServer(Options options, SignInCheck signIn, std::vector<Route> api
                         {},
                         {},
                         [this](Call&) { return Reply{OpenApiDocument(m_routes)}; },
-                        false});
+                        false,
+                        200,
+                        "openapi"});
     HttpLimits limits;
     limits.maxBody = kMaxBody;
     limits.maxConnections = m_options.maxConnections;
@@ -227,6 +229,7 @@ void WebServer::AddSessionRoutes(SignInCheck signIn) {
                                                  (secure ? "; Secure" : ""));
         return r;
     };
+    in.operation = "sign_in";
     m_routes.push_back(in);
     Route out{"DELETE", "/api/session", "session", "Sign out", {}, {}, nullptr};
     out.handler = [this, secure](Call& call) {
@@ -237,6 +240,7 @@ void WebServer::AddSessionRoutes(SignInCheck signIn) {
                                                  (secure ? "; Secure" : ""));
         return r;
     };
+    out.operation = "sign_out";
     m_routes.push_back(out);
     Route who{"GET",
               "/api/session",
@@ -247,6 +251,7 @@ void WebServer::AddSessionRoutes(SignInCheck signIn) {
               [](Call& call) {
                   return Reply{{{"user", call.session->user}, {"csrf", call.session->csrf}}};
               }};
+    who.operation = "session";
     m_routes.push_back(who);
 }
 

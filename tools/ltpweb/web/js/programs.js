@@ -173,7 +173,7 @@ async function showProgram(p) {
       if (await confirmAction('Apply rights to the programs below?',
         `The rights granted on "${p.Text2}" replace the rights now granted on ${kids.length} program(s) below it: ${kids.map((c) => c.Text2).join(', ')}.`,
         `Apply rights to ${kids.length} programs`)) {
-        await api('POST', `/api/programs/${id}/rights/apply`);
+        await api('POST', `/api/programs/${id}/apply-permission`);
         say('Rights applied below.');
       }
     }, { disabled: !kids.length }),

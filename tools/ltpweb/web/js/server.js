@@ -53,7 +53,7 @@ function catalogue({ box, record, base, keyName, rows, noun, reload }) {
 
 export async function loadServer() {
   const [info, sys, globals, mtp] = await Promise.all([api('GET', '/api/information'),
-    api('GET', '/api/system'), api('GET', '/api/globals'), api('GET', '/api/mtp-servers')]);
+    api('GET', '/api/sysinfo'), api('GET', '/api/globals'), api('GET', '/api/mtp-servers')]);
   await loadNames('Program').catch(() => null);
   $('info-text').value = info.text;
   $('sysinfo').replaceChildren(...shownFields('SysInfo', Object.keys(sys)).flatMap((k) => [el('dt', {}, label('SysInfo', k)), el('dd', {}, valueText('SysInfo', k, sys[k]))]));
