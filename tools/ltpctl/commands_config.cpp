@@ -206,7 +206,7 @@ void PrintUnmanaged(RunContext& ctx, const ltpstate::Plan& plan) {
 std::string Summary(const ltpstate::Plan& plan) {
     std::size_t counts[3] = {0, 0, 0};
     for (const ltpstate::Step& step : plan.steps)
-        ++counts[step.sign == '+' ? 0 : step.sign == '~' ? 1 : 2];
+        ++counts[static_cast<int>(step.kind)];
     return std::to_string(counts[0]) + " to add, " + std::to_string(counts[1]) + " to change, " +
            std::to_string(counts[2]) + " to delete, " + std::to_string(plan.unmanaged.size()) +
            " unmanaged";
@@ -247,8 +247,9 @@ int Apply(RunContext& ctx, ConfigArgs& args) {
     if (!args.yes && !ctx.yes) {
         PrintPlan(ctx, plan);
         const auto deletes = static_cast<std::size_t>(
-            std::count_if(plan.steps.begin(), plan.steps.end(),
-                          [](const ltpstate::Step& step) { return step.sign == '-'; }));
+            std::count_if(plan.steps.begin(), plan.steps.end(), [](const ltpstate::Step& step) {
+                return step.kind == ltpstate::ChangeKind::remove;
+            }));
         // Standard input holds the file, or no one is there to answer: nothing is asked.
         if (args.file == "-" || !AsksForConfirmation(ctx)) {
             ctx.connection.Report(

@@ -33,8 +33,10 @@ struct ProgramIds {
     std::int32_t Of(const ProgramPath& path) const;
 };
 
+enum class ChangeKind { add, change, remove };
+
 struct Step {
-    char sign = '+'; // '+' add, '~' change, '-' delete
+    ChangeKind kind = ChangeKind::add;
     std::string subject;
     std::vector<FieldChange> changes;
     std::function<void(ltp::Client&, ProgramIds&)> run;
