@@ -386,6 +386,12 @@ void WriteSection(YamlWriter& writer, const char* name, const std::vector<Entry>
 std::string WriteYaml(const State& state, const FieldNaming& naming) {
     std::string document;
     YamlWriter writer(naming, [&](std::string_view piece) { document.append(piece); });
+    WriteSections(writer, state);
+    writer.Finish();
+    return document;
+}
+
+void WriteSections(YamlWriter& writer, const State& state) {
     if (state.information)
         writer.Information(*state.information);
     if (state.users)
@@ -400,8 +406,6 @@ std::string WriteYaml(const State& state, const FieldNaming& naming) {
         WriteSection(writer, kGlobalsKey, *state.globals);
     if (state.mtp)
         WriteSection(writer, kMtpKey, *state.mtp);
-    writer.Finish();
-    return document;
 }
 
 } // namespace ltpstate

@@ -15,6 +15,10 @@ namespace ltpstate {
 
 std::string WriteYaml(const State& state, const FieldNaming& naming);
 
+class YamlWriter;
+// Writes the sections the state holds, each sorted, in the file's order.
+void WriteSections(YamlWriter& writer, const State& state);
+
 // Writes the same document a section and an entry at a time, so that a list is written while it
 // arrives. Sections come in the file's order (information, users, groups, programs, channels,
 // globals, mtp) and the entries of a section sorted by key: an entry that sorts before the one
