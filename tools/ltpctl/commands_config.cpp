@@ -114,9 +114,10 @@ int PlanFile(RunContext& ctx, ConfigArgs& args, ltpstate::Plan& plan) {
     const ltpstate::FieldNaming naming = NamingOf(args.labels);
     try {
         const ltpstate::State desired = ltpstate::ReadYaml(text, naming);
+        // The file's text is all in `desired` now: released before the server's lists come.
+        std::string().swap(text);
         ltp::Client client = ClientFor(ctx);
-        const ltpstate::State current = ltpstate::Fetch(client, ltpstate::FamiliesToRead(desired));
-        plan = ltpstate::MakePlan(desired, current, args.prune, naming);
+        plan = ltpstate::PlanAgainst(client, desired, args.prune, naming);
     } catch (const ltpstate::FileError& e) {
         return Refuse(ctx, kExitUncarried, args.file + ": " + e.what());
     } catch (const ltp::Error& e) {

@@ -13,24 +13,9 @@ bool Has(const std::vector<Family>& families, Family f) {
     return std::find(families.begin(), families.end(), f) != families.end();
 }
 
-// Hands the server's users to `take` one at a time.
-template <class Take> void EachUser(ltp::Client& client, Take take) {
-    std::vector<ltp::User> users;
-    client.users_into(users);
-    for (ltp::User& u : users)
-        take(u);
-}
-
 void WriteUsers(ltp::Client& client, YamlWriter& writer) {
-    std::map<std::string, std::vector<std::string>> memberships;
-    std::vector<ltp::User> members;
-    for (const ltp::Group& g : client.groups()) {
-        client.group_users_into(g.group_id, members);
-        for (const ltp::User& u : members)
-            memberships[u.user_id].push_back(g.group_id);
-    }
-    for (auto& m : memberships)
-        std::sort(m.second.begin(), m.second.end());
+    std::map<std::string, std::vector<std::string>> memberships =
+        Memberships(client, client.groups());
     writer.Begin(kUsersKey);
     UserEntry e;
     EachUser(client, [&](ltp::User& u) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "tools/ltpctl/state/fetch.h"
 #include "tools/ltpctl/state/plan_keyed.h"
 #include "tools/ltpctl/state/plan_memberships.h"
 #include "tools/ltpctl/state/plan_programs.h"
@@ -110,28 +111,29 @@ std::string Shown(const std::string& value) {
 
 } // namespace
 
-Plan MakePlan(const State& desired, const State& current, bool prune, const FieldNaming& naming) {
+namespace {
+
+// The server's users, walked as their list arrives, and the groups each is a member of.
+struct ServerUsers {
+    std::function<void(const std::function<void(ltp::User&)>&)> each;
+    GroupsOf groupsOf;
+};
+
+Plan Make(const State& desired, const State& current, const ServerUsers& users, bool prune,
+          const FieldNaming& naming) {
     CheckReferences(desired, current);
     Plan plan;
     PlanSteps steps;
     Deleted deleted;
-    PlanHeld<UserEntry, ltp::User>(kUserFamily, desired.users, current.users, naming, steps,
-                                   &deleted.users);
+    if (desired.users) {
+        KeyedPlanner<UserEntry, ltp::User> planner(kUserFamily, *desired.users, naming);
+        users.each([&](ltp::User& u) { planner.Have(u); });
+        planner.Finish(steps, &deleted.users);
+    }
     PlanHeld<GroupEntry, ltp::Group>(kGroupFamily, desired.groups, current.groups, naming, steps,
                                      &deleted.groups);
-    if (desired.users) {
-        std::map<std::string, const std::vector<std::string>*> groupsOf;
-        if (current.users)
-            for (const UserEntry& u : *current.users)
-                groupsOf.emplace(u.user.user_id, &u.groups);
-        PlanMemberships(
-            *desired.users,
-            [&](const std::string& user) {
-                const auto found = groupsOf.find(user);
-                return found == groupsOf.end() ? nullptr : found->second;
-            },
-            deleted.groups, steps);
-    }
+    if (desired.users)
+        PlanMemberships(*desired.users, users.groupsOf, deleted.groups, steps);
     ProgramPlanner programs(desired.programs ? &*desired.programs : nullptr,
                             current.programs ? &*current.programs : nullptr, naming, plan.ids);
     programs.Plan(deleted, steps);
@@ -157,6 +159,53 @@ Plan MakePlan(const State& desired, const State& current, bool prune, const Fiel
         plan.steps.erase(firstDelete, plan.steps.end());
     }
     return plan;
+}
+
+} // namespace
+
+Plan MakePlan(const State& desired, const State& current, bool prune, const FieldNaming& naming) {
+    std::map<std::string, const std::vector<std::string>*> groupsOf;
+    if (current.users)
+        for (const UserEntry& u : *current.users)
+            groupsOf.emplace(u.user.user_id, &u.groups);
+    ServerUsers users;
+    users.each = [&](const std::function<void(ltp::User&)>& take) {
+        if (!current.users)
+            return;
+        for (const UserEntry& u : *current.users) {
+            ltp::User copy = u.user;
+            take(copy);
+        }
+    };
+    users.groupsOf = [&](const std::string& user) -> const std::vector<std::string>* {
+        const auto found = groupsOf.find(user);
+        return found == groupsOf.end() ? nullptr : found->second;
+    };
+    return Make(desired, current, users, prune, naming);
+}
+
+Plan PlanAgainst(ltp::Client& client, const State& desired, bool prune, const FieldNaming& naming) {
+    std::vector<Family> families = FamiliesToRead(desired);
+    // With the file's users, the server's are compared as they arrive, never held; without,
+    // they are read whole, for the rights that name them.
+    if (desired.users)
+        families.erase(std::remove(families.begin(), families.end(), Family::users),
+                       families.end());
+    const State current = Fetch(client, families);
+    if (!desired.users)
+        return MakePlan(desired, current, prune, naming);
+    std::vector<ltp::Group> groups;
+    if (current.groups)
+        for (const GroupEntry& g : *current.groups)
+            groups.push_back(g.group);
+    const std::map<std::string, std::vector<std::string>> memberships = Memberships(client, groups);
+    ServerUsers users;
+    users.each = [&](const std::function<void(ltp::User&)>& take) { EachUser(client, take); };
+    users.groupsOf = [&](const std::string& user) -> const std::vector<std::string>* {
+        const auto found = memberships.find(user);
+        return found == memberships.end() ? nullptr : &found->second;
+    };
+    return Make(desired, current, users, prune, naming);
 }
 
 std::string Describe(const Step& step) {

@@ -55,6 +55,11 @@ struct Plan {
 // two schedules of one channel at one start for one program).
 Plan MakePlan(const State& desired, const State& current, bool prune, const FieldNaming& naming);
 
+// Reads from the server what a plan for `desired` needs and plans as MakePlan does; the server's
+// users are compared as their list arrives, never held. Throws what MakePlan and the client
+// throw.
+Plan PlanAgainst(ltp::Client& client, const State& desired, bool prune, const FieldNaming& naming);
+
 // "+ user frank", "~ user alice (Text2: "Alice" -> "Alice Martin")", "- schedule ..."
 std::string Describe(const Step& step);
 

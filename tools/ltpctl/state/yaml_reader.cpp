@@ -180,14 +180,29 @@ template <class Fn> void EachPair(const YamlSection& section, const std::string&
             fn(key, *value);
         return;
     }
+    // Keys in ascending order (as export writes them) are new while each exceeds the last; only
+    // a file out of that order needs the set of the keys read before.
+    std::string last;
     std::unordered_set<std::string> seen;
-    seen.reserve(section.entries.size());
+    bool ordered = true;
     YamlNode keyNode, value;
-    for (const YamlSection::Entry& entry : section.entries) {
-        ReadEntry(entry, keyNode, value);
+    for (std::size_t i = 0; i < section.entries.size(); ++i) {
+        ReadEntry(section.entries[i], keyNode, value);
         std::string key = ScalarOf(keyNode, "a key of " + what);
-        if (!seen.insert(key).second)
-            throw FileError(LineOf(keyNode), what + " gives \"" + key + "\" twice");
+        if (ordered && (i == 0 || key > last)) {
+            last = key;
+        } else {
+            if (ordered) {
+                ordered = false;
+                for (std::size_t k = 0; k < i; ++k) {
+                    YamlNode earlierKey, earlierValue;
+                    ReadEntry(section.entries[k], earlierKey, earlierValue);
+                    seen.insert(ScalarOf(earlierKey, "a key of " + what));
+                }
+            }
+            if (!seen.insert(key).second)
+                throw FileError(LineOf(keyNode), what + " gives \"" + key + "\" twice");
+        }
         fn(key, value);
     }
 }
