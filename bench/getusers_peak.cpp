@@ -1,9 +1,11 @@
-// ltpadmin-peakmem: the peak memory of one GetUsers of N users (default 100,000), measured with
-// getrusage around the call; with "client" after N, of one ltp::Client::users() instead. The peer
-// runs in a child process, so that its copy of the response does not count. Prints one line of
-// figures:
-//   users=N response_bytes=R record_bytes=B peak_bytes=P
-// and exits 0 when the call succeeded (whatever the figures).
+// ltpadmin-peakmem: the peak memory and time of one GetUsers of N users (default 100,000), the
+// memory being the peak resident size above the resident size before the call. After N, the form:
+// "library" (CLTPCreater, the default), "client" (ltp::Client::users(), a fresh vector) or "into"
+// (users_into() a second time into the same vector, the steady state of a poll; the peak covers
+// both calls). The peer runs in a child process, so that its copy of the response does not count.
+// Prints one line of figures:
+//   users=N response_bytes=R record_bytes=B peak_bytes=P seconds=S
+// and exits 0 when the call succeeded (whatever the figures), 2 for a form it does not know.
 #include "support/bench_peer.h"
 #include "support/responses.h"
 #include "support/session.h"
@@ -11,6 +13,7 @@
 #include "ltpadmin/client.h"
 
 #include <arpa/inet.h>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -23,15 +26,49 @@
 
 namespace {
 
+// A line of /proc/self/status in KiB ("VmRSS", "VmHWM"); -1 when it cannot be read.
+long StatusKiB(const char* name) {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return -1;
+    char line[256];
+    long kib = -1;
+    const std::size_t length = std::strlen(name);
+    while (std::fgets(line, sizeof line, status))
+        if (std::strncmp(line, name, length) == 0 && line[length] == ':') {
+            kib = std::atol(line + length + 1);
+            break;
+        }
+    std::fclose(status);
+    return kib;
+}
+
+// The resident size now, with the peak reset to it, so that the peak read after a call is the
+// call's own: earlier work (a larger list, the heap's start-up) does not hide it.
+long IdleKiB() {
+    if (std::FILE* refs = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", refs);
+        std::fclose(refs);
+    }
+    return StatusKiB("VmRSS");
+}
+
 long MaxRssKiB() {
+    const long peak = StatusKiB("VmHWM");
+    if (peak >= 0)
+        return peak;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
 
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 // The same measure through ltp::Client; the records are counted at their size with the texts
 // they hold on the heap.
-int ClientPeak(unsigned short port, int users) {
+int ClientPeak(unsigned short port, int users, bool into) {
     ltp::Options options;
     options.port = port;
     options.user = ltpbench::kUserName;
@@ -39,15 +76,23 @@ int ClientPeak(unsigned short port, int users) {
     ltp::Client client(options);
     try {
         client.clear_log_events();
-        const long before = MaxRssKiB();
-        const std::vector<ltp::User> list = client.users();
+        const long before = IdleKiB();
+        std::vector<ltp::User> list;
+        if (into)
+            client.users_into(list);
+        const auto start = std::chrono::steady_clock::now();
+        if (into)
+            client.users_into(list);
+        else
+            list = client.users();
+        const double seconds = SecondsSince(start);
         const long after = MaxRssKiB();
         if (list.size() != static_cast<std::size_t>(users))
             return 1;
-        std::printf("users=%d response_bytes=%lu record_bytes=%lu peak_bytes=%ld\n", users,
-                    static_cast<unsigned long>(ltpbench::UsersResponseLength(users)),
+        std::printf("users=%d response_bytes=%lu record_bytes=%lu peak_bytes=%ld seconds=%.6f\n",
+                    users, static_cast<unsigned long>(ltpbench::UsersResponseLength(users)),
                     static_cast<unsigned long>(list.capacity() * sizeof(ltp::User)),
-                    (after - before) * 1024);
+                    (after - before) * 1024, seconds);
         return 0;
     } catch (const ltp::Error& e) {
         std::fprintf(stderr, "ltpadmin-peakmem: %s\n", e.what());
@@ -82,20 +127,27 @@ int main(int argc, char** argv) {
     close(listenFd);
 
     int status = 1;
-    if (argc > 2 && std::strcmp(argv[2], "client") == 0) {
-        status = ClientPeak(ntohs(address.sin_port), users);
+    const char* form = argc > 2 ? argv[2] : "library";
+    if (std::strcmp(form, "client") == 0 || std::strcmp(form, "into") == 0) {
+        status = ClientPeak(ntohs(address.sin_port), users, std::strcmp(form, "into") == 0);
+    } else if (std::strcmp(form, "library") != 0) {
+        std::fprintf(stderr, "ltpadmin-peakmem: unknown form %s (library, client, into)\n", form);
+        status = 2;
     } else {
         CLTPCreater admin;
         CList<tagUser*, tagUser*> list;
         if (ltpbench::StartSession(admin, ntohs(address.sin_port))) {
-            const long before = MaxRssKiB();
+            const long before = IdleKiB();
+            const auto start = std::chrono::steady_clock::now();
             const int ok = admin.GetUsers(&list);
+            const double seconds = SecondsSince(start);
             const long after = MaxRssKiB();
             if (ok && list.GetCount() == users) {
-                std::printf("users=%d response_bytes=%lu record_bytes=%lu peak_bytes=%ld\n", users,
-                            static_cast<unsigned long>(admin.GetReadMessage().GetLength()),
-                            static_cast<unsigned long>(users) * sizeof(tagUser),
-                            (after - before) * 1024);
+                std::printf(
+                    "users=%d response_bytes=%lu record_bytes=%lu peak_bytes=%ld seconds=%.6f\n",
+                    users, static_cast<unsigned long>(admin.GetReadMessage().GetLength()),
+                    static_cast<unsigned long>(users) * sizeof(tagUser), (after - before) * 1024,
+                    seconds);
                 status = 0;
             } else {
                 std::fprintf(stderr, "ltpadmin-peakmem: GetUsers failed (%d)\n",
