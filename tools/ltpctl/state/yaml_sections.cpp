@@ -36,8 +36,8 @@ bool SelfContained(std::string_view line) {
                 return false;
         } else if (c == '[' || c == '{') {
             ++depth;
-        } else if (c == ']' || c == '}') {
-            --depth;
+        } else if ((c == ']' || c == '}') && --depth < 0) {
+            return false;
         }
     }
     return depth == 0;
@@ -201,10 +201,16 @@ bool SplitSections(std::string_view text, std::vector<YamlSection>& sections) {
             s.key = Scalar(key, "?", line);
             if (!rest.empty()) {
                 // The value on the line, read by the parser as a map of one key.
-                const YamlNode one = ParseYaml(std::string(l), line);
+                // What it cannot read is left to the parser's reading of the whole file.
+                YamlNode one;
+                try {
+                    one = ParseYaml(std::string(l), line);
+                } catch (const FileError&) {
+                    return false;
+                }
                 if (!one.IsMap() || one.children.size() != 2)
                     return false;
-                s.value = one.children[1];
+                s.value = std::move(one.children[1]);
             } else {
                 s.split = true;
             }
