@@ -18,8 +18,8 @@ void WriteUsers(ltp::Client& client, YamlWriter& writer) {
         Memberships(client, client.groups());
     writer.Begin(kUsersKey);
     UserEntry e;
-    EachUser(client, [&](ltp::User& u) {
-        e.user = std::move(u);
+    EachUser(client, [&](const ltp::User& u) {
+        e.user = u;
         e.groups.clear();
         if (const auto found = memberships.find(e.user.user_id); found != memberships.end())
             e.groups = std::move(found->second);

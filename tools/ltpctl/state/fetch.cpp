@@ -70,10 +70,10 @@ std::map<std::string, std::vector<std::string>> Memberships(ltp::Client& client,
     return memberships;
 }
 
-void EachUser(ltp::Client& client, const std::function<void(ltp::User&)>& take) {
+void EachUser(ltp::Client& client, const std::function<void(const ltp::User&)>& take) {
     std::vector<ltp::User> users;
     client.users_into(users);
-    for (ltp::User& u : users)
+    for (const ltp::User& u : users)
         take(u);
 }
 
@@ -88,10 +88,10 @@ State Fetch(ltp::Client& client, const std::vector<Family>& families) {
     if (Has(families, Family::users)) {
         std::map<std::string, std::vector<std::string>> memberships = Memberships(client, groups);
         state.users.emplace();
-        EachUser(client, [&](ltp::User& u) {
+        EachUser(client, [&](const ltp::User& u) {
             UserEntry e;
             e.groups = std::move(memberships[u.user_id]);
-            e.user = std::move(u);
+            e.user = u;
             state.users->push_back(std::move(e));
         });
     }

@@ -21,7 +21,7 @@ std::map<std::string, std::vector<std::string>> Memberships(ltp::Client& client,
                                                             const std::vector<ltp::Group>& groups);
 
 // Hands the server's users to `take` one at a time, as the list arrives.
-void EachUser(ltp::Client& client, const std::function<void(ltp::User&)>& take);
+void EachUser(ltp::Client& client, const std::function<void(const ltp::User&)>& take);
 
 // The families a plan for `desired` has to read: its own, and those its entries name (the groups
 // of members, the users and groups of rights, the programs of schedules).

@@ -115,7 +115,7 @@ namespace {
 
 // The server's users, walked as their list arrives, and the groups each is a member of.
 struct ServerUsers {
-    std::function<void(const std::function<void(ltp::User&)>&)> each;
+    std::function<void(const std::function<void(const ltp::User&)>&)> each;
     GroupsOf groupsOf;
 };
 
@@ -127,7 +127,7 @@ Plan Make(const State& desired, const State& current, const ServerUsers& users, 
     Deleted deleted;
     if (desired.users) {
         KeyedPlanner<UserEntry, ltp::User> planner(kUserFamily, *desired.users, naming);
-        users.each([&](ltp::User& u) { planner.Have(u); });
+        users.each([&](const ltp::User& u) { planner.Have(u); });
         planner.Finish(steps, &deleted.users);
     }
     PlanHeld<GroupEntry, ltp::Group>(kGroupFamily, desired.groups, current.groups, naming, steps,
@@ -169,13 +169,11 @@ Plan MakePlan(const State& desired, const State& current, bool prune, const Fiel
         for (const UserEntry& u : *current.users)
             groupsOf.emplace(u.user.user_id, &u.groups);
     ServerUsers users;
-    users.each = [&](const std::function<void(ltp::User&)>& take) {
+    users.each = [&](const std::function<void(const ltp::User&)>& take) {
         if (!current.users)
             return;
-        for (const UserEntry& u : *current.users) {
-            ltp::User copy = u.user;
-            take(copy);
-        }
+        for (const UserEntry& u : *current.users)
+            take(u.user);
     };
     users.groupsOf = [&](const std::string& user) -> const std::vector<std::string>* {
         const auto found = groupsOf.find(user);
@@ -200,7 +198,7 @@ Plan PlanAgainst(ltp::Client& client, const State& desired, bool prune, const Fi
             groups.push_back(g.group);
     const std::map<std::string, std::vector<std::string>> memberships = Memberships(client, groups);
     ServerUsers users;
-    users.each = [&](const std::function<void(ltp::User&)>& take) { EachUser(client, take); };
+    users.each = [&](const std::function<void(const ltp::User&)>& take) { EachUser(client, take); };
     users.groupsOf = [&](const std::string& user) -> const std::vector<std::string>* {
         const auto found = memberships.find(user);
         return found == memberships.end() ? nullptr : &found->second;

@@ -40,6 +40,8 @@ struct Step {
     std::string subject;
     std::vector<FieldChange> changes;
     std::function<void(ltp::Client&, ProgramIds&)> run;
+    // Makes a program whose number later steps need: a pipeline waits for its answer.
+    bool makesProgram = false;
 };
 
 struct Plan {

@@ -161,7 +161,8 @@ void ProgramPlanner::Plan(const Deleted& deleted, PlanSteps& steps) {
                                             ltp::Program r = record;
                                             r.number6 = ids.Of(ParentOf(path));
                                             ids.ids[path] = c.add_program(r);
-                                        }});
+                                        },
+                                        true});
             PlanParts(d, nullptr, deleted, steps);
             continue;
         }
