@@ -143,14 +143,19 @@ TEST(ConfigLayout, SplitReadingGivesTheParsersTree) {
         {"programs:\n  News:\n    Real5: 30\n    paths: {/m: {Real3: 2025-01-01}}\n", true},
         {"channels:\n  c:\n    schedules:\n      - Number3: \"P\"\n        Real4: 1\n", true},
         {"users:\n  a:\n    Text2: [x,\n      y]\n", false}, // a list over two lines
-        {"users:\n  a:\n    Text2: x # note\n", false},      // a comment
+        {"users:\n  a:\n    Text2: x # note\n", true},       // a comment
         {"users:\n    a:\n        Text2: x\n", false},       // four spaces a level
         {"users:\n  \"a b\": {}\n", false},                  // a quoted key
         {"users:\n  a: {}\n---\ngroups: {}\n", false},       // two documents
         {"users:\n  a:\n    Text2: x\n", true},
+        {"users:\n  a:\n    Text2: Studio #2\n    Text3: Hello!\n    Text4: R&D 100%\n", true},
+        {"users:\n  a:\n    Text2: |\n      a block\n      of text\n  b:\n    Text2: !!str 5\n",
+         true},
+        {"# a comment\nusers: {}\n", false},
+        {"users: {}\n# a comment\n", false},
         {"users:\n  a:\n    Text2: x", false}, // no last line break
         {"users:\n", false},                   // a section of no value
-        {"users: &u {}\n", false},
+        {"users: &u {}\n", true}, // an anchor is no alias
         {"users:\r\n  a: {}\r\n", false},
     };
     for (const auto& c : cases) {
@@ -175,6 +180,14 @@ TEST(ConfigLayout, SplitReadingGivesTheParsersTree) {
                 ExpectSame(value, body.children[2 * e + 1], c.file);
             }
         }
+    }
+    // An alias in a split file is refused as in a whole one, on its line.
+    try {
+        ReadYaml("users:\n  a: &x {Text2: y}\n  b:\n    Text2: *x\n", FieldNaming());
+        ADD_FAILURE() << "read";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.line(), 4);
+        EXPECT_NE(std::string(e.what()).find("aliases"), std::string::npos) << e.what();
     }
 }
 

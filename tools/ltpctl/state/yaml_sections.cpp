@@ -175,7 +175,11 @@ bool ReadDirect(const YamlSection::Entry& entry, YamlNode& key, YamlNode& value)
 } // namespace
 
 bool SplitSections(std::string_view text, std::vector<YamlSection>& sections) {
-    if (text.find_first_of("\t\r&*!#|>%`") != std::string_view::npos)
+    // Tabs and carriage returns change what indentation and line ends are, and an alias may name
+    // an anchor of another entry (refused as such by the reading of the whole file); everything
+    // else that means something to YAML (comments, tags, block texts) is either refused by the
+    // split below or lies within an entry, which the parser then reads.
+    if (text.find_first_of("\t\r*") != std::string_view::npos)
         return false;
     std::vector<YamlSection> split;
     int line = 0;
@@ -223,11 +227,11 @@ bool SplitSections(std::string_view text, std::vector<YamlSection>& sections) {
         if (indent == 2) {
             if (!KeyLine(l, 2, key, rest))
                 return false;
-            entries.push_back({text.substr(begin, end - begin), line});
+            entries.push_back({text.substr(begin, at - begin), line});
         } else if (indent > 2 && !entries.empty()) {
             const YamlSection::Entry& last = entries.back();
             entries.back().text =
-                std::string_view(last.text.data(), end - (last.text.data() - text.data()));
+                std::string_view(last.text.data(), at - (last.text.data() - text.data()));
         } else {
             return false;
         }
