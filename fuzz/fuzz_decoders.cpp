@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,6 +89,33 @@ void ListMatchesTheWalk(const char* text, UINT length, UINT codePage, unsigned p
     Require(list.size() == walked.size());
     for (std::size_t i = 0; i < list.size(); ++i)
         Require(ltptest::SameFields(list[i], walked[i]));
+
+    // Record by record, the bytes it released dropped as the connection drops them: each piece
+    // a copy of its own size, so that a read of dropped bytes is caught.
+    std::size_t handed = 0;
+    const std::function<void(const T&)> each = [&](const T& record) {
+        Require(handed < walked.size() && ltptest::SameFields(record, walked[handed]));
+        ++handed;
+    };
+    ltp::detail::ListDecoder<T> walker(lead, std::size_t(1) << 30, each);
+    std::size_t dropped = 0;
+    for (const std::size_t part : {std::min(first, second), std::max(first, second)}) {
+        const std::size_t end = head.size() + length * part / 8;
+        if (end <= dropped)
+            continue;
+        const std::unique_ptr<char[]> held(new char[end - dropped]);
+        std::memcpy(held.get(), response.data() + dropped, end - dropped);
+        walker.arrived(ltp::detail::Response{held.get(), end - dropped,
+                                             head.size() - std::min(head.size(), dropped)},
+                       response.size() - dropped);
+        dropped += walker.release();
+    }
+    const std::size_t rest = response.size() - dropped;
+    const std::unique_ptr<char[]> held(new char[rest == 0 ? 1 : rest]);
+    std::memcpy(held.get(), response.data() + dropped, rest);
+    walker.finish_each(
+        ltp::detail::Response{held.get(), rest, head.size() - std::min(head.size(), dropped)});
+    Require(handed == walked.size());
 }
 
 } // namespace

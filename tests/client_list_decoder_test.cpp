@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,30 @@ std::vector<T> Decode(const std::string& response, std::size_t body_offset,
     return decoder.finish(Response{response.data(), response.size(), body_offset});
 }
 
+// The same list walked record by record, as the connection feeds a walk: after each piece the
+// bytes the decoder releases are dropped, and the next piece starts after them (a fresh copy, so
+// that a pointer kept into dropped bytes reads garbage).
+template <class T>
+std::vector<T> DecodeEach(const std::string& response, std::size_t body_offset,
+                          const std::vector<std::size_t>& pieces, std::size_t most,
+                          UINT code_page = 1252) {
+    std::vector<T> records;
+    const std::function<void(const T&)> each = [&](const T& record) { records.push_back(record); };
+    ListDecoder<T> decoder(Lead(code_page), most, each);
+    std::size_t dropped = 0;
+    for (std::size_t end : pieces) {
+        const std::string held = response.substr(dropped, end - dropped);
+        decoder.arrived(
+            Response{held.data(), held.size(), body_offset - std::min(body_offset, dropped)},
+            response.size() - dropped);
+        dropped += decoder.release();
+    }
+    const std::string rest = response.substr(dropped);
+    decoder.finish_each(
+        Response{rest.data(), rest.size(), body_offset - std::min(body_offset, dropped)});
+    return records;
+}
+
 template <class T>
 void ExpectEveryWayOfSplittingGivesTheWalk(const std::string& body, UINT code_page = 1252) {
     const std::string head = "LTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n";
@@ -38,12 +63,18 @@ void ExpectEveryWayOfSplittingGivesTheWalk(const std::string& body, UINT code_pa
         ltptest::WalkWhole<T>(body.data(), body.size(), Lead(code_page));
     for (std::size_t a = head.size(); a <= response.size(); ++a) {
         for (std::size_t b = a; b <= response.size(); b += 3) {
-            const std::vector<T> split =
-                Decode<T>(response, head.size(), {a, b}, 1 << 20, code_page);
-            ASSERT_EQ(split.size(), expected.size()) << body << " split at " << a << ", " << b;
-            for (std::size_t i = 0; i < expected.size(); ++i)
-                EXPECT_TRUE(ltptest::SameFields(split[i], expected[i]))
-                    << body << " split at " << a << ", " << b << ": record " << i;
+            // Held whole, and walked with what was walked dropped.
+            for (const bool walked : {false, true}) {
+                const std::vector<T> split =
+                    walked ? DecodeEach<T>(response, head.size(), {a, b}, 1 << 20, code_page)
+                           : Decode<T>(response, head.size(), {a, b}, 1 << 20, code_page);
+                ASSERT_EQ(split.size(), expected.size())
+                    << body << " split at " << a << ", " << b << (walked ? " walked" : "");
+                for (std::size_t i = 0; i < expected.size(); ++i)
+                    EXPECT_TRUE(ltptest::SameFields(split[i], expected[i]))
+                        << body << " split at " << a << ", " << b << (walked ? " walked" : "")
+                        << ": record " << i;
+            }
         }
         // Into a caller's records, fewer or more than the list's, every field set: nothing of
         // theirs shows through.
@@ -152,12 +183,17 @@ template <class T> void ExpectBothFacesList(const Faces& c) {
         AdminList<Record>(response, c.code_page, std::size_t(1) << 20, result);
     ASSERT_EQ(result, 1) << c.what;
     for (std::size_t a = kHead.size(); a <= response.size(); ++a) {
-        const std::vector<T> modern =
-            Decode<T>(response, kHead.size(), {a, a}, std::size_t(1) << 20, c.code_page);
-        ASSERT_EQ(modern.size(), admin.size()) << c.what << ", split at " << a;
-        for (std::size_t i = 0; i < admin.size(); ++i)
-            EXPECT_TRUE(SameAsRecord(modern[i], admin[i]))
-                << c.what << ", split at " << a << ": record " << i;
+        for (const bool walked : {false, true}) {
+            const std::vector<T> modern =
+                walked
+                    ? DecodeEach<T>(response, kHead.size(), {a}, std::size_t(1) << 20, c.code_page)
+                    : Decode<T>(response, kHead.size(), {a, a}, std::size_t(1) << 20, c.code_page);
+            ASSERT_EQ(modern.size(), admin.size()) << c.what << ", split at " << a;
+            for (std::size_t i = 0; i < admin.size(); ++i)
+                EXPECT_TRUE(SameAsRecord(modern[i], admin[i]))
+                    << c.what << ", split at " << a << (walked ? " walked" : "") << ": record "
+                    << i;
+        }
     }
 }
 

@@ -383,3 +383,133 @@ TEST(ClientLists, IntoTheCallersVectorReusesItsRecords) {
 }
 
 } // namespace
+
+namespace {
+
+std::string ManyUsers(int count) {
+    std::string body;
+    for (int i = 0; i < count; ++i)
+        body +=
+            "<User>u" + std::to_string(i) + "|Name " + std::to_string(i) + "|Dept|||</User>\r\n";
+    return body;
+}
+
+// A walk holds one record and a read buffer: a list of 200,000 users (about 7 MB) passes through
+// a client whose response limit is 16 KiB, which the held forms refuse.
+TEST(ClientWalks, ALongListPassesThroughLimitsFarBelowItsSize) {
+    const int count = 200000;
+    const std::string response = MakeResponse(200, " OK", ManyUsers(count));
+    LoopbackPeer peer;
+    peer.Respond(response).Respond(response);
+    peer.Start();
+    ltp::Options options = PeerOptions(peer);
+    options.max_response_bytes = 16 * 1024;
+    options.max_result_bytes = 1024;
+    std::size_t traced = 0;
+    options.trace = [&](ltp::TraceDirection way, std::string_view bytes) {
+        if (way == ltp::TraceDirection::response)
+            traced += bytes.size();
+    };
+    ltp::Client client(options);
+    int seen = 0;
+    bool in_order = true;
+    client.users_each([&](const ltp::User& user) {
+        in_order = in_order && user.user_id == "u" + std::to_string(seen) && user.text3 == "Dept";
+        ++seen;
+    });
+    EXPECT_EQ(seen, count);
+    EXPECT_TRUE(in_order);
+    EXPECT_EQ(traced, response.size()) << "trace sees every byte once, in pieces";
+    EXPECT_EQ(Outcome([&] { client.users(); }), "transport limit");
+    ASSERT_TRUE(peer.Finish());
+}
+
+struct WalkCase {
+    const char* name;
+    std::vector<std::string> answers;
+    std::function<void(ltp::Options&)> setup;
+    const char* outcome;
+    std::size_t records; // handed on before the outcome, at least
+    std::size_t slack;   // and at most this many more (pieces walked before a failure)
+};
+
+TEST(ClientWalks, AFailureKeepsWhatWasHandedOnAndSaysWhy) {
+    const std::string three = UserElement("a", "x") + UserElement("b", "y") + UserElement("c", "z");
+    const auto none = [](ltp::Options&) {};
+    const std::string cut = MakeResponse(200, " OK", three + ManyUsers(3000)).substr(0, 60000);
+    std::size_t complete = 0;
+    for (std::size_t at = cut.find("</User>"); at != std::string::npos;
+         at = cut.find("</User>", at + 1))
+        ++complete;
+    const WalkCase cases[] = {
+        {"whole", {MakeResponse(200, " OK", three)}, none, "ok", 3, 0},
+        {"refused",
+         {MakeResponse(404, " no such group", three)},
+         none,
+         "refused 404 no such group",
+         0,
+         0},
+        {"longer than the stream limit",
+         {MakeResponse(200, " OK", three)},
+         [](ltp::Options& o) { o.max_stream_bytes = 40; },
+         "transport limit",
+         0,
+         0},
+        {"a record past the record limit",
+         {MakeResponse(200, " OK",
+                       three + UserElement("d", std::string(4000, 'w')) + ManyUsers(2000))},
+         [](ltp::Options& o) { o.max_result_bytes = 2000; },
+         "transport limit",
+         2, // the third is held back until the fourth is settled, which fails
+         0},
+        {"cut short", {cut, kHangUp}, none, "transport closed", complete - 2, 2},
+        {"dry run", {}, [](ltp::Options& o) { o.dry_run = [](std::string_view) {}; }, "ok", 0, 0},
+    };
+    for (const WalkCase& c : cases) {
+        LoopbackPeer peer;
+        for (const std::string& answer : c.answers) {
+            if (answer == kHangUp)
+                peer.Close();
+            else if (answer == cut)
+                peer.ExpectRequest().Send(answer);
+            else
+                peer.Respond(answer);
+        }
+        peer.Start();
+        ltp::Options options = PeerOptions(peer);
+        c.setup(options);
+        ltp::Client client(options);
+        std::size_t seen = 0;
+        EXPECT_EQ(Outcome([&] { client.group_users_each("g", [&](const ltp::User&) { ++seen; }); }),
+                  c.outcome)
+            << c.name;
+        EXPECT_GE(seen, c.records) << c.name;
+        EXPECT_LE(seen, c.records + c.slack) << c.name;
+        EXPECT_TRUE(peer.Finish()) << c.name;
+    }
+}
+
+// The caller's exception ends the walk, reaches the caller, and closes the connection, whose
+// state is unknown; the next call connects again.
+TEST(ClientWalks, AThrowingCallbackClosesTheConnection) {
+    const std::string list = MakeResponse(200, " OK", ManyUsers(5000));
+    LoopbackPeer peer;
+    peer.Respond(list).Accept().Respond(MakeResponse(200, " OK", ManyUsers(2)));
+    peer.Start();
+    ltp::Client client(PeerOptions(peer));
+    struct Enough {};
+    int seen = 0;
+    EXPECT_THROW(client.users_each([&](const ltp::User&) {
+        if (++seen == 10)
+            throw Enough{};
+    }),
+                 Enough);
+    EXPECT_EQ(seen, 10);
+    EXPECT_FALSE(client.connected());
+    EXPECT_EQ(client.users().size(), 2u);
+    EXPECT_THROW(client.users_each(nullptr), ltp::Error);
+    ASSERT_TRUE(peer.Finish());
+    EXPECT_EQ(peer.Connections(), 2);
+}
+
+} // namespace

@@ -94,6 +94,12 @@ struct Client::Impl {
     }
 
     template <class T> std::vector<T> List(Row row, std::initializer_list<Arg> args) {
+        if (walk != nullptr) {
+            const auto& each = *static_cast<const std::function<void(const T&)>*>(walk);
+            walk = nullptr;
+            Walk(row, args, each);
+            return {};
+        }
         std::vector<T> records;
         if (reuse != nullptr) {
             records = std::move(*static_cast<std::vector<T>*>(reuse));
@@ -103,6 +109,22 @@ struct Client::Impl {
         const Response response = Exchange(row, args.begin(), args.size(), &decoder);
         detail::CheckStatus(response);
         return decoder.finish(response);
+    }
+
+    // The list handed to each record by record; the connection is closed when each throws after
+    // the response is whole as while it arrives (the exchange closes it then).
+    template <class T>
+    void Walk(Row row, std::initializer_list<Arg> args, const std::function<void(const T&)>& each) {
+        detail::ListDecoder<T> decoder(lead, options.max_result_bytes, each);
+        const Response response = Exchange(row, args.begin(), args.size(), &decoder);
+        if (decoder.released() == 0) // otherwise the status was 200 and its line is gone
+            detail::CheckStatus(response);
+        try {
+            decoder.finish_each(response);
+        } catch (...) {
+            connection.close();
+            throw;
+        }
     }
 
     template <class T> std::optional<T> Find(Row row, std::initializer_list<Arg> args) {
@@ -129,6 +151,19 @@ struct Client::Impl {
         }
     }
 
+    // Runs a list operation's fresh form as a walk with each (List takes it, as Reusing lends).
+    template <class T, class Fresh>
+    void Walking(const std::function<void(const T&)>& each, Fresh fresh) {
+        if (!each)
+            throw Error("a walk needs a function to hand the records to");
+        struct Lent {
+            const void*& slot;
+            ~Lent() { slot = nullptr; }
+        } lent{walk};
+        walk = &each;
+        fresh();
+    }
+
     std::int32_t Value(Row row, std::initializer_list<Arg> args) {
         return detail::DecodeValue(Call(row, args), CatalogueRow(row).responseTag, lead);
     }
@@ -138,7 +173,8 @@ struct Client::Impl {
     detail::Connection connection;
     std::string request; // kept between calls: its room is reused
     std::string body;
-    void* reuse = nullptr; // the caller's vector for the next List, while Reusing runs
+    void* reuse = nullptr;      // the caller's vector for the next List, while Reusing runs
+    const void* walk = nullptr; // the caller's function for the next List, while Walking runs
 };
 
 Client::Client(Options options) : impl_(std::make_unique<Impl>(std::move(options))) {}
@@ -472,6 +508,69 @@ void Client::globals_into(std::vector<Global>& into) {
 }
 void Client::mtp_servers_into(std::vector<MtpServer>& into) {
     impl().Reusing(into, [&] { return mtp_servers(); });
+}
+
+// Lists walked: the fresh form, its records handed to each as they arrive.
+void Client::log_events_each(const std::function<void(const LogEvent&)>& each) {
+    impl().Walking(each, [&] { log_events(); });
+}
+void Client::users_each(const std::function<void(const User&)>& each) {
+    impl().Walking(each, [&] { users(); });
+}
+void Client::user_groups_each(std::string_view user_id,
+                              const std::function<void(const Group&)>& each) {
+    impl().Walking(each, [&] { user_groups(user_id); });
+}
+void Client::user_program_statistics_each(
+    std::string_view user_name, double start, double stop,
+    const std::function<void(const ProgramStatistic&)>& each) {
+    impl().Walking(each, [&] { user_program_statistics(user_name, start, stop); });
+}
+void Client::groups_each(const std::function<void(const Group&)>& each) {
+    impl().Walking(each, [&] { groups(); });
+}
+void Client::group_users_each(std::string_view group_id,
+                              const std::function<void(const User&)>& each) {
+    impl().Walking(each, [&] { group_users(group_id); });
+}
+void Client::programs_each(const std::function<void(const Program&)>& each) {
+    impl().Walking(each, [&] { programs(); });
+}
+void Client::granted_users_each(std::int32_t program_id,
+                                const std::function<void(const User&)>& each) {
+    impl().Walking(each, [&] { granted_users(program_id); });
+}
+void Client::granted_groups_each(std::int32_t program_id,
+                                 const std::function<void(const Group&)>& each) {
+    impl().Walking(each, [&] { granted_groups(program_id); });
+}
+void Client::program_statistics_each(std::int32_t program_id, double start, double stop,
+                                     const std::function<void(const ProgramStatistic&)>& each) {
+    impl().Walking(each, [&] { program_statistics(program_id, start, stop); });
+}
+void Client::top_programs_each(std::int32_t count, double start, double stop,
+                               const std::function<void(const TopProgram&)>& each) {
+    impl().Walking(each, [&] { top_programs(count, start, stop); });
+}
+void Client::program_paths_each(std::int32_t program_id,
+                                const std::function<void(const ProgramPath&)>& each) {
+    impl().Walking(each, [&] { program_paths(program_id); });
+}
+void Client::channels_each(const std::function<void(const Channel&)>& each) {
+    impl().Walking(each, [&] { channels(); });
+}
+void Client::channel_schedules_each(std::string_view channel_id,
+                                    const std::function<void(const Schedule&)>& each) {
+    impl().Walking(each, [&] { channel_schedules(channel_id); });
+}
+void Client::schedules_each(const std::function<void(const Schedule&)>& each) {
+    impl().Walking(each, [&] { schedules(); });
+}
+void Client::globals_each(const std::function<void(const Global&)>& each) {
+    impl().Walking(each, [&] { globals(); });
+}
+void Client::mtp_servers_each(const std::function<void(const MtpServer&)>& each) {
+    impl().Walking(each, [&] { mtp_servers(); });
 }
 
 } // namespace ltp

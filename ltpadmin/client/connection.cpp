@@ -42,6 +42,15 @@ char* Connection::room(std::size_t more) {
     return buffer_.get() + used_;
 }
 
+void Connection::drop(std::size_t count) {
+    if (count == 0)
+        return;
+    if (options_->trace)
+        options_->trace(TraceDirection::response, std::string_view(buffer_.get(), count));
+    used_ -= count;
+    std::memmove(buffer_.get(), buffer_.get() + count, used_);
+}
+
 Response Connection::exchange(const std::string& request, BodySink* sink) {
     if (socket_.is_open() && socket_.is_stale())
         socket_.close();
@@ -69,29 +78,48 @@ Response Connection::exchange(const std::string& request, BodySink* sink) {
 
 Response Connection::receive(BodySink* sink) {
     const std::size_t most = options_->max_response_bytes;
+    // A streamed response is bounded as a whole by its own limit, and what is held by most.
+    const bool streams = sink != nullptr && sink->streams();
+    const std::size_t longest = streams ? options_->max_stream_bytes : most;
     Frame frame;
     std::size_t total = 0;
     try {
         for (;;) {
-            const std::size_t want = frame.headComplete ? total - used_ : kFirstRoom;
+            std::size_t want = frame.headComplete ? total - used_ : kFirstRoom;
+            if (streams)
+                want = std::min(want, kFirstRoom);
             char* into = room(want);
             used_ += socket_.receive(into, capacity_ - used_);
             if (!frame.headComplete) {
-                if (used_ > most)
+                if (used_ > most && !streams)
                     Limit("the response", most);
                 frame = ReadFrame(buffer_.get(), used_, frame);
+                // A walk holds the head until its status is read, and body bytes only as far as
+                // they come with it.
+                if (streams && (frame.headComplete ? frame.bodyOffset : used_) > most)
+                    Limit("the response's head", most);
                 if (!frame.headComplete)
                     continue;
                 if (frame.contentLength < 0)
                     throw ProtocolError("the response's Content-Length is negative");
-                if (static_cast<std::size_t>(frame.contentLength) > most - frame.bodyOffset)
-                    Limit("the response", most);
+                if (frame.bodyOffset > longest ||
+                    static_cast<std::size_t>(frame.contentLength) > longest - frame.bodyOffset)
+                    Limit(streams ? "the streamed response" : "the response", longest);
                 total = frame.bodyOffset + static_cast<std::size_t>(frame.contentLength);
             }
             if (used_ >= total)
                 break;
-            if (sink != nullptr)
-                sink->arrived(Response{buffer_.get(), used_, frame.bodyOffset}, total);
+            if (sink == nullptr)
+                continue;
+            sink->arrived(Response{buffer_.get(), used_, frame.bodyOffset}, total);
+            if (!streams)
+                continue;
+            const std::size_t released = std::min(sink->release(), used_);
+            drop(released);
+            total -= released;
+            frame.bodyOffset -= std::min(frame.bodyOffset, released);
+            if (used_ > most)
+                Limit("the part of the response held at once", most);
         }
     } catch (...) {
         socket_.close();

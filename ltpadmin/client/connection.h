@@ -25,6 +25,12 @@ struct Response {
 class BodySink {
 public:
     virtual void arrived(const Response& so_far, std::size_t total) = 0;
+    // A sink that streams is read into in pieces instead of into room for the whole response, and
+    // after each arrival the connection drops the bytes it releases (those at the front of so_far,
+    // traced on the way out); so_far and total then count from the first byte kept. Such a sink
+    // bounds what is held (Options::max_response_bytes) and the response by max_stream_bytes.
+    virtual bool streams() const { return false; }
+    virtual std::size_t release() { return 0; }
 
 protected:
     ~BodySink() = default;
@@ -41,7 +47,8 @@ public:
     // Sends the request and returns its response. An idle connection the server has closed is
     // opened again first; once the request has started going out it is never sent again. Any
     // failure closes the connection.
-    // A sink, when given, sees the response as it arrives.
+    // A sink, when given, sees the response as it arrives; when it streams, the response returned
+    // is what it had not released.
     Response exchange(const std::string& request, BodySink* sink = nullptr);
 
 private:
@@ -49,6 +56,8 @@ private:
     Response receive(BodySink* sink);
     // Room for at least more bytes after the used ones.
     char* room(std::size_t more);
+    // Drops the first count bytes a streaming sink released.
+    void drop(std::size_t count);
 
     const Options* options_;
     Socket socket_;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,6 +69,10 @@ template <class T> bool DecodeRecord(CTextScanner& scanner, T& record) {
 // seen a byte past it: the records are those of WalkList over the whole response, the ones
 // CLTPCreater's list gives. Throws TransportError (limit) once the records would hold more than
 // most bytes.
+// A walk (constructed with each) holds one record back instead of the list, since only the whole
+// response tells whether the last span is a record, and hands every other record to each as soon
+// as the next one is settled; it releases the bytes it has walked, so that the connection holds
+// only the record under way. There most bounds one record.
 template <class T> class ListDecoder final : public BodySink {
 public:
     // Room reserved beyond the records the first bytes promise: their records may run shorter
@@ -81,13 +86,33 @@ public:
     // Decodes into the records of reuse, whose texts keep their room, and then into new ones.
     ListDecoder(const unsigned char* lead, std::size_t most, std::vector<T>&& reuse)
         : lead_(lead), most_(most), records_(std::move(reuse)) {}
+    // A walk: each sees the records in order (each must outlive the decoder).
+    ListDecoder(const unsigned char* lead, std::size_t most,
+                const std::function<void(const T&)>& each)
+        : lead_(lead), most_(most), each_(&each) {
+        records_.reserve(2);
+    }
+
+    bool streams() const override { return each_ != nullptr; }
+
+    // A walk no longer needs the bytes it has walked once the status said the body is a list.
+    std::size_t release() override {
+        if (each_ == nullptr || !listing_)
+            return 0;
+        const std::size_t walked = done_;
+        released_ += walked;
+        done_ = 0;
+        return walked;
+    }
+    // Bytes released so far: when some were, the status was 200 and its line is gone.
+    std::size_t released() const { return released_; }
 
     void arrived(const Response& so_far, std::size_t total) override {
         if (!checked_) {
             checked_ = true;
             // A refusal's body is no list; the status is read again when the response is whole.
             listing_ = Status(so_far) == 200;
-            if (listing_)
+            if (listing_ && each_ == nullptr)
                 Reserve(so_far, total);
         }
         if (listing_)
@@ -95,7 +120,7 @@ public:
     }
 
     std::vector<T> finish(const Response& whole) {
-        if (!checked_)
+        if (!checked_ && each_ == nullptr)
             Reserve(whole, whole.length);
         Walk(whole, true);
         if (tally_.DropLast())
@@ -106,6 +131,22 @@ public:
         }
         records_.resize(used_);
         return std::move(records_);
+    }
+
+    // The end of a walk, from what the connection still holds: the record held back unless the
+    // count says the last span was none, then the blank records the count adds.
+    void finish_each(const Response& rest) {
+        Walk(rest, true);
+        if (tally_.DropLast())
+            Unmake();
+        if (used_ != 0)
+            (*each_)(records_[0]);
+        used_ = 0;
+        const T blank{};
+        for (ULONG i = tally_.Blanks(); i != 0; --i) {
+            Account(0);
+            (*each_)(blank);
+        }
     }
 
     // How many times bytes have been walked.
@@ -164,6 +205,7 @@ private:
             tally_.Found(walk.Openings());
             Take(span, span_length);
             done_ = cursor;
+            Settle();
         }
     }
 
@@ -175,8 +217,11 @@ private:
         const char* end = body + available;
         CTextScanner scanner(body + done_, static_cast<UINT>(available - done_), lead_);
         scanner.SkipTo('<');
-        if (scanner.AtEnd())
+        if (scanner.AtEnd()) {
+            if (each_ != nullptr)
+                SkipText(body, available);
             return Step::wait; // no further record in the bytes so far
+        }
         T& record = Make();
         ValueStore<T> store{record, fields<T>()};
         if (!DecodeElementAt(scanner, DescriptionFor<T>(), store)) {
@@ -189,6 +234,7 @@ private:
             tally_.Found(2); // the open tag's "<" and the closing tag's
             Account(store.heap);
             done_ = static_cast<std::size_t>(past - body);
+            Settle();
             return Step::taken;
         }
         Unmake();
@@ -223,7 +269,33 @@ private:
     }
     void Unmake() { --used_; }
 
+    // A walk hands on the record before the one just taken: that one is settled.
+    void Settle() {
+        if (each_ == nullptr || used_ < 2)
+            return;
+        (*each_)(records_[0]);
+        std::swap(records_[0], records_[1]);
+        used_ = 1;
+    }
+
+    // A walk need not hold text before the next "<", which only decides where characters start:
+    // done_ moves to the last character boundary of the bytes so far.
+    void SkipText(const char* body, std::size_t available) {
+        std::size_t at = done_;
+        while (at < available) {
+            if (!lead_[static_cast<unsigned char>(body[at])])
+                ++at;
+            else if (available - at >= 2)
+                at += 2;
+            else
+                break;
+        }
+        done_ = at;
+    }
+
     void Account(std::size_t heap) {
+        if (each_ != nullptr)
+            bytes_ = 0; // a walk holds one record at a time
         bytes_ += sizeof(T) + heap;
         if (bytes_ > most_)
             throw TransportError(TransportError::Kind::limit, "",
@@ -242,6 +314,8 @@ private:
     std::size_t bytes_ = 0;
     bool checked_ = false;
     bool listing_ = false;
+    const std::function<void(const T&)>* each_ = nullptr; // a walk's callback
+    std::size_t released_ = 0;
 };
 
 // The record a lookup asks for: the first element of its tag, cut where its closing tag starts, as

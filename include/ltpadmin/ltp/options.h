@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -17,7 +18,8 @@ namespace ltp {
 /// Which way traced bytes went (see Options::trace).
 enum class TraceDirection {
     request, ///< about to be sent
-    response ///< received: the whole response, or as much as came before the exchange failed
+    response ///< received: the whole response, or as much as came before the exchange failed;
+             ///< for a walk, in pieces as they are dropped, in order (together, the response)
 };
 
 /// How to reach the server and how long to wait for it.
@@ -41,13 +43,20 @@ struct Options {
     /// 949 and 950 are known.
     unsigned code_page = 0;
     /// Most bytes of one response (head and body); a longer one ends the request with a
-    /// TransportError of kind limit and closes the connection.
+    /// TransportError of kind limit and closes the connection. For a walk (`users_each`), the
+    /// most bytes held at once: the record under way and what came with it.
     std::size_t max_response_bytes = std::size_t{256} << 20;
     /// Most bytes of the records of one result held in memory (texts and the records
-    /// themselves); a larger result ends the request with a TransportError of kind limit.
+    /// themselves); a larger result ends the request with a TransportError of kind limit. For a
+    /// walk, the most bytes of one record.
     std::size_t max_result_bytes = std::size_t{512} << 20;
+    /// Most bytes of one response that a walk streams through (head and body), as its
+    /// Content-Length announces them; a longer one is refused before any record is handed on
+    /// (TransportError of kind limit). Unlimited by default, since a walk holds only one record.
+    std::size_t max_stream_bytes = std::numeric_limits<std::size_t>::max();
     /// When set, sees the bytes of every exchange: each request just before it is sent (the
-    /// password included, as on the wire) and then its response. A request refused before
+    /// password included, as on the wire) and then its response (for a walk, in several calls
+    /// whose bytes follow one another: none is held whole). A request refused before
     /// sending is not traced. For logging and diagnostics; it must not throw, and the bytes are
     /// valid only during the call.
     std::function<void(TraceDirection, std::string_view)> trace;
