@@ -59,22 +59,16 @@ std::vector<ProgramEntry> ReadPrograms(ltp::Client& client, bool withParts) {
 std::map<std::string, std::vector<std::string>> Memberships(ltp::Client& client,
                                                             const std::vector<ltp::Group>& groups) {
     std::map<std::string, std::vector<std::string>> memberships;
-    std::vector<ltp::User> members;
-    for (const ltp::Group& g : groups) {
-        client.group_users_into(g.group_id, members);
-        for (const ltp::User& u : members)
-            memberships[u.user_id].push_back(g.group_id);
-    }
+    for (const ltp::Group& g : groups)
+        client.group_users_each(
+            g.group_id, [&](const ltp::User& u) { memberships[u.user_id].push_back(g.group_id); });
     for (auto& m : memberships)
         std::sort(m.second.begin(), m.second.end());
     return memberships;
 }
 
 void EachUser(ltp::Client& client, const std::function<void(const ltp::User&)>& take) {
-    std::vector<ltp::User> users;
-    client.users_into(users);
-    for (const ltp::User& u : users)
-        take(u);
+    client.users_each(take);
 }
 
 State Fetch(ltp::Client& client, const std::vector<Family>& families) {
