@@ -20,13 +20,22 @@ std::vector<std::pair<std::string, const YamlNode*>> Pairs(const YamlNode& map,
         return pairs;
     if (!map.IsMap())
         throw FileError(LineOf(map), what + " must be a map of names to values");
+    // A record's few fields are compared with each other; only a long map needs a set.
+    const bool few = map.children.size() <= 32;
     std::set<std::string> seen;
+    pairs.reserve(map.children.size() / 2);
     for (std::size_t i = 0; i + 1 < map.children.size(); i += 2) {
         const YamlNode& keyNode = map.children[i];
-        const std::string key = ScalarOf(keyNode, "a key of " + what);
-        if (!seen.insert(key).second)
+        // A plain or quoted key is its text (a tagged one, such as !!binary, is decoded).
+        std::string key = keyNode.IsScalar() && keyNode.tag.size() == 1
+                              ? keyNode.scalar
+                              : ScalarOf(keyNode, "a key of " + what);
+        const bool again = few ? std::any_of(pairs.begin(), pairs.end(),
+                                             [&](const auto& pair) { return pair.first == key; })
+                               : !seen.insert(key).second;
+        if (again)
             throw FileError(LineOf(keyNode), what + " gives \"" + key + "\" twice");
-        pairs.emplace_back(key, &map.children[i + 1]);
+        pairs.emplace_back(std::move(key), &map.children[i + 1]);
     }
     return pairs;
 }
