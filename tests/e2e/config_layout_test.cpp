@@ -155,7 +155,7 @@ TEST(ConfigLayout, SplitReadingGivesTheParsersTree) {
         {"users: {}\n# a comment\n", false},
         {"users:\n  a:\n    Text2: x", false}, // no last line break
         {"users:\n", false},                   // a section of no value
-        {"users: &u {}\n", true}, // an anchor is no alias
+        {"users: &u {}\n", true},              // an anchor is no alias
         {"users:\r\n  a: {}\r\n", false},
     };
     for (const auto& c : cases) {
