@@ -54,7 +54,7 @@ template <class T> struct KeyArg {
 template <class T>
 std::string FieldDiff(const std::string& subject, const T& before, const T& after) {
     ltpstate::Step step;
-    step.sign = '~';
+    step.kind = ltpstate::ChangeKind::change;
     step.subject = subject;
     for (const FieldInfo& f : RecordFields<T>())
         if (FieldText(before, f) != FieldText(after, f))

@@ -3,6 +3,7 @@
 #include "tools/ltpctl/commands.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -16,6 +17,7 @@
 #include "tools/common/labels.h"
 #include "tools/ltpctl/input_file.h"
 #include "tools/ltpctl/state/apply.h"
+#include "tools/ltpctl/state/export.h"
 #include "tools/ltpctl/state/fetch.h"
 #include "tools/ltpctl/state/file_error.h"
 #include "tools/ltpctl/state/plan.h"
@@ -112,9 +114,10 @@ int PlanFile(RunContext& ctx, ConfigArgs& args, ltpstate::Plan& plan) {
     const ltpstate::FieldNaming naming = NamingOf(args.labels);
     try {
         const ltpstate::State desired = ltpstate::ReadYaml(text, naming);
+        // The file's text is all in `desired` now: released before the server's lists come.
+        std::string().swap(text);
         ltp::Client client = ClientFor(ctx);
-        const ltpstate::State current = ltpstate::Fetch(client, ltpstate::FamiliesToRead(desired));
-        plan = ltpstate::MakePlan(desired, current, args.prune, naming);
+        plan = ltpstate::PlanAgainst(client, desired, args.prune, naming);
     } catch (const ltpstate::FileError& e) {
         return Refuse(ctx, kExitUncarried, args.file + ": " + e.what());
     } catch (const ltp::Error& e) {
@@ -162,27 +165,59 @@ int Export(RunContext& ctx, ConfigArgs& args) {
     }
     if (!LoadLabels(ctx, args))
         return kExitUsage;
-    std::string document;
+    const bool toFile = !args.output.empty() && args.output != "-";
+    // Written to a spool (beside the target, or a temporary file for standard output) and only
+    // then moved over the target or copied out, so that a failed export leaves nothing half
+    // written, and a list the server sends out of order can be written again, sorted.
+    const std::string temporary = toFile ? args.output + ".part" : std::string();
+    auto open = [&] { return toFile ? std::fopen(temporary.c_str(), "wb+") : std::tmpfile(); };
+    std::FILE* spool = open();
+    if (!spool)
+        return Refuse(ctx, kExitUsage,
+                      "cannot write '" + (toFile ? temporary : std::string("a temporary file")) +
+                          "'");
+    auto discard = [&] {
+        std::fclose(spool);
+        if (toFile)
+            std::remove(temporary.c_str());
+    };
+    auto sink = [&spool](std::string_view piece) {
+        std::fwrite(piece.data(), 1, piece.size(), spool);
+    };
+    const ltpstate::FieldNaming naming = NamingOf(args.labels);
     try {
-        ltp::Client client = ClientFor(ctx);
-        ltpstate::State state = ltpstate::Fetch(client, families);
-        ltpstate::KeepOnly(state, families);
-        document = ltpstate::WriteYaml(state, NamingOf(args.labels));
+        try {
+            ltp::Client client = ClientFor(ctx);
+            ltpstate::Export(client, families, naming, sink);
+        } catch (const ltpstate::YamlWriter::OutOfOrder&) {
+            std::fclose(spool);
+            spool = open();
+            if (!spool)
+                return Refuse(ctx, kExitUsage, "cannot write a temporary file");
+            ltp::Client client = ClientFor(ctx);
+            ltpstate::State state = ltpstate::Fetch(client, families);
+            ltpstate::KeepOnly(state, families);
+            sink(ltpstate::WriteYaml(state, naming));
+        }
     } catch (const ltp::Error& e) {
+        discard();
         return Failed(ctx, e);
     }
-    if (args.output.empty() || args.output == "-") {
-        ctx.out << document;
+    if (std::fflush(spool) != 0 || std::ferror(spool)) {
+        discard();
+        return Refuse(ctx, kExitUsage,
+                      "cannot write '" + (toFile ? temporary : std::string("a temporary file")) +
+                          "'");
+    }
+    if (!toFile) {
+        std::rewind(spool);
+        char buffer[64 * 1024];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, spool)) > 0;)
+            ctx.out.write(buffer, static_cast<std::streamsize>(n));
+        std::fclose(spool);
         return kExitOk;
     }
-    // Written beside the target and renamed over it, so that a failed export leaves the old file.
-    const std::string temporary = args.output + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << document;
-        if (!out.flush())
-            return Refuse(ctx, kExitUsage, "cannot write '" + temporary + "'");
-    }
+    std::fclose(spool);
     if (std::rename(temporary.c_str(), args.output.c_str()) != 0) {
         std::remove(temporary.c_str());
         return Refuse(ctx, kExitUsage, "cannot write '" + args.output + "'");
@@ -206,7 +241,7 @@ void PrintUnmanaged(RunContext& ctx, const ltpstate::Plan& plan) {
 std::string Summary(const ltpstate::Plan& plan) {
     std::size_t counts[3] = {0, 0, 0};
     for (const ltpstate::Step& step : plan.steps)
-        ++counts[step.sign == '+' ? 0 : step.sign == '~' ? 1 : 2];
+        ++counts[static_cast<int>(step.kind)];
     return std::to_string(counts[0]) + " to add, " + std::to_string(counts[1]) + " to change, " +
            std::to_string(counts[2]) + " to delete, " + std::to_string(plan.unmanaged.size()) +
            " unmanaged";
@@ -247,8 +282,9 @@ int Apply(RunContext& ctx, ConfigArgs& args) {
     if (!args.yes && !ctx.yes) {
         PrintPlan(ctx, plan);
         const auto deletes = static_cast<std::size_t>(
-            std::count_if(plan.steps.begin(), plan.steps.end(),
-                          [](const ltpstate::Step& step) { return step.sign == '-'; }));
+            std::count_if(plan.steps.begin(), plan.steps.end(), [](const ltpstate::Step& step) {
+                return step.kind == ltpstate::ChangeKind::remove;
+            }));
         // Standard input holds the file, or no one is there to answer: nothing is asked.
         if (args.file == "-" || !AsksForConfirmation(ctx)) {
             ctx.connection.Report(

@@ -56,6 +56,21 @@ std::vector<ProgramEntry> ReadPrograms(ltp::Client& client, bool withParts) {
 
 } // namespace
 
+std::map<std::string, std::vector<std::string>> Memberships(ltp::Client& client,
+                                                            const std::vector<ltp::Group>& groups) {
+    std::map<std::string, std::vector<std::string>> memberships;
+    for (const ltp::Group& g : groups)
+        client.group_users_each(
+            g.group_id, [&](const ltp::User& u) { memberships[u.user_id].push_back(g.group_id); });
+    for (auto& m : memberships)
+        std::sort(m.second.begin(), m.second.end());
+    return memberships;
+}
+
+void EachUser(ltp::Client& client, const std::function<void(const ltp::User&)>& take) {
+    client.users_each(take);
+}
+
 State Fetch(ltp::Client& client, const std::vector<Family>& families) {
     State state;
     if (Has(families, Family::information))
@@ -65,18 +80,14 @@ State Fetch(ltp::Client& client, const std::vector<Family>& families) {
     if (needGroups)
         groups = client.groups();
     if (Has(families, Family::users)) {
-        std::map<std::string, std::vector<std::string>> memberships;
-        for (const ltp::Group& g : groups)
-            for (const ltp::User& u : client.group_users(g.group_id))
-                memberships[u.user_id].push_back(g.group_id);
+        std::map<std::string, std::vector<std::string>> memberships = Memberships(client, groups);
         state.users.emplace();
-        for (ltp::User& u : client.users()) {
+        EachUser(client, [&](const ltp::User& u) {
             UserEntry e;
             e.groups = std::move(memberships[u.user_id]);
-            std::sort(e.groups.begin(), e.groups.end());
-            e.user = std::move(u);
+            e.user = u;
             state.users->push_back(std::move(e));
-        }
+        });
     }
     if (Has(families, Family::groups)) {
         state.groups.emplace();

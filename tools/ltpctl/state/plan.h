@@ -33,11 +33,15 @@ struct ProgramIds {
     std::int32_t Of(const ProgramPath& path) const;
 };
 
+enum class ChangeKind { add, change, remove };
+
 struct Step {
-    char sign = '+'; // '+' add, '~' change, '-' delete
+    ChangeKind kind = ChangeKind::add;
     std::string subject;
     std::vector<FieldChange> changes;
     std::function<void(ltp::Client&, ProgramIds&)> run;
+    // Makes a program whose number later steps need: a pipeline waits for its answer.
+    bool makesProgram = false;
 };
 
 struct Plan {
@@ -52,6 +56,11 @@ struct Plan {
 // holds, or that cannot be matched to the server without doubt (names not unique in one parent,
 // two schedules of one channel at one start for one program).
 Plan MakePlan(const State& desired, const State& current, bool prune, const FieldNaming& naming);
+
+// Reads from the server what a plan for `desired` needs and plans as MakePlan does; the server's
+// users are compared as their list arrives, never held. Throws what MakePlan and the client
+// throw.
+Plan PlanAgainst(ltp::Client& client, const State& desired, bool prune, const FieldNaming& naming);
 
 // "+ user frank", "~ user alice (Text2: "Alice" -> "Alice Martin")", "- schedule ..."
 std::string Describe(const Step& step);

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <set>
+#include <unordered_set>
 
 #include "tools/ltpctl/state/file_error.h"
 #include "tools/ltpctl/state/layout.h"
+#include "tools/ltpctl/state/yaml_sections.h"
 #include "tools/ltpctl/state/yaml_tree.h"
 
 namespace ltpstate {
@@ -18,13 +20,22 @@ std::vector<std::pair<std::string, const YamlNode*>> Pairs(const YamlNode& map,
         return pairs;
     if (!map.IsMap())
         throw FileError(LineOf(map), what + " must be a map of names to values");
+    // A record's few fields are compared with each other; only a long map needs a set.
+    const bool few = map.children.size() <= 32;
     std::set<std::string> seen;
+    pairs.reserve(map.children.size() / 2);
     for (std::size_t i = 0; i + 1 < map.children.size(); i += 2) {
         const YamlNode& keyNode = map.children[i];
-        const std::string key = ScalarOf(keyNode, "a key of " + what);
-        if (!seen.insert(key).second)
+        // A plain or quoted key is its text (a tagged one, such as !!binary, is decoded).
+        std::string key = keyNode.IsScalar() && keyNode.tag.size() == 1
+                              ? keyNode.scalar
+                              : ScalarOf(keyNode, "a key of " + what);
+        const bool again = few ? std::any_of(pairs.begin(), pairs.end(),
+                                             [&](const auto& pair) { return pair.first == key; })
+                               : !seen.insert(key).second;
+        if (again)
             throw FileError(LineOf(keyNode), what + " gives \"" + key + "\" twice");
-        pairs.emplace_back(key, &map.children[i + 1]);
+        pairs.emplace_back(std::move(key), &map.children[i + 1]);
     }
     return pairs;
 }
@@ -170,36 +181,92 @@ void ReadSchedule(const YamlNode& body, const std::string& channel, const FieldN
     }
 }
 
+// The pairs of a section's map, one at a time, each key given once: from its tree, or entry by
+// entry, so that the whole section is never a tree.
+template <class Fn> void EachPair(const YamlSection& section, const std::string& what, Fn fn) {
+    if (!section.split) {
+        for (const auto& [key, value] : Pairs(section.value, what))
+            fn(key, *value);
+        return;
+    }
+    // Keys in ascending order (as export writes them) are new while each exceeds the last; only
+    // a file out of that order needs the set of the keys read before.
+    std::string last;
+    std::unordered_set<std::string> seen;
+    bool ordered = true;
+    YamlNode keyNode, value;
+    for (std::size_t i = 0; i < section.entries.size(); ++i) {
+        ReadEntry(section.entries[i], keyNode, value);
+        std::string key = ScalarOf(keyNode, "a key of " + what);
+        if (ordered && (i == 0 || key > last)) {
+            last = key;
+        } else {
+            if (ordered) {
+                ordered = false;
+                for (std::size_t k = 0; k < i; ++k) {
+                    YamlNode earlierKey, earlierValue;
+                    ReadEntry(section.entries[k], earlierKey, earlierValue);
+                    seen.insert(ScalarOf(earlierKey, "a key of " + what));
+                }
+            }
+            if (!seen.insert(key).second)
+                throw FileError(LineOf(keyNode), what + " gives \"" + key + "\" twice");
+        }
+        fn(key, value);
+    }
+}
+
 // Reads a section of keyed records: each one's key and fields; `more` reads the keys beside the
 // fields (`extra`).
 template <class Entry, class T, class More>
-std::vector<Entry> ReadKeyed(const YamlNode& body, const char* section, const std::string& noun,
+std::vector<Entry> ReadKeyed(const YamlSection& body, const char* section, const std::string& noun,
                              const FieldNaming& naming, T Entry::*record, std::string T::*key,
                              std::initializer_list<const char*> extra, More more) {
     std::vector<Entry> entries;
-    for (const auto& [id, fieldsNode] : Pairs(body, section)) {
-        const YamlNode& fields = *fieldsNode;
+    entries.reserve(body.split ? body.entries.size() : 0);
+    std::vector<std::pair<std::string, const YamlNode*>> extras;
+    EachPair(body, section, [&](const std::string& id, const YamlNode& fields) {
         CheckKey(id, fields, noun);
         Entry e;
         (e.*record).*key = id;
         e.line = LineOf(fields);
-        std::vector<std::pair<std::string, const YamlNode*>> extras;
+        extras.clear();
         ReadFields(fields, noun + " \"" + id + "\"", naming, e.*record, extra, &extras);
         for (const auto& x : extras)
             more(e, *x.second);
         entries.push_back(std::move(e));
-    }
+    });
     return entries;
 }
 
 template <class Entry> void NothingMore(Entry&, const YamlNode&) {}
 
-State ReadDocument(const YamlNode& root, const FieldNaming& naming) {
+// A split section as one tree, for the few that are not a map of entries.
+YamlNode Whole(const YamlSection& section) {
+    if (!section.split)
+        return section.value;
+    YamlNode map;
+    map.kind = YamlNode::Kind::map;
+    map.tag = "?";
+    map.line = section.entries.front().line;
+    for (const YamlSection::Entry& entry : section.entries) {
+        YamlNode key, value;
+        ReadEntry(entry, key, value);
+        map.children.push_back(std::move(key));
+        map.children.push_back(std::move(value));
+    }
+    return map;
+}
+
+State ReadDocument(const std::vector<YamlSection>& sections, const FieldNaming& naming) {
     State state;
-    for (const auto& [section, bodyNode] : Pairs(root, "the file")) {
-        const YamlNode& body = *bodyNode;
+    std::set<std::string> seen;
+    for (const YamlSection& body : sections) {
+        const std::string section = ScalarOf(body.key, "a key of the file");
+        if (!seen.insert(section).second)
+            throw FileError(LineOf(body.key), "the file gives \"" + section + "\" twice");
         if (section == kInformationKey) {
-            state.information = ScalarOf(body, "information");
+            state.information = ScalarOf(Whole(body), "information");
         } else if (section == kUsersKey) {
             state.users =
                 ReadKeyed(body, kUsersKey, "user", naming, &UserEntry::user, &ltp::User::user_id,
@@ -213,11 +280,11 @@ State ReadDocument(const YamlNode& root, const FieldNaming& naming) {
                                      &ltp::Group::group_id, {}, NothingMore<GroupEntry>);
         } else if (section == kProgramsKey) {
             state.programs.emplace();
-            for (const auto& [key, fieldsNode] : Pairs(body, "programs")) {
+            EachPair(body, "programs", [&](const std::string& key, const YamlNode& fields) {
                 ProgramEntry p;
-                ReadProgram(key, *fieldsNode, naming, p);
+                ReadProgram(key, fields, naming, p);
                 state.programs->push_back(std::move(p));
-            }
+            });
         } else if (section == kChannelsKey) {
             state.channels =
                 ReadKeyed(body, kChannelsKey, "channel", naming, &ChannelEntry::channel,
@@ -240,9 +307,10 @@ State ReadDocument(const YamlNode& root, const FieldNaming& naming) {
             state.mtp = ReadKeyed(body, kMtpKey, "MTP server", naming, &MtpEntry::server,
                                   &ltp::MtpServer::mtp_svr_name, {}, NothingMore<MtpEntry>);
         } else {
-            throw FileError(LineOf(body), "\"" + section +
-                                              "\" is not a section (information, users, groups,"
-                                              " programs, channels, globals, mtp)");
+            throw FileError(body.split ? body.entries.front().line : LineOf(body.value),
+                            "\"" + section +
+                                "\" is not a section (information, users, groups,"
+                                " programs, channels, globals, mtp)");
         }
     }
     return state;
@@ -267,10 +335,19 @@ void OrderPrograms(std::vector<ProgramEntry>& programs) {
 } // namespace
 
 State ReadYaml(const std::string& text, const FieldNaming& naming) {
-    const YamlNode root = ParseYaml(text);
-    if (!root.IsMap() && !root.IsNull())
-        throw FileError(LineOf(root), "the file must be a map of sections");
-    State state = ReadDocument(root, naming);
+    std::vector<YamlSection> sections;
+    if (!SplitSections(text, sections)) {
+        YamlNode root = ParseYaml(text);
+        if (!root.IsMap() && !root.IsNull())
+            throw FileError(LineOf(root), "the file must be a map of sections");
+        for (std::size_t i = 0; i + 1 < root.children.size(); i += 2) {
+            YamlSection s;
+            s.key = std::move(root.children[i]);
+            s.value = std::move(root.children[i + 1]);
+            sections.push_back(std::move(s));
+        }
+    }
+    State state = ReadDocument(sections, naming);
     if (state.programs)
         OrderPrograms(*state.programs);
     return state;

@@ -13,6 +13,8 @@ namespace {
 
 class TreeBuilder : public YAML::EventHandler {
 public:
+    explicit TreeBuilder(int firstLine) : m_firstLine(firstLine) {}
+
     YamlNode root;
 
     void OnDocumentStart(const YAML::Mark&) override {}
@@ -21,7 +23,8 @@ public:
         Add(YamlNode::Kind::null, mark, std::string(), "?");
     }
     void OnAlias(const YAML::Mark& mark, YAML::anchor_t) override {
-        throw FileError(mark.line + 1, "aliases (*name) are not used in a configuration file");
+        throw FileError(mark.line + m_firstLine,
+                        "aliases (*name) are not used in a configuration file");
     }
     void OnScalar(const YAML::Mark& mark, const std::string& tag, YAML::anchor_t,
                   const std::string& value) override {
@@ -47,7 +50,7 @@ private:
         node.kind = kind;
         node.scalar = scalar;
         node.tag = tag;
-        node.line = mark.line + 1;
+        node.line = mark.line + m_firstLine;
         if (m_open.empty()) {
             root = std::move(node);
             return &root;
@@ -56,23 +59,24 @@ private:
         return &m_open.back()->children.back();
     }
 
+    int m_firstLine;
     std::vector<YamlNode*> m_open;
 };
 
 } // namespace
 
-YamlNode ParseYaml(const std::string& text) {
+YamlNode ParseYaml(const std::string& text, int firstLine) {
     std::istringstream in(text);
-    TreeBuilder builder;
+    TreeBuilder builder(firstLine);
     try {
         YAML::Parser parser(in);
         if (!parser.HandleNextDocument(builder))
             return YamlNode();
-        TreeBuilder rest;
+        TreeBuilder rest(firstLine);
         if (parser.HandleNextDocument(rest))
             throw FileError(rest.root.line, "the file holds more than one document");
     } catch (const YAML::Exception& e) {
-        throw FileError(e.mark.line + 1, "not YAML: " + e.msg);
+        throw FileError(e.mark.line + firstLine, "not YAML: " + e.msg);
     }
     return std::move(builder.root);
 }

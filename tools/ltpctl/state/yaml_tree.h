@@ -25,7 +25,7 @@ struct YamlNode {
 };
 
 // Throws FileError (with the line) for text that is not YAML, holds more than one document, or
-// uses an alias.
-YamlNode ParseYaml(const std::string& text);
+// uses an alias. firstLine: the line of the file the text begins on.
+YamlNode ParseYaml(const std::string& text, int firstLine = 1);
 
 } // namespace ltpstate
