@@ -36,6 +36,7 @@ struct ConfigArgs {
     bool prune = false;
     bool dryRun = false;
     bool yes = false;
+    std::size_t pipeline = 1;
     std::shared_ptr<ltptools::Schema> labels = std::make_shared<ltptools::Schema>();
 };
 
@@ -301,17 +302,37 @@ int Apply(RunContext& ctx, ConfigArgs& args) {
         }
     }
     ltp::Client client = ClientFor(ctx);
-    const ltpstate::ApplyResult result = ltpstate::Apply(
-        client, plan, [&](const ltpstate::Step& s) { ctx.out << ltpstate::Describe(s) << '\n'; });
+    const ltpstate::ApplyResult result =
+        ltpstate::ApplyPipelined(client, plan, args.pipeline, [&](const ltpstate::Step& s) {
+            ctx.out << ltpstate::Describe(s) << '\n';
+        });
     if (!result.failed) {
         ctx.out << result.done << " changes made\n";
         return kExitOk;
     }
-    const ltpstate::Step& stopped = plan.steps[result.done];
-    ctx.connection.Report("stopped at \"" + ltpstate::Describe(stopped) + "\": " + result.error);
-    ctx.out << result.done << " of " << plan.steps.size()
-            << " changes made; run apply again to go on from there\n";
-    return result.refused ? kExitRefused : kExitTransport;
+    if (args.pipeline <= 1) {
+        const ltpstate::Step& stopped = plan.steps[result.done];
+        ctx.connection.Report("stopped at \"" + ltpstate::Describe(stopped) +
+                              "\": " + result.error);
+        ctx.out << result.done << " of " << plan.steps.size()
+                << " changes made; run apply again to go on from there\n";
+        return result.refused ? kExitRefused : kExitTransport;
+    }
+    // Pipelined, steps after the first failure may have been made too: each one not made is
+    // named, and whether it may have been.
+    std::size_t counts[3] = {0, 0, 0};
+    for (const ltpstate::StepTrouble& t : result.troubles) {
+        ++counts[static_cast<int>(t.kind)];
+        const std::string step = "\"" + ltpstate::Describe(plan.steps[t.step]) + "\"";
+        if (t.kind == ltpstate::StepTrouble::Kind::refused)
+            ctx.connection.Report("refused " + step + ": " + t.error);
+        else if (t.kind == ltpstate::StepTrouble::Kind::unknown)
+            ctx.connection.Report("no answer to " + step + " (it may have been made): " + t.error);
+    }
+    ctx.out << result.done << " of " << plan.steps.size() << " changes made, " << counts[0]
+            << " refused, " << counts[1] << " without an answer, " << counts[2]
+            << " not sent; run apply again to go on from there\n";
+    return counts[1] > 0 || !result.refused ? kExitTransport : kExitRefused;
 }
 
 // --labels-file (global) names the labels here as everywhere; "--labels FILE", the old spelling,
@@ -351,6 +372,12 @@ void AddConfigCommands(CLI::App& app, ActionSlot& slot) {
     apply->add_flag("--prune", args->prune, "delete what FILE does not hold");
     apply->add_flag("--dry-run", args->dryRun, "show the changes, send none");
     apply->add_flag("--yes,-y", args->yes, "do not ask before making the changes");
+    apply
+        ->add_option("--pipeline", args->pipeline,
+                     "send up to N changes before their answers (1: one at a time); only for "
+                     "servers known to answer in order while they read ahead")
+        ->type_name("N")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{4096}));
     AddLabelsOption(apply, *args);
 }
 
