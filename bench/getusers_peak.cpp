@@ -143,6 +143,8 @@ int main(int argc, char** argv) {
     } else {
         CLTPCreater admin;
         CList<tagUser*, tagUser*> list;
+        // A million users' records (about 700 MB) pass the session's default bound.
+        admin.SetMaxResultBytes(std::size_t{2} << 30);
         if (ltpbench::StartSession(admin, ntohs(address.sin_port))) {
             const long before = IdleKiB();
             const auto start = std::chrono::steady_clock::now();
