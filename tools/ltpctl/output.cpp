@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -413,13 +412,7 @@ RefSource& RefSourceStore() {
 }
 
 bool ReadWhole(const std::string& cell, std::int32_t& value) {
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(cell.c_str(), &end, 10);
-    if (cell.empty() || *end != '\0' || errno == ERANGE || v < INT32_MIN || v > INT32_MAX)
-        return false;
-    value = static_cast<std::int32_t>(v);
-    return true;
+    return ltp::parse_integer(cell, value);
 }
 
 std::function<std::string(const std::string&)> FormOf(const ltptools::Meaning& m) {

@@ -43,8 +43,8 @@ LTPADMIN_API bool parse_decimal(std::string_view text, double& value);
 /// An ISO-8601 date as a wire date: "YYYY-MM-DD", optionally followed by "T" (or a blank) and
 /// "HH:MM", "HH:MM:SS" or "HH:MM:SS.fff", optionally ending in "Z" or an offset ("+HH:MM",
 /// "-HHMM", "+HH"; only after a time). Without an offset the time is UTC. A day or time that does
-/// not exist
-/// ("2025-02-31", "24:00") is refused. On false, error (when given) says why and days is left.
+/// not exist ("2025-02-31", "24:00") is refused. On false, error (when given) says why and days is
+/// left.
 LTPADMIN_API bool parse_iso_date(std::string_view text, double& days, std::string* error = nullptr);
 
 /// A wire date as ISO-8601 UTC, "YYYY-MM-DDTHH:MM:SSZ", rounded to the second. Dates outside the
