@@ -32,41 +32,16 @@ std::vector<Step> PlanSteps::Ordered() {
     return steps;
 }
 
-const KeyedPlanner<UserEntry, ltp::User>::Family kUserFamily{Phase::users,
-                                                             "user",
-                                                             &UserEntry::user,
-                                                             &ltp::User::user_id,
-                                                             &ltp::Client::add_user,
-                                                             &ltp::Client::modify_user,
-                                                             &ltp::Client::delete_user};
-const KeyedPlanner<GroupEntry, ltp::Group>::Family kGroupFamily{Phase::groups,
-                                                                "group",
-                                                                &GroupEntry::group,
-                                                                &ltp::Group::group_id,
-                                                                &ltp::Client::add_group,
-                                                                &ltp::Client::modify_group,
-                                                                &ltp::Client::delete_group};
-const KeyedPlanner<ChannelEntry, ltp::Channel>::Family kChannelFamily{Phase::channels,
-                                                                      "channel",
-                                                                      &ChannelEntry::channel,
-                                                                      &ltp::Channel::channel_id,
-                                                                      &ltp::Client::add_channel,
-                                                                      &ltp::Client::modify_channel,
-                                                                      &ltp::Client::delete_channel};
-const KeyedPlanner<GlobalEntry, ltp::Global>::Family kGlobalFamily{Phase::globals,
-                                                                   "global",
-                                                                   &GlobalEntry::global,
-                                                                   &ltp::Global::key,
-                                                                   &ltp::Client::add_global,
-                                                                   &ltp::Client::modify_global,
-                                                                   &ltp::Client::delete_global};
-const KeyedPlanner<MtpEntry, ltp::MtpServer>::Family kMtpFamily{Phase::mtp,
-                                                                "MTP server",
-                                                                &MtpEntry::server,
-                                                                &ltp::MtpServer::mtp_svr_name,
-                                                                &ltp::Client::add_mtp_server,
-                                                                &ltp::Client::modify_mtp_server,
-                                                                &ltp::Client::delete_mtp_server};
+const KeyedPlanner<UserEntry, ltp::User>::Family kUserFamily{Phase::users, "user", &UserEntry::user,
+                                                             &ltp::User::user_id};
+const KeyedPlanner<GroupEntry, ltp::Group>::Family kGroupFamily{
+    Phase::groups, "group", &GroupEntry::group, &ltp::Group::group_id};
+const KeyedPlanner<ChannelEntry, ltp::Channel>::Family kChannelFamily{
+    Phase::channels, "channel", &ChannelEntry::channel, &ltp::Channel::channel_id};
+const KeyedPlanner<GlobalEntry, ltp::Global>::Family kGlobalFamily{
+    Phase::globals, "global", &GlobalEntry::global, &ltp::Global::key};
+const KeyedPlanner<MtpEntry, ltp::MtpServer>::Family kMtpFamily{
+    Phase::mtp, "MTP server", &MtpEntry::server, &ltp::MtpServer::mtp_svr_name};
 
 namespace {
 

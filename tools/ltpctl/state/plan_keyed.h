@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/operations.h"
 #include "tools/ltpctl/state/plan_steps.h"
 
 namespace ltpstate {
@@ -15,16 +16,13 @@ namespace ltpstate {
 template <class Entry, class T> class KeyedPlanner {
 public:
     using Key = std::string T::*;
-    using Write = void (ltp::Client::*)(const T&);
-    using Remove = void (ltp::Client::*)(std::string_view);
+    // Where the family's steps go and how they are named; the client calls are the family's
+    // own, from the tools' description of the operations.
     struct Family {
         Phase phase;
         const char* noun;
         T Entry::*record;
         Key key;
-        Write add;
-        Write modify;
-        Remove remove;
     };
 
     KeyedPlanner(const Family& family, const std::vector<Entry>& want, const FieldNaming& naming)
@@ -60,30 +58,30 @@ public:
             const T& r = Record(i);
             const std::string subject = std::string(m_family.noun) + " " + r.*m_family.key;
             if (!m_found[i]) {
-                steps.Add(m_family.phase,
-                          {ChangeKind::add,
-                           subject,
-                           {},
-                           [r, add = m_family.add](ltp::Client& c, ProgramIds&) { (c.*add)(r); }});
+                steps.Add(m_family.phase, {ChangeKind::add,
+                                           subject,
+                                           {},
+                                           [record = r](ltp::Client& c, ProgramIds&) mutable {
+                                               ltptools::AddOne<T>(c, record);
+                                           }});
                 continue;
             }
             const auto changed = m_changes.find(i);
             if (changed != m_changes.end())
-                steps.Add(m_family.phase, {ChangeKind::change, subject, std::move(changed->second),
-                                           [r, modify = m_family.modify](
-                                               ltp::Client& c, ProgramIds&) { (c.*modify)(r); }});
+                steps.Add(m_family.phase,
+                          {ChangeKind::change, subject, std::move(changed->second),
+                           [r](ltp::Client& c, ProgramIds&) { ltptools::ModifyOne<T>(c, r); }});
         }
         std::sort(m_onlyHave.begin(), m_onlyHave.end());
         m_onlyHave.erase(std::unique(m_onlyHave.begin(), m_onlyHave.end()), m_onlyHave.end());
         for (std::string& k : m_onlyHave) {
             if (deleted)
                 deleted->insert(k);
-            steps.Delete(m_family.phase, {ChangeKind::remove,
-                                          std::string(m_family.noun) + " " + k,
-                                          {},
-                                          [k, del = m_family.remove](ltp::Client& c, ProgramIds&) {
-                                              (c.*del)(k);
-                                          }});
+            steps.Delete(m_family.phase,
+                         {ChangeKind::remove,
+                          std::string(m_family.noun) + " " + k,
+                          {},
+                          [k](ltp::Client& c, ProgramIds&) { ltptools::DeleteOne<T>(c, k); }});
         }
     }
 
