@@ -4,6 +4,7 @@
 #include <ltpadmin/client.h>
 
 #include "support/ltpd_server.h"
+#include "support/ltpd_client.h"
 #include "tools/ltpctl/state/apply.h"
 #include "tools/ltpctl/state/fetch.h"
 #include "tools/ltpctl/state/file_error.h"
@@ -12,6 +13,8 @@
 #include "tools/ltpctl/state/yaml_writer.h"
 
 namespace {
+
+using e2e::ClientOf;
 
 using namespace ltpstate;
 
@@ -27,14 +30,6 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(demo.Start()) << demo.Log();
         ASSERT_TRUE(empty.Start()) << empty.Log();
-    }
-
-    static ltp::Client ClientOf(const e2e::LtpdServer& server) {
-        ltp::Options options;
-        options.port = static_cast<std::uint16_t>(server.Port());
-        options.user = server.Settings().user;
-        options.password = server.Settings().password;
-        return ltp::Client(options);
     }
 
     std::string Export(ltp::Client& client) {

@@ -8,6 +8,7 @@
 #include <ltpadmin/client.h>
 
 #include "support/fixture.h"
+#include "support/ltpd_client.h"
 #include "tools/ltpctl/state/apply.h"
 #include "tools/ltpctl/state/fetch.h"
 #include "tools/ltpctl/state/plan.h"
@@ -18,13 +19,7 @@ namespace {
 
 using namespace ltpstate;
 
-ltp::Client ClientOf(const e2e::LtpdServer& server) {
-    ltp::Options options;
-    options.port = static_cast<std::uint16_t>(server.Port());
-    options.user = server.Settings().user;
-    options.password = server.Settings().password;
-    return ltp::Client(options);
-}
+using e2e::ClientOf;
 
 std::string Export(ltp::Client& client) {
     std::vector<Family> all;
